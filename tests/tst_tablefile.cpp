@@ -1,0 +1,141 @@
+// The table file reader and writer, driven with hand-made bytes: the layouts
+// the files promise, and the ways real files break.
+#include "world/tablefile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TableFileTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void decodesIntegers_data();
+    void decodesIntegers();
+    void decodesSinglePrecisionFloats();
+    void hugeCountInTinyFileAllocatesNothing();
+    void describesEachFailure_data();
+    void describesEachFailure();
+    void encodeReadRoundTrip();
+    void writeIntoMissingFolderNamesFileAndReason();
+};
+
+static QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray out;
+    for (int v : values)
+        out.append(char(v));
+    return out;
+}
+
+void TableFileTest::decodesIntegers_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QVector<int>>("table");
+    QTest::addColumn<int>("status");
+
+    QTest::newRow("two elements, signed")
+        << bytes({0, 0, 0, 2, 0, 0, 0, 5, 0xFF, 0xFF, 0xFF, 0xFF}) << QVector<int>{5, -1}
+        << int(TableRead::Ok);
+    QTest::newRow("count 3, two elements held")
+        << bytes({0, 0, 0, 3, 0, 0, 0, 7, 0, 0, 0, 9}) << QVector<int>{7, 9}
+        << int(TableRead::Truncated);
+    QTest::newRow("empty table") << bytes({0, 0, 0, 0}) << QVector<int>{} << int(TableRead::Ok);
+    QTest::newRow("trailing bytes ignored")
+        << bytes({0, 0, 0, 1, 0x12, 0x34, 0x56, 0x78, 0xAB, 0xCD}) << QVector<int>{0x12345678}
+        << int(TableRead::Ok);
+    QTest::newRow("partial last element") << bytes({0, 0, 0, 2, 0, 0, 0, 1, 0, 0})
+                                          << QVector<int>{1} << int(TableRead::Truncated);
+    QTest::newRow("no count at all") << bytes({0, 0, 1}) << QVector<int>{}
+                                     << int(TableRead::NoCount);
+    QTest::newRow("empty file") << QByteArray() << QVector<int>{} << int(TableRead::NoCount);
+}
+
+void TableFileTest::decodesIntegers()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QVector<int>, table);
+    QFETCH(int, status);
+    QVector<int> decoded{42, 43};
+    const TableRead read = decodeIntTable(file, decoded);
+    QCOMPARE(int(read.status), status);
+    QCOMPARE(decoded, table);
+}
+
+void TableFileTest::decodesSinglePrecisionFloats()
+{
+    QVector<float> table;
+    const TableRead read =
+        decodeFloatTable(bytes({0, 0, 0, 2, 0x3F, 0x80, 0, 0, 0x40, 0x49, 0x0F, 0xDB}), table);
+    QVERIFY(read.ok());
+    QCOMPARE(table.size(), 2);
+    QCOMPARE(table[0], 1.0f);
+    QCOMPARE(table[1], 3.1415927f);
+}
+
+void TableFileTest::hugeCountInTinyFileAllocatesNothing()
+{
+    QVector<int> table;
+    const TableRead read =
+        decodeIntTable(bytes({0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 1, 0, 0, 0, 2}), table);
+    QCOMPARE(int(read.status), int(TableRead::Truncated));
+    QCOMPARE(read.declared, 0xFFFFFFFFu);
+    QCOMPARE(read.held, qint64(2));
+    QCOMPARE(table, (QVector<int>{1, 2}));
+    QVERIFY(table.capacity() < 1000);
+}
+
+void TableFileTest::describesEachFailure_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("truncated") << bytes({0, 0, 0, 3, 0, 0, 0, 7, 0, 0, 0, 9})
+                               << "base004.dat: declares 3 elements but holds only 2 (12 bytes)";
+    QTest::newRow("no count") << bytes({0, 0})
+                              << "base004.dat: 2 bytes long, too short to hold its element count";
+    QTest::newRow("sound") << bytes({0, 0, 0, 0}) << QString();
+}
+
+void TableFileTest::describesEachFailure()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, message);
+    QVector<int> table;
+    QCOMPARE(describeTableRead("base004.dat", decodeIntTable(file, table)), message);
+}
+
+void TableFileTest::encodeReadRoundTrip()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("t.dat");
+    const QVector<float> angles{0.0f, -1.5f, 3.1415927f, 1e-30f};
+    QString error;
+    QVERIFY2(writeFloatTable(path, angles, &error), qPrintable(error));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.size(), qint64(4 + 4 * angles.size()));
+    file.close();
+    QVector<float> back;
+    QVERIFY(readFloatTable(path, back).ok());
+    QCOMPARE(back, angles);
+
+    QVector<int> missing;
+    const TableRead read = readIntTable(dir.filePath("nothing.dat"), missing);
+    QCOMPARE(int(read.status), int(TableRead::Missing));
+    QVERIFY(describeTableRead("nothing.dat", read).startsWith("nothing.dat: missing ("));
+}
+
+void TableFileTest::writeIntoMissingFolderNamesFileAndReason()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("no/such/folder/save.dat");
+    QString error;
+    QVERIFY(!writeIntTable(path, {1, 2, 3}, &error));
+    QVERIFY2(error.startsWith(path + ": not written ("), qPrintable(error));
+    QVERIFY(!QFile::exists(path));
+}
+
+QTEST_GUILESS_MAIN(TableFileTest)
+#include "tst_tablefile.moc"

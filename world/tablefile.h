@@ -1,0 +1,68 @@
+// Table files: the on-disk form of every world table and of "save.dat".
+//
+// A table file is a 32-bit big-endian element count N followed by N
+// big-endian 32-bit elements (two's complement integers or IEEE 754 binary32
+// floats). It is the layout Qt's QDataStream gives a QVector with big-endian
+// byte order and single-precision floats; nothing else is in the file.
+//
+// The reader is our own rather than QDataStream's because it must never trust
+// the count: it allocates only for elements the file really holds, so a count
+// of 0xFFFFFFFF in a 12-byte file costs nothing, and it reports a file shorter
+// than its count instead of silently padding it.
+#ifndef TABLEFILE_H
+#define TABLEFILE_H
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+struct TableRead
+{
+    enum Status {
+        Ok,        // the file holds all N elements (trailing bytes are ignored)
+        Missing,   // the file does not exist
+        Unreadable,// it exists but cannot be opened or read
+        NoCount,   // fewer than 4 bytes: not even the count is there
+        Truncated  // fewer than N whole elements
+    };
+    Status status = Ok;
+    quint32 declared = 0; // N as the file states it
+    qint64 held = 0;      // whole elements present, at most N
+    qint64 bytes = 0;     // size of what was read
+    QString reason;       // the file system's words for Missing and Unreadable
+
+    bool ok() const { return status == Ok; }
+};
+
+// Decodes a table from raw file bytes. The table receives the elements that
+// are present, at most N of them: on success exactly N.
+TableRead decodeIntTable(const QByteArray &bytes, QVector<int> &table);
+TableRead decodeFloatTable(const QByteArray &bytes, QVector<float> &table);
+
+// Reads a whole table file. On any failure the table holds what could be
+// decoded (possibly nothing); callers must check the result before use.
+TableRead readIntTable(const QString &path, QVector<int> &table);
+TableRead readFloatTable(const QString &path, QVector<float> &table);
+
+// One line for a failed read, naming the file: "base004.dat: declares 3
+// elements but holds only 2 (12 bytes)". Empty for a successful read.
+QString describeTableRead(const QString &file, const TableRead &read);
+
+QByteArray encodeIntTable(const QVector<int> &table);
+QByteArray encodeFloatTable(const QVector<float> &table);
+
+// Writes bytes to path atomically: the file is either replaced whole or left
+// as it was. On failure returns false and sets *error to a line naming the
+// file and the reason.
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error);
+
+inline bool writeIntTable(const QString &path, const QVector<int> &table, QString *error)
+{
+    return writeFileAtomically(path, encodeIntTable(table), error);
+}
+inline bool writeFloatTable(const QString &path, const QVector<float> &table, QString *error)
+{
+    return writeFileAtomically(path, encodeFloatTable(table), error);
+}
+
+#endif

@@ -1,0 +1,245 @@
+#include "world/worldload.h"
+
+#include "world/tablefile.h"
+#include "world/worldtables.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTextStream>
+
+#include <limits>
+
+const char *const headerFileName = "base001.dat";
+const char *const levelsFileName = "base002.dat";
+const char *const coordsFileName = "base003.dat";
+const char *const cornersFileName = "base004.dat";
+const char *const fansFileName = "base005.dat";
+const char *const demoFileName = "demo.txt";
+
+// clang-format off
+const DemoLevel demoLevels[113] = {
+    {0, 4},   {1, 3},   {2, 4},   {3, 7},   {4, 4},   {5, 3},   {6, 3},   {7, 3},   {8, 3},   {9, 3},
+    {10, 4},  {11, 4},  {12, 4},  {13, 3},  {14, 3},  {15, 4},  {16, 2},  {17, 3},  {18, 3},  {19, 2},
+    {20, 3},  {21, 3},  {22, 3},  {23, 3},  {24, 4},  {25, 5},  {26, 3},  {27, 2},  {28, 2},  {29, 3},
+    {30, 3},  {31, 2},  {32, 2},  {33, 2},  {34, 2},  {35, 1},  {36, 2},  {37, 3},  {38, 2},  {39, 2},
+    {40, 2},  {41, 2},  {42, 3},  {43, 3},  {44, 3},  {45, 2},  {46, 1},  {47, 1},  {48, 2},  {49, 2},
+    {50, 2},  {51, 1},  {52, 1},  {53, 2},  {54, 1},  {55, 1},  {56, 1},  {57, 1},  {58, 2},  {59, 2},
+    {60, 1},  {61, 1},  {62, 1},  {63, 1},  {64, 2},  {65, 2},  {66, 2},  {67, 2},  {68, 2},  {69, 1},
+    {70, 1},  {71, 1},  {72, 1},  {73, 1},  {74, 1},  {75, 2},  {76, 0},  {77, 1},  {78, 1},  {79, 1},
+    {80, 1},  {81, 0},  {82, 1},  {83, 0},  {84, 1},  {85, 1},  {86, 1},  {87, 0},  {88, 1},  {89, 1},
+    {90, 0},  {91, 1},  {92, 1},  {93, 2},  {94, 1},  {95, 1},  {96, 1},  {97, 1},  {98, 0},  {99, 1},
+    {100, 0}, {101, 1}, {102, 1}, {103, 0}, {104, 1}, {105, 1}, {106, 1},
+    {109, 1}, {117, 1}, {125, 1}, {126, 1}, {127, 1}, {142, 1},
+};
+// clang-format on
+
+namespace {
+
+QStringList lastProblems;
+
+// A broken file can break one rule a million times; a few lines of each
+// rule tell the user what is wrong, the count tells how much.
+const int reportsPerRule = 8;
+
+class RuleReport
+{
+public:
+    RuleReport(QStringList &out, const char *file, const char *what)
+        : out(out), file(file), what(what)
+    {
+    }
+    ~RuleReport()
+    {
+        if (count > reportsPerRule)
+            out << QStringLiteral("%1: %2 more %3").arg(file).arg(count - reportsPerRule).arg(what);
+    }
+    void add(const QString &line)
+    {
+        if (count++ < reportsPerRule)
+            out << QStringLiteral("%1: %2").arg(file, line);
+    }
+
+private:
+    QStringList &out;
+    const char *file;
+    const char *what;
+    int count = 0;
+};
+
+struct Counts
+{
+    qint64 vertices = 0;
+    qint64 triangles = 0;
+};
+
+bool checkCounts(const QVector<int> &header, Counts &counts, QStringList &out)
+{
+    if (header.size() < 11) {
+        out << QStringLiteral("%1: header holds %2 entries, but needs at least 11")
+                   .arg(headerFileName)
+                   .arg(header.size());
+        return false;
+    }
+    const int maxRows = std::numeric_limits<int>::max() / 6;
+    counts.vertices = header[10];
+    counts.triangles = qint64(header[4]) + 2 * qint64(header[3]);
+    const int sizeBefore = out.size();
+    if (counts.vertices < 1 || counts.vertices > maxRows)
+        out << QStringLiteral("%1: vertex count (entry 10) is %2, but must be from 1 to %3")
+                   .arg(headerFileName)
+                   .arg(counts.vertices)
+                   .arg(maxRows);
+    if (header[3] < 0 || header[4] < 0 || counts.triangles > maxRows)
+        out << QStringLiteral("%1: triangle count (entry 4 + 2 x entry 3 = %2 + 2 x %3) must be "
+                              "from 0 to %4, with neither entry negative")
+                   .arg(headerFileName)
+                   .arg(header[4])
+                   .arg(header[3])
+                   .arg(maxRows);
+    return out.size() == sizeBefore;
+}
+
+bool checkLength(const char *file, qint64 size, qint64 items, int perItem, const char *what,
+                 const char *itemName, QStringList &out)
+{
+    if (size >= items * perItem)
+        return true;
+    out << QStringLiteral("%1: holds %2 %3, but the world's %4 %5 need %6")
+               .arg(file)
+               .arg(size)
+               .arg(what)
+               .arg(items)
+               .arg(itemName)
+               .arg(items * perItem);
+    return false;
+}
+
+void checkCorners(const QVector<int> &corners, const Counts &counts, QStringList &out)
+{
+    RuleReport report(out, cornersFileName, "corners out of range");
+    for (qint64 t = 0; t < counts.triangles; ++t) {
+        for (int k = 0; k < 3; ++k) {
+            const int v = corners[int(4 * t + k)];
+            if (v < 0 || v >= counts.vertices)
+                report.add(QStringLiteral("triangle %1 corner %2 is vertex %3, but the world has "
+                                          "%4 vertices")
+                               .arg(t)
+                               .arg(QChar('A' + k))
+                               .arg(v)
+                               .arg(counts.vertices));
+        }
+    }
+}
+
+bool hasCorner(const QVector<int> &corners, int t, int v)
+{
+    return corners[4 * t] == v || corners[4 * t + 1] == v || corners[4 * t + 2] == v;
+}
+
+void checkFans(const QVector<int> &fans, const QVector<int> &corners, const Counts &counts,
+               QStringList &out)
+{
+    RuleReport range(out, fansFileName, "fan entries out of range");
+    RuleReport member(out, fansFileName, "fan entries naming a triangle without their vertex");
+    for (qint64 v = 0; v < counts.vertices; ++v) {
+        for (int k = 0; k < 6; ++k) {
+            const int t = fans[int(6 * v + k)];
+            if (t < 0 || t >= counts.triangles)
+                range.add(QStringLiteral("vertex %1 fan entry %2 is triangle %3, but the world "
+                                         "has %4 triangles")
+                              .arg(v)
+                              .arg(k)
+                              .arg(t)
+                              .arg(counts.triangles));
+            else if (!hasCorner(corners, t, int(v)))
+                member.add(QStringLiteral("vertex %1 fan entry %2 is triangle %3, which does "
+                                          "not have vertex %1 as a corner")
+                               .arg(v)
+                               .arg(k)
+                               .arg(t));
+        }
+    }
+}
+
+template <typename T>
+void readInto(const QDir &dir, const char *name, QVector<T> &table, QStringList &problems,
+              TableRead (*reader)(const QString &, QVector<T> &))
+{
+    const TableRead read = reader(dir.filePath(QString::fromLatin1(name)), table);
+    if (!read.ok())
+        problems << describeTableRead(QString::fromLatin1(name), read);
+}
+
+} // namespace
+
+QStringList checkWorldTables(const QVector<int> &header, const QVector<int> &levels,
+                             const QVector<float> &coords, const QVector<int> &corners,
+                             const QVector<int> &fans)
+{
+    QStringList out;
+    Counts counts;
+    if (!checkCounts(header, counts, out))
+        return out;
+    checkLength(levelsFileName, levels.size(), counts.vertices, 1, "levels", "vertices", out);
+    checkLength(coordsFileName, coords.size(), counts.vertices, 2, "angles", "vertices", out);
+    const bool cornersFit = checkLength(cornersFileName, corners.size(), counts.triangles, 4,
+                                        "integers", "triangles", out);
+    const bool fansFit =
+        checkLength(fansFileName, fans.size(), counts.vertices, 6, "entries", "vertices", out);
+    if (cornersFit)
+        checkCorners(corners, counts, out);
+    if (cornersFit && fansFit)
+        checkFans(fans, corners, counts, out);
+    return out;
+}
+
+int readDemoFlag(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    QTextStream stream(&file);
+    int flag = 0;
+    stream >> flag;
+    return stream.status() == QTextStream::Ok ? flag : 0;
+}
+
+void applyDemoLevels(QVector<int> &levels)
+{
+    for (const DemoLevel &pair : demoLevels) {
+        if (pair.vertex < levels.size())
+            levels[pair.vertex] = pair.level;
+    }
+}
+
+void loadWorldFrom(const QString &path)
+{
+    const QDir dir(path);
+    QStringList problems;
+    readInto(dir, headerFileName, worldHeader, problems, readIntTable);
+    readInto(dir, levelsFileName, vertexLevels, problems, readIntTable);
+    if (readDemoFlag(dir.filePath(QString::fromLatin1(demoFileName))) != 0)
+        applyDemoLevels(vertexLevels);
+    readInto(dir, coordsFileName, vertexCoords, problems, readFloatTable);
+    readInto(dir, cornersFileName, triangleCorners, problems, readIntTable);
+    readInto(dir, fansFileName, vertexFans, problems, readIntTable);
+
+    if (!worldHeader.isEmpty())
+        subdivisionLevel = worldHeader[0];
+    problems << checkWorldTables(worldHeader, vertexLevels, vertexCoords, triangleCorners,
+                                 vertexFans);
+    lastProblems = problems;
+    const bool sound = problems.isEmpty();
+    worldVertexCount = sound ? worldHeader[10] : 0;
+    worldTriangleCount = sound ? worldHeader[4] + 2 * worldHeader[3] : 0;
+}
+
+void loadWorld()
+{
+    loadWorldFrom(QStringLiteral("."));
+}
+
+const QStringList &worldProblems()
+{
+    return lastProblems;
+}
