@@ -1,0 +1,83 @@
+// The one window: an OpenGL view of the globe with its view state, its GL
+// hooks and drawing pass, and every user input (drag, wheel, keys, click).
+//
+// Units: rotations in degrees, yShift in model units, positions of input
+// events in widget pixels (y downward). Everything runs on the GUI thread.
+#ifndef SCENE3D_H
+#define SCENE3D_H
+
+#include <QGLWidget>
+#include <QPoint>
+#include <QStringList>
+
+class Triangle;
+
+class Scene3D : public QGLWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Scene3D(QWidget *parent = nullptr);
+    ~Scene3D() override;
+
+    // Called when the world is refused or the GL cannot hold it, with one
+    // line per problem. The default prints the lines on stderr and ends the
+    // process with status 2; if a replacement returns, the window shows an
+    // empty world.
+    using FatalHandler = void (*)(const QStringList &problems);
+    static void setFatalHandler(FatalHandler handler);
+
+    // F9, F10 and Ctrl+N. A failed save, restore or reset says why on stderr
+    // and leaves the terrain as it is.
+    void saveTerrain();
+    void restoreTerrain();
+    void resetTerrain();
+
+    // Selects the vertex nearest to the click at (x, y) on the triangle under
+    // it, if any; a click on the background keeps the selection.
+    void pickVertex(int x, int y);
+    void selectNearestCorner(int x, int y, int triangle, const GLint viewport[4]);
+
+    void lowerVertex(int vertex, Triangle *triangles);
+    void raiseVertex(int vertex, Triangle *triangles);
+
+    void drawAxes();
+    void drawMarker();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+    void initializeGL() override;
+    void resizeGL(int w, int h) override;
+    void paintGL() override;
+
+private:
+    friend struct SceneAccess; // read-only inspection by tests and benchmarks
+
+    void buildTriangles();
+    void destroyTriangles();
+    void rebuildTerrain(bool (*load)(QString *error), const char *action);
+
+    // The fields that a GL hook or the first press sets start defined all the
+    // same, so that an event arriving early reads no garbage.
+    int widgetWidth = 0;
+    int widgetHeight = 0;
+    float xRot;
+    float yRot;
+    float zRot;
+    float yShift;
+    float zoom;
+    float aspect = 1.0f;
+    QPoint lastPos;
+    bool clickPending = false;
+    bool showMarker = false;
+    bool wheelZooms = true;
+    bool showAxes = false;
+    Triangle *triangles = nullptr;
+};
+
+#endif

@@ -1,0 +1,61 @@
+#include "terrain/elevation.h"
+
+#include "terrain/triangle.h"
+#include "world/worldtables.h"
+
+#include <algorithm>
+
+namespace {
+
+const int *fanOf(int vertex)
+{
+    return vertexFans.constData() + 6 * vertex;
+}
+
+void setCornerLevel(Triangle &triangle, int vertex, int level)
+{
+    if (triangle.getVertexA() == vertex)
+        triangle.setLevels(level, triangle.getLevelB(), triangle.getLevelC());
+    else if (triangle.getVertexB() == vertex)
+        triangle.setLevels(triangle.getLevelA(), level, triangle.getLevelC());
+    else
+        triangle.setLevels(triangle.getLevelA(), triangle.getLevelB(), level);
+}
+
+} // namespace
+
+int getVertexLevel(int vertex, const Triangle *triangles)
+{
+    const Triangle &first = triangles[fanOf(vertex)[0]];
+    if (first.getVertexA() == vertex)
+        return first.getLevelA();
+    if (first.getVertexB() == vertex)
+        return first.getLevelB();
+    return first.getLevelC();
+}
+
+void setVertexLevel(int vertex, int level, Triangle *triangles, int &f0, int &f1, int &f2,
+                    int &f3, int &f4, int &f5)
+{
+    const int *fan = fanOf(vertex);
+    f0 = fan[0];
+    f1 = fan[1];
+    f2 = fan[2];
+    f3 = fan[3];
+    f4 = fan[4];
+    f5 = fan[5];
+    const int clamped = std::clamp(level, 0, 9);
+    for (int k = 0; k < 6; ++k)
+        setCornerLevel(triangles[fan[k]], vertex, clamped);
+}
+
+void stepVertexLevel(int vertex, int step, Triangle *triangles)
+{
+    int f[6];
+    setVertexLevel(vertex, getVertexLevel(vertex, triangles) + step, triangles, f[0], f[1], f[2],
+                   f[3], f[4], f[5]);
+    for (int k = 0; k < 5; ++k)
+        triangles[f[k]].compileList();
+    if (f[5] != f[4])
+        triangles[f[5]].compileList();
+}

@@ -1,0 +1,188 @@
+#include "terrain/triangle.h"
+
+#include "world/worldtables.h"
+
+#include <cmath>
+
+const float surfaceLift = 0.001f;
+
+int Triangle::nextIndex = 0;
+GLuint Triangle::listBase = 0;
+
+namespace {
+
+bool listBlockReserved = true;
+
+const float baseRadius = 0.85f;
+
+// Height above the base sphere, in base radii, of levels 1..9 at subdivision 4.
+const double levelHeights[10] = {0.0,  0.005, 0.01,  0.02, 0.035,
+                                 0.05, 0.06,  0.065, 0.07, 0.075};
+
+const float levelColors[10][3] = {
+    {0.5098f, 0.7608f, 0.9647f}, // water
+    {0.3098f, 0.9686f, 0.5294f}, {0.6f, 1.0f, 0.6628f},       {0.9216f, 0.8235f, 0.5529f},
+    {0.8863f, 0.6745f, 0.3922f}, {0.8431f, 0.5647f, 0.2549f}, {0.8392f, 0.498f, 0.2902f},
+    {0.8235f, 0.4431f, 0.2118f}, {0.7059f, 0.3804f, 0.1804f}, {0.5843f, 0.2863f, 0.1529f},
+};
+
+double radiusOf(int level)
+{
+    float radius;
+    Triangle::levelRadius(level, radius);
+    return radius;
+}
+
+void emitColoredCorner(int level, const float position[3])
+{
+    float red, green, blue;
+    Triangle::levelColor(level, red, green, blue);
+    glColor4f(red, green, blue, 1.0f);
+    glVertex3fv(position);
+}
+
+void emitLine(const float from[3], const float to[3])
+{
+    glBegin(GL_LINES);
+    glVertex3fv(from);
+    glVertex3fv(to);
+    glEnd();
+}
+
+} // namespace
+
+void cornerPosition(double radius, float theta, float phi, float position[3])
+{
+    const double s = radius * std::sin(double(theta));
+    position[0] = float(s * std::sin(double(phi)));
+    position[1] = float(s * std::cos(double(phi)));
+    position[2] = float(radius * std::cos(double(theta)));
+}
+
+Triangle::Triangle()
+{
+    const int i = nextIndex;
+    const int *row = triangleCorners.constData() + 4 * i;
+    vertexA = row[0];
+    vertexB = row[1];
+    vertexC = row[2];
+    outlineFlag = row[3];
+    const int *levels = vertexLevels.constData();
+    const float *coords = vertexCoords.constData();
+    levelA = levels[vertexA];
+    thetaA = coords[2 * vertexA];
+    phiA = coords[2 * vertexA + 1];
+    levelB = levels[vertexB];
+    thetaB = coords[2 * vertexB];
+    phiB = coords[2 * vertexB + 1];
+    levelC = levels[vertexC];
+    thetaC = coords[2 * vertexC];
+    phiC = coords[2 * vertexC + 1];
+    placeCorners();
+    if (i == 0) {
+        listBase = glGenLists(worldTriangleCount);
+        listBlockReserved = listBase != 0;
+    }
+    listId = listBase + GLuint(i);
+    if (listBlockReserved)
+        compileList();
+    nextIndex = i + 1;
+}
+
+void Triangle::setNextIndex(int index)
+{
+    nextIndex = index;
+}
+
+bool Triangle::listsReserved()
+{
+    return listBlockReserved;
+}
+
+GLuint Triangle::getListBase()
+{
+    return listBase;
+}
+
+void Triangle::levelRadius(int level, float &radius)
+{
+    if (level < 1 || level > 9) {
+        radius = baseRadius;
+        return;
+    }
+    const double scale = std::pow(4.0, double(subdivisionLevel - 4));
+    radius = float((levelHeights[level] / scale + 1.0) * double(baseRadius));
+}
+
+void Triangle::levelColor(int level, float &red, float &green, float &blue)
+{
+    const bool known = level >= 0 && level <= 9;
+    red = known ? levelColors[level][0] : 0.0f;
+    green = known ? levelColors[level][1] : 0.0f;
+    blue = known ? levelColors[level][2] : 0.0f;
+}
+
+void Triangle::placeCorners()
+{
+    const double radiusA = radiusOf(levelA);
+    const double radiusB = radiusOf(levelB);
+    const double radiusC = radiusOf(levelC);
+    cornerPosition(radiusA, thetaA, phiA, posA);
+    cornerPosition(radiusB, thetaB, phiB, posB);
+    cornerPosition(radiusC, thetaC, phiC, posC);
+}
+
+void Triangle::setLevels(int a, int b, int c)
+{
+    levelA = a;
+    levelB = b;
+    levelC = c;
+    placeCorners();
+}
+
+void Triangle::compileList()
+{
+    glNewList(listId, GL_COMPILE);
+    drawSurface();
+    drawOutline();
+    glEndList();
+}
+
+void Triangle::drawSurface()
+{
+    glBegin(GL_TRIANGLES);
+    emitColoredCorner(levelA, posA);
+    emitColoredCorner(levelB, posB);
+    emitColoredCorner(levelC, posC);
+    glEnd();
+}
+
+void Triangle::liftedCorners(double lift, float a[3], float b[3], float c[3]) const
+{
+    cornerPosition(radiusOf(levelA) + lift, thetaA, phiA, a);
+    cornerPosition(radiusOf(levelB) + lift, thetaB, phiB, b);
+    cornerPosition(radiusOf(levelC) + lift, thetaC, phiC, c);
+}
+
+void Triangle::drawOutline()
+{
+    float liftedA[3], liftedB[3], liftedC[3];
+    liftedCorners(surfaceLift, liftedA, liftedB, liftedC);
+    glLineWidth(1.0f);
+    glColor4f(0.5f, 0.5f, 0.5f, 1.0f);
+    if (outlineFlag != 0) {
+        emitLine(liftedA, liftedB);
+        return;
+    }
+    emitLine(liftedC, liftedA);
+    emitLine(liftedB, liftedC);
+}
+
+void Triangle::drawForPicking()
+{
+    glBegin(GL_TRIANGLES);
+    glVertex3fv(posA);
+    glVertex3fv(posB);
+    glVertex3fv(posC);
+    glEnd();
+}

@@ -1,0 +1,62 @@
+#include "world/levelstore.h"
+
+#include "terrain/triangle.h"
+#include "world/tablefile.h"
+#include "world/worldload.h"
+#include "world/worldtables.h"
+
+const char *const saveFileName = "save.dat";
+
+namespace {
+
+void refreshLevelsFrom(const Triangle *triangles)
+{
+    int *levels = vertexLevels.data();
+    for (int t = 0; t < worldTriangleCount; ++t) {
+        const Triangle &triangle = triangles[t];
+        levels[triangle.getVertexA()] = triangle.getLevelA();
+        levels[triangle.getVertexB()] = triangle.getLevelB();
+        levels[triangle.getVertexC()] = triangle.getLevelC();
+    }
+}
+
+bool loadLevelsFrom(const char *file, QString *error)
+{
+    QVector<int> levels;
+    if (!readLevelTable(QString::fromLatin1(file), vertexCount, levels, error))
+        return false;
+    vertexLevels = levels;
+    return true;
+}
+
+} // namespace
+
+bool saveLevels(const Triangle *triangles, QString *error)
+{
+    refreshLevelsFrom(triangles);
+    return writeIntTable(QString::fromLatin1(saveFileName), vertexLevels, error);
+}
+
+bool readLevelTable(const QString &path, int vertexCount, QVector<int> &levels, QString *error)
+{
+    const TableRead read = readIntTable(path, levels);
+    QString problem = describeTableRead(path, read);
+    if (problem.isEmpty() && levels.size() != vertexCount)
+        problem = QStringLiteral("%1: holds %2 levels, but the world has %3 vertices")
+                      .arg(path)
+                      .arg(levels.size())
+                      .arg(vertexCount);
+    if (error)
+        *error = problem;
+    return problem.isEmpty();
+}
+
+bool loadSavedLevels(QString *error)
+{
+    return loadLevelsFrom(saveFileName, error);
+}
+
+bool loadBaseLevels(QString *error)
+{
+    return loadLevelsFrom(levelsFileName, error);
+}
