@@ -1,0 +1,254 @@
+// Loading a world from its files: the demo flag, the counts from the header,
+// and a refusal, with the file and the rule named, for each way a world can
+// be broken. Every broken world starts as a sound generated one.
+#include "worldfiles.h"
+#include "world/tablefile.h"
+#include "world/worldload.h"
+#include "world/worldtables.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <climits>
+
+using WorldEdit = std::function<void(const QString &dir)>;
+Q_DECLARE_METATYPE(WorldEdit)
+
+class WorldLoadTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void demoFlag_data();
+    void demoFlag();
+    void demoTerrainOverBaseLevels();
+    void demoSkipsVerticesBeyondTheTable();
+    void countsFromHeader_data();
+    void countsFromHeader();
+    void refusesBrokenWorld_data();
+    void refusesBrokenWorld();
+    void manyBreakagesAreSummarised();
+
+private:
+    QString world(const WorldSpec &spec);
+    QTemporaryDir dir;
+};
+
+QString WorldLoadTest::world(const WorldSpec &spec)
+{
+    const QString path = dir.filePath(QString::number(qHash(QTest::currentDataTag())) +
+                                      QTest::currentTestFunction());
+    writeTestWorld(path, spec);
+    return path;
+}
+
+static QString file(const QString &dir, const char *name)
+{
+    return QDir(dir).filePath(QString::fromLatin1(name));
+}
+
+void WorldLoadTest::demoFlag_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("flag");
+    QTest::newRow("zero") << QByteArray("0\n") << 0;
+    QTest::newRow("one") << QByteArray("1") << 1;
+    QTest::newRow("negative") << QByteArray("-3") << -3;
+    QTest::newRow("first of two integers") << QByteArray("7 0") << 7;
+    QTest::newRow("leading white space") << QByteArray(" \n\t 5") << 5;
+    QTest::newRow("leading letter") << QByteArray("x1") << 0;
+    QTest::newRow("empty") << QByteArray() << 0;
+    QTest::newRow("missing") << QByteArray("<missing>") << 0;
+}
+
+void WorldLoadTest::demoFlag()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, flag);
+    const QString path = dir.filePath("demo.txt");
+    QFile::remove(path);
+    if (text != "<missing>")
+        writeBytes(path, text);
+    QCOMPARE(readDemoFlag(path), flag);
+}
+
+void WorldLoadTest::demoTerrainOverBaseLevels()
+{
+    const QString path = world({4, WorldSpec::Flat, 1, true});
+    editIntTable(file(path, levelsFileName), [](QVector<int> &levels) { levels.fill(8); });
+    loadWorldFrom(path);
+    QVERIFY2(worldProblems().isEmpty(), qPrintable(worldProblems().join('\n')));
+    QCOMPARE(vertexLevels[3], 7);
+    QCOMPARE(vertexLevels[25], 5);
+    QCOMPARE(vertexLevels[76], 0);
+    QCOMPARE(vertexLevels[106], 1);
+    QCOMPARE(vertexLevels[107], 8);
+    QCOMPARE(vertexLevels[108], 8);
+    QCOMPARE(vertexLevels[109], 1);
+    QCOMPARE(vertexLevels[141], 8);
+    QCOMPARE(vertexLevels[142], 1);
+    QCOMPARE(vertexLevels[143], 8);
+    int touched = 0;
+    for (int v = 0; v < 143; ++v)
+        touched += vertexLevels[v] != 8;
+    QCOMPARE(touched, 113); // no demo level is 8
+
+    writeBytes(file(path, demoFileName), "0\n");
+    loadWorldFrom(path);
+    QCOMPARE(vertexLevels.count(8), vertexLevels.size());
+}
+
+void WorldLoadTest::demoSkipsVerticesBeyondTheTable()
+{
+    const QString path = world({0, WorldSpec::Flat, 1, true}); // 12 vertices
+    loadWorldFrom(path);
+    QVERIFY(worldProblems().isEmpty());
+    QCOMPARE(vertexLevels.size(), 12);
+    QCOMPARE(vertexLevels[3], 7);
+    QCOMPARE(vertexLevels[11], 4);
+}
+
+void WorldLoadTest::countsFromHeader_data()
+{
+    QTest::addColumn<int>("pairs");     // header entry 3
+    QTest::addColumn<int>("singles");   // header entry 4
+    QTest::addColumn<int>("extraRows"); // rows appended to base004.dat
+    QTest::addColumn<int>("triangles");
+    QTest::newRow("as generated: 10 pairs") << 10 << 0 << 0 << 20;
+    QTest::newRow("all single") << 0 << 20 << 0 << 20;
+    QTest::newRow("10 pairs and 3 singles") << 10 << 3 << 3 << 23;
+}
+
+void WorldLoadTest::countsFromHeader()
+{
+    QFETCH(int, pairs);
+    QFETCH(int, singles);
+    QFETCH(int, extraRows);
+    QFETCH(int, triangles);
+    const QString path = world({0, WorldSpec::Random, 7, false});
+    editIntTable(file(path, headerFileName), [&](QVector<int> &header) {
+        header[0] = 5;
+        header[3] = pairs;
+        header[4] = singles;
+        header << 99 << 98; // entries past 10 are ignored
+    });
+    editIntTable(file(path, cornersFileName), [&](QVector<int> &corners) {
+        for (int k = 0; k < extraRows; ++k)
+            corners << corners.mid(0, 4);
+    });
+    loadWorldFrom(path);
+    QVERIFY2(worldProblems().isEmpty(), qPrintable(worldProblems().join('\n')));
+    QCOMPARE(getWorldTriangleCount(), triangles);
+    QCOMPARE(getWorldVertexCount(), 12);
+    QCOMPARE(subdivisionLevel, 5);
+}
+
+static WorldEdit truncate(const char *name, int bytes)
+{
+    return [=](const QString &dir) {
+        const QString path = file(dir, name);
+        writeBytes(path, readBytes(path).chopped(bytes));
+    };
+}
+
+static WorldEdit replace(const char *name, const QByteArray &bytes)
+{
+    return [=](const QString &dir) { writeBytes(file(dir, name), bytes); };
+}
+
+static WorldEdit edit(const char *name, const std::function<void(QVector<int> &)> &change)
+{
+    return [=](const QString &dir) { editIntTable(file(dir, name), change); };
+}
+
+static WorldEdit removeFile(const char *name)
+{
+    return [=](const QString &dir) { QVERIFY(QFile::remove(file(dir, name))); };
+}
+
+void WorldLoadTest::refusesBrokenWorld_data()
+{
+    QTest::addColumn<WorldEdit>("breakWorld");
+    QTest::addColumn<QString>("problem");
+
+    const char *names[5] = {headerFileName, levelsFileName, coordsFileName, cornersFileName,
+                            fansFileName};
+    for (const char *name : names)
+        QTest::newRow(qPrintable(QString("%1 missing").arg(name)))
+            << removeFile(name) << QString("%1: missing (").arg(name);
+    QTest::newRow("base003.dat is a folder") << WorldEdit([](const QString &dir) {
+        QFile::remove(file(dir, coordsFileName));
+        QDir(dir).mkdir(coordsFileName);
+    }) << "base003.dat: cannot be read (";
+    QTest::newRow("base004.dat cut short") << truncate(cornersFileName, 6)
+                                           << "base004.dat: declares 20480 elements but holds "
+                                              "only 20478 (81918 bytes)";
+    QTest::newRow("base002.dat empty") << replace(levelsFileName, QByteArray())
+                                       << "base002.dat: 0 bytes long, too short";
+    QTest::newRow("base003.dat huge count")
+        << replace(coordsFileName, QByteArray::fromHex("ffffffff3f80000040490fdb"))
+        << "base003.dat: declares 4294967295 elements but holds only 2 (12 bytes)";
+    QTest::newRow("header of 7 entries")
+        << edit(headerFileName, [](QVector<int> &h) { h.resize(7); })
+        << "base001.dat: header holds 7 entries, but needs at least 11";
+    QTest::newRow("negative vertex count")
+        << edit(headerFileName, [](QVector<int> &h) { h[10] = -5; })
+        << "base001.dat: vertex count (entry 10) is -5";
+    QTest::newRow("no vertices") << edit(headerFileName, [](QVector<int> &h) { h[10] = 0; })
+                                 << "base001.dat: vertex count (entry 10) is 0";
+    QTest::newRow("triangle count overflows")
+        << edit(headerFileName, [](QVector<int> &h) { h[3] = INT_MAX; })
+        << "base001.dat: triangle count (entry 4 + 2 x entry 3 = 0 + 2 x 2147483647)";
+    QTest::newRow("negative triangle entry")
+        << edit(headerFileName, [](QVector<int> &h) { h[4] = -2; })
+        << "base001.dat: triangle count (entry 4 + 2 x entry 3 = -2 + 2 x 2560)";
+    QTest::newRow("more vertices than levels")
+        << edit(headerFileName, [](QVector<int> &h) { h[10] += 1; })
+        << "base002.dat: holds 2562 levels, but the world's 2563 vertices need 2563";
+    QTest::newRow("more triangles than rows")
+        << edit(headerFileName, [](QVector<int> &h) { h[4] = 1; })
+        << "base004.dat: holds 20480 integers, but the world's 5121 triangles need 20484";
+    QTest::newRow("corner out of range")
+        << edit(cornersFileName, [](QVector<int> &c) { c[4 * 17 + 1] = 9000; })
+        << "base004.dat: triangle 17 corner B is vertex 9000, but the world has 2562 vertices";
+    QTest::newRow("negative corner")
+        << edit(cornersFileName, [](QVector<int> &c) { c[4 * 5] = -1; })
+        << "base004.dat: triangle 5 corner A is vertex -1";
+    QTest::newRow("fan entry out of range")
+        << edit(fansFileName, [](QVector<int> &f) { f[6 * 12 + 3] = 5120; })
+        << "base005.dat: vertex 12 fan entry 3 is triangle 5120, but the world has 5120 "
+           "triangles";
+    QTest::newRow("fan naming a triangle without the vertex")
+        << edit(fansFileName, [](QVector<int> &f) { f[6 * 12 + 3] = f[6 * 40]; })
+        << "does not have vertex 12 as a corner";
+}
+
+void WorldLoadTest::refusesBrokenWorld()
+{
+    QFETCH(WorldEdit, breakWorld);
+    QFETCH(QString, problem);
+    const QString path = world({4, WorldSpec::Random, 1, true});
+    breakWorld(path);
+    loadWorldFrom(path);
+    const QString all = worldProblems().join('\n');
+    QVERIFY2(all.contains(problem), qPrintable(all));
+    QCOMPARE(getWorldVertexCount(), 0);
+    QCOMPARE(getWorldTriangleCount(), 0);
+}
+
+void WorldLoadTest::manyBreakagesAreSummarised()
+{
+    const QString path = world({3, WorldSpec::Flat, 1, false});
+    editIntTable(file(path, cornersFileName), [](QVector<int> &c) {
+        for (int t = 0; t < 100; ++t)
+            c[4 * t + 2] = 100000;
+    });
+    loadWorldFrom(path);
+    const QStringList corners = worldProblems().filter(QRegularExpression("^base004.dat: "));
+    QCOMPARE(corners.size(), 9); // eight lines, then the count
+    QCOMPARE(corners.last(), QString("base004.dat: 92 more corners out of range"));
+}
+
+QTEST_GUILESS_MAIN(WorldLoadTest)
+#include "tst_worldload.moc"
