@@ -16,8 +16,7 @@ public:
     // times, a last line "file: N more what" counts the rest.
     RuleReport(QStringList &out, const char *file, const char *what)
         : out(out), file(file), what(what)
-    {
-    }
+    {}
     ~RuleReport()
     {
         if (count > linesPerRule)
