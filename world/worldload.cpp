@@ -1,5 +1,6 @@
 #include "world/worldload.h"
 
+#include "world/rulereport.h"
 #include "world/tablefile.h"
 #include "world/worldtables.h"
 
@@ -36,35 +37,6 @@ const DemoLevel demoLevels[113] = {
 namespace {
 
 QStringList lastProblems;
-
-// A broken file can break one rule a million times; a few lines of each
-// rule tell the user what is wrong, the count tells how much.
-const int reportsPerRule = 8;
-
-class RuleReport
-{
-public:
-    RuleReport(QStringList &out, const char *file, const char *what)
-        : out(out), file(file), what(what)
-    {
-    }
-    ~RuleReport()
-    {
-        if (count > reportsPerRule)
-            out << QStringLiteral("%1: %2 more %3").arg(file).arg(count - reportsPerRule).arg(what);
-    }
-    void add(const QString &line)
-    {
-        if (count++ < reportsPerRule)
-            out << QStringLiteral("%1: %2").arg(file, line);
-    }
-
-private:
-    QStringList &out;
-    const char *file;
-    const char *what;
-    int count = 0;
-};
 
 struct Counts
 {

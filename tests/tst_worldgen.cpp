@@ -1,0 +1,312 @@
+// Generated worlds: the mesh they promise, their levels, their files, the
+// mesh checker catching faults made on purpose, and the globe-world tool.
+#include "world/meshcheck.h"
+#include "world/worldgen.h"
+#include "world/worldload.h"
+#include "world/worldtables.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+class WorldGenTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void meshInvariants_data();
+    void meshInvariants();
+    void numberedRingByRingFromPole_data();
+    void numberedRingByRingFromPole();
+    void sameSeedSameWorld();
+    void randomLevelsShares_data();
+    void randomLevelsShares();
+    void writeThenLoad();
+    void checkerCatchesFaults_data();
+    void checkerCatchesFaults();
+    void tool_data();
+    void tool();
+};
+
+namespace {
+
+WorldData world(int subdivision, quint32 seed = 1)
+{
+    WorldSpec spec;
+    spec.subdivision = subdivision;
+    spec.seed = seed;
+    return generateWorld(spec);
+}
+
+int triangleCountOf(const WorldData &w)
+{
+    return w.corners.size() / 4;
+}
+
+QSet<quint64> edgesOf(const WorldData &w)
+{
+    QSet<quint64> edges;
+    for (int t = 0; t < triangleCountOf(w); ++t) {
+        for (int k = 0; k < 3; ++k) {
+            const int a = w.corners[4 * t + k], b = w.corners[4 * t + (k + 1) % 3];
+            edges.insert(quint64(qMin(a, b)) << 32 | quint64(qMax(a, b)));
+        }
+    }
+    return edges;
+}
+
+// Graph distance of every vertex from vertex 0.
+QVector<int> ringsFromVertex0(const WorldData &w)
+{
+    const int vertices = w.header[10];
+    QVector<QVector<int>> neighbours(vertices);
+    for (quint64 edge : edgesOf(w)) {
+        neighbours[int(edge >> 32)] << int(edge & 0xFFFFFFFFu);
+        neighbours[int(edge & 0xFFFFFFFFu)] << int(edge >> 32);
+    }
+    QVector<int> ring(vertices, -1), queue{0};
+    ring[0] = 0;
+    for (int head = 0; head < queue.size(); ++head) {
+        for (int n : neighbours[queue[head]]) {
+            if (ring[n] < 0) {
+                ring[n] = ring[queue[head]] + 1;
+                queue << n;
+            }
+        }
+    }
+    return ring;
+}
+
+void addSubdivisionRows(int from, int to)
+{
+    QTest::addColumn<int>("subdivision");
+    for (int s = from; s <= to; ++s)
+        QTest::newRow(qPrintable(QStringLiteral("subdivision %1").arg(s))) << s;
+}
+
+} // namespace
+
+void WorldGenTest::meshInvariants_data()
+{
+    addSubdivisionRows(0, 5);
+}
+
+void WorldGenTest::meshInvariants()
+{
+    QFETCH(int, subdivision);
+    const WorldData w = world(subdivision);
+    const int quads = 1 << (2 * subdivision);
+    QCOMPARE(w.header.size(), 11);
+    QCOMPARE(w.header[0], subdivision);
+    QCOMPARE(w.header[10], 10 * quads + 2);
+    QCOMPARE(w.header[4] + 2 * w.header[3], 20 * quads);
+    QCOMPARE(triangleCountOf(w), 20 * quads);
+    const int edges = edgesOf(w).size();
+    QCOMPARE(edges, 30 * quads);
+    QCOMPARE(w.header[10] - edges + triangleCountOf(w), 2);
+
+    int fiveTriangleVertices = 0;
+    for (int v = 0; v < w.header[10]; ++v)
+        fiveTriangleVertices += w.fans[6 * v + 5] == w.fans[6 * v + 4];
+    QCOMPARE(fiveTriangleVertices, 12);
+
+    QCOMPARE(checkWorldTables(w.header, w.levels, w.coords, w.corners, w.fans), QStringList());
+    QCOMPARE(checkMeshProperties(w.header, w.coords, w.corners, w.fans), QStringList());
+}
+
+void WorldGenTest::numberedRingByRingFromPole_data()
+{
+    addSubdivisionRows(0, 4);
+}
+
+void WorldGenTest::numberedRingByRingFromPole()
+{
+    QFETCH(int, subdivision);
+    const WorldData w = world(subdivision);
+    QCOMPARE(w.coords[0], 0.0f);
+    QCOMPARE(w.coords[1], 0.0f);
+    const QVector<int> ring = ringsFromVertex0(w);
+    for (int v = 1; v < ring.size(); ++v) {
+        const float phi = w.coords[2 * v + 1];
+        QVERIFY2(phi >= 0 && phi < float(2 * M_PI), qPrintable(QString::number(v)));
+        QVERIFY2(ring[v] >= ring[v - 1], qPrintable(QString::number(v)));
+        if (ring[v] == ring[v - 1])
+            QVERIFY2(phi >= w.coords[2 * v - 1], qPrintable(QString::number(v)));
+    }
+    const int south = ring.size() - 1;
+    QCOMPARE(w.coords[2 * south], float(M_PI));
+    QCOMPARE(w.coords[2 * south + 1], 0.0f);
+}
+
+void WorldGenTest::sameSeedSameWorld()
+{
+    const WorldData a = world(3, 7), b = world(3, 7), other = world(3, 8);
+    QCOMPARE(a.header, b.header);
+    QCOMPARE(a.levels, b.levels);
+    QCOMPARE(a.coords, b.coords);
+    QCOMPARE(a.corners, b.corners);
+    QCOMPARE(a.fans, b.fans);
+    QVERIFY(a.levels != other.levels);
+    QCOMPARE(a.corners, other.corners);
+
+    WorldSpec flat;
+    flat.levels = WorldSpec::Flat;
+    QCOMPARE(levelShare(generateWorld(flat).levels, 2562).perLevel[0], 2562);
+}
+
+void WorldGenTest::randomLevelsShares_data()
+{
+    QTest::addColumn<quint32>("seed");
+    QTest::newRow("seed 1") << 1u;
+    QTest::newRow("seed 2") << 2u;
+    QTest::newRow("seed 4294967295") << 4294967295u;
+}
+
+void WorldGenTest::randomLevelsShares()
+{
+    QFETCH(quint32, seed);
+    const WorldData w = world(4, seed);
+    const LevelShare share = levelShare(w.levels, w.header[10]);
+    QCOMPARE(share.outside, 0);
+    const double land = 1.0 - double(share.perLevel[0]) / share.vertices;
+    QVERIFY2(land >= 0.25 && land <= 0.35, qPrintable(QString::number(land)));
+    QVERIFY(share.perLevel[9] > 0);
+    const double high = double(share.perLevel[7] + share.perLevel[8] + share.perLevel[9]);
+    QVERIFY(high / share.vertices > 0.01 && high / share.vertices < 0.06);
+
+    // Smooth continents: most edges stay on land or at sea. Levels scattered
+    // at random would put about 42% of the edges across a coast.
+    int coastEdges = 0;
+    const QSet<quint64> edges = edgesOf(w);
+    for (quint64 edge : edges)
+        coastEdges += (w.levels[int(edge >> 32)] == 0) != (w.levels[int(edge & 0xFFFFFFFFu)] == 0);
+    QVERIFY2(coastEdges < edges.size() / 8, qPrintable(QString::number(coastEdges)));
+}
+
+void WorldGenTest::writeThenLoad()
+{
+    QTemporaryDir dir;
+    WorldSpec spec;
+    spec.subdivision = 3;
+    spec.demo = true;
+    const WorldData w = generateWorld(spec);
+    QString error;
+    QVERIFY2(writeWorld(dir.filePath("new/world"), w, &error), qPrintable(error));
+
+    loadWorldFrom(dir.filePath("new/world"));
+    QCOMPARE(worldProblems(), QStringList());
+    QCOMPARE(worldVertexCount, 642);
+    QCOMPARE(worldTriangleCount, 1280);
+    QCOMPARE(worldHeader, w.header);
+    QCOMPARE(vertexCoords, w.coords);
+    QCOMPARE(triangleCorners, w.corners);
+    QCOMPARE(vertexFans, w.fans);
+    QCOMPARE(vertexLevels[3], 7);
+    QCOMPARE(vertexLevels.mid(143), w.levels.mid(143));
+
+    QFile demo(dir.filePath("new/world/demo.txt"));
+    QVERIFY(demo.open(QIODevice::ReadOnly));
+    QCOMPARE(demo.readAll(), QByteArray("1\n"));
+}
+
+void WorldGenTest::checkerCatchesFaults_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("corner order flipped") << "flip"
+                                          << "base004.dat: triangle 17 is clockwise";
+    QTest::newRow("outline flag cleared") << "clear flag"
+                                          << "is outlined 0 times";
+    QTest::newRow("every outline flag set") << "set all flags"
+                                            << "more edges not outlined";
+    QTest::newRow("fan entries swapped") << "swap fan"
+                                         << "do not go counter-clockwise";
+    QTest::newRow("five-triangle fan not repeating entry 4") << "five fan"
+                                                             << "does not repeat entry 4";
+}
+
+namespace {
+
+// Breaks one promise of a sound world the way a careless edit of the tables would.
+void applyFault(WorldData &w, const QString &fault)
+{
+    const int triangles = triangleCountOf(w);
+    int flagged = 0;
+    while (w.corners[4 * flagged + 3] == 0)
+        ++flagged;
+    const int sixFan = 6 * (w.header[10] - 2), fiveFan = 0;
+    if (fault == "flip")
+        std::swap(w.corners[4 * 17 + 1], w.corners[4 * 17 + 2]);
+    else if (fault == "clear flag")
+        w.corners[4 * flagged + 3] = 0;
+    else if (fault == "set all flags")
+        for (int t = 0; t < triangles; ++t)
+            w.corners[4 * t + 3] = 1;
+    else if (fault == "swap fan")
+        std::swap(w.fans[sixFan + 1], w.fans[sixFan + 3]);
+    else if (fault == "five fan")
+        w.fans[fiveFan + 5] = w.fans[fiveFan];
+}
+
+} // namespace
+
+void WorldGenTest::checkerCatchesFaults()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, expected);
+    WorldData w = world(2);
+    applyFault(w, fault);
+    QCOMPARE(checkWorldTables(w.header, w.levels, w.coords, w.corners, w.fans), QStringList());
+    const QStringList problems = checkMeshProperties(w.header, w.coords, w.corners, w.fans);
+    QVERIFY2(!problems.filter(expected).isEmpty(), qPrintable(problems.join('\n')));
+}
+
+void WorldGenTest::tool_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("output"); // expected in stdout, or stderr on failure
+
+    QTest::newRow("check a generated world")
+        << QStringList{"check", "good"} << 0 << "subdivision 2, 162 vertices, 320 triangles";
+    QTest::newRow("info on a generated world")
+        << QStringList{"info", "good"} << 0 << "sea (level 0)";
+    QTest::newRow("check truncated corners")
+        << QStringList{"check", "broken"} << 2 << "base004.dat: declares 1280 elements";
+    QTest::newRow("info refuses truncated corners")
+        << QStringList{"info", "broken"} << 2 << "base004.dat";
+    QTest::newRow("subdivision 9") << QStringList{"generate", "other", "--subdivision", "9"} << 1
+                                   << "globe-world: --subdivision must be from 0 to 8, not '9'";
+    QTest::newRow("help on a command") << QStringList{"help", "generate"} << 0 << "--seed <N>";
+    QTest::newRow("unknown command") << QStringList{"frob"} << 1 << "unknown command 'frob'";
+}
+
+void WorldGenTest::tool()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, output);
+    QTemporaryDir dir;
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    for (const char *folder : {"good", "broken"}) {
+        process.start(GLOBE_WORLD_EXE, {"generate", folder, "--subdivision", "2"});
+        QVERIFY(process.waitForFinished());
+        QCOMPARE(process.exitCode(), 0);
+    }
+    QFile corners(dir.filePath("broken/base004.dat"));
+    QVERIFY(corners.resize(corners.size() - 6));
+
+    process.start(GLOBE_WORLD_EXE, arguments);
+    QVERIFY(process.waitForFinished());
+    const QString out = process.readAllStandardOutput() + process.readAllStandardError();
+    QCOMPARE(process.exitCode(), status);
+    QVERIFY2(out.contains(output), qPrintable(out));
+}
+
+QTEST_GUILESS_MAIN(WorldGenTest)
+#include "tst_worldgen.moc"

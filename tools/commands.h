@@ -1,0 +1,58 @@
+// The subcommands of globe-world and what they share.
+//
+// To add a subcommand: write cmd_NAME.cpp with an int runName(const
+// QStringList &) built on CommandLine, declare it below, and add a row to
+// the table in main.cpp.
+#ifndef COMMANDS_H
+#define COMMANDS_H
+
+#include <QCommandLineParser>
+#include <QStringList>
+
+#include <cstdio>
+
+enum ExitStatus {
+    ExitSuccess = 0,
+    ExitUsage = 1,  // the command line is wrong
+    ExitRefused = 2 // the world is refused, or a file cannot be read or written
+};
+
+struct Command
+{
+    const char *name;
+    const char *summary;
+    // arguments: the command's name, then what followed it
+    int (*run)(const QStringList &arguments);
+};
+
+int runGenerate(const QStringList &arguments);
+int runCheck(const QStringList &arguments);
+int runInfo(const QStringList &arguments);
+
+// The parser of one subcommand that works on one world folder, DIR.
+class CommandLine
+{
+public:
+    CommandLine(const QString &name, const QString &description);
+
+    QCommandLineParser parser;
+
+    // Handles --help and mistakes itself: false then, with *status set to
+    // the exit status to return.
+    bool parse(const QStringList &arguments, int *status);
+    QString dir() const { return parser.positionalArguments().value(0); }
+};
+
+// The parser's help with the program named "globe-world" in the usage line.
+QString helpText(const QCommandLineParser &parser);
+
+void printLines(FILE *to, const QStringList &lines);
+
+// Prints "globe-world: message" on stderr and returns ExitUsage.
+int usageError(const QString &message);
+
+// Loads the world in dir into the editor's tables with the editor's own
+// loader. A refused world's problems go to stderr, and the result is false.
+bool loadAcceptedWorld(const QString &dir);
+
+#endif
