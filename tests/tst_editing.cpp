@@ -1,0 +1,259 @@
+// Editing, saving, restoring and resetting the levels through the real
+// window's keys, and what happens when the files behind them are missing,
+// damaged or belong to another world.
+#include "sceneaccess.h"
+#include "terrain/elevation.h"
+#include "terrain/triangle.h"
+#include "world/tablefile.h"
+#include "world/worldtables.h"
+#include "worldfiles.h"
+
+#include <QTemporaryFile>
+#include <QtTest>
+
+#include <unistd.h>
+
+// Collects what the code under test writes on stderr.
+class StderrCapture
+{
+public:
+    StderrCapture()
+    {
+        file.open();
+        std::fflush(stderr);
+        saved = dup(2);
+        dup2(file.handle(), 2);
+    }
+    ~StderrCapture() { release(); }
+    QString text()
+    {
+        release();
+        file.seek(0);
+        return QString::fromLocal8Bit(file.readAll());
+    }
+
+private:
+    void release()
+    {
+        if (saved < 0)
+            return;
+        std::fflush(stderr);
+        dup2(saved, 2);
+        close(saved);
+        saved = -1;
+    }
+    QTemporaryFile file;
+    int saved = -1;
+};
+
+using FileDamage = std::function<void(const SceneFixture &)>;
+Q_DECLARE_METATYPE(FileDamage)
+
+class EditingTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void saveWritesEveryLevel();
+    void saveHoldsEditsAndDemo();
+    void restoreBringsSavedLevelsBack();
+    void resetDropsTheDemoTerrain();
+    void loadedLevelsOutOfRangeComeIntoRangeOnEdit();
+    void badRestoreKeepsTerrain_data();
+    void badRestoreKeepsTerrain();
+    void saveIntoFolderNamedSaveDatKeepsTerrain();
+    void rebuildsHoldOneArrayOfLists();
+};
+
+static QVector<int> shownLevels(const Scene3D &scene)
+{
+    QVector<int> levels(vertexCount);
+    for (int v = 0; v < vertexCount; ++v)
+        levels[v] = getVertexLevel(v, SceneAccess::triangles(scene));
+    return levels;
+}
+
+static void press(Scene3D &scene, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QTest::keyClick(&scene, key, modifiers);
+}
+
+void EditingTest::initTestCase()
+{
+    SceneFixture probe({1, WorldSpec::Flat, 1, false});
+    if (!probe.ready())
+        QSKIP("no GL context can be made here");
+}
+
+void EditingTest::saveWritesEveryLevel()
+{
+    SceneFixture f({3, WorldSpec::Random, 11, false});
+    press(*f.scene, Qt::Key_F9);
+    const QByteArray saved = readBytes(f.path("save.dat"));
+    QCOMPARE(saved.size(), 4 + 4 * 642);
+    QCOMPARE(saved.left(4), QByteArray::fromHex("00000282"));
+    QCOMPARE(saved.mid(4), readBytes(f.path("base002.dat")).mid(4));
+    press(*f.scene, Qt::Key_F9);
+    QCOMPARE(readBytes(f.path("save.dat")), saved);
+}
+
+void EditingTest::saveHoldsEditsAndDemo()
+{
+    SceneFixture f({3, WorldSpec::Flat, 1, true});
+    QCOMPARE(vertexLevels[3], 7); // the demo island
+    selectedVertex = 200;
+    press(*f.scene, Qt::Key_Equal);
+    press(*f.scene, Qt::Key_Equal);
+    QCOMPARE(vertexLevels[200], 0); // the table waits for the save
+    press(*f.scene, Qt::Key_F9);
+    QVector<int> saved;
+    QVERIFY(readIntTable(f.path("save.dat"), saved).ok());
+    QCOMPARE(saved[200], 2);
+    QCOMPARE(saved[3], 7);
+    QCOMPARE(saved, shownLevels(*f.scene));
+    QCOMPARE(vertexLevels, saved);
+}
+
+void EditingTest::restoreBringsSavedLevelsBack()
+{
+    SceneFixture f({3, WorldSpec::Random, 2, false});
+    selectedVertex = 77;
+    press(*f.scene, Qt::Key_Equal);
+    press(*f.scene, Qt::Key_F9);
+    const QVector<int> saved = shownLevels(*f.scene);
+    for (int v : {77, 78, 300}) {
+        selectedVertex = v;
+        press(*f.scene, Qt::Key_Minus);
+        press(*f.scene, Qt::Key_Minus);
+    }
+    press(*f.scene, Qt::Key_Up);
+    press(*f.scene, Qt::Key_A);
+    QVERIFY(shownLevels(*f.scene) != saved);
+
+    press(*f.scene, Qt::Key_F10);
+    QCOMPARE(shownLevels(*f.scene), saved);
+    QCOMPARE(selectedVertex, 300);
+    QCOMPARE(SceneAccess::xRot(*f.scene), -89.0f);
+    QVERIFY(!SceneAccess::showAxes(*f.scene));
+    QCOMPARE(vertexCount, 642);
+    QCOMPARE(triangleCount, 1280);
+}
+
+void EditingTest::resetDropsTheDemoTerrain()
+{
+    SceneFixture f({3, WorldSpec::Random, 3, true});
+    QVector<int> base;
+    QVERIFY(readIntTable(f.path("base002.dat"), base).ok());
+    QVERIFY(shownLevels(*f.scene) != base);
+    press(*f.scene, Qt::Key_N); // N alone does nothing
+    QVERIFY(shownLevels(*f.scene) != base);
+    press(*f.scene, Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(shownLevels(*f.scene), base);
+    QCOMPARE(vertexLevels, base);
+}
+
+void EditingTest::loadedLevelsOutOfRangeComeIntoRangeOnEdit()
+{
+    QTemporaryDir dir;
+    writeTestWorld(dir.path(), {2, WorldSpec::Flat, 1, false});
+    editIntTable(dir.filePath("base002.dat"), [](QVector<int> &levels) {
+        levels[0] = 12;
+        levels[1] = -3;
+    });
+    SceneFixture f({2, WorldSpec::Flat, 1, false});
+    QFile::remove(f.path("base002.dat"));
+    QFile::copy(dir.filePath("base002.dat"), f.path("base002.dat"));
+    press(*f.scene, Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(getVertexLevel(0, SceneAccess::triangles(*f.scene)), 12);
+    press(*f.scene, Qt::Key_Minus);
+    QCOMPARE(getVertexLevel(0, SceneAccess::triangles(*f.scene)), 9);
+    press(*f.scene, Qt::Key_Period);
+    press(*f.scene, Qt::Key_Equal);
+    QCOMPARE(getVertexLevel(1, SceneAccess::triangles(*f.scene)), 0);
+}
+
+void EditingTest::badRestoreKeepsTerrain_data()
+{
+    QTest::addColumn<Qt::Key>("key");
+    QTest::addColumn<FileDamage>("damage");
+    QTest::addColumn<QString>("message");
+    const QString notRestored = "globe: terrain not restored: save.dat: ";
+    QTest::newRow("save.dat missing")
+        << Qt::Key_F10 << FileDamage([](const SceneFixture &f) { QFile::remove(f.path("save.dat")); })
+        << notRestored + "missing (";
+    QTest::newRow("save.dat cut short") << Qt::Key_F10 << FileDamage([](const SceneFixture &f) {
+        writeBytes(f.path("save.dat"), readBytes(f.path("save.dat")).chopped(5));
+    }) << notRestored + "declares 162 elements but holds only 160 (647 bytes)";
+    QTest::newRow("save.dat empty") << Qt::Key_F10 << FileDamage([](const SceneFixture &f) {
+        writeBytes(f.path("save.dat"), QByteArray());
+    }) << notRestored + "0 bytes long";
+    QTest::newRow("save.dat of another world")
+        << Qt::Key_F10 << FileDamage([](const SceneFixture &f) {
+               writeIntTable(f.path("save.dat"), QVector<int>(642, 3), nullptr);
+           })
+        << notRestored + "holds 642 levels, but the world has 162 vertices";
+    QTest::newRow("save.dat longer by one")
+        << Qt::Key_F10 << FileDamage([](const SceneFixture &f) {
+               writeIntTable(f.path("save.dat"), QVector<int>(163, 3), nullptr);
+           })
+        << notRestored + "holds 163 levels, but the world has 162 vertices";
+    QTest::newRow("base002.dat gone before a reset")
+        << Qt::Key_N << FileDamage([](const SceneFixture &f) { QFile::remove(f.path("base002.dat")); })
+        << "globe: terrain not reset: base002.dat: missing (";
+}
+
+void EditingTest::badRestoreKeepsTerrain()
+{
+    QFETCH(Qt::Key, key);
+    QFETCH(FileDamage, damage);
+    QFETCH(QString, message);
+    SceneFixture f({2, WorldSpec::Random, 4, false});
+    press(*f.scene, Qt::Key_F9);
+    press(*f.scene, Qt::Key_Equal);
+    const QVector<int> shown = shownLevels(*f.scene);
+    const QVector<int> table = vertexLevels;
+    const Triangle *array = SceneAccess::triangles(*f.scene);
+    damage(f);
+    StderrCapture capture;
+    press(*f.scene, key, key == Qt::Key_N ? Qt::ControlModifier : Qt::NoModifier);
+    const QString said = capture.text();
+    QVERIFY2(said.startsWith(message), qPrintable(said));
+    QCOMPARE(said.count('\n'), 1);
+    QCOMPARE(SceneAccess::triangles(*f.scene), array); // nothing was rebuilt
+    QCOMPARE(shownLevels(*f.scene), shown);
+    QCOMPARE(vertexLevels, table);
+}
+
+void EditingTest::saveIntoFolderNamedSaveDatKeepsTerrain()
+{
+    SceneFixture f({2, WorldSpec::Random, 4, false});
+    QVERIFY(QDir(f.path(".")).mkdir("save.dat"));
+    press(*f.scene, Qt::Key_Equal);
+    const QVector<int> shown = shownLevels(*f.scene);
+    StderrCapture capture;
+    press(*f.scene, Qt::Key_F9);
+    const QString said = capture.text();
+    QVERIFY2(said.startsWith("globe: terrain not saved: save.dat: not written ("),
+             qPrintable(said));
+    QVERIFY(QFileInfo(f.path("save.dat")).isDir());
+    QCOMPARE(shownLevels(*f.scene), shown);
+}
+
+void EditingTest::rebuildsHoldOneArrayOfLists()
+{
+    SceneFixture f({2, WorldSpec::Random, 4, false});
+    press(*f.scene, Qt::Key_F9);
+    for (int k = 0; k < 200; ++k)
+        press(*f.scene, k % 2 ? Qt::Key_N : Qt::Key_F10, Qt::ControlModifier);
+    f.scene->makeCurrent();
+    // GL may hand out ever higher names; what matters is how many are held.
+    const GLuint end = Triangle::getListBase() + GLuint(2 * triangleCount);
+    int inUse = 0;
+    for (GLuint name = 1; name < end; ++name)
+        inUse += glIsList(name) == GL_TRUE;
+    QCOMPARE(inUse, triangleCount);
+}
+
+QTEST_MAIN(EditingTest)
+#include "tst_editing.moc"
