@@ -17,11 +17,11 @@
 
 namespace {
 
-const double dragTurn = 180.0;  // degrees across the whole widget at zoom 1
-const double zoomFactor = 1.1;  // per wheel event
-const float arrowStep = 1.0f;   // degrees per arrow key
-const double shiftStep = 0.05;  // model units per Z or X
-const float homeXRot = -90.0f;  // pole up, -Y toward the viewer
+const double dragTurn = 180.0; // degrees across the whole widget at zoom 1
+const double zoomFactor = 1.1; // per wheel event
+const float arrowStep = 1.0f;  // degrees per arrow key
+const double shiftStep = 0.05; // model units per Z or X
+const float homeXRot = -90.0f; // pole up, -Y toward the viewer
 
 void printLines(const QStringList &lines)
 {
@@ -58,8 +58,7 @@ int wheelDelta(const QWheelEvent *event)
 Scene3D::Scene3D(QWidget *parent)
     : QGLWidget(parent), xRot(homeXRot), yRot(0.0f), zRot(0.0f), yShift(-0.0f), zoom(1.0f),
       lastPos(0, 0)
-{
-}
+{}
 
 Scene3D::~Scene3D()
 {

@@ -34,8 +34,8 @@ int getVertexLevel(int vertex, const Triangle *triangles)
     return first.getLevelC();
 }
 
-void setVertexLevel(int vertex, int level, Triangle *triangles, int &f0, int &f1, int &f2,
-                    int &f3, int &f4, int &f5)
+void setVertexLevel(int vertex, int level, Triangle *triangles, int &f0, int &f1, int &f2, int &f3,
+                    int &f4, int &f5)
 {
     const int *fan = fanOf(vertex);
     f0 = fan[0];

@@ -9,9 +9,9 @@
 
 struct FanWorld
 {
-    int ring;          // neighbours of vertex 0: 5 or 6
-    int spare;         // triangles not touching vertex 0
-    float ringTheta;   // polar angle of the ring
+    int ring;        // neighbours of vertex 0: 5 or 6
+    int spare;       // triangles not touching vertex 0
+    float ringTheta; // polar angle of the ring
 };
 
 // Fills the world tables and counts (vertexCount and triangleCount too) and

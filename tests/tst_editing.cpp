@@ -179,9 +179,9 @@ void EditingTest::badRestoreKeepsTerrain_data()
     QTest::addColumn<FileDamage>("damage");
     QTest::addColumn<QString>("message");
     const QString notRestored = "globe: terrain not restored: save.dat: ";
-    QTest::newRow("save.dat missing")
-        << Qt::Key_F10 << FileDamage([](const SceneFixture &f) { QFile::remove(f.path("save.dat")); })
-        << notRestored + "missing (";
+    QTest::newRow("save.dat missing") << Qt::Key_F10 << FileDamage([](const SceneFixture &f) {
+        QFile::remove(f.path("save.dat"));
+    }) << notRestored + "missing (";
     QTest::newRow("save.dat cut short") << Qt::Key_F10 << FileDamage([](const SceneFixture &f) {
         writeBytes(f.path("save.dat"), readBytes(f.path("save.dat")).chopped(5));
     }) << notRestored + "declares 162 elements but holds only 160 (647 bytes)";
@@ -193,13 +193,12 @@ void EditingTest::badRestoreKeepsTerrain_data()
                writeIntTable(f.path("save.dat"), QVector<int>(642, 3), nullptr);
            })
         << notRestored + "holds 642 levels, but the world has 162 vertices";
-    QTest::newRow("save.dat longer by one")
-        << Qt::Key_F10 << FileDamage([](const SceneFixture &f) {
-               writeIntTable(f.path("save.dat"), QVector<int>(163, 3), nullptr);
-           })
-        << notRestored + "holds 163 levels, but the world has 162 vertices";
+    QTest::newRow("save.dat longer by one") << Qt::Key_F10 << FileDamage([](const SceneFixture &f) {
+        writeIntTable(f.path("save.dat"), QVector<int>(163, 3), nullptr);
+    }) << notRestored + "holds 163 levels, but the world has 162 vertices";
     QTest::newRow("base002.dat gone before a reset")
-        << Qt::Key_N << FileDamage([](const SceneFixture &f) { QFile::remove(f.path("base002.dat")); })
+        << Qt::Key_N
+        << FileDamage([](const SceneFixture &f) { QFile::remove(f.path("base002.dat")); })
         << "globe: terrain not reset: base002.dat: missing (";
 }
 

@@ -36,8 +36,8 @@ void LevelRulesTest::radiusAtSubdivisionFour_data()
 {
     QTest::addColumn<int>("level");
     QTest::addColumn<float>("radius");
-    const float radii[10] = {0.85f,        0.85425f, 0.8585f,     0.86700004f, 0.87975f,
-                             0.89250004f, 0.901f,   0.90525f,    0.9095f,     0.91375005f};
+    const float radii[10] = {0.85f,       0.85425f, 0.8585f,  0.86700004f, 0.87975f,
+                             0.89250004f, 0.901f,   0.90525f, 0.9095f,     0.91375005f};
     for (int level = 0; level < 10; ++level)
         QTest::newRow(qPrintable(QString("level %1").arg(level))) << level << radii[level];
     QTest::newRow("level -1 on the base sphere") << -1 << 0.85f;

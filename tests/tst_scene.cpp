@@ -2,10 +2,10 @@
 // every key, wheel, drag and click does to the view and the selection.
 // Expected window positions come from the test's own projection.
 #include "sceneaccess.h"
-#include "worldfiles.h"
 #include "terrain/elevation.h"
 #include "terrain/triangle.h"
 #include "world/worldtables.h"
+#include "worldfiles.h"
 
 #include <QProcess>
 #include <QtTest>
@@ -72,8 +72,8 @@ static ViewState stateOf(const Scene3D &s)
 
 static void sendMouse(Scene3D &scene, QEvent::Type type, QPoint pos)
 {
-    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton
-                                                                     : Qt::LeftButton;
+    const Qt::MouseButtons held =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
     QMouseEvent event(type, pos, scene.mapToGlobal(pos), Qt::LeftButton, held, Qt::NoModifier);
     QCoreApplication::sendEvent(&scene, &event);
 }
@@ -167,10 +167,9 @@ void SceneTest::viewportAndAspect_data()
     QTest::addColumn<QVector<int>>("viewport");
     QTest::addColumn<float>("aspect");
     QTest::newRow("square") << QSize(500, 500) << QVector<int>{0, 0, 500, 500} << 1.0f;
-    QTest::newRow("taller than wide") << QSize(500, 700) << QVector<int>{0, 100, 500, 500}
-                                      << 1.4f;
-    QTest::newRow("wider than tall") << QSize(700, 500) << QVector<int>{0, -100, 700, 700}
-                                     << 500.0f / 700.0f;
+    QTest::newRow("taller than wide") << QSize(500, 700) << QVector<int>{0, 100, 500, 500} << 1.4f;
+    QTest::newRow("wider than tall")
+        << QSize(700, 500) << QVector<int>{0, -100, 700, 700} << 500.0f / 700.0f;
 }
 
 void SceneTest::viewportAndAspect()
@@ -331,14 +330,17 @@ void SceneTest::keyTable_data()
             s.level = 4;
         });
     row("comma at 0 stays", {{Qt::Key_Comma, none}}, [](ViewState &) {});
-    row("comma steps back", {{Qt::Key_Comma, none}}, [](ViewState &s) {
-        s.selected = 3;
-        s.level = 7;
-    }, 4);
-    row("period at the last vertex stays", {{Qt::Key_Period, none}},
+    row(
+        "comma steps back", {{Qt::Key_Comma, none}},
+        [](ViewState &s) {
+            s.selected = 3;
+            s.level = 7;
+        },
+        4);
+    row(
+        "period at the last vertex stays", {{Qt::Key_Period, none}},
         [](ViewState &s) { s.selected = -1; }, -1);
-    row("an unbound key does nothing", {{Qt::Key_Q, none}, {Qt::Key_F1, none}},
-        [](ViewState &) {});
+    row("an unbound key does nothing", {{Qt::Key_Q, none}, {Qt::Key_F1, none}}, [](ViewState &) {});
 }
 
 void SceneTest::keyTable()
@@ -413,7 +415,7 @@ void SceneTest::oneMoveCancelsThePick()
 
 void SceneTest::clickSelectsVertexUnderCursor_data()
 {
-    QTest::addColumn<int>("turns"); // Left presses before the clicks
+    QTest::addColumn<int>("turns");   // Left presses before the clicks
     QTest::addColumn<int>("notches"); // wheel zoom-ins before the clicks
     QTest::newRow("start view") << 0 << 0;
     QTest::newRow("after a turn and a zoom") << 37 << 3;

@@ -36,20 +36,18 @@ void TableFileTest::decodesIntegers_data()
     QTest::addColumn<QVector<int>>("table");
     QTest::addColumn<int>("status");
 
-    QTest::newRow("two elements, signed")
-        << bytes({0, 0, 0, 2, 0, 0, 0, 5, 0xFF, 0xFF, 0xFF, 0xFF}) << QVector<int>{5, -1}
-        << int(TableRead::Ok);
-    QTest::newRow("count 3, two elements held")
-        << bytes({0, 0, 0, 3, 0, 0, 0, 7, 0, 0, 0, 9}) << QVector<int>{7, 9}
-        << int(TableRead::Truncated);
+    QTest::newRow("two elements, signed") << bytes({0, 0, 0, 2, 0, 0, 0, 5, 0xFF, 0xFF, 0xFF, 0xFF})
+                                          << QVector<int>{5, -1} << int(TableRead::Ok);
+    QTest::newRow("count 3, two elements held") << bytes({0, 0, 0, 3, 0, 0, 0, 7, 0, 0, 0, 9})
+                                                << QVector<int>{7, 9} << int(TableRead::Truncated);
     QTest::newRow("empty table") << bytes({0, 0, 0, 0}) << QVector<int>{} << int(TableRead::Ok);
     QTest::newRow("trailing bytes ignored")
         << bytes({0, 0, 0, 1, 0x12, 0x34, 0x56, 0x78, 0xAB, 0xCD}) << QVector<int>{0x12345678}
         << int(TableRead::Ok);
-    QTest::newRow("partial last element") << bytes({0, 0, 0, 2, 0, 0, 0, 1, 0, 0})
-                                          << QVector<int>{1} << int(TableRead::Truncated);
-    QTest::newRow("no count at all") << bytes({0, 0, 1}) << QVector<int>{}
-                                     << int(TableRead::NoCount);
+    QTest::newRow("partial last element")
+        << bytes({0, 0, 0, 2, 0, 0, 0, 1, 0, 0}) << QVector<int>{1} << int(TableRead::Truncated);
+    QTest::newRow("no count at all")
+        << bytes({0, 0, 1}) << QVector<int>{} << int(TableRead::NoCount);
     QTest::newRow("empty file") << QByteArray() << QVector<int>{} << int(TableRead::NoCount);
 }
 

@@ -101,7 +101,7 @@ static float radiusOf(int level)
 
 static int cornerLevel(const Triangle &t, int vertex)
 {
-    return t.getVertexA() == vertex ? t.getLevelA()
+    return t.getVertexA() == vertex   ? t.getLevelA()
            : t.getVertexB() == vertex ? t.getLevelB()
                                       : t.getLevelC();
 }
@@ -171,7 +171,8 @@ void TerrainTest::listHoldsFaceThenOutline()
         Triangle::levelColor(levels[k], r, g, b);
         QVERIFY(qAbs(v.r - r) < 1e-6f && qAbs(v.g - g) < 1e-6f && qAbs(v.b - b) < 1e-6f);
         QCOMPARE(v.a, 1.0f);
-        QVERIFY(qAbs(v.x - corners[k][0]) < feedbackError && qAbs(v.y - corners[k][1]) < feedbackError);
+        QVERIFY(qAbs(v.x - corners[k][0]) < feedbackError &&
+                qAbs(v.y - corners[k][1]) < feedbackError);
     }
     for (int line = 0; line < outline.size() / 2; ++line) {
         const FeedbackPrimitive &p = all[1 + line];
@@ -181,9 +182,9 @@ void TerrainTest::listHoldsFaceThenOutline()
             const FeedbackVertex &v = p.vertices[end];
             QCOMPARE(v.r, 0.5f);
             QVERIFY(qAbs(v.radius() - (radiusOf(levels[corner]) + 0.001)) < feedbackError);
-            const double along = (v.x * corners[corner][0] + v.y * corners[corner][1] +
-                                  v.z * corners[corner][2]) /
-                                 (v.radius() * radiusOf(levels[corner]));
+            const double along =
+                (v.x * corners[corner][0] + v.y * corners[corner][1] + v.z * corners[corner][2]) /
+                (v.radius() * radiusOf(levels[corner]));
             QVERIFY2(along > 0.999999, "the outline end lies over another corner");
         }
     }

@@ -1,10 +1,10 @@
 // Loading a world from its files: the demo flag, the counts from the header,
 // and a refusal, with the file and the rule named, for each way a world can
 // be broken. Every broken world starts as a sound generated one.
-#include "worldfiles.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
 #include "world/worldtables.h"
+#include "worldfiles.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -184,8 +184,8 @@ void WorldLoadTest::refusesBrokenWorld_data()
     QTest::newRow("base004.dat cut short") << truncate(cornersFileName, 6)
                                            << "base004.dat: declares 20480 elements but holds "
                                               "only 20478 (81918 bytes)";
-    QTest::newRow("base002.dat empty") << replace(levelsFileName, QByteArray())
-                                       << "base002.dat: 0 bytes long, too short";
+    QTest::newRow("base002.dat empty")
+        << replace(levelsFileName, QByteArray()) << "base002.dat: 0 bytes long, too short";
     QTest::newRow("base003.dat huge count")
         << replace(coordsFileName, QByteArray::fromHex("ffffffff3f80000040490fdb"))
         << "base003.dat: declares 4294967295 elements but holds only 2 (12 bytes)";

@@ -8,12 +8,12 @@
 #include <QVector>
 
 // The data files, in the order they are read (demo.txt comes after the levels).
-extern const char *const headerFileName;   // "base001.dat"
-extern const char *const levelsFileName;   // "base002.dat"
-extern const char *const coordsFileName;   // "base003.dat"
-extern const char *const cornersFileName;  // "base004.dat"
-extern const char *const fansFileName;     // "base005.dat"
-extern const char *const demoFileName;     // "demo.txt"
+extern const char *const headerFileName;  // "base001.dat"
+extern const char *const levelsFileName;  // "base002.dat"
+extern const char *const coordsFileName;  // "base003.dat"
+extern const char *const cornersFileName; // "base004.dat"
+extern const char *const fansFileName;    // "base005.dat"
+extern const char *const demoFileName;    // "demo.txt"
 
 // Reads the five tables and the demo flag from the working directory,
 // applies the demo terrain when the flag is set, derives subdivisionLevel,
