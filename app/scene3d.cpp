@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -70,9 +71,10 @@ Scene3D::~Scene3D()
     }
 }
 
-void Scene3D::setFatalHandler(FatalHandler handler)
+Scene3D::FatalHandler Scene3D::setFatalHandler(FatalHandler handler)
 {
-    fatalHandler = handler;
+    std::swap(fatalHandler, handler);
+    return handler;
 }
 
 void Scene3D::initializeGL()

@@ -23,9 +23,9 @@ public:
     // Called when the world is refused or the GL cannot hold it, with one
     // line per problem. The default prints the lines on stderr and ends the
     // process with status 2; if a replacement returns, the window shows an
-    // empty world.
+    // empty world. Returns the handler it replaces.
     using FatalHandler = void (*)(const QStringList &problems);
-    static void setFatalHandler(FatalHandler handler);
+    static FatalHandler setFatalHandler(FatalHandler handler);
 
     // F9, F10 and Ctrl+N. A failed save, restore or reset says why on stderr
     // and leaves the terrain as it is.

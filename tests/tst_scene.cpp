@@ -12,6 +12,21 @@
 
 #include <cmath>
 
+namespace {
+bool failNextReservation = false;
+QStringList fatalProblems;
+} // namespace
+
+// glGenLists is wrapped at link time, so a test can make it fail.
+extern "C" {
+GLuint __real_glGenLists(GLsizei range);
+GLuint __wrap_glGenLists(GLsizei range)
+{
+    const bool fail = std::exchange(failNextReservation, false);
+    return fail ? 0 : __real_glGenLists(range);
+}
+}
+
 struct KeyStroke
 {
     int key;
@@ -142,6 +157,7 @@ private slots:
     void clickSelectsVertexUnderCursor();
     void clickOnBackgroundKeepsSelection();
     void refusedWorldEndsWithStatus2();
+    void noListsForTheTrianglesIsFatal();
 
 private:
     QImage frame(Scene3D &scene);
@@ -473,6 +489,23 @@ void SceneTest::refusedWorldEndsWithStatus2()
     QCOMPARE(globe.exitStatus(), QProcess::NormalExit);
     QCOMPARE(globe.exitCode(), 2);
     QVERIFY(globe.readAllStandardError().contains("\nbase005.dat: missing ("));
+}
+
+void SceneTest::noListsForTheTrianglesIsFatal()
+{
+    const Scene3D::FatalHandler previous =
+        Scene3D::setFatalHandler([](const QStringList &problems) { fatalProblems = problems; });
+    failNextReservation = true;
+    SceneFixture f({1, WorldSpec::Flat, 1, false});
+    Scene3D::setFatalHandler(previous);
+    QCOMPARE(fatalProblems, QStringList("globe: the GL cannot reserve 80 display lists for the "
+                                        "triangles (glGenLists returned 0)"));
+    // Had the handler not ended the process, the window would hold no terrain.
+    QCOMPARE(triangleCount, 0);
+    for (Qt::Key key : {Qt::Key_Equal, Qt::Key_F9, Qt::Key_F10, Qt::Key_Period})
+        QTest::keyClick(f.scene.get(), key);
+    click(*f.scene, QPoint(250, 250));
+    QVERIFY(!QFile::exists(f.path("save.dat")));
 }
 
 QTEST_MAIN(SceneTest)
