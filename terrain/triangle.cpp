@@ -110,7 +110,8 @@ void Triangle::levelRadius(int level, float &radius)
         radius = baseRadius;
         return;
     }
-    const double scale = std::pow(4.0, double(subdivisionLevel - 4));
+    // In double, so that no header value can overflow the exponent.
+    const double scale = std::pow(4.0, double(subdivisionLevel) - 4.0);
     radius = float((levelHeights[level] / scale + 1.0) * double(baseRadius));
 }
 

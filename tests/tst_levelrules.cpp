@@ -63,6 +63,7 @@ void LevelRulesTest::radiusFollowsSubdivisionAtCallTime_data()
     QTest::newRow("finer world, lower peaks") << 5 << 0.85 * (1 + 0.075 / 4);
     QTest::newRow("coarser world, higher peaks") << 3 << 0.85 * (1 + 0.075 * 4);
     QTest::newRow("much finer world") << 8 << 0.85 * (1 + 0.075 / 256);
+    QTest::newRow("largest header value flattens the peaks") << INT_MAX << double(0.85f);
 }
 
 void LevelRulesTest::radiusFollowsSubdivisionAtCallTime()
