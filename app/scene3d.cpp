@@ -279,18 +279,20 @@ void Scene3D::keyPressEvent(QKeyEvent *event)
 
 void Scene3D::lowerVertex(int vertex, Triangle *triangles)
 {
-    if (triangleCount == 0)
-        return;
-    makeCurrent();
-    stepVertexLevel(vertex, -1, triangles);
+    stepVertex(vertex, triangles, -1);
 }
 
 void Scene3D::raiseVertex(int vertex, Triangle *triangles)
 {
+    stepVertex(vertex, triangles, +1);
+}
+
+void Scene3D::stepVertex(int vertex, Triangle *triangles, int step)
+{
     if (triangleCount == 0)
         return;
-    makeCurrent();
-    stepVertexLevel(vertex, +1, triangles);
+    makeCurrent(); // the recompiles run outside the GL hooks
+    stepVertexLevel(vertex, step, triangles);
 }
 
 void Scene3D::saveTerrain()

@@ -58,6 +58,7 @@ protected:
 private:
     friend struct SceneAccess; // read-only inspection by tests and benchmarks
 
+    void stepVertex(int vertex, Triangle *triangles, int step);
     void buildTriangles();
     void destroyTriangles();
     void rebuildTerrain(bool (*load)(QString *error), const char *action);
