@@ -79,7 +79,9 @@ public:
     const Vec &unit(int v) const { return units[v]; }
 
 private:
+    void prepareTriangles(const DrawnMesh &mesh);
     PixelBox boxOf(const MapTriangle &t) const;
+    void setColumns(PixelBox &box, int x0, int x1) const;
     void fillBins();
     int rowOf(double theta) const;
 
@@ -93,6 +95,20 @@ private:
 MapRaster::MapRaster(const DrawnMesh &mesh, int width)
     : w(width), h(width / 2), cellsX((w + cellSize - 1) / cellSize),
       cellsY((h + cellSize - 1) / cellSize)
+{
+    prepareTriangles(mesh);
+    for (int y = 0; y < h; ++y) {
+        sinTheta.push_back(std::sin(pi * (y + 0.5) / h));
+        cosTheta.push_back(std::cos(pi * (y + 0.5) / h));
+    }
+    for (int x = 0; x < w; ++x) {
+        sinPhi.push_back(std::sin(2 * pi * (x + 0.5) / w));
+        cosPhi.push_back(std::cos(2 * pi * (x + 0.5) / w));
+    }
+    fillBins();
+}
+
+void MapRaster::prepareTriangles(const DrawnMesh &mesh)
 {
     std::vector<Vec> points(mesh.vertexCount());
     units.resize(points.size());
@@ -112,15 +128,6 @@ MapRaster::MapRaster(const DrawnMesh &mesh, int width)
         const double volume = dot(points[m.corner[0]], m.edge[0]);
         m.orientation = volume > 0 ? 1 : volume < 0 ? -1 : 0;
     }
-    for (int y = 0; y < h; ++y) {
-        sinTheta.push_back(std::sin(pi * (y + 0.5) / h));
-        cosTheta.push_back(std::cos(pi * (y + 0.5) / h));
-    }
-    for (int x = 0; x < w; ++x) {
-        sinPhi.push_back(std::sin(2 * pi * (x + 0.5) / w));
-        cosPhi.push_back(std::cos(2 * pi * (x + 0.5) / w));
-    }
-    fillBins();
 }
 
 Vec MapRaster::pixelDirection(int x, int y) const
@@ -133,7 +140,7 @@ int MapRaster::rowOf(double theta) const
     return clampedIndex(theta / pi * h, h);
 }
 
-// The triangle lies inside the smallest cap around its centre direction that
+// The triangle lies inside the cap around its centre direction that just
 // holds its corners (a cap under a hemisphere is convex on the sphere), and
 // the cap's extent in polar angle and azimuth is known in closed form.
 PixelBox MapRaster::boxOf(const MapTriangle &t) const
@@ -158,22 +165,24 @@ PixelBox MapRaster::boxOf(const MapTriangle &t) const
         return box; // the cap holds a pole: every azimuth
     const double halfWidth = std::asin(std::min(1.0, std::sin(radius) / std::sin(theta)));
     const double phi = std::atan2(centre.x, centre.y);
-    const int x0 = int(std::floor((phi - halfWidth) / (2 * pi) * w));
-    const int x1 = int(std::floor((phi + halfWidth) / (2 * pi) * w));
-    if (x1 - x0 + 1 >= w)
-        return box;
-    const int from = (x0 % w + w) % w, to = (x1 % w + w) % w;
-    if (from <= to) {
-        box.x0[0] = from;
-        box.x1[0] = to;
-        return box;
-    }
-    box.runs = 2;
-    box.x0[0] = from;
-    box.x1[0] = w - 1;
-    box.x0[1] = 0;
-    box.x1[1] = to;
+    setColumns(box, int(std::floor((phi - halfWidth) / (2 * pi) * w)),
+               int(std::floor((phi + halfWidth) / (2 * pi) * w)));
     return box;
+}
+
+// Columns x0 to x1, which may lie beyond 0 or w - 1, wrapped into the map.
+void MapRaster::setColumns(PixelBox &box, int x0, int x1) const
+{
+    if (x1 - x0 + 1 >= w)
+        return; // every column, as the box already says
+    const int from = (x0 % w + w) % w, to = (x1 % w + w) % w;
+    box.x0[0] = from;
+    box.x1[0] = from <= to ? to : w - 1;
+    if (from > to) {
+        box.runs = 2;
+        box.x0[1] = 0;
+        box.x1[1] = to;
+    }
 }
 
 // Two passes, counting then filling, keep every cell's list in one array.
@@ -214,9 +223,9 @@ int MapRaster::locate(int x, int y, const Vec &d, double weights[3]) const
         double e[3];
         for (int k = 0; k < 3; ++k)
             e[k] = dot(d, t.edge[k]) * t.orientation;
-        if (e[0] < 0 || e[1] < 0 || e[2] < 0)
-            continue;
         const double sum = e[0] + e[1] + e[2];
+        if (e[0] < 0 || e[1] < 0 || e[2] < 0 || !(sum > 0))
+            continue;
         for (int k = 0; k < 3; ++k)
             weights[k] = e[k] / sum;
         return cellTriangles[i];
@@ -236,6 +245,27 @@ template <typename Paint> void forEachCoveredPixel(const MapRaster &raster, Pain
                 paint(x, y, raster.triangle(t), d, weights);
         }
     }
+}
+
+quint16 &greyAt(QImage &image, int x, int y)
+{
+    return reinterpret_cast<quint16 *>(image.scanLine(y))[x];
+}
+
+// Gives every vertex's own pixel its level, and counts the vertices whose
+// pixel a later vertex of another level took over.
+int paintVertexPixels(const DrawnMesh &mesh, QImage &image)
+{
+    std::vector<QPoint> own;
+    own.reserve(size_t(mesh.vertexCount()));
+    for (int v = 0; v < mesh.vertexCount(); ++v) {
+        own.push_back(pixelOf(mesh.angles[2 * v], mesh.angles[2 * v + 1], image.width()));
+        greyAt(image, own.back().x(), own.back().y()) = heightValue(mesh.levels[v]);
+    }
+    int lost = 0;
+    for (int v = 0; v < mesh.vertexCount(); ++v)
+        lost += greyAt(image, own[v].x(), own[v].y()) != heightValue(mesh.levels[v]);
+    return lost;
 }
 
 } // namespace
@@ -277,9 +307,6 @@ QImage renderHeightmap(const DrawnMesh &mesh, int width, int *unrestorable)
     const MapRaster raster(mesh, width);
     QImage image(raster.width(), raster.height(), QImage::Format_Grayscale16);
     image.fill(0);
-    auto value = [&image](int x, int y) -> quint16 & {
-        return reinterpret_cast<quint16 *>(image.scanLine(y))[x];
-    };
     forEachCoveredPixel(
         raster, [&](int x, int y, const MapTriangle &t, const Vec &d, const double *) {
             int nearest = 0;
@@ -287,19 +314,11 @@ QImage renderHeightmap(const DrawnMesh &mesh, int width, int *unrestorable)
                 if (dot(d, raster.unit(t.corner[k])) > dot(d, raster.unit(t.corner[nearest])))
                     nearest = k;
             }
-            value(x, y) = heightValue(mesh.levels[t.corner[nearest]]);
+            greyAt(image, x, y) = heightValue(mesh.levels[t.corner[nearest]]);
         });
-    std::vector<QPoint> own;
-    own.reserve(size_t(mesh.vertexCount()));
-    for (int v = 0; v < mesh.vertexCount(); ++v) {
-        own.push_back(pixelOf(mesh.angles[2 * v], mesh.angles[2 * v + 1], width));
-        value(own.back().x(), own.back().y()) = heightValue(mesh.levels[v]);
-    }
-    if (unrestorable) {
-        *unrestorable = 0;
-        for (int v = 0; v < mesh.vertexCount(); ++v)
-            *unrestorable += value(own[v].x(), own[v].y()) != heightValue(mesh.levels[v]);
-    }
+    const int lost = paintVertexPixels(mesh, image);
+    if (unrestorable)
+        *unrestorable = lost;
     return image;
 }
 
