@@ -21,7 +21,8 @@ int runExport(const QStringList &arguments)
     CommandLine line(QStringLiteral("export"),
                      QStringLiteral("Writes the globe of the world in DIR as the editor draws it: "
                                     "every corner at its level's height and in its level's "
-                                    "colour. Each file is replaced whole or not at all."));
+                                    "colour (8-bit sRGB, as the editor's framebuffer holds "
+                                    "it). Each file is replaced whole or not at all."));
     line.addLevelOptions();
     line.parser.addOptions({plyOption, objOption});
     int status = ExitSuccess;
