@@ -9,11 +9,10 @@ int runInfo(const QStringList &arguments)
                      QStringLiteral("Describes the world in DIR: counts, subdivision and the "
                                     "share of vertices at each level. Refuses a world the editor "
                                     "would refuse."));
+    line.addLevelOptions();
     int status = ExitSuccess;
-    if (!line.parse(arguments, &status))
+    if (!line.parse(arguments, &status) || !line.loadWorld(&status))
         return status;
-    if (!loadAcceptedWorld(line.dir()))
-        return ExitRefused;
-    printLines(stdout, worldSummary(worldHeader, vertexLevels));
+    printLines(stdout, worldSummary(worldHeader, vertexLevels) << line.levelsLine());
     return ExitSuccess;
 }

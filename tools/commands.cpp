@@ -1,11 +1,15 @@
 #include "commands.h"
 
+#include "world/levelstore.h"
+#include "world/tablefile.h"
 #include "world/worldload.h"
+#include "world/worldtables.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
-CommandLine::CommandLine(const QString &name, const QString &description)
+CommandLine::CommandLine(const QString &name, const QString &description) : name(name)
 {
     parser.setApplicationDescription(description);
     parser.addHelpOption();
@@ -69,4 +73,103 @@ bool loadAcceptedWorld(const QString &dir)
     loadWorldFrom(dir);
     printLines(stderr, worldProblems());
     return worldProblems().isEmpty();
+}
+
+namespace {
+
+const QCommandLineOption levelsOption(QStringLiteral("levels"),
+                                      QStringLiteral("Take the levels from FILE (a save.dat: "
+                                                     "one level per vertex) instead of the "
+                                                     "world's base002.dat."),
+                                      QStringLiteral("FILE"));
+const QCommandLineOption demoOption(QStringLiteral("demo"),
+                                    QStringLiteral("Lay the built-in demo terrain over the "
+                                                   "levels, as the editor does at start when "
+                                                   "demo.txt is not 0. Without it the levels are "
+                                                   "taken as stored, whatever demo.txt says."));
+
+// The base levels after the loader accepted the world: the demo terrain it
+// may have laid over them must not leak into the result.
+bool readStoredLevels(const QString &dir, int vertexCount, QVector<int> &levels, QString *error)
+{
+    const QString path = QDir(dir).filePath(QString::fromLatin1(levelsFileName));
+    const TableRead read = readIntTable(path, levels);
+    *error = describeTableRead(path, read);
+    if (error->isEmpty() && levels.size() < vertexCount)
+        *error = QStringLiteral("%1: holds fewer levels than the world's %2 vertices")
+                     .arg(path)
+                     .arg(vertexCount);
+    levels.resize(vertexCount);
+    return error->isEmpty();
+}
+
+} // namespace
+
+void CommandLine::addLevelOptions()
+{
+    parser.addOptions({levelsOption, demoOption});
+    levelOptions = true;
+}
+
+bool CommandLine::loadWorld(int *status)
+{
+    *status = ExitRefused;
+    if (!loadAcceptedWorld(dir()))
+        return false;
+    if (levelOptions && !chooseLevels())
+        return false;
+    *status = ExitSuccess;
+    return true;
+}
+
+bool CommandLine::chooseLevels()
+{
+    QVector<int> levels;
+    QString error;
+    const bool read =
+        parser.isSet(levelsOption)
+            ? readLevelTable(parser.value(levelsOption), worldVertexCount, levels, &error)
+            : readStoredLevels(dir(), worldVertexCount, levels, &error);
+    if (!read) {
+        printLines(stderr, {QStringLiteral("globe-world: ") + error});
+        return false;
+    }
+    if (parser.isSet(demoOption))
+        applyDemoLevels(levels);
+    vertexLevels = levels;
+    return true;
+}
+
+QString CommandLine::levelsLine() const
+{
+    QString line = QStringLiteral("levels: %1")
+                       .arg(parser.isSet(levelsOption) ? parser.value(levelsOption)
+                                                       : QString::fromLatin1(levelsFileName));
+    if (parser.isSet(demoOption))
+        return line + QStringLiteral(" with the demo terrain");
+    line += QStringLiteral(" as stored");
+    const QString demoFile = QDir(dir()).filePath(QString::fromLatin1(demoFileName));
+    if (readDemoFlag(demoFile) != 0)
+        line += QStringLiteral(" (demo.txt is on: add --demo to match the editor's start)");
+    return line;
+}
+
+bool CommandLine::required(const QCommandLineOption &option, QString *value, int *status) const
+{
+    if (parser.isSet(option)) {
+        *value = parser.value(option);
+        return true;
+    }
+    *status = usageError(QStringLiteral("%1: missing --%2 %3")
+                             .arg(name, option.names().constFirst(), option.valueName()));
+    return false;
+}
+
+bool writeOutput(const QString &path, const QByteArray &bytes)
+{
+    QString error;
+    if (writeFileAtomically(path, bytes, &error))
+        return true;
+    printLines(stderr, {QStringLiteral("globe-world: ") + error});
+    return false;
 }

@@ -28,6 +28,9 @@ struct Command
 int runGenerate(const QStringList &arguments);
 int runCheck(const QStringList &arguments);
 int runInfo(const QStringList &arguments);
+int runExport(const QStringList &arguments);
+int runMap(const QStringList &arguments);
+int runImport(const QStringList &arguments);
 
 // The parser of one subcommand that works on one world folder, DIR.
 class CommandLine
@@ -41,6 +44,24 @@ public:
     // the exit status to return.
     bool parse(const QStringList &arguments, int *status);
     QString dir() const { return parser.positionalArguments().value(0); }
+
+    // Adds --levels FILE and --demo, which loadWorld then honours.
+    void addLevelOptions();
+    // Loads DIR with the editor's loader and checker. With the level options
+    // added, vertexLevels then holds base002.dat as stored (whatever demo.txt
+    // says) or the --levels file, with the demo terrain over it for --demo.
+    // Reports a refusal on stderr and sets *status.
+    bool loadWorld(int *status);
+    // Where the levels came from, for the user: "levels: base002.dat as stored".
+    QString levelsLine() const;
+    // An option's value; a usage error when the option is missing.
+    bool required(const QCommandLineOption &option, QString *value, int *status) const;
+
+private:
+    bool chooseLevels();
+
+    QString name;
+    bool levelOptions = false;
 };
 
 // The parser's help with the program named "globe-world" in the usage line.
@@ -54,5 +75,8 @@ int usageError(const QString &message);
 // Loads the world in dir into the editor's tables with the editor's own
 // loader. A refused world's problems go to stderr, and the result is false.
 bool loadAcceptedWorld(const QString &dir);
+
+// Replaces path whole with bytes; reports a failure on stderr.
+bool writeOutput(const QString &path, const QByteArray &bytes);
 
 #endif

@@ -12,6 +12,9 @@ const Command commands[] = {
     {"generate", "Generate a new world into a folder.", runGenerate},
     {"check", "Check a world as the editor does, then its mesh.", runCheck},
     {"info", "Describe a world: counts and land and sea.", runInfo},
+    {"export", "Write the drawn globe as a PLY or OBJ mesh.", runExport},
+    {"map", "Draw the globe as an equirectangular PNG map or heightmap.", runMap},
+    {"import", "Set a world's starting levels from a heightmap.", runImport},
 };
 
 const Command *findCommand(const QString &name)
@@ -25,7 +28,8 @@ const Command *findCommand(const QString &name)
 
 QString commandList()
 {
-    QString text = QStringLiteral("Makes, checks and describes globe worlds.\n\nCommands:\n");
+    QString text =
+        QStringLiteral("Makes, checks, describes, exports and maps globe worlds.\n\nCommands:\n");
     for (const Command &command : commands)
         text +=
             QStringLiteral("  %1  %2\n").arg(QLatin1String(command.name), -10).arg(command.summary);

@@ -1,0 +1,502 @@
+// globe-world export, map and import on generated worlds: the files other
+// programs read, the pixel rules, the heightmap round trip and every refusal.
+#include "world/tablefile.h"
+#include "world/worldload.h"
+#include "world/worldmap.h"
+#include "world/worldtables.h"
+#include "worldfiles.h"
+
+#include <QDir>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+#include <cmath>
+
+using Rgb = QVector<int>;
+
+class ExportTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void plyVertices_data();
+    void plyVertices();
+    void objMatchesPly();
+    void readBackByAssimp_data();
+    void readBackByAssimp();
+    void levelSources_data();
+    void levelSources();
+    void pixelRule_data();
+    void pixelRule();
+    void flatWorldIsSeaEverywhere_data();
+    void flatWorldIsSeaEverywhere();
+    void vertexPixelsShowTheirLevel_data();
+    void vertexPixelsShowTheirLevel();
+    void heightmapRoundTrip_data();
+    void heightmapRoundTrip();
+    void importGreyValues_data();
+    void importGreyValues();
+    void refusals_data();
+    void refusals();
+
+private:
+    QString world(int subdivision, WorldSpec::Levels levels = WorldSpec::Random, bool demo = false);
+    QTemporaryDir dir;
+    QString output; // stdout and stderr of the last run
+};
+
+namespace {
+
+int run(const QStringList &arguments, QString *output)
+{
+    QProcess process;
+    process.start(GLOBE_WORLD_EXE, arguments);
+    if (!process.waitForFinished(60000))
+        return -1;
+    *output = process.readAllStandardOutput() + process.readAllStandardError();
+    return process.exitCode();
+}
+
+QString path(const QString &dir, const char *file)
+{
+    return QDir(dir).filePath(QString::fromLatin1(file));
+}
+
+void setLevel(const QString &world, int vertex, int level)
+{
+    editIntTable(path(world, levelsFileName),
+                 [=](QVector<int> &levels) { levels[vertex] = level; });
+}
+
+const QByteArray plyHeaderText = "ply\n"
+                                 "format binary_little_endian 1.0\n"
+                                 "comment globe-world export: sRGB colours; level 0 to 9, 255 if "
+                                 "outside\n"
+                                 "element vertex %1\n"
+                                 "property float x\n"
+                                 "property float y\n"
+                                 "property float z\n"
+                                 "property uchar red\n"
+                                 "property uchar green\n"
+                                 "property uchar blue\n"
+                                 "property uchar level\n"
+                                 "element face %2\n"
+                                 "property list uchar int vertex_indices\n"
+                                 "end_header\n";
+
+float floatAt(const QByteArray &bytes, int offset)
+{
+    return qFromLittleEndian<float>(bytes.constData() + offset);
+}
+
+Rgb rgbAt(const QImage &image, int x, int y)
+{
+    const QRgb pixel = image.pixel(x, y);
+    return {qRed(pixel), qGreen(pixel), qBlue(pixel)};
+}
+
+const Rgb seaColour{130, 194, 246};
+
+} // namespace
+
+QString ExportTest::world(int subdivision, WorldSpec::Levels levels, bool demo)
+{
+    static int made = 0;
+    const QString folder = dir.filePath(QStringLiteral("world%1").arg(++made));
+    writeTestWorld(folder, {subdivision, levels, 1, demo});
+    return folder;
+}
+
+void ExportTest::plyVertices_data()
+{
+    QTest::addColumn<int>("subdivision");
+    QTest::addColumn<int>("vertex");
+    QTest::addColumn<int>("level");
+    QTest::addColumn<Rgb>("rgb"); // then the level byte
+    QTest::addColumn<double>("radius");
+    QTest::newRow("sea at the pole") << 0 << 0 << 0 << Rgb{130, 194, 246, 0} << 0.85;
+    QTest::newRow("peak, 64 times higher at S=1")
+        << 1 << 5 << 9 << Rgb{149, 73, 39, 9} << 0.85 * (1 + 0.075 * 64);
+    QTest::newRow("below the table: black on the base sphere")
+        << 1 << 41 << -1 << Rgb{0, 0, 0, 255} << 0.85;
+    QTest::newRow("above the table: black on the base sphere")
+        << 0 << 11 << 12 << Rgb{0, 0, 0, 255} << 0.85;
+}
+
+void ExportTest::plyVertices()
+{
+    QFETCH(int, subdivision);
+    QFETCH(int, vertex);
+    QFETCH(int, level);
+    QFETCH(Rgb, rgb);
+    QFETCH(double, radius);
+    const QString folder = world(subdivision, WorldSpec::Flat);
+    setLevel(folder, vertex, level);
+    QCOMPARE(run({"export", folder, "--ply", folder + "/out.ply"}, &output), 0);
+
+    const int vertices = 10 * (1 << 2 * subdivision) + 2, faces = 2 * vertices - 4;
+    const QByteArray ply = readBytes(folder + "/out.ply");
+    const QByteArray header = QString(plyHeaderText).arg(vertices).arg(faces).toLatin1();
+    QVERIFY(ply.startsWith(header));
+    QCOMPARE(ply.size(), header.size() + 16 * vertices + 13 * faces);
+
+    const int at = header.size() + 16 * vertex;
+    const double x = floatAt(ply, at), y = floatAt(ply, at + 4), z = floatAt(ply, at + 8);
+    QVERIFY2(std::fabs(std::sqrt(x * x + y * y + z * z) - radius) < 1e-5, qPrintable(output));
+    QCOMPARE(
+        (Rgb{uchar(ply[at + 12]), uchar(ply[at + 13]), uchar(ply[at + 14]), uchar(ply[at + 15])}),
+        rgb);
+    QVector<int> corners;
+    QVERIFY(readIntTable(path(folder, cornersFileName), corners).ok());
+    const QByteArray lastFace = ply.right(13);
+    QCOMPARE(int(lastFace[0]), 3);
+    for (int k = 0; k < 3; ++k)
+        QCOMPARE(qFromLittleEndian<qint32>(lastFace.constData() + 1 + 4 * k),
+                 corners[4 * (faces - 1) + k]);
+}
+
+void ExportTest::objMatchesPly()
+{
+    const QString folder = world(2);
+    QCOMPARE(
+        run({"export", folder, "--ply", folder + "/a.ply", "--obj", folder + "/a.obj"}, &output),
+        0);
+    const QByteArray ply = readBytes(folder + "/a.ply");
+    const int body = ply.indexOf("end_header\n") + 11;
+    const QList<QByteArray> lines = readBytes(folder + "/a.obj").split('\n');
+    int vertices = 0, faces = 0;
+    for (const QByteArray &line : lines) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields[0] == "v") {
+            const int at = body + 16 * vertices++;
+            for (int k = 0; k < 3; ++k)
+                QCOMPARE(fields[1 + k].toFloat(), floatAt(ply, at + 4 * k));
+            for (int k = 0; k < 3; ++k)
+                QCOMPARE(qRound(fields[4 + k].toFloat() * 255), int(uchar(ply[at + 12 + k])));
+        } else if (fields[0] == "f") {
+            const int at = body + 16 * 162 + 13 * faces++ + 1;
+            for (int k = 0; k < 3; ++k)
+                QCOMPARE(fields[1 + k].toInt(),
+                         qFromLittleEndian<qint32>(ply.constData() + at + 4 * k) + 1);
+        }
+    }
+    QCOMPARE(vertices, 162);
+    QCOMPARE(faces, 320);
+}
+
+void ExportTest::readBackByAssimp_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::newRow("PLY") << "ply";
+    QTest::newRow("OBJ") << "obj";
+}
+
+// Another program's reader, not ours: the counts it reports after its own
+// processing, and that it saw triangles only.
+void ExportTest::readBackByAssimp()
+{
+    QFETCH(QString, format);
+    const QString assimp = QStandardPaths::findExecutable("assimp");
+    if (assimp.isEmpty())
+        QSKIP("assimp (assimp-utils) is not installed");
+    const QString folder = world(4), file = folder + "/globe." + format;
+    QCOMPARE(run({"export", folder, "--" + format, file}, &output), 0);
+    QProcess process;
+    process.start(assimp, {"info", file});
+    QVERIFY(process.waitForFinished(60000));
+    const QString info = process.readAllStandardOutput();
+    for (const char *expected : {"Vertices:\\s+2562\\n", "Faces:\\s+5120\\n",
+                                 "Primitive Types:\\s+triangles\\n", "\\[2562 / 0 / 5120 \\|"})
+        QVERIFY2(info.contains(QRegularExpression(expected)), qPrintable(expected + info));
+}
+
+void ExportTest::levelSources_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("level"); // of vertex 3, 7 in the demo terrain, 5 in save.dat
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<QString>("summary"); // in info's output
+    QTest::newRow("base002.dat as stored, whatever demo.txt says")
+        << QStringList() << 0 << "as stored (demo.txt is on: add --demo"
+        << "sea (level 0) 100.0%";
+    QTest::newRow("--demo as the editor starts") << QStringList{"--demo"} << 7 << "demo terrain"
+                                                 << "sea (level 0) 0.0%";
+    QTest::newRow("--levels as stored") << QStringList{"--levels", "save.dat"} << 5 << "save.dat"
+                                        << "level 5: 1 vertices, 2.4%";
+    QTest::newRow("--levels with --demo")
+        << QStringList{"--levels", "save.dat", "--demo"} << 7 << "save.dat with the demo"
+        << "sea (level 0) 0.0%";
+}
+
+void ExportTest::levelSources()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, level);
+    QFETCH(QString, note);
+    QFETCH(QString, summary);
+    const QString folder = world(1, WorldSpec::Flat, true);
+    QVector<int> saved(42, 0);
+    saved[3] = 5;
+    QString error;
+    QVERIFY(writeIntTable(dir.filePath("save.dat"), saved, &error));
+    options.replaceInStrings(QRegularExpression("^save.dat$"), dir.filePath("save.dat"));
+    QCOMPARE(run(QStringList{"export", folder, "--ply", folder + "/out.ply"} + options, &output),
+             0);
+    QVERIFY2(output.contains(note), qPrintable(output));
+    const QByteArray ply = readBytes(folder + "/out.ply");
+    QCOMPARE(int(ply[ply.indexOf("end_header\n") + 11 + 16 * 3 + 15]), level);
+    QCOMPARE(run(QStringList{"info", folder} + options, &output), 0);
+    QVERIFY2(output.contains(summary) && output.contains(note), qPrintable(output));
+}
+
+void ExportTest::pixelRule_data()
+{
+    QTest::addColumn<double>("theta");
+    QTest::addColumn<double>("phi");
+    QTest::addColumn<QPoint>("pixel");
+    const double pi = M_PI;
+    QTest::newRow("north pole") << 0.0 << 0.0 << QPoint(0, 0);
+    QTest::newRow("south pole") << pi << 0.0 << QPoint(0, 1023);
+    QTest::newRow("a pixel centre") << pi * 7.5 / 1024 << 2 * pi * 5.5 / 2048 << QPoint(5, 7);
+    QTest::newRow("equator on -y") << pi / 2 << pi << QPoint(1024, 512);
+    QTest::newRow("just short of the seam") << 1.0 << 2 * pi - 1e-6 << QPoint(2047, 325);
+    QTest::newRow("azimuth 2 pi is 0") << 1.0 << 2 * pi << QPoint(0, 325);
+    QTest::newRow("negative azimuth wraps") << 1.0 << -1e-6 << QPoint(2047, 325);
+}
+
+void ExportTest::pixelRule()
+{
+    QFETCH(double, theta);
+    QFETCH(double, phi);
+    QFETCH(QPoint, pixel);
+    QCOMPARE(pixelOf(theta, phi, 2048), pixel);
+}
+
+void ExportTest::flatWorldIsSeaEverywhere_data()
+{
+    QTest::addColumn<int>("subdivision");
+    QTest::addColumn<int>("width");
+    QTest::newRow("icosahedron, smallest map") << 0 << 2;
+    QTest::newRow("icosahedron, odd pixel count across") << 0 << 202;
+    QTest::newRow("subdivision 3") << 3 << 512;
+    QTest::newRow("subdivision 4, default width") << 4 << 0;
+}
+
+// A pixel no triangle claims stays black: a crack at the seam, at a pole or
+// between neighbours would show here.
+void ExportTest::flatWorldIsSeaEverywhere()
+{
+    QFETCH(int, subdivision);
+    QFETCH(int, width);
+    const QString folder = world(subdivision, WorldSpec::Flat), png = folder + "/map.png";
+    QStringList arguments{"map", folder, "--png", png};
+    if (width)
+        arguments << "--width" << QString::number(width);
+    QCOMPARE(run(arguments, &output), 0);
+    const QImage image(png);
+    const int w = width ? width : 2048;
+    QCOMPARE(image.size(), QSize(w, w / 2));
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            QVERIFY2(rgbAt(image, x, y) == seaColour, qPrintable(QString("%1,%2").arg(x).arg(y)));
+    }
+}
+
+void ExportTest::vertexPixelsShowTheirLevel_data()
+{
+    QTest::addColumn<int>("subdivision");
+    QTest::newRow("subdivision 3") << 3;
+    QTest::newRow("subdivision 4") << 4;
+}
+
+// Within a pixel of a vertex its own corner outweighs the others, so its
+// pixel is close to its level's colour, and the pole fills row 0.
+void ExportTest::vertexPixelsShowTheirLevel()
+{
+    QFETCH(int, subdivision);
+    const QString folder = world(subdivision, WorldSpec::Random, true), png = folder + "/m.png";
+    QCOMPARE(run({"map", folder, "--png", png, "--demo"}, &output), 0);
+    const QImage image(png);
+    loadWorldFrom(folder); // demo.txt is on, as --demo
+    auto near = [&](int x, int y, int v) {
+        const Rgb8 want = levelRgb8(vertexLevels[v]);
+        const Rgb got = rgbAt(image, x, y);
+        return std::abs(got[0] - want.red) <= 8 && std::abs(got[1] - want.green) <= 8 &&
+               std::abs(got[2] - want.blue) <= 8;
+    };
+    for (int v = 0; v < worldVertexCount; ++v) {
+        const QPoint p = pixelOf(vertexCoords[2 * v], vertexCoords[2 * v + 1], 2048);
+        QVERIFY2(near(p.x(), p.y(), v), qPrintable(QString::number(v)));
+    }
+    for (int x = 0; x < 2048; ++x)
+        QVERIFY(near(x, 0, 0));
+}
+
+void ExportTest::heightmapRoundTrip_data()
+{
+    QTest::addColumn<int>("subdivision");
+    QTest::addColumn<bool>("fromSave"); // map a save.dat instead of base002.dat
+    QTest::newRow("subdivision 3") << 3 << false;
+    QTest::newRow("subdivision 4") << 4 << false;
+    QTest::newRow("subdivision 4 from a save.dat") << 4 << true;
+}
+
+void ExportTest::heightmapRoundTrip()
+{
+    QFETCH(int, subdivision);
+    QFETCH(bool, fromSave);
+    const QString folder = world(subdivision), first = folder + "/h1.png";
+    const QByteArray old = readBytes(path(folder, levelsFileName));
+    QString mapped = path(folder, levelsFileName);
+    if (fromSave) {
+        mapped = dir.filePath("other.dat");
+        writeBytes(mapped, readBytes(path(world(subdivision, WorldSpec::Random), levelsFileName)));
+        editIntTable(mapped,
+                     [](QVector<int> &levels) { std::reverse(levels.begin(), levels.end()); });
+    }
+    QCOMPARE(run({"map", folder, "--heightmap", "--png", first, "--levels", mapped}, &output), 0);
+    QCOMPARE(run({"import", folder, "--heightmap", first}, &output), 0);
+    QVERIFY2(output.contains("base002.dat.bak"), qPrintable(output));
+    QCOMPARE(readBytes(path(folder, levelsFileName)), readBytes(mapped));
+    QCOMPARE(readBytes(path(folder, "base002.dat.bak")), old);
+
+    const QImage image(first);
+    QCOMPARE(image.format(), QImage::Format_Grayscale16);
+    QCOMPARE(run({"map", folder, "--heightmap", "--png", folder + "/h2.png"}, &output), 0);
+    QCOMPARE(QImage(folder + "/h2.png"), image);
+    QSet<int> values;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            values << reinterpret_cast<const quint16 *>(image.constScanLine(y))[x];
+    }
+    QVERIFY(values.size() == 10 && values.contains(0) && values.contains(7282) &&
+            values.contains(65535));
+}
+
+void ExportTest::importGreyValues_data()
+{
+    QTest::addColumn<QImage::Format>("format");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<int>("level");
+    QTest::newRow("16-bit, level 1") << QImage::Format_Grayscale16 << 7282 << 1;
+    QTest::newRow("16-bit, rounds up") << QImage::Format_Grayscale16 << 3641 << 1;
+    QTest::newRow("16-bit, rounds down") << QImage::Format_Grayscale16 << 3640 << 0;
+    QTest::newRow("8-bit, top") << QImage::Format_Grayscale8 << 255 << 9;
+    QTest::newRow("8-bit, level 5") << QImage::Format_Grayscale8 << 142 << 5;
+    QTest::newRow("grey RGB, 8 bits") << QImage::Format_RGB32 << 28 << 1;
+}
+
+void ExportTest::importGreyValues()
+{
+    QFETCH(QImage::Format, format);
+    QFETCH(int, value);
+    QFETCH(int, level);
+    const QString folder = world(2), png = folder + "/grey.png";
+    QImage image(64, 32, format);
+    image.fill(format == QImage::Format_RGB32 ? qRgb(value, value, value) : uint(value));
+    QVERIFY(image.save(png));
+    QCOMPARE(run({"import", folder, "--heightmap", png}, &output), 0);
+    QVector<int> levels;
+    QVERIFY(readIntTable(path(folder, levelsFileName), levels).ok());
+    QCOMPARE(levels, QVector<int>(162, level));
+}
+
+using Setup = std::function<QStringList(const QString &world, const QString &scratch)>;
+Q_DECLARE_METATYPE(Setup)
+
+void ExportTest::refusals_data()
+{
+    QTest::addColumn<Setup>("setup"); // returns the command line
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("lines");
+    auto image = [](const QString &file, int width, int height, QColor colour) {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(colour);
+        image.save(file);
+        return file;
+    };
+    auto import = [](const QString &w, const QString &png) {
+        return QStringList{"import", w, "--heightmap", png};
+    };
+    QTest::newRow("missing image")
+        << Setup([=](const QString &w, const QString &s) { return import(w, s + "/none.png"); })
+        << 2 << "none.png: no such file" << 1;
+    QTest::newRow("text named .png") << Setup([=](const QString &w, const QString &s) {
+        writeBytes(s + "/text.png", "not a picture\n");
+        return import(w, s + "/text.png");
+    }) << 2 << "text.png: not a readable image"
+                                     << 1;
+    QTest::newRow("square image") << Setup([=](const QString &w, const QString &s) {
+        return import(w, image(s + "/square.png", 40, 40, Qt::gray));
+    }) << 2 << "square.png: is 40 x 40 pixels, but a map must be twice as wide"
+                                  << 1;
+    QTest::newRow("colour image") << Setup([=](const QString &w, const QString &s) {
+        return import(w, image(s + "/red.png", 40, 20, Qt::red));
+    }) << 2 << "red.png: has coloured pixels"
+                                  << 1;
+    QTest::newRow("import into a broken world") << Setup([=](const QString &w, const QString &s) {
+        QFile(path(w, cornersFileName)).resize(100);
+        return import(w, image(s + "/grey.png", 40, 20, Qt::gray));
+    }) << 2 << "base004.dat: declares 5120 elements but holds only 24"
+                                                << 2;
+    QTest::newRow("map of a broken world") << Setup([](const QString &w, const QString &s) {
+        QFile(path(w, cornersFileName)).resize(100);
+        return QStringList{"map", w, "--png", s + "/map.png"};
+    }) << 2 << "base004.dat: declares 5120 elements"
+                                           << 2;
+    QTest::newRow("other world's save.dat") << Setup([=](const QString &w, const QString &s) {
+        writeIntTable(s + "/save.dat", QVector<int>(162), nullptr);
+        return QStringList{"export", w, "--ply", s + "/out.ply", "--levels", s + "/save.dat"};
+    }) << 2 << "save.dat: holds 162 levels, but the world has 642 vertices"
+                                            << 1;
+    QTest::newRow("missing --levels file") << Setup([](const QString &w, const QString &s) {
+        return QStringList{"info", w, "--levels", s + "/save.dat"};
+    }) << 2 << "save.dat: " << 1;
+    QTest::newRow("export into a missing folder") << Setup([](const QString &w, const QString &s) {
+        return QStringList{"export", w, "--obj", s + "/no/such/folder/out.obj"};
+    }) << 2 << "out.obj: not written" << 1;
+    QTest::newRow("odd width") << Setup([](const QString &w, const QString &s) {
+        return QStringList{"map", w, "--png", s + "/map.png", "--width", "101"};
+    }) << 1 << "--width must be an even number from 2 to 16384, not '101'"
+                               << 1;
+    QTest::newRow("map without --png") << Setup([](const QString &w, const QString &) {
+        return QStringList{"map", w};
+    }) << 1 << "map: missing --png FILE"
+                                       << 1;
+    QTest::newRow("export without a format") << Setup([](const QString &w, const QString &) {
+        return QStringList{"export", w};
+    }) << 1 << "export: give --ply FILE, --obj FILE or both"
+                                             << 1;
+}
+
+// Every refusal is one line (a broken world's are the checker's), and leaves
+// the world's levels, and the scratch folder, as they were.
+void ExportTest::refusals()
+{
+    QFETCH(Setup, setup);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QFETCH(int, lines);
+    const QString folder = world(3);
+    const QString scratch = dir.filePath(QString("scratch%1").arg(QTest::currentDataTag()));
+    QVERIFY(QDir().mkpath(scratch));
+    const QStringList arguments = setup(folder, scratch);
+    const QStringList before = QDir(scratch).entryList(QDir::Files);
+    const QByteArray levels = readBytes(path(folder, levelsFileName));
+    QCOMPARE(run(arguments, &output), status);
+    QVERIFY2(output.contains(message), qPrintable(output));
+    QCOMPARE(output.count('\n'), lines);
+    QCOMPARE(QDir(scratch).entryList(QDir::Files), before);
+    QCOMPARE(QDir(scratch).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
+    QCOMPARE(readBytes(path(folder, levelsFileName)), levels);
+    QVERIFY(!QFile::exists(path(folder, "base002.dat.bak")));
+}
+
+QTEST_GUILESS_MAIN(ExportTest)
+#include "tst_export.moc"

@@ -1,0 +1,35 @@
+// The globe as the editor draws it, taken from the loaded world: every corner
+// at its level's radius, every corner in its level's colour. The exports and
+// the maps start from this so that they cannot drift from the editor's rules.
+#ifndef DRAWNMESH_H
+#define DRAWNMESH_H
+
+#include <QVector>
+
+struct DrawnMesh
+{
+    QVector<float> positions; // x, y, z per vertex: cornerPosition at levelRadius
+    QVector<float> angles;    // polar angle and azimuth per vertex, as in base003.dat
+    QVector<int> levels;      // one per vertex, as given (possibly outside 0..9)
+    QVector<int> corners;     // A, B, C per triangle, counter-clockwise from outside
+
+    int vertexCount() const { return levels.size(); }
+    int triangleCount() const { return corners.size() / 3; }
+};
+
+// Builds the mesh from the world tables that loadWorldFrom accepted (counts,
+// angles, corners, subdivisionLevel) and the given levels, one per vertex.
+DrawnMesh drawnMesh(const QVector<int> &levels);
+
+// A level's colour as the editor's 8-bit framebuffer holds it: round(c * 255)
+// of each channel of Triangle::levelColor (black outside 0..9).
+struct Rgb8
+{
+    unsigned char red, green, blue;
+};
+Rgb8 levelRgb8(int level);
+
+// round(c * 255) of a colour channel from 0 to 1.
+unsigned char channel8(float c);
+
+#endif
