@@ -20,7 +20,7 @@ bool CommandLine::parse(const QStringList &arguments, int *status)
         *status = usageError(parser.errorText());
         return false;
     }
-    if (parser.isSet(QStringLiteral("help"))) {
+    if (helpAsked(parser)) {
         printLines(stdout, {helpText(parser)});
         *status = ExitSuccess;
         return false;
@@ -33,6 +33,13 @@ bool CommandLine::parse(const QStringList &arguments, int *status)
         return false;
     }
     return true;
+}
+
+bool helpAsked(const QCommandLineParser &parser)
+{
+    // Qt offers --help-all beside --help; a tool without Qt's own options has
+    // nothing more to show for it.
+    return parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"));
 }
 
 QString helpText(const QCommandLineParser &parser)
@@ -59,14 +66,18 @@ int usageError(const QString &message)
     return ExitUsage;
 }
 
-bool loadAcceptedWorld(const QString &dir)
+QStringList loadWorldProblems(const QString &dir)
 {
     // Without this, a mistyped folder reads as five missing files.
-    if (!QFileInfo(dir).isDir()) {
-        printLines(stderr, {QStringLiteral("globe-world: %1: no such folder").arg(dir)});
-        return false;
-    }
+    if (!QFileInfo(dir).isDir())
+        return {QStringLiteral("globe-world: %1: no such folder").arg(dir)};
     loadWorldFrom(dir);
-    printLines(stderr, worldProblems());
-    return worldProblems().isEmpty();
+    return worldProblems();
+}
+
+bool loadAcceptedWorld(const QString &dir)
+{
+    const QStringList problems = loadWorldProblems(dir);
+    printLines(stderr, problems);
+    return problems.isEmpty();
 }

@@ -43,6 +43,9 @@ public:
     QString dir() const { return parser.positionalArguments().value(0); }
 };
 
+// --help or --help-all.
+bool helpAsked(const QCommandLineParser &parser);
+
 // The parser's help with the program named "globe-world" in the usage line.
 QString helpText(const QCommandLineParser &parser);
 
@@ -52,7 +55,10 @@ void printLines(FILE *to, const QStringList &lines);
 int usageError(const QString &message);
 
 // Loads the world in dir into the editor's tables with the editor's own
-// loader. A refused world's problems go to stderr, and the result is false.
+// loader and returns why it is refused: nothing for an accepted world.
+QStringList loadWorldProblems(const QString &dir);
+
+// As loadWorldProblems, printing the problems on stderr; false when refused.
 bool loadAcceptedWorld(const QString &dir);
 
 #endif
