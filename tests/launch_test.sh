@@ -67,9 +67,6 @@ case_given_world() {
 
     expect 1 "$launch" "$scratch/good" "$scratch/good"
     holds "$scratch/err" "one WORLD_DIR at most"
-    expect 1 "$launch" --frob
-    expect 0 "$launch" --help
-    holds "$scratch/out" "Usage: globe-launch"
     not_started
 }
 
