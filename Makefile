@@ -5,14 +5,17 @@ BUILD     ?= build
 WORLD     ?= $(BUILD)/world
 JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES  := qtbase5-dev libqt5opengl5-dev libglu1-mesa-dev cmake g++ make \
-             xvfb xauth libgl1-mesa-dri assimp-utils desktop-file-utils
+             xvfb xauth libgl1-mesa-dri assimp-utils desktop-file-utils \
+             dpkg-dev x11-utils
+# Where `make install` puts the programs, menu entry, icon and documentation.
+PREFIX    ?= /usr/local
 # The default world: subdivision 4, random continents with a fixed seed, demo island on.
 WORLD_ARGS := --subdivision 4 --levels random --seed 1 --demo
 
 # Tests need an X display; headless machines get a virtual one.
 XRUN := $(if $(DISPLAY),,xvfb-run -a -s "-screen 0 1280x1024x24")
 
-.PHONY: all deps build world run test clean
+.PHONY: all deps build world run test install package clean
 
 all: build
 
@@ -48,6 +51,16 @@ run: world
 
 test: build
 	cd $(BUILD) && $(XRUN) ctest --output-on-failure -j $(JOBS)
+
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# The .deb lands in $(BUILD); lintian, where installed, reviews it.
+package: build
+	cmake --build $(BUILD) --target package
+	@if command -v lintian >/dev/null; then \
+	  echo "lintian $(BUILD)/globe_*.deb"; lintian $(BUILD)/globe_*.deb; \
+	fi
 
 clean:
 	rm -rf $(BUILD)

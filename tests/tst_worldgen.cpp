@@ -282,6 +282,11 @@ void WorldGenTest::tool_data()
     QTest::newRow("subdivision 9") << QStringList{"generate", "other", "--subdivision", "9"} << 1
                                    << "globe-world: --subdivision must be from 0 to 8, not '9'";
     QTest::newRow("help on a command") << QStringList{"help", "generate"} << 0 << "--seed <N>";
+    // A box on an accepted world would wait for a click and time the test out.
+    QTest::newRow("check --gui on a generated world")
+        << QStringList{"check", "--gui", "good"} << 0 << "subdivision 2, 162 vertices";
+    QTest::newRow("help-all offered by Qt") << QStringList{"--help-all"} << 0 << "Exit status:";
+    QTest::newRow("help-all on a command") << QStringList{"check", "--help-all"} << 0 << "--gui";
     QTest::newRow("unknown command") << QStringList{"frob"} << 1 << "unknown command 'frob'";
 }
 

@@ -3,6 +3,42 @@
 #include "world/meshcheck.h"
 #include "world/worldtables.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace {
+
+const QCommandLineOption guiOption(QStringLiteral("gui"),
+                                   QStringLiteral("Also show the problems in a message box, when "
+                                                  "there is a display."));
+
+// Started from a desktop menu, the user has no terminal: the box is where
+// they learn why the world does not open. main() makes a QApplication only
+// when a box can be shown.
+void showRefusal(const QString &dir, const QStringList &problems)
+{
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return;
+    const int shown = 12;
+    QStringList lines = problems.mid(0, shown);
+    if (problems.size() > shown)
+        lines << QStringLiteral("... and %1 more, listed under Show Details.")
+                     .arg(problems.size() - shown);
+    const QString where = QDir::toNativeSeparators(QFileInfo(dir).absoluteFilePath());
+    // Plain text: a folder or file name must not be read as markup.
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Globe: world refused"),
+                    QStringLiteral("The world in %1 cannot be opened:\n\n%2")
+                        .arg(where, lines.join(QLatin1Char('\n'))));
+    box.setTextFormat(Qt::PlainText);
+    if (problems.size() > shown)
+        box.setDetailedText(problems.join(QLatin1Char('\n')));
+    box.exec();
+}
+
+} // namespace
+
 int runCheck(const QStringList &arguments)
 {
     CommandLine line(QStringLiteral("check"),
@@ -10,15 +46,21 @@ int runCheck(const QStringList &arguments)
                                     "orientation, outlines and fan order. Prints the problems on "
                                     "stderr, or a summary when there are none."));
     line.addLevelOptions();
+    line.parser.addOption(guiOption);
     int status = ExitSuccess;
-    if (!line.parse(arguments, &status) || !line.loadWorld(&status))
+    if (!line.parse(arguments, &status))
         return status;
-    const QStringList problems =
-        checkMeshProperties(worldHeader, vertexCoords, triangleCorners, vertexFans);
+    QStringList problems = loadWorldProblems(line.dir());
+    if (problems.isEmpty())
+        problems = checkMeshProperties(worldHeader, vertexCoords, triangleCorners, vertexFans);
     if (!problems.isEmpty()) {
         printLines(stderr, problems);
+        if (line.parser.isSet(guiOption))
+            showRefusal(line.dir(), problems);
         return ExitRefused;
     }
+    if (!line.applyLevelOptions(&status))
+        return status;
     printLines(stdout, worldSummary(worldHeader, vertexLevels) << line.levelsLine());
     return ExitSuccess;
 }

@@ -24,7 +24,7 @@ bool CommandLine::parse(const QStringList &arguments, int *status)
         *status = usageError(parser.errorText());
         return false;
     }
-    if (parser.isSet(QStringLiteral("help"))) {
+    if (helpAsked(parser)) {
         printLines(stdout, {helpText(parser)});
         *status = ExitSuccess;
         return false;
@@ -37,6 +37,13 @@ bool CommandLine::parse(const QStringList &arguments, int *status)
         return false;
     }
     return true;
+}
+
+bool helpAsked(const QCommandLineParser &parser)
+{
+    // Qt offers --help-all beside --help; a tool without Qt's own options has
+    // nothing more to show for it.
+    return parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"));
 }
 
 QString helpText(const QCommandLineParser &parser)
@@ -63,16 +70,20 @@ int usageError(const QString &message)
     return ExitUsage;
 }
 
-bool loadAcceptedWorld(const QString &dir)
+QStringList loadWorldProblems(const QString &dir)
 {
     // Without this, a mistyped folder reads as five missing files.
-    if (!QFileInfo(dir).isDir()) {
-        printLines(stderr, {QStringLiteral("globe-world: %1: no such folder").arg(dir)});
-        return false;
-    }
+    if (!QFileInfo(dir).isDir())
+        return {QStringLiteral("globe-world: %1: no such folder").arg(dir)};
     loadWorldFrom(dir);
-    printLines(stderr, worldProblems());
-    return worldProblems().isEmpty();
+    return worldProblems();
+}
+
+bool loadAcceptedWorld(const QString &dir)
+{
+    const QStringList problems = loadWorldProblems(dir);
+    printLines(stderr, problems);
+    return problems.isEmpty();
 }
 
 namespace {
@@ -113,17 +124,19 @@ void CommandLine::addLevelOptions()
 
 bool CommandLine::loadWorld(int *status)
 {
-    *status = ExitRefused;
-    if (!loadAcceptedWorld(dir()))
+    if (!loadAcceptedWorld(dir())) {
+        *status = ExitRefused;
         return false;
-    if (levelOptions && !chooseLevels())
-        return false;
-    *status = ExitSuccess;
-    return true;
+    }
+    return applyLevelOptions(status);
 }
 
-bool CommandLine::chooseLevels()
+bool CommandLine::applyLevelOptions(int *status)
 {
+    *status = ExitSuccess;
+    if (!levelOptions)
+        return true;
+    *status = ExitRefused;
     QVector<int> levels;
     QString error;
     const bool read =
@@ -137,6 +150,7 @@ bool CommandLine::chooseLevels()
     if (parser.isSet(demoOption))
         applyDemoLevels(levels);
     vertexLevels = levels;
+    *status = ExitSuccess;
     return true;
 }
 

@@ -52,17 +52,21 @@ public:
     // says) or the --levels file, with the demo terrain over it for --demo.
     // Reports a refusal on stderr and sets *status.
     bool loadWorld(int *status);
+    // The level options' part of loadWorld, for a command that loads DIR
+    // itself: takes the levels as loadWorld would.
+    bool applyLevelOptions(int *status);
     // Where the levels came from, for the user: "levels: base002.dat as stored".
     QString levelsLine() const;
     // An option's value; a usage error when the option is missing.
     bool required(const QCommandLineOption &option, QString *value, int *status) const;
 
 private:
-    bool chooseLevels();
-
     QString name;
     bool levelOptions = false;
 };
+
+// --help or --help-all.
+bool helpAsked(const QCommandLineParser &parser);
 
 // The parser's help with the program named "globe-world" in the usage line.
 QString helpText(const QCommandLineParser &parser);
@@ -73,7 +77,10 @@ void printLines(FILE *to, const QStringList &lines);
 int usageError(const QString &message);
 
 // Loads the world in dir into the editor's tables with the editor's own
-// loader. A refused world's problems go to stderr, and the result is false.
+// loader and returns why it is refused: nothing for an accepted world.
+QStringList loadWorldProblems(const QString &dir);
+
+// As loadWorldProblems, printing the problems on stderr; false when refused.
 bool loadAcceptedWorld(const QString &dir);
 
 // Replaces path whole with bytes; reports a failure on stderr.

@@ -2,9 +2,11 @@
 // its own cmd_*.cpp; this file only finds and runs it.
 #include "commands.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 
+#include <cstring>
 #include <iterator>
+#include <memory>
 
 namespace {
 
@@ -33,7 +35,9 @@ QString commandList()
     for (const Command &command : commands)
         text +=
             QStringLiteral("  %1  %2\n").arg(QLatin1String(command.name), -10).arg(command.summary);
-    return text + QStringLiteral("\n'globe-world help COMMAND' describes one command.");
+    return text + QStringLiteral("\n'globe-world help COMMAND' describes one command.\n\n"
+                                 "Exit status: 0 success, 1 a usage error, 2 a refused world or "
+                                 "a file error.");
 }
 
 int unknownCommand(const QString &name)
@@ -52,11 +56,34 @@ int runHelp(const QCommandLineParser &parser, const QStringList &rest)
     return command ? command->run({rest[0], QStringLiteral("--help")}) : unknownCommand(rest[0]);
 }
 
+bool displayAvailable()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+// A message box needs a QApplication, and a QApplication aborts without a
+// display. So only "check --gui" with a display at hand gets one: every other
+// command keeps working on a machine without a display. This runs before
+// any parser, hence the plain look at argv.
+bool wantsWindow(int argc, char *argv[])
+{
+    if (argc < 2 || std::strcmp(argv[1], "check") != 0 || !displayAvailable())
+        return false;
+    for (int i = 2; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+        if (std::strcmp(argv[i], "--gui") == 0)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app(
+        wantsWindow(argc, argv) ? new QApplication(argc, argv) : new QCoreApplication(argc, argv));
     QCoreApplication::setApplicationName(QStringLiteral("globe-world"));
     QCoreApplication::setApplicationVersion(QStringLiteral(GLOBE_VERSION));
 
@@ -68,13 +95,13 @@ int main(int argc, char *argv[])
                                  QStringLiteral("COMMAND [ARGUMENTS...]"));
     // Everything after the command belongs to it, options included.
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
-    if (!parser.parse(app.arguments()))
+    if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
     if (parser.isSet(QStringLiteral("version"))) {
         printLines(stdout, {QStringLiteral("globe-world %1").arg(GLOBE_VERSION)});
         return ExitSuccess;
     }
-    if (parser.isSet(QStringLiteral("help"))) {
+    if (helpAsked(parser)) {
         printLines(stdout, {helpText(parser)});
         return ExitSuccess;
     }
