@@ -1,0 +1,250 @@
+#include "report.h"
+
+#include "figures.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const int csvFields = 8;
+
+// Three significant digits without exponents: tables are read by people.
+QString readable(double value)
+{
+    if (value == 0.0 || !std::isfinite(value))
+        return QString::number(value);
+    const int magnitude = int(std::floor(std::log10(std::fabs(value))));
+    return QString::number(value, 'f', std::max(0, 2 - magnitude));
+}
+
+QString withUnit(double value, const QString &unit)
+{
+    return QStringLiteral("%1 %2").arg(readable(value), unit);
+}
+
+struct TargetSpec
+{
+    const char *text;
+    const char *figure;
+    const char *reference;
+    int subdivision; // 0: every size measured
+    bool onRatio;    // else on our own value
+    double limit;
+};
+
+const TargetSpec targetSpecs[] = {
+    {"load at S = 7 within 2x the raw read", figures::load, refs::rawReadFiles, 7, true, 2.0},
+    {"build within 1.2x the bare loop at every S", figures::build, refs::bareLists, 0, true, 1.2},
+    {"frame within 1.1x the bare call loop (a) at every S", figures::frame, refs::callLoop, 0, true,
+     1.1},
+    {"edit at S = 7 within 1.5x its time at S = 3", figures::edit, refs::editAtS3, 7, true, 1.5},
+    {"edit at S = 7 under 1 ms", figures::edit, refs::editAtS3, 7, false, 1.0},
+    {"save within 2x the raw write at every S", figures::save, refs::rawWrite, 0, true, 2.0},
+};
+
+TargetCheck evaluate(const TargetSpec &spec, const QVector<Measurement> &rows)
+{
+    TargetCheck check;
+    check.target = QString::fromLatin1(spec.text);
+    double worst = -1.0;
+    int worstS = 0;
+    for (const Measurement &m : rows) {
+        if (m.figure != spec.figure || m.reference != spec.reference)
+            continue;
+        if (spec.subdivision != 0 && m.subdivision != spec.subdivision)
+            continue;
+        const double value = spec.onRatio ? m.ratio() : m.ours;
+        if (value > worst) {
+            worst = value;
+            worstS = m.subdivision;
+        }
+    }
+    if (worst < 0.0)
+        return check;
+    check.measured = spec.onRatio ? QStringLiteral("%1x").arg(readable(worst))
+                                  : QStringLiteral("%1 ms").arg(readable(worst));
+    if (spec.subdivision == 0)
+        check.measured += QStringLiteral(" (worst, at S = %1)").arg(worstS);
+    check.verdict = worst <= spec.limit ? TargetCheck::Met : TargetCheck::Missed;
+    return check;
+}
+
+QString verdictText(TargetCheck::Verdict verdict)
+{
+    switch (verdict) {
+    case TargetCheck::Met:
+        return QStringLiteral("met");
+    case TargetCheck::Missed:
+        return QStringLiteral("missed");
+    case TargetCheck::NotMeasured:
+        break;
+    }
+    return QStringLiteral("not measured in this run");
+}
+
+QStringList cells(const Measurement &m)
+{
+    const QString none = QStringLiteral("-");
+    return {m.figure,
+            QString::number(m.subdivision),
+            QString::number(m.triangles),
+            withUnit(m.ours, m.unit),
+            m.hasReference() ? m.reference : none,
+            m.hasReference() ? withUnit(m.referenceValue, m.unit) : none,
+            m.hasReference() ? readable(m.ratio()) : none};
+}
+
+const QStringList headings = {QStringLiteral("Figure"),    QStringLiteral("S"),
+                              QStringLiteral("Triangles"), QStringLiteral("Ours"),
+                              QStringLiteral("Reference"), QStringLiteral("Reference value"),
+                              QStringLiteral("Ratio")};
+
+QString markdownRow(const QStringList &row)
+{
+    return QStringLiteral("| %1 |\n").arg(row.join(QStringLiteral(" | ")));
+}
+
+QString markdownTable(const QVector<Measurement> &rows)
+{
+    QString out = markdownRow(headings);
+    out += markdownRow(QVector<QString>(headings.size(), QStringLiteral("---")).toList());
+    for (const Measurement &m : rows)
+        out += markdownRow(cells(m));
+    return out;
+}
+
+QString targetTable(const QVector<Measurement> &rows)
+{
+    QString out = QStringLiteral("| Target | Measured | Verdict |\n|---|---|---|\n");
+    for (const TargetCheck &check : checkTargets(rows))
+        out += markdownRow({check.target, check.measured.isEmpty() ? "-" : check.measured,
+                            verdictText(check.verdict)});
+    return out;
+}
+
+// Cost per triangle of building the array, ours and bare, size by size: a
+// flat column means compile time grows in proportion to the triangle count.
+QString compileCurve(const QVector<Measurement> &rows)
+{
+    QString out = QStringLiteral("| S | Triangles | Ours per triangle | Bare loop per triangle |\n"
+                                 "|---|---|---|---|\n");
+    for (const Measurement &m : rows) {
+        if (m.figure != figures::build || m.reference != refs::bareLists)
+            continue;
+        const double perTriangle = 1000.0 / double(m.triangles);
+        out += markdownRow({QString::number(m.subdivision), QString::number(m.triangles),
+                            withUnit(m.ours * perTriangle, QStringLiteral("us")),
+                            withUnit(m.referenceValue * perTriangle, QStringLiteral("us"))});
+    }
+    return out;
+}
+
+} // namespace
+
+double Measurement::ratio() const
+{
+    return referenceValue != 0.0 ? ours / referenceValue : 0.0;
+}
+
+QString toCsvLine(const Measurement &m)
+{
+    const auto number = [](double v) { return QString::number(v, 'g', 9); };
+    return QStringList{m.figure,
+                       m.reference,
+                       QString::number(m.subdivision),
+                       QString::number(m.triangles),
+                       number(m.ours),
+                       m.hasReference() ? number(m.referenceValue) : QString(),
+                       m.hasReference() ? number(m.ratio()) : QString(),
+                       m.unit}
+        .join(',');
+}
+
+bool fromCsvLine(const QString &line, Measurement &m)
+{
+    const QStringList f = line.split(',');
+    bool ok[4] = {false, false, false, true};
+    if (f.size() != csvFields)
+        return false;
+    m.figure = f[0];
+    m.reference = f[1];
+    m.subdivision = f[2].toInt(&ok[0]);
+    m.triangles = f[3].toLongLong(&ok[1]);
+    m.ours = f[4].toDouble(&ok[2]);
+    if (m.hasReference())
+        m.referenceValue = f[5].toDouble(&ok[3]);
+    m.unit = f[7];
+    return std::all_of(std::begin(ok), std::end(ok), [](bool b) { return b; });
+}
+
+QString describeCpu()
+{
+    QFile file(QStringLiteral("/proc/cpuinfo"));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return QStringLiteral("unknown");
+    const QString text = QString::fromLatin1(file.readAll());
+    const QRegularExpression model(QStringLiteral("^model name\\s*:\\s*(.*)$"),
+                                   QRegularExpression::MultilineOption);
+    const int processors = text.count(
+        QRegularExpression(QStringLiteral("^processor\\s*:"), QRegularExpression::MultilineOption));
+    const QRegularExpressionMatch match = model.match(text);
+    const QString name = match.hasMatch() ? match.captured(1).trimmed() : QStringLiteral("unknown");
+    return QStringLiteral("%1, %2 logical processors").arg(name).arg(processors);
+}
+
+QVector<TargetCheck> checkTargets(const QVector<Measurement> &rows)
+{
+    QVector<TargetCheck> checks;
+    for (const TargetSpec &spec : targetSpecs)
+        checks << evaluate(spec, rows);
+    return checks;
+}
+
+QString markdownReport(const QVector<Measurement> &rows, const RunInfo &info)
+{
+    QString out;
+    QTextStream s(&out);
+    s << "# Performance\n\n"
+      << "Written by `make bench` (bench/): every figure is the median of repeated runs in one "
+         "process per world, beside a reference measured in the same process and the same run. "
+         "Ratio = ours / reference.\n\n"
+      << "- CPU: " << info.cpu << "\n"
+      << "- GL renderer: " << info.renderer << "\n"
+      << "- Date: " << info.date << "\n"
+      << "- Timings are from software GL (Mesa llvmpipe under Xvfb), in a 500x500 window: "
+         "drawing costs CPU time here, not GPU time, and the machine is shared.\n\n"
+      << "## Figures\n\n"
+      << markdownTable(rows) << "\n"
+      << "## Targets\n\n"
+      << targetTable(rows) << "\n"
+      << "## Display-list compilation per triangle\n\n"
+      << compileCurve(rows);
+    return out;
+}
+
+QString csvReport(const QVector<Measurement> &rows)
+{
+    QString out =
+        QStringLiteral("figure,reference,subdivision,triangles,ours,reference_value,ratio,unit\n");
+    for (const Measurement &m : rows)
+        out += toCsvLine(m) + '\n';
+    return out;
+}
+
+QString textTable(const QVector<Measurement> &rows)
+{
+    QString out;
+    QTextStream s(&out);
+    for (const Measurement &m : rows) {
+        const QStringList c = cells(m);
+        s << qSetFieldWidth(10) << c[0] << qSetFieldWidth(3) << c[1] << qSetFieldWidth(9) << c[2]
+          << qSetFieldWidth(14) << c[3] << qSetFieldWidth(0) << "  " << c[4] << "  " << c[5] << "  "
+          << c[6] << "\n";
+    }
+    return out;
+}
