@@ -29,8 +29,11 @@ const QCommandLineOption probeOption(QStringLiteral("probe"),
 const QCommandLineOption subdivisionOption(QStringLiteral("subdivision"),
                                            QStringLiteral("The probed world's level."),
                                            QStringLiteral("S"));
-const QCommandLineOption heavyOption(QStringLiteral("heavy"),
-                                     QStringLiteral("Repetitions of whole-globe figures."),
+const QCommandLineOption buildOption(QStringLiteral("build"),
+                                     QStringLiteral("Repetitions of figures that compile lists."),
+                                     QStringLiteral("n"));
+const QCommandLineOption frameOption(QStringLiteral("frame"),
+                                     QStringLiteral("Repetitions of figures that draw frames."),
                                      QStringLiteral("n"));
 const QCommandLineOption lightOption(QStringLiteral("light"),
                                      QStringLiteral("Repetitions of file and edit figures."),
@@ -40,7 +43,7 @@ void parse(QCommandLineParser &parser, const QCoreApplication &app)
 {
     parser.addHelpOption();
     parser.addOptions({smokeOption, outOption, sizesOption, probeOption, subdivisionOption,
-                       heavyOption, lightOption});
+                       buildOption, frameOption, lightOption});
     parser.process(app);
 }
 
@@ -52,7 +55,8 @@ int probe(int argc, char **argv)
     ProbePlan plan;
     plan.worldDir = parser.value(probeOption);
     plan.subdivision = parser.value(subdivisionOption).toInt();
-    plan.heavyReps = parser.value(heavyOption).toInt();
+    plan.buildReps = parser.value(buildOption).toInt();
+    plan.frameReps = parser.value(frameOption).toInt();
     plan.lightReps = parser.value(lightOption).toInt();
     return runProbe(plan);
 }

@@ -31,11 +31,12 @@ ProbePlan planFor(int subdivision, bool fixedReps)
     ProbePlan plan;
     plan.subdivision = subdivision;
     if (fixedReps) {
-        plan.heavyReps = plan.lightReps = smokeReps;
+        plan.buildReps = plan.frameReps = plan.lightReps = smokeReps;
         return plan;
     }
     const double triangles = 20.0 * double(1 << (2 * subdivision));
-    plan.heavyReps = odd(std::clamp(int(300000.0 / triangles), 5, 31));
+    plan.buildReps = odd(std::clamp(int(200000.0 / triangles), 3, 31));
+    plan.frameReps = odd(std::clamp(int(500000.0 / triangles), 3, 31));
     plan.lightReps = odd(std::clamp(int(3000000.0 / triangles), 11, 101));
     return plan;
 }
@@ -53,8 +54,9 @@ bool probeWorld(const QString &self, const ProbePlan &plan, QVector<Measurement>
     QProcess probe;
     probe.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     probe.start(self, {QStringLiteral("--probe"), plan.worldDir, QStringLiteral("--subdivision"),
-                       QString::number(plan.subdivision), QStringLiteral("--heavy"),
-                       QString::number(plan.heavyReps), QStringLiteral("--light"),
+                       QString::number(plan.subdivision), QStringLiteral("--build"),
+                       QString::number(plan.buildReps), QStringLiteral("--frame"),
+                       QString::number(plan.frameReps), QStringLiteral("--light"),
                        QString::number(plan.lightReps)});
     if (!probe.waitForFinished(-1) || probe.exitStatus() != QProcess::NormalExit ||
         probe.exitCode() != 0)
@@ -133,6 +135,11 @@ int runBench(const BenchOptions &options, const QString &self)
     for (int subdivision : options.sizes) {
         if (!measureSize(self, subdivision, options.fixedReps, rows, info))
             return 2;
+    }
+    const QStringList missing = missingFigures(rows, options.sizes);
+    if (!missing.isEmpty()) {
+        std::fprintf(stderr, "globe-bench: not measured: %s\n", qPrintable(missing.join(", ")));
+        return 2;
     }
     relateEditsToS3(rows);
     if (!writeReports(options.outDir, rows, info)) {

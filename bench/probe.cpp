@@ -19,6 +19,7 @@
 #include <QGLWidget>
 #include <QWindow>
 
+#include <array>
 #include <cstdio>
 #include <memory>
 
@@ -26,6 +27,7 @@ namespace {
 
 const int windowSide = 500;
 const int centre = windowSide / 2;
+const int eighths = 8;
 const char *const rawSaveName = "raw-save.dat";
 
 // A field of /proc/self/status in MiB ("VmRSS", "VmHWM"); 0 when unknown.
@@ -76,12 +78,16 @@ private:
                  const char *unit = "ms");
     void measureLoad();
     void measureBuild();
+    void measureListCosts();
     void measureFrame();
     void measurePick();
     void measureEdit();
     void measureSave();
     void measureRestore();
 
+    double bareBuildMs(std::vector<double> &first, std::vector<double> &last);
+    double bareFrameMs();
+    double editMs(int vertex);
     Triangle *triangles() const { return SceneAccess::triangles(*scene); }
 
     const ProbePlan plan;
@@ -116,6 +122,7 @@ void Probe::measureAll()
 {
     measureLoad();
     measureBuild();
+    measureListCosts();
     measureFrame();
     measurePick();
     measureEdit();
@@ -138,77 +145,138 @@ void Probe::emitRow(const char *figure, const char *reference, double ours, doub
     std::fflush(stdout);
 }
 
+// The checks are timed alone as well: they are work the raw read never does.
 void Probe::measureLoad()
 {
     const QStringList files = {headerFileName,  levelsFileName, coordsFileName,
                                cornersFileName, fansFileName,   demoFileName};
-    const auto [ours, ref] = interleavedMedians(
+    const auto checks = [] {
+        return elapsedMs([] {
+            checkWorldTables(worldHeader, vertexLevels, vertexCoords, triangleCorners, vertexFans);
+        });
+    };
+    const auto [ours, raw, checksMs] = interleavedMedians(
         plan.lightReps, [] { return elapsedMs(loadWorld); },
-        [&] { return elapsedMs([&] { readRaw(files); }); });
-    emitRow(figures::load, refs::rawReadFiles, ours, ref);
+        [&] { return elapsedMs([&] { readRaw(files); }); }, checks);
+    emitRow(figures::load, refs::rawReadFiles, ours, raw);
+    emitRow(figures::loadChecks, refs::rawReadFiles, checksMs, raw);
 }
 
-// Each build starts with no lists at all, ours and the bare loop alike, so
-// that both find GL's list names in the same state.
+// The bare loop starts from no lists at all, as ours does, so that both find
+// GL's list names in the same state; its first and last eighths are timed
+// apart to show whether a list costs more once many exist.
+double Probe::bareBuildMs(std::vector<double> &first, std::vector<double> &last)
+{
+    glDeleteLists(Triangle::getListBase(), triangleCount);
+    std::array<double, eighths> chunk{};
+    GLuint base = 0;
+    const double ms = finishedMs([&] {
+        base = glGenLists(triangleCount);
+        for (int e = 0; e < eighths; ++e)
+            chunk[size_t(e)] = elapsedMs([&] {
+                compileBareLists(mesh, base, triangleCount * e / eighths,
+                                 triangleCount * (e + 1) / eighths);
+            });
+    });
+    const double perList = 1000.0 * eighths / triangleCount;
+    first.push_back(chunk.front() * perList);
+    last.push_back(chunk.back() * perList);
+    glDeleteLists(base, triangleCount);
+    return ms;
+}
+
 void Probe::measureBuild()
 {
     scene->makeCurrent();
+    std::vector<double> first, last;
     const auto ours = [&] {
         SceneAccess::destroy(*scene);
         return finishedMs([&] { SceneAccess::build(*scene); });
     };
-    const auto bare = [&] {
-        glDeleteLists(Triangle::getListBase(), triangleCount);
-        GLuint base = 0;
-        const double ms = finishedMs([&] { base = compileBareLists(mesh); });
-        glDeleteLists(base, triangleCount);
-        return ms;
-    };
-    const auto [oursMs, bareMs] = interleavedMedians(plan.heavyReps, ours, bare);
-    SceneAccess::destroy(*scene);
-    SceneAccess::build(*scene);
+    // Bare first, so that the last build of all is ours and the window keeps it.
+    const auto [bareMs, oursMs] = interleavedMedians(
+        plan.buildReps, [&] { return bareBuildMs(first, last); }, ours);
     emitRow(figures::build, refs::bareLists, oursMs, bareMs);
+    emitRow(figures::listsFirstEighth, "", median(first), 0.0, "us");
+    emitRow(figures::listsLastEighth, "", median(last), 0.0, "us");
 }
 
+// Reserving names and compiling lists with nothing in them, while the
+// window's lists exist: the parts of a list's cost that content does not add.
+void Probe::measureListCosts()
+{
+    scene->makeCurrent();
+    std::vector<double> reserve, empty;
+    const double perList = 1000.0 / triangleCount;
+    for (int i = 0; i < plan.buildReps; ++i) {
+        GLuint base = 0;
+        reserve.push_back(elapsedMs([&] { base = glGenLists(triangleCount); }) * perList);
+        empty.push_back(finishedMs([&] { compileEmptyLists(base, triangleCount); }) * perList);
+        glDeleteLists(base, triangleCount);
+    }
+    emitRow(figures::listsReserve, "", median(reserve), 0.0, "us");
+    emitRow(figures::listsEmpty, "", median(empty), 0.0, "us");
+}
+
+double Probe::bareFrameMs()
+{
+    return finishedMs([&] {
+        beginFrame(view);
+        callLists(Triangle::getListBase(), triangleCount);
+    });
+}
+
+// One frame of each kind first, untimed: the first replay after a build does
+// work that later frames do not. The vertex arrays run apart, after the
+// others: switching between arrays and lists costs the next frame extra.
 void Probe::measureFrame()
 {
     scene->makeCurrent();
-    const GLuint base = Triangle::getListBase();
-    const auto [ours, calls] = interleavedMedians(
-        plan.heavyReps, [&] { return finishedMs([&] { SceneAccess::paint(*scene); }); },
-        [&] {
-            return finishedMs([&] {
-                beginFrame(view);
-                callLists(base, triangleCount);
-            });
-        });
-    std::vector<double> arrays;
-    for (int i = 0; i < plan.heavyReps; ++i)
-        arrays.push_back(finishedMs([&] {
+    const auto ours = [&] { return finishedMs([&] { SceneAccess::paint(*scene); }); };
+    const auto calls = [&] { return bareFrameMs(); };
+    const auto arrays = [&] {
+        return finishedMs([&] {
             beginFrame(view);
             drawVertexArrays(mesh);
-        }));
-    emitRow(figures::frame, refs::callLoop, ours, calls);
-    emitRow(figures::frame, refs::vertexArrays, ours, median(arrays));
+        });
+    };
+    interleavedMedians(1, ours, calls);
+    const auto [oursMs, callsMs] = interleavedMedians(plan.frameReps, ours, calls);
+    interleavedMedians(1, arrays);
+    const auto [arraysMs] = interleavedMedians(plan.frameReps, arrays);
+    emitRow(figures::frame, refs::callLoop, oursMs, callsMs);
+    emitRow(figures::frame, refs::vertexArrays, oursMs, arraysMs);
 }
 
+// A pick repaints the window when it is done (updateGL), so it is set beside
+// the selection pass alone and beside the selection pass with a bare frame.
 void Probe::measurePick()
 {
     const float aspect = SceneAccess::aspect(*scene);
-    const auto [ours, ref] = interleavedMedians(
-        plan.heavyReps, [&] { return finishedMs([&] { scene->pickVertex(centre, centre); }); },
-        [&] {
-            scene->makeCurrent();
-            return finishedMs([&] { selectionPass(mesh, centre, centre, aspect); });
+    const auto ours = [&] { return finishedMs([&] { scene->pickVertex(centre, centre); }); };
+    const auto selection = [&] {
+        scene->makeCurrent();
+        return finishedMs([&] { selectionPass(mesh, centre, centre, aspect); });
+    };
+    const auto selectionAndFrame = [&] {
+        scene->makeCurrent();
+        return finishedMs([&] {
+            selectionPass(mesh, centre, centre, aspect);
+            bareFrameMs();
+            scene->swapBuffers();
         });
-    emitRow(figures::pick, refs::selection, ours, ref);
+    };
+    const auto [oursMs, selectionMs, bothMs] =
+        interleavedMedians(plan.frameReps, ours, selection, selectionAndFrame);
+    emitRow(figures::pick, refs::selection, oursMs, selectionMs);
+    emitRow(figures::pick, refs::selectionAndFrame, oursMs, bothMs);
 }
 
-// Raises the vertex under the window centre; a raise that changed the level
-// is undone outside the count, so every run does the same work.
-void Probe::measureEdit()
+// Raises the vertex under the window centre, and vertex 0 at the pole, whose
+// fan holds the first lists of the block; a raise that changed the level is
+// undone outside the count, so every run does the same work.
+double Probe::editMs(int vertex)
 {
-    const int vertex = selectedVertex;
     std::vector<double> runs;
     for (int i = 0; i < plan.lightReps; ++i) {
         const int before = getVertexLevel(vertex, triangles());
@@ -216,24 +284,32 @@ void Probe::measureEdit()
         if (getVertexLevel(vertex, triangles()) != before)
             scene->lowerVertex(vertex, triangles());
     }
-    emitRow(figures::edit, "", median(runs), 0.0);
+    return median(runs);
+}
+
+void Probe::measureEdit()
+{
+    emitRow(figures::edit, "", editMs(selectedVertex), 0.0);
+    emitRow(figures::editPole, "", editMs(0), 0.0);
 }
 
 void Probe::measureSave()
 {
     const QByteArray bytes = encodeIntTable(vertexLevels);
     const QString rawPath = QString::fromLatin1(rawSaveName);
-    const auto [ours, ref] = interleavedMedians(
+    const auto [oursMs, rawMs, durableMs] = interleavedMedians(
         plan.lightReps, [&] { return elapsedMs([&] { scene->saveTerrain(); }); },
-        [&] { return elapsedMs([&] { writeRaw(rawPath, bytes); }); });
-    emitRow(figures::save, refs::rawWrite, ours, ref);
+        [&] { return elapsedMs([&] { writeRaw(rawPath, bytes); }); },
+        [&] { return elapsedMs([&] { replaceDurably(rawPath, bytes); }); });
+    emitRow(figures::save, refs::rawWrite, oursMs, rawMs);
+    emitRow(figures::save, refs::durableReplace, oursMs, durableMs);
 }
 
 void Probe::measureRestore()
 {
     const QStringList saved = {QString::fromLatin1(saveFileName)};
     const auto [ours, ref] = interleavedMedians(
-        plan.heavyReps, [&] { return finishedMs([&] { scene->restoreTerrain(); }); },
+        plan.buildReps, [&] { return finishedMs([&] { scene->restoreTerrain(); }); },
         [&] { return elapsedMs([&] { readRaw(saved); }); });
     emitRow(figures::restore, refs::rawRead, ours, ref);
 }

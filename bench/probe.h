@@ -9,7 +9,8 @@ struct ProbePlan
 {
     QString worldDir;
     int subdivision = 0;
-    int heavyReps = 5;  // for figures that draw or compile the whole globe
+    int buildReps = 3;  // for figures that compile every list
+    int frameReps = 5;  // for figures that draw the whole globe
     int lightReps = 11; // for file work and single edits
 };
 

@@ -4,6 +4,7 @@
 
 #include <GL/glu.h>
 #include <QFile>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -89,12 +90,18 @@ BareMesh bareMeshOf(const Triangle *triangles, int count)
     return mesh;
 }
 
-GLuint compileBareLists(const BareMesh &mesh)
+void compileBareLists(const BareMesh &mesh, GLuint base, int from, int to)
 {
-    const GLuint base = glGenLists(mesh.triangles);
-    for (int t = 0; base != 0 && t < mesh.triangles; ++t)
+    for (int t = from; t < to; ++t)
         compileBareList(mesh, base + GLuint(t), t);
-    return base;
+}
+
+void compileEmptyLists(GLuint base, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        glNewList(base + GLuint(i), GL_COMPILE);
+        glEndList();
+    }
 }
 
 void beginFrame(const GLfloat view[16])
@@ -173,11 +180,28 @@ qint64 readRaw(const QStringList &paths)
     return total;
 }
 
-bool writeRaw(const QString &path, const QByteArray &bytes)
+namespace {
+
+bool writeFile(const QString &path, const QByteArray &bytes, bool flush)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0)
         return false;
-    const bool written = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    const bool written = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size() &&
+                         (!flush || ::fdatasync(fd) == 0);
     return ::close(fd) == 0 && written;
+}
+
+} // namespace
+
+bool writeRaw(const QString &path, const QByteArray &bytes)
+{
+    return writeFile(path, bytes, false);
+}
+
+bool replaceDurably(const QString &path, const QByteArray &bytes)
+{
+    const QString beside = path + QStringLiteral(".new");
+    return writeFile(beside, bytes, true) && ::rename(QFile::encodeName(beside).constData(),
+                                                      QFile::encodeName(path).constData()) == 0;
 }

@@ -25,9 +25,11 @@ struct BareMesh
 
 BareMesh bareMeshOf(const Triangle *triangles, int count);
 
-// One glGenLists block and the same glNewList ... glEndList sequence as the
-// triangles compile. Returns the block's first name (0 when refused).
-GLuint compileBareLists(const BareMesh &mesh);
+// The same glNewList ... glEndList sequence as the triangles compile, for
+// triangles from to to - 1, into the block that starts at base.
+void compileBareLists(const BareMesh &mesh, GLuint base, int from, int to);
+// count lists holding nothing: what a list costs GL when it has no content.
+void compileEmptyLists(GLuint base, int count);
 
 // A frame as paintGL starts it (clear, view, culling), then the triangles.
 void beginFrame(const GLfloat view[16]);
@@ -42,5 +44,8 @@ GLint selectionPass(const BareMesh &mesh, int x, int y, float aspect);
 qint64 readRaw(const QStringList &paths);
 // Writes bytes to path with open(2), write(2) and close(2).
 bool writeRaw(const QString &path, const QByteArray &bytes);
+// The least a crash-safe replacement costs: a file beside path written and
+// flushed to disk with fdatasync(2), then renamed over path.
+bool replaceDurably(const QString &path, const QByteArray &bytes);
 
 #endif

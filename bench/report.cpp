@@ -47,6 +47,24 @@ const TargetSpec targetSpecs[] = {
     {"save within 2x the raw write at every S", figures::save, refs::rawWrite, 0, true, 2.0},
 };
 
+const char *const allFigures[] = {
+    figures::peakRss,
+    figures::memoryPerTriangle,
+    figures::load,
+    figures::loadChecks,
+    figures::build,
+    figures::listsFirstEighth,
+    figures::listsLastEighth,
+    figures::listsReserve,
+    figures::listsEmpty,
+    figures::frame,
+    figures::pick,
+    figures::edit,
+    figures::editPole,
+    figures::save,
+    figures::restore,
+};
+
 TargetCheck evaluate(const TargetSpec &spec, const QVector<Measurement> &rows)
 {
     TargetCheck check;
@@ -109,12 +127,19 @@ QString markdownRow(const QStringList &row)
     return QStringLiteral("| %1 |\n").arg(row.join(QStringLiteral(" | ")));
 }
 
+bool isListCost(const Measurement &m)
+{
+    return m.figure.startsWith(QLatin1String(figures::listPrefix));
+}
+
 QString markdownTable(const QVector<Measurement> &rows)
 {
     QString out = markdownRow(headings);
     out += markdownRow(QVector<QString>(headings.size(), QStringLiteral("---")).toList());
-    for (const Measurement &m : rows)
-        out += markdownRow(cells(m));
+    for (const Measurement &m : rows) {
+        if (!isListCost(m))
+            out += markdownRow(cells(m));
+    }
     return out;
 }
 
@@ -127,19 +152,37 @@ QString targetTable(const QVector<Measurement> &rows)
     return out;
 }
 
-// Cost per triangle of building the array, ours and bare, size by size: a
-// flat column means compile time grows in proportion to the triangle count.
+double valueAt(const QVector<Measurement> &rows, const char *figure, int subdivision)
+{
+    for (const Measurement &m : rows) {
+        if (m.figure == figure && m.subdivision == subdivision)
+            return m.ours;
+    }
+    return 0.0;
+}
+
+// Size by size, what one list costs: the builds divided by the triangle
+// count, then the bare loop's first and last eighths, an empty list and a
+// reserved name. A flat column grows in proportion to the triangle count.
 QString compileCurve(const QVector<Measurement> &rows)
 {
-    QString out = QStringLiteral("| S | Triangles | Ours per triangle | Bare loop per triangle |\n"
-                                 "|---|---|---|---|\n");
+    QString out = QStringLiteral(
+        "| S | Triangles | Ours, per triangle | Bare loop, per triangle | Bare loop, first "
+        "eighth | Bare loop, last eighth | Empty list | glGenLists, per name |\n"
+        "|---|---|---|---|---|---|---|---|\n");
+    const QString us = QStringLiteral("us");
     for (const Measurement &m : rows) {
         if (m.figure != figures::build || m.reference != refs::bareLists)
             continue;
         const double perTriangle = 1000.0 / double(m.triangles);
-        out += markdownRow({QString::number(m.subdivision), QString::number(m.triangles),
-                            withUnit(m.ours * perTriangle, QStringLiteral("us")),
-                            withUnit(m.referenceValue * perTriangle, QStringLiteral("us"))});
+        const int s = m.subdivision;
+        out += markdownRow({QString::number(s), QString::number(m.triangles),
+                            withUnit(m.ours * perTriangle, us),
+                            withUnit(m.referenceValue * perTriangle, us),
+                            withUnit(valueAt(rows, figures::listsFirstEighth, s), us),
+                            withUnit(valueAt(rows, figures::listsLastEighth, s), us),
+                            withUnit(valueAt(rows, figures::listsEmpty, s), us),
+                            withUnit(valueAt(rows, figures::listsReserve, s), us)});
     }
     return out;
 }
@@ -203,6 +246,29 @@ QVector<TargetCheck> checkTargets(const QVector<Measurement> &rows)
     for (const TargetSpec &spec : targetSpecs)
         checks << evaluate(spec, rows);
     return checks;
+}
+
+QStringList expectedFigures()
+{
+    QStringList names;
+    for (const char *figure : allFigures)
+        names << QString::fromLatin1(figure);
+    return names;
+}
+
+QStringList missingFigures(const QVector<Measurement> &rows, const QVector<int> &sizes)
+{
+    QStringList missing;
+    for (int subdivision : sizes) {
+        for (const QString &figure : expectedFigures()) {
+            const bool found = std::any_of(rows.begin(), rows.end(), [&](const Measurement &m) {
+                return m.figure == figure && m.subdivision == subdivision;
+            });
+            if (!found)
+                missing << QStringLiteral("%1 at S = %2").arg(figure).arg(subdivision);
+        }
+    }
+    return missing;
 }
 
 QString markdownReport(const QVector<Measurement> &rows, const RunInfo &info)

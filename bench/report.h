@@ -44,6 +44,10 @@ struct TargetCheck
 
 QVector<TargetCheck> checkTargets(const QVector<Measurement> &rows);
 
+// Every figure a probe measures, and those missing from rows for a size.
+QStringList expectedFigures();
+QStringList missingFigures(const QVector<Measurement> &rows, const QVector<int> &sizes);
+
 QString markdownReport(const QVector<Measurement> &rows, const RunInfo &info);
 QString csvReport(const QVector<Measurement> &rows);
 // The plain table printed on the terminal.

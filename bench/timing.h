@@ -3,6 +3,7 @@
 #define BENCH_TIMING_H
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <vector>
 
@@ -25,18 +26,21 @@ inline double median(std::vector<double> values)
     return (*middle + *std::max_element(values.begin(), middle)) / 2.0;
 }
 
-// Runs ours and the reference in turn, reps times each, so that a slow
-// moment on the shared machine hits both alike. Each callable returns the
-// milliseconds it measured itself, which lets it keep set-up out of the count.
-template <typename Ours, typename Reference>
-std::pair<double, double> interleavedMedians(int reps, Ours &&ours, Reference &&reference)
+// Runs each callable in turn, reps times over, so that a slow moment on the
+// shared machine hits all of them alike. Each returns the milliseconds it
+// measured itself, which lets it keep set-up out of the count.
+template <typename... Runs>
+std::array<double, sizeof...(Runs)> interleavedMedians(int reps, Runs &&...runs)
 {
-    std::vector<double> a, b;
+    std::array<std::vector<double>, sizeof...(Runs)> samples;
     for (int i = 0; i < reps; ++i) {
-        a.push_back(ours());
-        b.push_back(reference());
+        size_t k = 0;
+        ((samples[k++].push_back(runs())), ...);
     }
-    return {median(a), median(b)};
+    std::array<double, sizeof...(Runs)> medians{};
+    for (size_t k = 0; k < medians.size(); ++k)
+        medians[k] = median(samples[k]);
+    return medians;
 }
 
 #endif
