@@ -108,7 +108,7 @@ qint64 readElements(QFile &file, uchar *out, qint64 wanted)
     return done;
 }
 
-// A regular file says its size up front, so the table is sized once from the
+// A file that says its size up front gets its table sized once, from the
 // count and the size, and never larger than what the file holds.
 template <typename T> TableRead readRegularFile(QFile &file, QVector<T> &table)
 {
@@ -146,7 +146,9 @@ template <typename T> TableRead readTable(const QString &path, QVector<T> &table
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return failedOpen(file);
-    if (!file.isSequential())
+    // Pipes, and files such as those of /proc that claim no size, are read
+    // whole and decoded instead.
+    if (!file.isSequential() && file.size() >= countBytes)
         return readRegularFile(file, table);
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
