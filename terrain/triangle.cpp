@@ -28,8 +28,8 @@ const float levelColors[10][3] = {
     {0.8235f, 0.4431f, 0.2118f}, {0.7059f, 0.3804f, 0.1804f}, {0.5843f, 0.2863f, 0.1529f},
 };
 
-// pow() on every call was the dearest step of placing a corner, yet the radii
-// change only with subdivisionLevel: they are kept for the last level seen.
+// The radii change only with subdivisionLevel, yet every corner placed and
+// every outline lifted asked pow() again: they are kept for the last level seen.
 const float *levelRadii()
 {
     static bool known = false;
