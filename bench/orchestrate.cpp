@@ -76,11 +76,11 @@ bool measureSize(const QString &self, int subdivision, bool fixedReps, QVector<M
                  RunInfo &info)
 {
     QTemporaryDir dir;
-    WorldSpec spec;
-    spec.subdivision = subdivision;
-    spec.demo = true;
+    WorldSpec shape;
+    shape.subdivision = subdivision;
+    shape.demo = true;
     QString error;
-    if (!dir.isValid() || !writeWorld(dir.path(), generateWorld(spec), &error)) {
+    if (!dir.isValid() || !writeWorld(dir.path(), generateWorld(shape), &error)) {
         std::fprintf(stderr, "globe-bench: no world of subdivision %d: %s\n", subdivision,
                      qPrintable(error));
         return false;

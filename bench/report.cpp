@@ -27,7 +27,7 @@ QString withUnit(double value, const QString &unit)
     return QStringLiteral("%1 %2").arg(readable(value), unit);
 }
 
-struct TargetSpec
+struct TargetRule
 {
     const char *text;
     const char *figure;
@@ -37,7 +37,7 @@ struct TargetSpec
     double limit;
 };
 
-const TargetSpec targetSpecs[] = {
+const TargetRule targetRules[] = {
     {"load at S = 7 within 2x the raw read", figures::load, refs::rawReadFiles, 7, true, 2.0},
     {"build within 1.2x the bare loop at every S", figures::build, refs::bareLists, 0, true, 1.2},
     {"frame within 1.1x the bare call loop (a) at every S", figures::frame, refs::callLoop, 0, true,
@@ -65,18 +65,18 @@ const char *const allFigures[] = {
     figures::restore,
 };
 
-TargetCheck evaluate(const TargetSpec &spec, const QVector<Measurement> &rows)
+TargetCheck evaluate(const TargetRule &rule, const QVector<Measurement> &rows)
 {
     TargetCheck check;
-    check.target = QString::fromLatin1(spec.text);
+    check.target = QString::fromLatin1(rule.text);
     double worst = -1.0;
     int worstS = 0;
     for (const Measurement &m : rows) {
-        if (m.figure != spec.figure || m.reference != spec.reference)
+        if (m.figure != rule.figure || m.reference != rule.reference)
             continue;
-        if (spec.subdivision != 0 && m.subdivision != spec.subdivision)
+        if (rule.subdivision != 0 && m.subdivision != rule.subdivision)
             continue;
-        const double value = spec.onRatio ? m.ratio() : m.ours;
+        const double value = rule.onRatio ? m.ratio() : m.ours;
         if (value > worst) {
             worst = value;
             worstS = m.subdivision;
@@ -84,11 +84,11 @@ TargetCheck evaluate(const TargetSpec &spec, const QVector<Measurement> &rows)
     }
     if (worst < 0.0)
         return check;
-    check.measured = spec.onRatio ? QStringLiteral("%1x").arg(readable(worst))
+    check.measured = rule.onRatio ? QStringLiteral("%1x").arg(readable(worst))
                                   : QStringLiteral("%1 ms").arg(readable(worst));
-    if (spec.subdivision == 0)
+    if (rule.subdivision == 0)
         check.measured += QStringLiteral(" (worst, at S = %1)").arg(worstS);
-    check.verdict = worst <= spec.limit ? TargetCheck::Met : TargetCheck::Missed;
+    check.verdict = worst <= rule.limit ? TargetCheck::Met : TargetCheck::Missed;
     return check;
 }
 
@@ -243,8 +243,8 @@ QString describeCpu()
 QVector<TargetCheck> checkTargets(const QVector<Measurement> &rows)
 {
     QVector<TargetCheck> checks;
-    for (const TargetSpec &spec : targetSpecs)
-        checks << evaluate(spec, rows);
+    for (const TargetRule &rule : targetRules)
+        checks << evaluate(rule, rows);
     return checks;
 }
 

@@ -51,11 +51,11 @@ void BenchRefsTest::initTestCase()
     if (!context)
         QSKIP("no GL context can be made here");
     QTemporaryDir dir;
-    WorldSpec spec;
-    spec.subdivision = 2;
-    spec.demo = true;
+    WorldSpec shape;
+    shape.subdivision = 2;
+    shape.demo = true;
     QString error;
-    QVERIFY2(writeWorld(dir.path(), generateWorld(spec), &error), qPrintable(error));
+    QVERIFY2(writeWorld(dir.path(), generateWorld(shape), &error), qPrintable(error));
     loadWorldFrom(dir.path());
     QVERIFY(worldProblems().isEmpty());
     vertexCount = worldVertexCount;
