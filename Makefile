@@ -15,7 +15,7 @@ WORLD_ARGS := --subdivision 4 --levels random --seed 1 --demo
 # Tests need an X display; headless machines get a virtual one.
 XRUN := $(if $(DISPLAY),,xvfb-run -a -s "-screen 0 1280x1024x24")
 
-.PHONY: all deps build world run test install package clean
+.PHONY: all deps build world run test bench install package clean
 
 all: build
 
@@ -51,6 +51,11 @@ run: world
 
 test: build
 	cd $(BUILD) && $(XRUN) ctest --output-on-failure -j $(JOBS)
+
+# The full benchmark: worlds of subdivision 3 to 7, reports into docs/. Takes
+# minutes: software GL compiles and draws on the CPU.
+bench: build
+	$(XRUN) $(BUILD)/bench/globe-bench --out docs
 
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"

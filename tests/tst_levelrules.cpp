@@ -23,6 +23,7 @@ private slots:
     void colours();
     void cornerPositions_data();
     void cornerPositions();
+    void cornerPositionIsExactWhateverCameBefore();
 };
 
 static quint32 bitsOf(float value)
@@ -136,6 +137,32 @@ void LevelRulesTest::cornerPositions()
                  qPrintable(QString("coordinate %1 is %2").arg(k).arg(position[k], 0, 'g', 9)));
     if (theta == 0.0f)
         QCOMPARE(QVector<float>(position, position + 3), expected);
+}
+
+// Positions come from remembered sines and cosines; many angle pairs, visited
+// forwards and then backwards, force slots to be shared and replaced. Every
+// coordinate must still be bit for bit the double-precision rule.
+void LevelRulesTest::cornerPositionIsExactWhateverCameBefore()
+{
+    QVector<QPair<float, float>> angles;
+    for (int i = 0; i < 2000; ++i)
+        angles << qMakePair(float(i % 97) * 0.0323f, float(i % 89) * 0.0706f - 3.1f);
+    const auto expected = [](double radius, float theta, float phi, int k) {
+        const double s = radius * std::sin(double(theta));
+        const double xyz[3] = {s * std::sin(double(phi)), s * std::cos(double(phi)),
+                               radius * std::cos(double(theta))};
+        return float(xyz[k]);
+    };
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int n = 0; n < angles.size(); ++n) {
+            const auto [theta, phi] = angles[pass == 0 ? n : angles.size() - 1 - n];
+            const double radius = 0.85 + 0.001 * (n % 3);
+            float position[3];
+            cornerPosition(radius, theta, phi, position);
+            for (int k = 0; k < 3; ++k)
+                QCOMPARE(bitsOf(position[k]), bitsOf(expected(radius, theta, phi, k)));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(LevelRulesTest)

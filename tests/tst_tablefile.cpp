@@ -16,6 +16,9 @@ private slots:
     void decodesIntegers();
     void decodesSinglePrecisionFloats();
     void hugeCountInTinyFileAllocatesNothing();
+    void fileReaderAgreesWithDecoder_data();
+    void fileReaderAgreesWithDecoder();
+    void largeTablesSurviveRoundTrip();
     void describesEachFailure_data();
     void describesEachFailure();
     void encodeReadRoundTrip();
@@ -49,6 +52,9 @@ void TableFileTest::decodesIntegers_data()
     QTest::newRow("no count at all")
         << bytes({0, 0, 1}) << QVector<int>{} << int(TableRead::NoCount);
     QTest::newRow("empty file") << QByteArray() << QVector<int>{} << int(TableRead::NoCount);
+    QTest::newRow("huge count, two elements")
+        << bytes({0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 1, 0, 0, 0, 2}) << QVector<int>{1, 2}
+        << int(TableRead::Truncated);
 }
 
 void TableFileTest::decodesIntegers()
@@ -83,6 +89,55 @@ void TableFileTest::hugeCountInTinyFileAllocatesNothing()
     QCOMPARE(read.held, qint64(2));
     QCOMPARE(table, (QVector<int>{1, 2}));
     QVERIFY(table.capacity() < 1000);
+}
+
+// The file reader streams into the table instead of decoding a copy; every
+// way a file can end must come out exactly as the decoder says.
+void TableFileTest::fileReaderAgreesWithDecoder_data()
+{
+    decodesIntegers_data();
+}
+
+void TableFileTest::fileReaderAgreesWithDecoder()
+{
+    QFETCH(QByteArray, file);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("t.dat");
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+    out.close();
+    QVector<int> fromFile{42, 43}, fromBytes;
+    const TableRead read = readIntTable(path, fromFile);
+    const TableRead decoded = decodeIntTable(file, fromBytes);
+    QCOMPARE(int(read.status), int(decoded.status));
+    QCOMPARE(read.declared, decoded.declared);
+    QCOMPARE(read.held, decoded.held);
+    QCOMPARE(read.bytes, decoded.bytes);
+    QCOMPARE(fromFile, fromBytes);
+    QVERIFY(fromFile.capacity() < 1000);
+}
+
+// Big enough for several read chunks and an odd tail, with values whose four
+// bytes all differ, so that a swapped or shifted element cannot pass.
+void TableFileTest::largeTablesSurviveRoundTrip()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("t.dat");
+    QVector<int> ints(3 * 65536 + 3);
+    QVector<float> floats(ints.size());
+    for (int i = 0; i < ints.size(); ++i) {
+        ints[i] = int(quint32(i) * 2654435761u);
+        floats[i] = float(i) * -0.37f + 1e-3f;
+    }
+    QString error;
+    QVector<int> intsBack;
+    QVERIFY2(writeIntTable(path, ints, &error), qPrintable(error));
+    QVERIFY(readIntTable(path, intsBack).ok());
+    QCOMPARE(intsBack, ints);
+    QVector<float> floatsBack;
+    QVERIFY2(writeFloatTable(path, floats, &error), qPrintable(error));
+    QVERIFY(readFloatTable(path, floatsBack).ok());
+    QCOMPARE(floatsBack, floats);
 }
 
 void TableFileTest::describesEachFailure_data()

@@ -86,26 +86,59 @@ bool checkLength(const char *file, qint64 size, qint64 items, int perItem, const
     return false;
 }
 
+// The reports are out of line and the scans read plain pointers, so that the
+// loops over millions of entries keep their state in registers.
+Q_DECL_COLD_FUNCTION void reportCorner(RuleReport &report, qint64 t, int k, int v, qint64 vertices)
+{
+    report.add(QStringLiteral("triangle %1 corner %2 is vertex %3, but the world has %4 vertices")
+                   .arg(t)
+                   .arg(QChar('A' + k))
+                   .arg(v)
+                   .arg(vertices));
+}
+
+Q_DECL_COLD_FUNCTION void reportFanRange(RuleReport &report, qint64 v, int k, int t,
+                                         qint64 triangles)
+{
+    report.add(QStringLiteral("vertex %1 fan entry %2 is triangle %3, but the world has %4 "
+                              "triangles")
+                   .arg(v)
+                   .arg(k)
+                   .arg(t)
+                   .arg(triangles));
+}
+
+Q_DECL_COLD_FUNCTION void reportFanMember(RuleReport &report, qint64 v, int k, int t)
+{
+    report.add(QStringLiteral("vertex %1 fan entry %2 is triangle %3, which does not have "
+                              "vertex %1 as a corner")
+                   .arg(v)
+                   .arg(k)
+                   .arg(t));
+}
+
+// One unsigned comparison tells both "negative" and "too large": the counts
+// are at most maxRows, well inside 32 bits.
+bool outside(int value, qint64 count)
+{
+    return quint32(value) >= quint32(count);
+}
+
 void checkCorners(const QVector<int> &corners, const Counts &counts, QStringList &out)
 {
     RuleReport report(out, cornersFileName, "corners out of range");
-    for (qint64 t = 0; t < counts.triangles; ++t) {
+    const int *row = corners.constData();
+    for (qint64 t = 0; t < counts.triangles; ++t, row += 4) {
         for (int k = 0; k < 3; ++k) {
-            const int v = corners[int(4 * t + k)];
-            if (v < 0 || v >= counts.vertices)
-                report.add(QStringLiteral("triangle %1 corner %2 is vertex %3, but the world has "
-                                          "%4 vertices")
-                               .arg(t)
-                               .arg(QChar('A' + k))
-                               .arg(v)
-                               .arg(counts.vertices));
+            if (Q_UNLIKELY(outside(row[k], counts.vertices)))
+                reportCorner(report, t, k, row[k], counts.vertices);
         }
     }
 }
 
-bool hasCorner(const QVector<int> &corners, int t, int v)
+bool hasCorner(const int *row, int v)
 {
-    return corners[4 * t] == v || corners[4 * t + 1] == v || corners[4 * t + 2] == v;
+    return row[0] == v || row[1] == v || row[2] == v;
 }
 
 void checkFans(const QVector<int> &fans, const QVector<int> &corners, const Counts &counts,
@@ -113,22 +146,15 @@ void checkFans(const QVector<int> &fans, const QVector<int> &corners, const Coun
 {
     RuleReport range(out, fansFileName, "fan entries out of range");
     RuleReport member(out, fansFileName, "fan entries naming a triangle without their vertex");
-    for (qint64 v = 0; v < counts.vertices; ++v) {
+    const int *rows = corners.constData();
+    const int *fan = fans.constData();
+    for (qint64 v = 0; v < counts.vertices; ++v, fan += 6) {
         for (int k = 0; k < 6; ++k) {
-            const int t = fans[int(6 * v + k)];
-            if (t < 0 || t >= counts.triangles)
-                range.add(QStringLiteral("vertex %1 fan entry %2 is triangle %3, but the world "
-                                         "has %4 triangles")
-                              .arg(v)
-                              .arg(k)
-                              .arg(t)
-                              .arg(counts.triangles));
-            else if (!hasCorner(corners, t, int(v)))
-                member.add(QStringLiteral("vertex %1 fan entry %2 is triangle %3, which does "
-                                          "not have vertex %1 as a corner")
-                               .arg(v)
-                               .arg(k)
-                               .arg(t));
+            const int t = fan[k];
+            if (Q_UNLIKELY(outside(t, counts.triangles)))
+                reportFanRange(range, v, k, t, counts.triangles);
+            else if (Q_UNLIKELY(!hasCorner(rows + 4 * qint64(t), int(v))))
+                reportFanMember(member, v, k, t);
         }
     }
 }

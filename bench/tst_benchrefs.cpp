@@ -1,0 +1,98 @@
+// The bare references must draw exactly what the triangles' lists draw, or
+// the ratios set beside them mean nothing: read back through GL feedback on a
+// generated world.
+#include "references.h"
+
+#include "glprobe.h"
+#include "terrain/triangle.h"
+#include "world/worldgen.h"
+#include "world/worldload.h"
+#include "world/worldtables.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+class BenchRefsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void bareListsDrawWhatTheTrianglesDraw();
+    void vertexArraysDrawEveryFaceAndOutline();
+
+private:
+    std::unique_ptr<QGLWidget> context;
+    Triangle *triangles = nullptr;
+    BareMesh mesh;
+};
+
+static bool same(const QVector<FeedbackPrimitive> &a, const QVector<FeedbackPrimitive> &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (int i = 0; i < a.size(); ++i) {
+        if (a[i].token != b[i].token || a[i].vertices.size() != b[i].vertices.size())
+            return false;
+        for (int k = 0; k < a[i].vertices.size(); ++k) {
+            const FeedbackVertex &u = a[i].vertices[k], &v = b[i].vertices[k];
+            if (u.x != v.x || u.y != v.y || u.z != v.z || u.r != v.r || u.g != v.g || u.b != v.b ||
+                u.a != v.a)
+                return false;
+        }
+    }
+    return true;
+}
+
+void BenchRefsTest::initTestCase()
+{
+    context = makeCurrentContext();
+    if (!context)
+        QSKIP("no GL context can be made here");
+    QTemporaryDir dir;
+    WorldSpec shape;
+    shape.subdivision = 2;
+    shape.demo = true;
+    QString error;
+    QVERIFY2(writeWorld(dir.path(), generateWorld(shape), &error), qPrintable(error));
+    loadWorldFrom(dir.path());
+    QVERIFY(worldProblems().isEmpty());
+    vertexCount = worldVertexCount;
+    triangleCount = worldTriangleCount;
+    Triangle::setNextIndex(0);
+    triangles = new Triangle[triangleCount];
+    mesh = bareMeshOf(triangles, triangleCount);
+}
+
+void BenchRefsTest::cleanupTestCase()
+{
+    delete[] triangles;
+}
+
+void BenchRefsTest::bareListsDrawWhatTheTrianglesDraw()
+{
+    const GLuint base = glGenLists(triangleCount);
+    compileBareLists(mesh, base, 0, triangleCount);
+    for (int t = 0; t < triangleCount; ++t) {
+        const auto ours = captureFeedback([&] { glCallList(triangles[t].getListId()); });
+        const auto bare = captureFeedback([&] { glCallList(base + GLuint(t)); });
+        QVERIFY2(same(ours, bare), qPrintable(QString("triangle %1").arg(t)));
+    }
+    glDeleteLists(base, triangleCount);
+}
+
+void BenchRefsTest::vertexArraysDrawEveryFaceAndOutline()
+{
+    const auto lists = captureFeedback([&] {
+        for (int t = 0; t < triangleCount; ++t)
+            glCallList(triangles[t].getListId());
+    });
+    const auto arrays = captureFeedback([&] { drawVertexArrays(mesh); });
+    QVERIFY(same(primitivesOf(arrays, GL_POLYGON_TOKEN), primitivesOf(lists, GL_POLYGON_TOKEN)));
+    QVERIFY(same(primitivesOf(arrays, GL_LINE_TOKEN), primitivesOf(lists, GL_LINE_TOKEN)));
+    QVERIFY(!primitivesOf(lists, GL_LINE_TOKEN).isEmpty());
+}
+
+QTEST_MAIN(BenchRefsTest)
+#include "tst_benchrefs.moc"
