@@ -12,7 +12,12 @@ WORLD_ARGS := --subdivision 4 --levels random --seed 1 --demo
 # Tests need an X display; headless machines get a virtual one.
 XRUN := $(if $(DISPLAY),,xvfb-run -a -s "-screen 0 1280x1024x24")
 
-.PHONY: all deps build world run test clean
+# Reliability runs: each has a build folder of its own (see README, Reliability).
+FUZZ_BUILD    ?= build-fuzz
+FUZZ_SECONDS  ?= 300
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+
+.PHONY: all deps build world run test clean fuzz
 
 all: build
 
@@ -49,5 +54,11 @@ run: world
 test: build
 	cd $(BUILD) && $(XRUN) ctest --output-on-failure -j $(JOBS)
 
+fuzz:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(FUZZ_PACKAGES)"
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DGLOBE_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_world fuzz_save fuzz_seeds
+	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD)
