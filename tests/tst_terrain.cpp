@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include <climits>
 #include <cmath>
 #include <memory>
 
@@ -234,6 +235,9 @@ void TerrainTest::editClampsLevel_data()
     QTest::newRow("loaded 12, lowered, comes to 9") << 12 << -1 << 9;
     QTest::newRow("loaded -3, lowered, comes to 0") << -3 << -1 << 0;
     QTest::newRow("loaded -3, raised, comes to 0") << -3 << 1 << 0;
+    // A save.dat may hold any integer; one step past it must not overflow.
+    QTest::newRow("loaded INT_MAX, raised, comes to 9") << INT_MAX << 1 << 9;
+    QTest::newRow("loaded INT_MIN, lowered, comes to 0") << INT_MIN << -1 << 0;
 }
 
 void TerrainTest::editClampsLevel()
