@@ -110,7 +110,9 @@ void Triangle::levelRadius(int level, float &radius)
         radius = baseRadius;
         return;
     }
-    const double scale = std::pow(4.0, double(subdivisionLevel - 4));
+    // In double: the subdivision comes straight from base001.dat, and
+    // INT_MIN - 4 would overflow.
+    const double scale = std::pow(4.0, double(subdivisionLevel) - 4.0);
     radius = float((levelHeights[level] / scale + 1.0) * double(baseRadius));
 }
 
