@@ -18,6 +18,7 @@ for target in world save; do
     log=$out/$target.log
     dict=
     [ "$target" = world ] && dict=-dict=$src/world.dict
+    [ "$target" = save ] && dict=-dict=$src/save.dict
     before=$(ls "$out/crashes" | grep -c "^$target-" || true)
     # -rss_limit_mb: a table count may not make the reader allocate more than the input holds.
     "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 \
