@@ -9,15 +9,20 @@
 
 #include <cmath>
 
-SceneFixture::SceneFixture(const WorldSpec &spec, int width, int height)
-    : SceneFixture(QString(), spec, width, height)
-{}
-
-SceneFixture::SceneFixture(const QString &worldDir, const WorldSpec &spec, int width, int height)
+SceneFixture::SceneFixture(const WorldSpec &spec, int width, int height) : folder(dir.path())
 {
-    folder = worldDir.isEmpty() ? dir.path() : worldDir;
-    previous = QDir::currentPath();
     writeTestWorld(folder, spec);
+    open(width, height);
+}
+
+SceneFixture::SceneFixture(const QString &worldDir, int width, int height) : folder(worldDir)
+{
+    open(width, height);
+}
+
+void SceneFixture::open(int width, int height)
+{
+    previous = QDir::currentPath();
     QDir::setCurrent(folder);
     Triangle::setNextIndex(0); // a fresh window in the same process starts at row 0 again
     selectedVertex = 0;

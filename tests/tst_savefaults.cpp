@@ -1,5 +1,6 @@
-// F9 in the real window when save.dat cannot be written: a read-only folder,
-// an immutable save.dat, a full disk, and a write that fails part way. Each
+// F9 in the real window: what save.dat holds, and what happens when it cannot
+// be written: a read-only folder, an immutable save.dat, a full disk, and a
+// write that fails part way. Each
 // must leave the earlier save.dat byte for byte, no temporary file beside it,
 // and the line "globe: terrain not saved: save.dat: not written (REASON)" on
 // stderr; once the fault clears, the next F9 saves.
@@ -175,6 +176,7 @@ private slots:
     void initTestCase();
     void failedSaveKeepsEarlierSaveDat_data();
     void failedSaveKeepsEarlierSaveDat();
+    void saveOfLongerBaseTableRestores();
 };
 
 void SaveFaultTest::initTestCase()
@@ -205,7 +207,8 @@ void SaveFaultTest::failedSaveKeepsEarlierSaveDat()
     FaultSite site(fault, base.filePath("world"));
     if (!site.unavailable().isEmpty())
         QSKIP(qPrintable(site.unavailable()));
-    SceneFixture f(base.filePath("world"), faultWorld);
+    writeTestWorld(base.filePath("world"), faultWorld);
+    SceneFixture f(base.filePath("world"));
     QVERIFY(f.ready());
     QTest::keyClick(f.scene.get(), Qt::Key_F9);
     const QByteArray earlier = readBytes(site.savePath());
@@ -228,6 +231,27 @@ void SaveFaultTest::failedSaveKeepsEarlierSaveDat()
     const QByteArray after = readBytes(site.savePath());
     QCOMPARE(after.size(), earlier.size());
     QVERIFY(after != earlier);
+}
+
+// base002.dat may hold more levels than vertices; the loader ignores the
+// rest. F9 wrote them all the same, and F10 then refused that save.dat as
+// "holds 164 levels, but the world has 162 vertices": saved work that the
+// editor would never restore.
+void SaveFaultTest::saveOfLongerBaseTableRestores()
+{
+    QTemporaryDir dir;
+    writeTestWorld(dir.path(), faultWorld);
+    editIntTable(dir.filePath("base002.dat"), [](QVector<int> &levels) { levels << 7 << 7; });
+    SceneFixture f(dir.path());
+    QVERIFY(f.ready());
+    QTest::keyClick(f.scene.get(), Qt::Key_Equal);
+    QTest::keyClick(f.scene.get(), Qt::Key_F9);
+    QVector<int> saved;
+    QVERIFY(readIntTable(f.path("save.dat"), saved).ok());
+    QCOMPARE(saved.size(), 162);
+    StderrCapture stderrText;
+    QTest::keyClick(f.scene.get(), Qt::Key_F10);
+    QCOMPARE(stderrText.text(), QString());
 }
 
 QTEST_MAIN(SaveFaultTest)
