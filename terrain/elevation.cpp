@@ -51,9 +51,12 @@ void setVertexLevel(int vertex, int level, Triangle *triangles, int &f0, int &f1
 
 void stepVertexLevel(int vertex, int step, Triangle *triangles)
 {
+    // A loaded level may be any integer: one step past INT_MAX or INT_MIN
+    // must clamp, not overflow and come out at the other end of 0..9.
+    const long long next = (long long)getVertexLevel(vertex, triangles) + step;
     int f[6];
-    setVertexLevel(vertex, getVertexLevel(vertex, triangles) + step, triangles, f[0], f[1], f[2],
-                   f[3], f[4], f[5]);
+    setVertexLevel(vertex, int(std::clamp(next, 0LL, 9LL)), triangles, f[0], f[1], f[2], f[3], f[4],
+                   f[5]);
     for (int k = 0; k < 5; ++k)
         triangles[f[k]].compileList();
     if (f[5] != f[4])

@@ -9,11 +9,21 @@
 
 #include <cmath>
 
-SceneFixture::SceneFixture(const WorldSpec &spec, int width, int height)
+SceneFixture::SceneFixture(const WorldSpec &spec, int width, int height) : folder(dir.path())
+{
+    writeTestWorld(folder, spec);
+    open(width, height);
+}
+
+SceneFixture::SceneFixture(const QString &worldDir, int width, int height) : folder(worldDir)
+{
+    open(width, height);
+}
+
+void SceneFixture::open(int width, int height)
 {
     previous = QDir::currentPath();
-    writeTestWorld(dir.path(), spec);
-    QDir::setCurrent(dir.path());
+    QDir::setCurrent(folder);
     Triangle::setNextIndex(0); // a fresh window in the same process starts at row 0 again
     selectedVertex = 0;
     scene = std::make_unique<Scene3D>();
@@ -31,7 +41,7 @@ SceneFixture::~SceneFixture()
 
 QString SceneFixture::path(const char *file) const
 {
-    return dir.filePath(QString::fromLatin1(file));
+    return QDir(folder).filePath(QString::fromLatin1(file));
 }
 
 static QVector3D rotate(QVector3D p, float degrees, int axis)

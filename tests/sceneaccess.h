@@ -34,11 +34,12 @@ struct SceneAccess
 };
 
 // A shown Scene3D of the given size on a world generated into a temporary
-// folder that is the working directory while it lives.
+// folder (or already in worldDir) that is the working directory while it lives.
 class SceneFixture
 {
 public:
     SceneFixture(const WorldSpec &spec, int width = 500, int height = 500);
+    explicit SceneFixture(const QString &worldDir, int width = 500, int height = 500);
     ~SceneFixture();
     bool ready() const { return scene != nullptr; }
     QString path(const char *file) const;
@@ -49,7 +50,10 @@ public:
     std::unique_ptr<Scene3D> scene;
 
 private:
+    void open(int width, int height);
+
     QTemporaryDir dir;
+    QString folder;
     QString previous;
 };
 

@@ -19,6 +19,8 @@ private slots:
     void radiusAtSubdivisionFour();
     void radiusFollowsSubdivisionAtCallTime_data();
     void radiusFollowsSubdivisionAtCallTime();
+    void lowestSubdivisionsDoNotWrapAround_data();
+    void lowestSubdivisionsDoNotWrapAround();
     void colours_data();
     void colours();
     void cornerPositions_data();
@@ -78,6 +80,29 @@ void LevelRulesTest::radiusFollowsSubdivisionAtCallTime()
     float base = 0.0f;
     Triangle::levelRadius(0, base);
     QCOMPARE(base, 0.85f);
+}
+
+void LevelRulesTest::lowestSubdivisionsDoNotWrapAround_data()
+{
+    QTest::addColumn<int>("subdivision");
+    QTest::newRow("INT_MIN") << INT_MIN;
+    QTest::newRow("INT_MIN + 3") << INT_MIN + 3;
+}
+
+// The checker accepts any header entry 0. Far below 4 the peaks rise beyond
+// every float, as they already do at -100; S - 4 computed in int wrapped
+// to a huge positive power instead and flattened the globe (and is undefined).
+void LevelRulesTest::lowestSubdivisionsDoNotWrapAround()
+{
+    QFETCH(int, subdivision);
+    subdivisionLevel = -100;
+    float coarse = 0.0f;
+    Triangle::levelRadius(9, coarse);
+    subdivisionLevel = subdivision;
+    float got = 0.0f;
+    Triangle::levelRadius(9, got);
+    QVERIFY(std::isinf(coarse));
+    QCOMPARE(got, coarse);
 }
 
 void LevelRulesTest::colours_data()

@@ -34,7 +34,10 @@ bool loadLevelsFrom(const char *file, QString *error)
 bool saveLevels(const Triangle *triangles, QString *error)
 {
     refreshLevelsFrom(triangles);
-    return writeIntTable(QString::fromLatin1(saveFileName), vertexLevels, error);
+    // One level per vertex, as a restore insists: base002.dat may hold more,
+    // and a save that carried them along could never be restored.
+    return writeIntTable(QString::fromLatin1(saveFileName), vertexLevels.mid(0, vertexCount),
+                         error);
 }
 
 bool readLevelTable(const QString &path, int vertexCount, QVector<int> &levels, QString *error)

@@ -16,8 +16,9 @@ extern const char *const saveFileName; // "save.dat"
 
 // Writes the triangles' levels back into vertexLevels (in ascending triangle
 // order, so the last triangle holding a vertex wins), then replaces
-// "save.dat" atomically with that table. A failed write leaves the earlier
-// file untouched. triangles holds worldTriangleCount elements.
+// "save.dat" atomically with the first vertexCount levels of that table. A
+// failed write leaves the earlier file untouched. triangles holds
+// worldTriangleCount elements.
 bool saveLevels(const Triangle *triangles, QString *error);
 
 bool loadSavedLevels(QString *error);

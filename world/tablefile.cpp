@@ -18,6 +18,13 @@ namespace {
 const qint64 countBytes = 4;
 const qint64 elementBytes = 4;
 
+qint64 plainWrite(QIODevice &device, const QByteArray &bytes)
+{
+    return device.write(bytes);
+}
+
+DeviceWrite deviceWrite = plainWrite;
+
 template <typename T> T fromBigEndianBits(const uchar *p)
 {
     const quint32 bits = qFromBigEndian<quint32>(p);
@@ -169,6 +176,17 @@ template <typename T> QByteArray encodeTable(const QVector<T> &table)
     return bytes;
 }
 
+// A short write that the device did not call an error has no reason of its
+// own, and "Unknown error" would tell the user nothing.
+QString whyNotWritten(const QFileDevice &file, qint64 count, const QByteArray &bytes)
+{
+    if (file.error() != QFileDevice::NoError)
+        return file.errorString();
+    return QStringLiteral("only %1 of %2 bytes written")
+        .arg(qMax<qint64>(count, 0))
+        .arg(bytes.size());
+}
+
 } // namespace
 
 TableRead decodeIntTable(const QByteArray &bytes, QVector<int> &table)
@@ -227,9 +245,18 @@ QByteArray encodeFloatTable(const QVector<float> &table)
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
 {
     QSaveFile file(path);
-    const bool written =
-        file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    const qint64 count = file.open(QIODevice::WriteOnly) ? deviceWrite(file, bytes) : -1;
+    // Qt 5.15's commit() does not notice when its own final flush fails: it
+    // renames the short temporary file over the old one and reports success,
+    // which on a full disk left an empty save.dat. Flushing first catches it.
+    const bool written = count == bytes.size() && file.flush() && file.commit();
     if (!written && error)
-        *error = QStringLiteral("%1: not written (%2)").arg(path, file.errorString());
+        *error =
+            QStringLiteral("%1: not written (%2)").arg(path, whyNotWritten(file, count, bytes));
     return written;
+}
+
+void setDeviceWrite(DeviceWrite write)
+{
+    deviceWrite = write ? write : plainWrite;
 }

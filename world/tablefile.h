@@ -13,17 +13,18 @@
 #define TABLEFILE_H
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
 #include <QVector>
 
 struct TableRead
 {
     enum Status {
-        Ok,        // the file holds all N elements (trailing bytes are ignored)
-        Missing,   // the file does not exist
-        Unreadable,// it exists but cannot be opened or read
-        NoCount,   // fewer than 4 bytes: not even the count is there
-        Truncated  // fewer than N whole elements
+        Ok,         // the file holds all N elements (trailing bytes are ignored)
+        Missing,    // the file does not exist
+        Unreadable, // it exists but cannot be opened or read
+        NoCount,    // fewer than 4 bytes: not even the count is there
+        Truncated   // fewer than N whole elements
     };
     Status status = Ok;
     quint32 declared = 0; // N as the file states it
@@ -55,6 +56,13 @@ QByteArray encodeFloatTable(const QVector<float> &table);
 // as it was. On failure returns false and sets *error to a line naming the
 // file and the reason.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error);
+
+// How writeFileAtomically hands the bytes to its open temporary file: returns
+// the count written, -1 on error. Tests replace it to make a write fail part
+// way where the file system cannot be made to; nullptr restores the plain
+// QIODevice::write. Not thread-safe: set it only while nothing is saving.
+using DeviceWrite = qint64 (*)(QIODevice &device, const QByteArray &bytes);
+void setDeviceWrite(DeviceWrite write);
 
 inline bool writeIntTable(const QString &path, const QVector<int> &table, QString *error)
 {

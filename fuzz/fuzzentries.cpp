@@ -1,0 +1,272 @@
+#include "fuzz/fuzzentries.h"
+
+#include "terrain/triangle.h"
+#include "world/levelstore.h"
+#include "world/meshcheck.h"
+#include "world/tablefile.h"
+#include "world/worldload.h"
+#include "world/worldtables.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+const QByteArray worldPartSeparator("#GLOBE-PART#");
+const WorldSpec saveInputWorld{1, WorldSpec::Random, 7, false};
+
+namespace {
+
+struct DecodedWorld
+{
+    QVector<int> header, levels;
+    QVector<float> coords;
+    QVector<int> corners, fans;
+    bool allRead = true;
+};
+
+// A table the reader accepts must be exactly what its bytes say: encoding it
+// again gives them back, trailing bytes aside.
+template <typename T>
+void decodePart(const QByteArray &bytes, QVector<T> &table, DecodedWorld &world,
+                TableRead (*decode)(const QByteArray &, QVector<T> &),
+                QByteArray (*encode)(const QVector<T> &), const char *name, QStringList &broken)
+{
+    const TableRead read = decode(bytes, table);
+    world.allRead = world.allRead && read.ok();
+    if (read.ok() && encode(table) != bytes.left(int(4 + 4 * qint64(read.declared))))
+        broken << QStringLiteral("%1: accepted, but does not encode back to its bytes").arg(name);
+}
+
+void writeFileOrDie(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s: %s", qPrintable(path), qPrintable(file.errorString()));
+}
+
+// readDemoFlag takes a path, so demo.txt goes through a real file.
+int demoFlagOf(const QByteArray &text)
+{
+    static QTemporaryDir dir;
+    const QString path = dir.filePath(QString::fromLatin1(demoFileName));
+    writeFileOrDie(path, text);
+    return readDemoFlag(path);
+}
+
+DecodedWorld decodeWorld(const QVector<QByteArray> &parts, QStringList &broken)
+{
+    DecodedWorld w;
+    decodePart(parts[0], w.header, w, decodeIntTable, encodeIntTable, headerFileName, broken);
+    decodePart(parts[1], w.levels, w, decodeIntTable, encodeIntTable, levelsFileName, broken);
+    decodePart(parts[2], w.coords, w, decodeFloatTable, encodeFloatTable, coordsFileName, broken);
+    decodePart(parts[3], w.corners, w, decodeIntTable, encodeIntTable, cornersFileName, broken);
+    decodePart(parts[4], w.fans, w, decodeIntTable, encodeIntTable, fansFileName, broken);
+    if (demoFlagOf(parts[5]) != 0)
+        applyDemoLevels(w.levels);
+    return w;
+}
+
+class IndexAudit
+{
+public:
+    explicit IndexAudit(QStringList &broken) : broken(broken) {}
+
+    // True when index lies inside a table of size elements; otherwise records
+    // the first such index only, as one bad table tends to break many.
+    bool inside(qint64 index, int size, const char *table, const char *use)
+    {
+        if (index >= 0 && index < size)
+            return true;
+        if (!failed)
+            broken << QStringLiteral("accepted world: %1 index %2 outside %3 (%4 elements)")
+                          .arg(QLatin1String(use))
+                          .arg(index)
+                          .arg(QLatin1String(table))
+                          .arg(size);
+        failed = true;
+        return false;
+    }
+
+private:
+    QStringList &broken;
+    bool failed = false;
+};
+
+// The reads of Triangle's constructor: a row of corners, then each corner's
+// level and angles.
+void auditTriangles(const DecodedWorld &w, qint64 triangles, IndexAudit &audit)
+{
+    for (qint64 t = 0; t < triangles; ++t) {
+        for (int k = 0; k < 3; ++k) {
+            if (!audit.inside(4 * t + k, w.corners.size(), cornersFileName, "corner"))
+                return;
+            const int v = w.corners[int(4 * t + k)];
+            if (!audit.inside(v, w.levels.size(), levelsFileName, "level") ||
+                !audit.inside(2 * qint64(v) + 1, w.coords.size(), coordsFileName, "angle"))
+                return;
+        }
+    }
+}
+
+// The reads of an edit and of the marker: the six fan entries, and in each
+// fan triangle the corner that is the vertex (an edit that cannot find it
+// would change another vertex's corner).
+void auditFans(const DecodedWorld &w, qint64 vertices, IndexAudit &audit, QStringList &broken)
+{
+    for (qint64 v = 0; v < vertices; ++v) {
+        for (int k = 0; k < 6; ++k) {
+            if (!audit.inside(6 * v + k, w.fans.size(), fansFileName, "fan"))
+                return;
+            const int t = w.fans[int(6 * v + k)];
+            if (!audit.inside(4 * qint64(t) + 2, w.corners.size(), cornersFileName, "fan row"))
+                return;
+            const int *row = w.corners.constData() + 4 * t;
+            if (row[0] != v && row[1] != v && row[2] != v) {
+                broken << QStringLiteral("accepted world: vertex %1 fan triangle %2 lacks it")
+                              .arg(v)
+                              .arg(t);
+                return;
+            }
+        }
+    }
+}
+
+// The level rules run on every level at the world's subdivision, so that the
+// sanitizers see the arithmetic of any header the checker lets through.
+void applyLevelRules(const QVector<int> &levels, int subdivision)
+{
+    const int saved = subdivisionLevel;
+    subdivisionLevel = subdivision;
+    for (int level : levels) {
+        float radius, red, green, blue;
+        Triangle::levelRadius(level, radius);
+        Triangle::levelColor(level, red, green, blue);
+    }
+    subdivisionLevel = saved;
+}
+
+void useAcceptedWorld(const DecodedWorld &w, QStringList &broken)
+{
+    const qint64 vertices = w.header[10];
+    const qint64 triangles = w.header[4] + 2 * qint64(w.header[3]);
+    IndexAudit audit(broken);
+    auditTriangles(w, triangles, audit);
+    auditFans(w, vertices, audit, broken);
+    if (!broken.isEmpty())
+        return;
+    applyLevelRules(w.levels.mid(0, int(vertices)), w.header[0]);
+    checkMeshProperties(w.header, w.coords, w.corners, w.fans);
+    worldSummary(w.header, w.levels);
+}
+
+// The world that save inputs are restored into, as the window holds it after
+// loading: its levels and its vertex count.
+struct SaveWorld
+{
+    QTemporaryDir dir;
+    QVector<int> levels;
+    int vertices = 0;
+
+    SaveWorld()
+    {
+        QString error;
+        if (!writeWorld(dir.path(), generateWorld(saveInputWorld), &error))
+            qFatal("%s", qPrintable(error));
+        loadWorldFrom(dir.path());
+        if (!worldProblems().isEmpty())
+            qFatal("%s", qPrintable(worldProblems().join('\n')));
+        levels = vertexLevels;
+        vertices = getWorldVertexCount();
+    }
+};
+
+// Restores run in the world's folder, as the editor's do; the caller's
+// working directory comes back afterwards.
+class WorkingDirectory
+{
+public:
+    explicit WorkingDirectory(const QString &dir) : previous(QDir::currentPath())
+    {
+        QDir::setCurrent(dir);
+    }
+    ~WorkingDirectory() { QDir::setCurrent(previous); }
+    WorkingDirectory(const WorkingDirectory &) = delete;
+    WorkingDirectory &operator=(const WorkingDirectory &) = delete;
+
+private:
+    QString previous;
+};
+
+QStringList judgeRestore(const QByteArray &input, bool restored, const QString &error,
+                         const SaveWorld &world)
+{
+    QVector<int> decoded;
+    const bool complete = decodeIntTable(input, decoded).ok() && decoded.size() == world.vertices;
+    QStringList broken;
+    if (restored != complete)
+        broken << QStringLiteral("save.dat: restore %1 a file that is %2")
+                      .arg(restored ? "accepted" : "refused")
+                      .arg(complete ? "complete" : "not one level per vertex");
+    if (restored && vertexLevels != decoded)
+        broken << QStringLiteral("save.dat: restored levels differ from the file");
+    if (!restored && vertexLevels != world.levels)
+        broken << QStringLiteral("save.dat: a refused restore changed the levels");
+    if (!restored && !error.startsWith(QStringLiteral("save.dat: ")))
+        broken << QStringLiteral("save.dat: refusal does not name the file: ") + error;
+    return broken;
+}
+
+} // namespace
+
+QVector<QByteArray> splitWorldInput(const QByteArray &input)
+{
+    QVector<QByteArray> parts;
+    int from = 0;
+    while (parts.size() < worldPartCount - 1) {
+        const int at = input.indexOf(worldPartSeparator, from);
+        if (at < 0)
+            break;
+        parts << input.mid(from, at - from);
+        from = at + worldPartSeparator.size();
+    }
+    parts << input.mid(from);
+    parts.resize(worldPartCount);
+    return parts;
+}
+
+QByteArray joinWorldInput(const QVector<QByteArray> &parts)
+{
+    QByteArray input;
+    for (int k = 0; k < parts.size(); ++k)
+        input += (k > 0 ? worldPartSeparator : QByteArray()) + parts[k];
+    return input;
+}
+
+QStringList checkWorldInput(const QByteArray &input)
+{
+    QStringList broken;
+    const DecodedWorld world = decodeWorld(splitWorldInput(input), broken);
+    const QStringList problems =
+        checkWorldTables(world.header, world.levels, world.coords, world.corners, world.fans);
+    if (world.allRead && problems.isEmpty())
+        useAcceptedWorld(world, broken);
+    return broken;
+}
+
+QStringList checkSaveInput(const QByteArray &input)
+{
+    static const SaveWorld world;
+    vertexLevels = world.levels;
+    vertexCount = world.vertices;
+    writeFileOrDie(world.dir.filePath(QString::fromLatin1(saveFileName)), input);
+    QString error;
+    bool restored;
+    {
+        const WorkingDirectory inWorld(world.dir.path());
+        restored = loadSavedLevels(&error);
+    }
+    const QStringList broken = judgeRestore(input, restored, error, world);
+    if (restored)
+        applyLevelRules(vertexLevels, saveInputWorld.subdivision);
+    return broken;
+}

@@ -1,0 +1,40 @@
+// What the fuzzers feed to the program, kept apart from libFuzzer so that the
+// unit tests replay every saved input through the very same paths.
+//
+// Each check takes raw bytes and returns one line per promise the code broke
+// on them; empty when every promise held. Memory errors and undefined
+// behaviour are left to the sanitizers of the build that runs it.
+#ifndef FUZZENTRIES_H
+#define FUZZENTRIES_H
+
+#include "world/worldgen.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <QVector>
+
+// A world input is six parts joined by this separator, in file order:
+// base001.dat to base005.dat, then demo.txt. Missing parts are empty files.
+extern const QByteArray worldPartSeparator;
+const int worldPartCount = 6;
+
+// At most worldPartCount parts: the last one keeps any further separators.
+QVector<QByteArray> splitWorldInput(const QByteArray &input);
+QByteArray joinWorldInput(const QVector<QByteArray> &parts);
+
+// Decodes the five tables, reads the demo flag from a file, applies the demo
+// terrain and checks the world as the editor's loader does. A world the
+// checker accepts then goes through what the editor and globe-world do with
+// it short of GL: every table index they derive, the level rules at the
+// world's subdivision, the mesh check and the summary.
+QStringList checkWorldInput(const QByteArray &input);
+
+// The world that save inputs are restored into, generated once per process.
+extern const WorldSpec saveInputWorld;
+
+// Writes the bytes as "save.dat" beside saveInputWorld and restores from it
+// (F10 without the GL part): the levels change exactly when the file is a
+// complete table of one level per vertex, and a refusal names save.dat.
+QStringList checkSaveInput(const QByteArray &input);
+
+#endif
