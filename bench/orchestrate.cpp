@@ -76,7 +76,7 @@ bool measureSize(const QString &self, int subdivision, bool fixedReps, QVector<M
                  RunInfo &info)
 {
     QTemporaryDir dir;
-    WorldSpec shape;
+    WorldRecipe shape;
     shape.subdivision = subdivision;
     shape.demo = true;
     QString error;

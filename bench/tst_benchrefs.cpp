@@ -51,7 +51,7 @@ void BenchRefsTest::initTestCase()
     if (!context)
         QSKIP("no GL context can be made here");
     QTemporaryDir dir;
-    WorldSpec shape;
+    WorldRecipe shape;
     shape.subdivision = 2;
     shape.demo = true;
     QString error;

@@ -12,7 +12,7 @@
 #include <QTemporaryDir>
 
 const QByteArray worldPartSeparator("#GLOBE-PART#");
-const WorldSpec saveInputWorld{1, WorldSpec::Random, 7, false};
+const WorldRecipe saveInputWorld{1, WorldRecipe::Random, 7, false};
 
 namespace {
 

@@ -30,7 +30,7 @@ QByteArray joinWorldInput(const QVector<QByteArray> &parts);
 QStringList checkWorldInput(const QByteArray &input);
 
 // The world that save inputs are restored into, generated once per process.
-extern const WorldSpec saveInputWorld;
+extern const WorldRecipe saveInputWorld;
 
 // Writes the bytes as "save.dat" beside saveInputWorld and restores from it
 // (F10 without the GL part): the levels change exactly when the file is a

@@ -32,10 +32,10 @@ bool writeWorldSeeds(const QDir &dir)
 {
     bool ok = true;
     for (int s = 0; s <= 2; ++s) {
-        for (auto levels : {WorldSpec::Flat, WorldSpec::Random}) {
-            const WorldSpec spec{s, levels, quint32(s + 1), levels == WorldSpec::Random};
+        for (auto levels : {WorldRecipe::Flat, WorldRecipe::Random}) {
+            const WorldRecipe recipe{s, levels, quint32(s + 1), levels == WorldRecipe::Random};
             const QString name = QStringLiteral("s%1-%2.bin").arg(s).arg(int(levels));
-            ok = writeSeed(dir.filePath(name), worldInput(generateWorld(spec))) && ok;
+            ok = writeSeed(dir.filePath(name), worldInput(generateWorld(recipe))) && ok;
         }
     }
     return ok;
@@ -45,15 +45,15 @@ bool writeWorldSeeds(const QDir &dir)
 // that the restore must refuse.
 bool writeSaveSeeds(const QDir &dir)
 {
-    WorldSpec other = saveInputWorld;
+    WorldRecipe other = saveInputWorld;
     other.seed += 1;
     const QByteArray right = encodeIntTable(generateWorld(saveInputWorld).levels);
     return writeSeed(dir.filePath("right.bin"), right) &&
            writeSeed(dir.filePath("same-size.bin"), encodeIntTable(generateWorld(other).levels)) &&
            writeSeed(dir.filePath("smaller.bin"),
-                     encodeIntTable(generateWorld({0, WorldSpec::Random, 1, false}).levels)) &&
+                     encodeIntTable(generateWorld({0, WorldRecipe::Random, 1, false}).levels)) &&
            writeSeed(dir.filePath("larger.bin"),
-                     encodeIntTable(generateWorld({2, WorldSpec::Random, 1, false}).levels)) &&
+                     encodeIntTable(generateWorld({2, WorldRecipe::Random, 1, false}).levels)) &&
            writeSeed(dir.filePath("cut.bin"), right.chopped(3));
 }
 

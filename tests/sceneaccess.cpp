@@ -9,9 +9,9 @@
 
 #include <cmath>
 
-SceneFixture::SceneFixture(const WorldSpec &spec, int width, int height) : folder(dir.path())
+SceneFixture::SceneFixture(const WorldRecipe &recipe, int width, int height) : folder(dir.path())
 {
-    writeTestWorld(folder, spec);
+    writeTestWorld(folder, recipe);
     open(width, height);
 }
 

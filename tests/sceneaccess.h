@@ -38,7 +38,7 @@ struct SceneAccess
 class SceneFixture
 {
 public:
-    SceneFixture(const WorldSpec &spec, int width = 500, int height = 500);
+    SceneFixture(const WorldRecipe &recipe, int width = 500, int height = 500);
     explicit SceneFixture(const QString &worldDir, int width = 500, int height = 500);
     ~SceneFixture();
     bool ready() const { return scene != nullptr; }

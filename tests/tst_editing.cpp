@@ -81,14 +81,14 @@ static void press(Scene3D &scene, Qt::Key key, Qt::KeyboardModifiers modifiers =
 
 void EditingTest::initTestCase()
 {
-    SceneFixture probe({1, WorldSpec::Flat, 1, false});
+    SceneFixture probe({1, WorldRecipe::Flat, 1, false});
     if (!probe.ready())
         QSKIP("no GL context can be made here");
 }
 
 void EditingTest::saveWritesEveryLevel()
 {
-    SceneFixture f({3, WorldSpec::Random, 11, false});
+    SceneFixture f({3, WorldRecipe::Random, 11, false});
     press(*f.scene, Qt::Key_F9);
     const QByteArray saved = readBytes(f.path("save.dat"));
     QCOMPARE(saved.size(), 4 + 4 * 642);
@@ -100,7 +100,7 @@ void EditingTest::saveWritesEveryLevel()
 
 void EditingTest::saveHoldsEditsAndDemo()
 {
-    SceneFixture f({3, WorldSpec::Flat, 1, true});
+    SceneFixture f({3, WorldRecipe::Flat, 1, true});
     QCOMPARE(vertexLevels[3], 7); // the demo island
     selectedVertex = 200;
     press(*f.scene, Qt::Key_Equal);
@@ -117,7 +117,7 @@ void EditingTest::saveHoldsEditsAndDemo()
 
 void EditingTest::restoreBringsSavedLevelsBack()
 {
-    SceneFixture f({3, WorldSpec::Random, 2, false});
+    SceneFixture f({3, WorldRecipe::Random, 2, false});
     selectedVertex = 77;
     press(*f.scene, Qt::Key_Equal);
     press(*f.scene, Qt::Key_F9);
@@ -142,7 +142,7 @@ void EditingTest::restoreBringsSavedLevelsBack()
 
 void EditingTest::resetDropsTheDemoTerrain()
 {
-    SceneFixture f({3, WorldSpec::Random, 3, true});
+    SceneFixture f({3, WorldRecipe::Random, 3, true});
     QVector<int> base;
     QVERIFY(readIntTable(f.path("base002.dat"), base).ok());
     QVERIFY(shownLevels(*f.scene) != base);
@@ -156,12 +156,12 @@ void EditingTest::resetDropsTheDemoTerrain()
 void EditingTest::loadedLevelsOutOfRangeComeIntoRangeOnEdit()
 {
     QTemporaryDir dir;
-    writeTestWorld(dir.path(), {2, WorldSpec::Flat, 1, false});
+    writeTestWorld(dir.path(), {2, WorldRecipe::Flat, 1, false});
     editIntTable(dir.filePath("base002.dat"), [](QVector<int> &levels) {
         levels[0] = 12;
         levels[1] = -3;
     });
-    SceneFixture f({2, WorldSpec::Flat, 1, false});
+    SceneFixture f({2, WorldRecipe::Flat, 1, false});
     QFile::remove(f.path("base002.dat"));
     QFile::copy(dir.filePath("base002.dat"), f.path("base002.dat"));
     press(*f.scene, Qt::Key_N, Qt::ControlModifier);
@@ -207,7 +207,7 @@ void EditingTest::badRestoreKeepsTerrain()
     QFETCH(Qt::Key, key);
     QFETCH(FileDamage, damage);
     QFETCH(QString, message);
-    SceneFixture f({2, WorldSpec::Random, 4, false});
+    SceneFixture f({2, WorldRecipe::Random, 4, false});
     press(*f.scene, Qt::Key_F9);
     press(*f.scene, Qt::Key_Equal);
     const QVector<int> shown = shownLevels(*f.scene);
@@ -226,7 +226,7 @@ void EditingTest::badRestoreKeepsTerrain()
 
 void EditingTest::saveIntoFolderNamedSaveDatKeepsTerrain()
 {
-    SceneFixture f({2, WorldSpec::Random, 4, false});
+    SceneFixture f({2, WorldRecipe::Random, 4, false});
     QVERIFY(QDir(f.path(".")).mkdir("save.dat"));
     press(*f.scene, Qt::Key_Equal);
     const QVector<int> shown = shownLevels(*f.scene);
@@ -241,7 +241,7 @@ void EditingTest::saveIntoFolderNamedSaveDatKeepsTerrain()
 
 void EditingTest::rebuildsHoldOneArrayOfLists()
 {
-    SceneFixture f({2, WorldSpec::Random, 4, false});
+    SceneFixture f({2, WorldRecipe::Random, 4, false});
     press(*f.scene, Qt::Key_F9);
     for (int k = 0; k < 200; ++k)
         press(*f.scene, k % 2 ? Qt::Key_N : Qt::Key_F10, Qt::ControlModifier);

@@ -45,7 +45,8 @@ private slots:
     void refusals();
 
 private:
-    QString world(int subdivision, WorldSpec::Levels levels = WorldSpec::Random, bool demo = false);
+    QString world(int subdivision, WorldRecipe::Levels levels = WorldRecipe::Random,
+                  bool demo = false);
     QTemporaryDir dir;
     QString output; // stdout and stderr of the last run
 };
@@ -104,7 +105,7 @@ const Rgb seaColour{130, 194, 246};
 
 } // namespace
 
-QString ExportTest::world(int subdivision, WorldSpec::Levels levels, bool demo)
+QString ExportTest::world(int subdivision, WorldRecipe::Levels levels, bool demo)
 {
     static int made = 0;
     const QString folder = dir.filePath(QStringLiteral("world%1").arg(++made));
@@ -135,7 +136,7 @@ void ExportTest::plyVertices()
     QFETCH(int, level);
     QFETCH(Rgb, rgb);
     QFETCH(double, radius);
-    const QString folder = world(subdivision, WorldSpec::Flat);
+    const QString folder = world(subdivision, WorldRecipe::Flat);
     setLevel(folder, vertex, level);
     QCOMPARE(run({"export", folder, "--ply", folder + "/out.ply"}, &output), 0);
 
@@ -239,7 +240,7 @@ void ExportTest::levelSources()
     QFETCH(int, level);
     QFETCH(QString, note);
     QFETCH(QString, summary);
-    const QString folder = world(1, WorldSpec::Flat, true);
+    const QString folder = world(1, WorldRecipe::Flat, true);
     QVector<int> saved(42, 0);
     saved[3] = 5;
     QString error;
@@ -293,7 +294,7 @@ void ExportTest::flatWorldIsSeaEverywhere()
 {
     QFETCH(int, subdivision);
     QFETCH(int, width);
-    const QString folder = world(subdivision, WorldSpec::Flat), png = folder + "/map.png";
+    const QString folder = world(subdivision, WorldRecipe::Flat), png = folder + "/map.png";
     QStringList arguments{"map", folder, "--png", png};
     if (width)
         arguments << "--width" << QString::number(width);
@@ -319,7 +320,7 @@ void ExportTest::vertexPixelsShowTheirLevel_data()
 void ExportTest::vertexPixelsShowTheirLevel()
 {
     QFETCH(int, subdivision);
-    const QString folder = world(subdivision, WorldSpec::Random, true), png = folder + "/m.png";
+    const QString folder = world(subdivision, WorldRecipe::Random, true), png = folder + "/m.png";
     QCOMPARE(run({"map", folder, "--png", png, "--demo"}, &output), 0);
     const QImage image(png);
     loadWorldFrom(folder); // demo.txt is on, as --demo
@@ -355,7 +356,8 @@ void ExportTest::heightmapRoundTrip()
     QString mapped = path(folder, levelsFileName);
     if (fromSave) {
         mapped = dir.filePath("other.dat");
-        writeBytes(mapped, readBytes(path(world(subdivision, WorldSpec::Random), levelsFileName)));
+        writeBytes(mapped,
+                   readBytes(path(world(subdivision, WorldRecipe::Random), levelsFileName)));
         editIntTable(mapped,
                      [](QVector<int> &levels) { std::reverse(levels.begin(), levels.end()); });
     }

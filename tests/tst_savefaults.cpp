@@ -25,7 +25,7 @@ namespace {
 
 enum class Fault { ReadOnlyFolder, ImmutableSave, FullDisk, WriteFailsPartWay };
 
-const WorldSpec faultWorld{2, WorldSpec::Random, 3, false}; // 162 vertices: a 652-byte save.dat
+const WorldRecipe faultWorld{2, WorldRecipe::Random, 3, false}; // 162 vertices: a 652-byte save.dat
 
 bool run(const QString &program, const QStringList &arguments)
 {

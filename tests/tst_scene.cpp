@@ -166,7 +166,7 @@ private:
 
 void SceneTest::initTestCase()
 {
-    SceneFixture probe({2, WorldSpec::Flat, 1, false});
+    SceneFixture probe({2, WorldRecipe::Flat, 1, false});
     if (!probe.ready())
         QSKIP("no GL context can be made here");
 }
@@ -193,7 +193,7 @@ void SceneTest::viewportAndAspect()
     QFETCH(QSize, size);
     QFETCH(QVector<int>, viewport);
     QFETCH(float, aspect);
-    SceneFixture f({3, WorldSpec::Flat, 1, false}, size.width(), size.height());
+    SceneFixture f({3, WorldRecipe::Flat, 1, false}, size.width(), size.height());
     QCOMPARE(f.scene->size(), size);
     const QImage image = frame(*f.scene);
     f.scene->makeCurrent();
@@ -212,7 +212,7 @@ void SceneTest::viewportAndAspect()
 
 void SceneTest::firstFrame()
 {
-    SceneFixture f({4, WorldSpec::Random, 1, true});
+    SceneFixture f({4, WorldRecipe::Random, 1, true});
     QImage image = frame(*f.scene);
     for (QPoint corner : {QPoint(2, 2), QPoint(497, 2), QPoint(2, 497), QPoint(497, 497)})
         QCOMPARE(QColor(image.pixel(corner)), QColor(Qt::white));
@@ -245,7 +245,7 @@ QVector<int> SceneTest::frontVertices(const SceneFixture &fixture, int wanted)
 
 void SceneTest::globeShowsLevelColours()
 {
-    SceneFixture f({3, WorldSpec::Random, 5, false});
+    SceneFixture f({3, WorldRecipe::Random, 5, false});
     const QImage image = frame(*f.scene);
     const Triangle *triangles = SceneAccess::triangles(*f.scene);
     int checked = 0;
@@ -279,7 +279,7 @@ static int magentaAround(const QImage &image, QVector3D at)
 void SceneTest::markerAndAxesFollowTheirSwitches()
 {
     // On a flat world the dot on the pole sticks out of the top of the globe.
-    SceneFixture f({4, WorldSpec::Flat, 1, false});
+    SceneFixture f({4, WorldRecipe::Flat, 1, false});
     QImage image = frame(*f.scene);
     QVERIFY(magentaAround(image, f.project(vertexPosition(*f.scene, 0))) > 0);
     QVERIFY(countPixels(image, QColor(Qt::red)) > 10); // the ring
@@ -364,7 +364,7 @@ void SceneTest::keyTable()
     QFETCH(int, startVertex);
     QFETCH(QVector<KeyStroke>, keys);
     QFETCH(ViewState, expected);
-    SceneFixture f({4, WorldSpec::Flat, 1, true});
+    SceneFixture f({4, WorldRecipe::Flat, 1, true});
     const int last = vertexCount - 1;
     selectedVertex = startVertex < 0 ? last : startVertex;
     if (expected.selected < 0) {
@@ -398,7 +398,7 @@ void SceneTest::wheel()
     QFETCH(QPoint, angle);
     QFETCH(float, zoom);
     QFETCH(int, level);
-    SceneFixture f({3, WorldSpec::Flat, 1, true});
+    SceneFixture f({3, WorldRecipe::Flat, 1, true});
     if (editMode)
         QTest::keyClick(f.scene.get(), Qt::Key_W, Qt::ControlModifier);
     ::wheel(*f.scene, angle);
@@ -408,7 +408,7 @@ void SceneTest::wheel()
 
 void SceneTest::dragTurnsByZoomedAngle()
 {
-    SceneFixture f({2, WorldSpec::Flat, 1, false});
+    SceneFixture f({2, WorldRecipe::Flat, 1, false});
     SceneAccess::setZoom(*f.scene, 2.0f);
     drag(*f.scene, QPoint(100, 100), QPoint(100, 350));
     QCOMPARE(SceneAccess::xRot(*f.scene), -45.0f);
@@ -419,7 +419,7 @@ void SceneTest::dragTurnsByZoomedAngle()
 
 void SceneTest::oneMoveCancelsThePick()
 {
-    SceneFixture f({2, WorldSpec::Flat, 1, false});
+    SceneFixture f({2, WorldRecipe::Flat, 1, false});
     const QVector<int> targets = frontVertices(f, 1);
     QVERIFY(!targets.isEmpty());
     const QVector3D at = f.project(vertexPosition(*f.scene, targets[0]));
@@ -442,7 +442,7 @@ void SceneTest::clickSelectsVertexUnderCursor()
 {
     QFETCH(int, turns);
     QFETCH(int, notches);
-    SceneFixture f({2, WorldSpec::Random, 3, false});
+    SceneFixture f({2, WorldRecipe::Random, 3, false});
     for (int k = 0; k < turns; ++k)
         QTest::keyClick(f.scene.get(), Qt::Key_Left);
     for (int k = 0; k < qAbs(notches); ++k)
@@ -470,7 +470,7 @@ void SceneTest::clickSelectsVertexUnderCursor()
 
 void SceneTest::clickOnBackgroundKeepsSelection()
 {
-    SceneFixture f({2, WorldSpec::Flat, 1, false});
+    SceneFixture f({2, WorldRecipe::Flat, 1, false});
     selectedVertex = 17;
     click(*f.scene, QPoint(5, 5));
     click(*f.scene, QPoint(495, 250));
@@ -480,7 +480,7 @@ void SceneTest::clickOnBackgroundKeepsSelection()
 void SceneTest::refusedWorldEndsWithStatus2()
 {
     QTemporaryDir dir;
-    writeTestWorld(dir.path(), {2, WorldSpec::Flat, 1, false});
+    writeTestWorld(dir.path(), {2, WorldRecipe::Flat, 1, false});
     QFile::remove(dir.filePath("base005.dat"));
     QProcess globe;
     globe.setWorkingDirectory(dir.path());
@@ -496,7 +496,7 @@ void SceneTest::noListsForTheTrianglesIsFatal()
     const Scene3D::FatalHandler previous =
         Scene3D::setFatalHandler([](const QStringList &problems) { fatalProblems = problems; });
     failNextReservation = true;
-    SceneFixture f({1, WorldSpec::Flat, 1, false});
+    SceneFixture f({1, WorldRecipe::Flat, 1, false});
     Scene3D::setFatalHandler(previous);
     QCOMPARE(fatalProblems, QStringList("globe: the GL cannot reserve 80 display lists for the "
                                         "triangles (glGenLists returned 0)"));

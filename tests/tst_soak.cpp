@@ -52,7 +52,7 @@ const KeyStroke tableKeys[] = {
 const Qt::KeyboardModifier anyModifiers[] = {Qt::ShiftModifier, Qt::ControlModifier,
                                              Qt::AltModifier, Qt::MetaModifier, Qt::KeypadModifier};
 
-const WorldSpec soakWorld{4, WorldSpec::Random, 1, true};
+const WorldRecipe soakWorld{4, WorldRecipe::Random, 1, true};
 
 qint64 residentBytes()
 {
@@ -123,7 +123,7 @@ public:
     Soak(SceneFixture &fixture, quint32 seed) : fixture(fixture), random(seed)
     {
         baseLevels = generateWorld(soakWorld).levels;
-        WorldSpec other = soakWorld;
+        WorldRecipe other = soakWorld;
         other.seed += 1;
         sameSizeSave = encodeIntTable(generateWorld(other).levels);
         other.subdivision -= 1;

@@ -36,10 +36,10 @@ namespace {
 
 WorldData world(int subdivision, quint32 seed = 1)
 {
-    WorldSpec spec;
-    spec.subdivision = subdivision;
-    spec.seed = seed;
-    return generateWorld(spec);
+    WorldRecipe recipe;
+    recipe.subdivision = subdivision;
+    recipe.seed = seed;
+    return generateWorld(recipe);
 }
 
 int triangleCountOf(const WorldData &w)
@@ -153,8 +153,8 @@ void WorldGenTest::sameSeedSameWorld()
     QVERIFY(a.levels != other.levels);
     QCOMPARE(a.corners, other.corners);
 
-    WorldSpec flat;
-    flat.levels = WorldSpec::Flat;
+    WorldRecipe flat;
+    flat.levels = WorldRecipe::Flat;
     QCOMPARE(levelShare(generateWorld(flat).levels, 2562).perLevel[0], 2562);
 }
 
@@ -190,10 +190,10 @@ void WorldGenTest::randomLevelsShares()
 void WorldGenTest::writeThenLoad()
 {
     QTemporaryDir dir;
-    WorldSpec spec;
-    spec.subdivision = 3;
-    spec.demo = true;
-    const WorldData w = generateWorld(spec);
+    WorldRecipe recipe;
+    recipe.subdivision = 3;
+    recipe.demo = true;
+    const WorldData w = generateWorld(recipe);
     QString error;
     QVERIFY2(writeWorld(dir.filePath("new/world"), w, &error), qPrintable(error));
 

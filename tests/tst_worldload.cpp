@@ -31,15 +31,15 @@ private slots:
     void manyBreakagesAreSummarised();
 
 private:
-    QString world(const WorldSpec &spec);
+    QString world(const WorldRecipe &recipe);
     QTemporaryDir dir;
 };
 
-QString WorldLoadTest::world(const WorldSpec &spec)
+QString WorldLoadTest::world(const WorldRecipe &recipe)
 {
     const QString path = dir.filePath(QString::number(qHash(QTest::currentDataTag())) +
                                       QTest::currentTestFunction());
-    writeTestWorld(path, spec);
+    writeTestWorld(path, recipe);
     return path;
 }
 
@@ -75,7 +75,7 @@ void WorldLoadTest::demoFlag()
 
 void WorldLoadTest::demoTerrainOverBaseLevels()
 {
-    const QString path = world({4, WorldSpec::Flat, 1, true});
+    const QString path = world({4, WorldRecipe::Flat, 1, true});
     editIntTable(file(path, levelsFileName), [](QVector<int> &levels) { levels.fill(8); });
     loadWorldFrom(path);
     QVERIFY2(worldProblems().isEmpty(), qPrintable(worldProblems().join('\n')));
@@ -101,7 +101,7 @@ void WorldLoadTest::demoTerrainOverBaseLevels()
 
 void WorldLoadTest::demoSkipsVerticesBeyondTheTable()
 {
-    const QString path = world({0, WorldSpec::Flat, 1, true}); // 12 vertices
+    const QString path = world({0, WorldRecipe::Flat, 1, true}); // 12 vertices
     loadWorldFrom(path);
     QVERIFY(worldProblems().isEmpty());
     QCOMPARE(vertexLevels.size(), 12);
@@ -126,7 +126,7 @@ void WorldLoadTest::countsFromHeader()
     QFETCH(int, singles);
     QFETCH(int, extraRows);
     QFETCH(int, triangles);
-    const QString path = world({0, WorldSpec::Random, 7, false});
+    const QString path = world({0, WorldRecipe::Random, 7, false});
     editIntTable(file(path, headerFileName), [&](QVector<int> &header) {
         header[0] = 5;
         header[3] = pairs;
@@ -228,7 +228,7 @@ void WorldLoadTest::refusesBrokenWorld()
 {
     QFETCH(WorldEdit, breakWorld);
     QFETCH(QString, problem);
-    const QString path = world({4, WorldSpec::Random, 1, true});
+    const QString path = world({4, WorldRecipe::Random, 1, true});
     breakWorld(path);
     loadWorldFrom(path);
     const QString all = worldProblems().join('\n');
@@ -239,7 +239,7 @@ void WorldLoadTest::refusesBrokenWorld()
 
 void WorldLoadTest::manyBreakagesAreSummarised()
 {
-    const QString path = world({3, WorldSpec::Flat, 1, false});
+    const QString path = world({3, WorldRecipe::Flat, 1, false});
     editIntTable(file(path, cornersFileName), [](QVector<int> &c) {
         for (int t = 0; t < 100; ++t)
             c[4 * t + 2] = 100000;

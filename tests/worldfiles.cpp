@@ -5,10 +5,10 @@
 #include <QFile>
 #include <QtTest>
 
-void writeTestWorld(const QString &dir, const WorldSpec &spec)
+void writeTestWorld(const QString &dir, const WorldRecipe &recipe)
 {
     QString error;
-    if (!writeWorld(dir, generateWorld(spec), &error))
+    if (!writeWorld(dir, generateWorld(recipe), &error))
         QFAIL(qPrintable(error));
 }
 

@@ -9,7 +9,7 @@
 #include <QVector>
 
 // Writes a generated world into dir; fails the calling test on error.
-void writeTestWorld(const QString &dir, const WorldSpec &spec);
+void writeTestWorld(const QString &dir, const WorldRecipe &recipe);
 
 QByteArray readBytes(const QString &path);
 void writeBytes(const QString &path, const QByteArray &bytes);

@@ -20,20 +20,20 @@ const QCommandLineOption demoOption(QStringLiteral("demo"),
                                     QStringLiteral("Turn on the built-in demo terrain around the "
                                                    "pole."));
 
-// Fills spec from the options; false after reporting a bad value.
-bool readSpec(const QCommandLineParser &parser, WorldSpec &spec)
+// Fills recipe from the options; false after reporting a bad value.
+bool readRecipe(const QCommandLineParser &parser, WorldRecipe &recipe)
 {
     bool ok = false;
     const QString subdivision = parser.value(subdivisionOption);
-    spec.subdivision = subdivision.toInt(&ok);
-    if (!ok || spec.subdivision < 0 || spec.subdivision > maxSubdivision) {
+    recipe.subdivision = subdivision.toInt(&ok);
+    if (!ok || recipe.subdivision < 0 || recipe.subdivision > maxSubdivision) {
         usageError(QStringLiteral("--subdivision must be from 0 to %1, not '%2'")
                        .arg(maxSubdivision)
                        .arg(subdivision));
         return false;
     }
     const QString seed = parser.value(seedOption);
-    spec.seed = seed.toUInt(&ok);
+    recipe.seed = seed.toUInt(&ok);
     if (!ok) {
         usageError(QStringLiteral("--seed must be from 0 to 4294967295, not '%1'").arg(seed));
         return false;
@@ -43,8 +43,8 @@ bool readSpec(const QCommandLineParser &parser, WorldSpec &spec)
         usageError(QStringLiteral("--levels must be flat or random, not '%1'").arg(levels));
         return false;
     }
-    spec.levels = levels == QLatin1String("flat") ? WorldSpec::Flat : WorldSpec::Random;
-    spec.demo = parser.isSet(demoOption);
+    recipe.levels = levels == QLatin1String("flat") ? WorldRecipe::Flat : WorldRecipe::Random;
+    recipe.demo = parser.isSet(demoOption);
     return true;
 }
 
@@ -59,10 +59,10 @@ int runGenerate(const QStringList &arguments)
     int status = ExitSuccess;
     if (!line.parse(arguments, &status))
         return status;
-    WorldSpec spec;
-    if (!readSpec(line.parser, spec))
+    WorldRecipe recipe;
+    if (!readRecipe(line.parser, recipe))
         return ExitUsage;
-    const WorldData world = generateWorld(spec);
+    const WorldData world = generateWorld(recipe);
     QString error;
     if (!writeWorld(line.dir(), world, &error)) {
         printLines(stderr, {QStringLiteral("globe-world: ") + error});
@@ -72,6 +72,6 @@ int runGenerate(const QStringList &arguments)
                             .arg(line.dir())
                             .arg(world.header[10])
                             .arg(world.corners.size() / 4)
-                            .arg(spec.subdivision)});
+                            .arg(recipe.subdivision)});
     return ExitSuccess;
 }

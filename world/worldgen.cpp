@@ -283,25 +283,25 @@ QVector<int> headerTable(int subdivision, int vertexCount, int triangleCount)
 
 } // namespace
 
-WorldData generateWorld(const WorldSpec &spec)
+WorldData generateWorld(const WorldRecipe &recipe)
 {
     Mesh mesh = icosahedron();
-    for (int s = 0; s < spec.subdivision; ++s)
+    for (int s = 0; s < recipe.subdivision; ++s)
         subdivide(mesh);
     numberFromPole(mesh);
     const int vertexCount = int(mesh.points.size());
     const Incidence around(mesh.triangles, vertexCount);
 
     WorldData world;
-    world.header = headerTable(spec.subdivision, vertexCount, int(mesh.triangles.size()));
-    world.levels = spec.levels == WorldSpec::Random ? randomLevels(mesh.points, spec.seed)
-                                                    : QVector<int>(vertexCount, 0);
+    world.header = headerTable(recipe.subdivision, vertexCount, int(mesh.triangles.size()));
+    world.levels = recipe.levels == WorldRecipe::Random ? randomLevels(mesh.points, recipe.seed)
+                                                        : QVector<int>(vertexCount, 0);
     world.coords = angleTable(mesh.points);
     const std::vector<int> corners =
         cornerTable(mesh.triangles, ownedEdges(mesh.triangles, around));
     world.corners = QVector<int>(corners.begin(), corners.end());
     world.fans = fanTable(mesh.triangles, around, vertexCount);
-    world.demoFlag = spec.demo ? 1 : 0;
+    world.demoFlag = recipe.demo ? 1 : 0;
     return world;
 }
 

@@ -18,7 +18,7 @@
 #include <QString>
 #include <QVector>
 
-struct WorldSpec
+struct WorldRecipe
 {
     int subdivision = 4; // 0 to maxSubdivision
     enum Levels { Flat, Random } levels = Random;
@@ -36,8 +36,8 @@ struct WorldData
 
 const int maxSubdivision = 8;
 
-// Same spec, same tables, byte for byte, on any machine.
-WorldData generateWorld(const WorldSpec &spec);
+// Same recipe, same tables, byte for byte, on any machine.
+WorldData generateWorld(const WorldRecipe &recipe);
 
 // Writes the five table files and demo.txt into dir, creating it when needed.
 // Each file is replaced whole or not at all; on failure *error names the file.
