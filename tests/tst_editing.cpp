@@ -2,6 +2,7 @@
 // window's keys, and what happens when the files behind them are missing,
 // damaged or belong to another world.
 #include "sceneaccess.h"
+#include "stderrcapture.h"
 #include "terrain/elevation.h"
 #include "terrain/triangle.h"
 #include "world/tablefile.h"
@@ -12,39 +13,6 @@
 #include <QtTest>
 
 #include <unistd.h>
-
-// Collects what the code under test writes on stderr.
-class StderrCapture
-{
-public:
-    StderrCapture()
-    {
-        file.open();
-        std::fflush(stderr);
-        saved = dup(2);
-        dup2(file.handle(), 2);
-    }
-    ~StderrCapture() { release(); }
-    QString text()
-    {
-        release();
-        file.seek(0);
-        return QString::fromLocal8Bit(file.readAll());
-    }
-
-private:
-    void release()
-    {
-        if (saved < 0)
-            return;
-        std::fflush(stderr);
-        dup2(saved, 2);
-        close(saved);
-        saved = -1;
-    }
-    QTemporaryFile file;
-    int saved = -1;
-};
 
 using FileDamage = std::function<void(const SceneFixture &)>;
 Q_DECLARE_METATYPE(FileDamage)

@@ -10,6 +10,7 @@
 // chattr +i. Where mount or chattr is not allowed, those rows are skipped;
 // the part-way failure comes through writeFileAtomically's write seam.
 #include "sceneaccess.h"
+#include "stderrcapture.h"
 #include "world/tablefile.h"
 #include "worldfiles.h"
 
@@ -121,41 +122,6 @@ private:
     bool mounted = false;
     bool armed = false;
     QString why;
-};
-
-// Everything written to stderr (fd 2) while it lives.
-class StderrCapture
-{
-public:
-    StderrCapture()
-    {
-        file.open();
-        std::fflush(stderr);
-        saved = dup(2);
-        dup2(file.handle(), 2);
-    }
-    ~StderrCapture() { release(); }
-
-    QString text()
-    {
-        release();
-        file.seek(0);
-        return QString::fromLocal8Bit(file.readAll());
-    }
-
-private:
-    void release()
-    {
-        if (saved < 0)
-            return;
-        std::fflush(stderr);
-        dup2(saved, 2);
-        close(saved);
-        saved = -1;
-    }
-
-    QTemporaryFile file;
-    int saved = -1;
 };
 
 QStringList strayFiles(const QString &folder)
