@@ -6,11 +6,11 @@ WORLD     ?= $(BUILD)/world
 JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES  := qtbase5-dev libqt5opengl5-dev libglu1-mesa-dev cmake g++ make \
              xvfb xauth libgl1-mesa-dri assimp-utils desktop-file-utils \
-             dpkg-dev x11-utils
+             dpkg-dev x11-utils clang-format
 # Where `make install` puts the programs, menu entry, icon and documentation.
 PREFIX    ?= /usr/local
 # The default world: subdivision 4, random continents with a fixed seed, demo island on.
-WORLD_ARGS := --subdivision 4 --levels random --seed 1 --demo
+WORLD_ARGS := --subdivision 4 --terrain random --seed 1 --demo
 
 # Tests need an X display; headless machines get a virtual one.
 XRUN := $(if $(DISPLAY),,xvfb-run -a -s "-screen 0 1280x1024x24")
@@ -32,7 +32,12 @@ SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:quarantine_size_mb=16:verify_asan_l
                  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 SANITIZER_RUN := $(XRUN) env $(if $(MESA_DRIVER),LD_PRELOAD=$(MESA_DRIVER))
 
-.PHONY: all deps build world run test bench install package clean fuzz asan-build test-asan soak
+# Every C++ source, for the formatting check (.clang-format).
+SOURCES    = $(shell find app terrain world overlays generator converters tools tests bench fuzz \
+                   -name '*.cpp' -o -name '*.h' | sort)
+
+.PHONY: all deps build world run test bench install package clean fuzz asan-build test-asan soak \
+        format format-check
 
 all: build
 
@@ -103,6 +108,13 @@ test-asan: asan-build
 soak: asan-build
 	cd $(ASAN_BUILD)/tests && SOAK_EVENTS=$(SOAK_EVENTS) SOAK_SEED=$(SOAK_SEED) \
 	  QTEST_FUNCTION_TIMEOUT=14400000 $(SANITIZER_ENV) $(SANITIZER_RUN) ./tst_soak
+
+# Lists each file clang-format would change, and fails if there is one.
+format-check: deps
+	@clang-format --dry-run --Werror $(SOURCES)
+
+format: deps
+	clang-format -i $(SOURCES)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -56,7 +56,7 @@ protected:
     void paintGL() override;
 
 private:
-    friend struct SceneAccess; // read-only inspection by tests and benchmarks
+    friend struct SceneAccess; // tests and benchmarks: see tests/sceneaccess.h
 
     void stepVertex(int vertex, Triangle *triangles, int step);
     void buildTriangles();

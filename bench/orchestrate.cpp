@@ -4,7 +4,7 @@
 #include "probe.h"
 #include "report.h"
 
-#include "world/worldgen.h"
+#include "generator/worldgen.h"
 
 #include <QDateTime>
 #include <QDir>

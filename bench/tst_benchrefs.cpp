@@ -3,9 +3,9 @@
 // generated world.
 #include "references.h"
 
+#include "generator/worldgen.h"
 #include "glprobe.h"
 #include "terrain/triangle.h"
-#include "world/worldgen.h"
 #include "world/worldload.h"
 #include "world/worldtables.h"
 

@@ -1,8 +1,8 @@
 #include "fuzz/fuzzentries.h"
 
-#include "terrain/triangle.h"
+#include "generator/meshcheck.h"
+#include "terrain/levelrules.h"
 #include "world/levelstore.h"
-#include "world/meshcheck.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
 #include "world/worldtables.h"
@@ -139,16 +139,16 @@ void applyLevelRules(const QVector<int> &levels, int subdivision)
     subdivisionLevel = subdivision;
     for (int level : levels) {
         float radius, red, green, blue;
-        Triangle::levelRadius(level, radius);
-        Triangle::levelColor(level, red, green, blue);
+        levelRadius(level, radius);
+        levelColor(level, red, green, blue);
     }
     subdivisionLevel = saved;
 }
 
 void useAcceptedWorld(const DecodedWorld &w, QStringList &broken)
 {
-    const qint64 vertices = w.header[10];
-    const qint64 triangles = w.header[4] + 2 * qint64(w.header[3]);
+    const qint64 vertices = headerVertexCount(w.header);
+    const qint64 triangles = headerTriangleCount(w.header);
     IndexAudit audit(broken);
     auditTriangles(w, triangles, audit);
     auditFans(w, vertices, audit, broken);

@@ -7,7 +7,7 @@
 #ifndef FUZZENTRIES_H
 #define FUZZENTRIES_H
 
-#include "world/worldgen.h"
+#include "generator/worldgen.h"
 
 #include <QByteArray>
 #include <QStringList>

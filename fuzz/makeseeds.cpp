@@ -32,8 +32,8 @@ bool writeWorldSeeds(const QDir &dir)
 {
     bool ok = true;
     for (int s = 0; s <= 2; ++s) {
-        for (auto levels : {WorldRecipe::Flat, WorldRecipe::Random}) {
-            const WorldRecipe recipe{s, levels, quint32(s + 1), levels == WorldRecipe::Random};
+        for (auto terrain : {WorldRecipe::Flat, WorldRecipe::Random}) {
+            const WorldRecipe recipe{s, terrain, quint32(s + 1), terrain == WorldRecipe::Random};
             const QString name = QStringLiteral("s%1-%2.bin").arg(s).arg(int(levels));
             ok = writeSeed(dir.filePath(name), worldInput(generateWorld(recipe))) && ok;
         }

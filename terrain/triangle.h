@@ -11,6 +11,8 @@
 #ifndef TRIANGLE_H
 #define TRIANGLE_H
 
+#include "terrain/levelrules.h"
+
 #include <GL/gl.h>
 
 // Outline and marker lines are lifted by this many model units (1.5 times for
@@ -30,11 +32,12 @@ public:
     static bool listsReserved();
     static GLuint getListBase();
 
-    // The level rules, through output parameters. Levels outside 1..9 lie on
-    // the base sphere of radius 0.85f; levels outside 0..9 are black. The
-    // radius depends on subdivisionLevel at the moment of the call.
-    static void levelRadius(int level, float &radius);
-    static void levelColor(int level, float &red, float &green, float &blue);
+    // The level rules (levelrules.h), as members of the class that draws them.
+    static void levelRadius(int level, float &radius) { ::levelRadius(level, radius); }
+    static void levelColor(int level, float &red, float &green, float &blue)
+    {
+        ::levelColor(level, red, green, blue);
+    }
 
     // Records face and outline into listId (replacing what it held).
     void compileList();
@@ -89,9 +92,5 @@ private:
     static int nextIndex;
     static GLuint listBase;
 };
-
-// The corner position rule: the point at radius r with polar angle theta and
-// azimuth phi, computed in double precision and stored as floats.
-void cornerPosition(double radius, float theta, float phi, float position[3]);
 
 #endif

@@ -1,16 +1,13 @@
-// Test support: a look inside the real Scene3D, a window on a generated world
-// in a temporary working directory, and the projection that the view
-// transform should give, computed independently of the code under test.
+// The one friend of Scene3D, shared by the tests and the benchmark. It reads
+// the view state, the switches and the triangle array; it writes the zoom
+// and the rotations (tests set up views with it), and it runs paintGL, the
+// teardown of the triangle array and its rebuild (the benchmark times each
+// alone). Nothing else of Scene3D is reached from outside.
 #ifndef SCENEACCESS_H
 #define SCENEACCESS_H
 
 #include "app/scene3d.h"
-#include "world/worldgen.h"
-
-#include <QTemporaryDir>
-#include <QVector3D>
-
-#include <memory>
+#include "terrain/triangle.h"
 
 struct SceneAccess
 {
@@ -25,39 +22,22 @@ struct SceneAccess
     static bool wheelZooms(const Scene3D &s) { return s.wheelZooms; }
     static bool clickPending(const Scene3D &s) { return s.clickPending; }
     static Triangle *triangles(const Scene3D &s) { return s.triangles; }
+
     static void setZoom(Scene3D &s, float zoom) { s.zoom = zoom; }
     static void setRotation(Scene3D &s, float x, float z)
     {
         s.xRot = x;
         s.zRot = z;
     }
+
+    static void paint(Scene3D &s) { s.paintGL(); }
+    // Frees the array and its lists, as a restore does before it rebuilds.
+    static void destroy(Scene3D &s) { s.destroyTriangles(); }
+    static void build(Scene3D &s)
+    {
+        Triangle::setNextIndex(0);
+        s.buildTriangles();
+    }
 };
-
-// A shown Scene3D of the given size on a world generated into a temporary
-// folder (or already in worldDir) that is the working directory while it lives.
-class SceneFixture
-{
-public:
-    SceneFixture(const WorldRecipe &recipe, int width = 500, int height = 500);
-    explicit SceneFixture(const QString &worldDir, int width = 500, int height = 500);
-    ~SceneFixture();
-    bool ready() const { return scene != nullptr; }
-    QString path(const char *file) const;
-    // Window position of a model point in the view the window shows now;
-    // y counted from the top. z > 0 means facing the viewer side.
-    QVector3D project(const QVector3D &model) const;
-
-    std::unique_ptr<Scene3D> scene;
-
-private:
-    void open(int width, int height);
-
-    QTemporaryDir dir;
-    QString folder;
-    QString previous;
-};
-
-// Model position of a vertex as the triangles hold it.
-QVector3D vertexPosition(const Scene3D &scene, int vertex);
 
 #endif

@@ -1,7 +1,7 @@
 // Editing, saving, restoring and resetting the levels through the real
 // window's keys, and what happens when the files behind them are missing,
 // damaged or belong to another world.
-#include "sceneaccess.h"
+#include "scenefixture.h"
 #include "stderrcapture.h"
 #include "terrain/elevation.h"
 #include "terrain/triangle.h"

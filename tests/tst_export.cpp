@@ -1,8 +1,8 @@
 // globe-world export, map and import on generated worlds: the files other
 // programs read, the pixel rules, the heightmap round trip and every refusal.
+#include "converters/worldmap.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
-#include "world/worldmap.h"
 #include "world/worldtables.h"
 #include "worldfiles.h"
 
@@ -45,7 +45,7 @@ private slots:
     void refusals();
 
 private:
-    QString world(int subdivision, WorldRecipe::Levels levels = WorldRecipe::Random,
+    QString world(int subdivision, WorldRecipe::Terrain levels = WorldRecipe::Random,
                   bool demo = false);
     QTemporaryDir dir;
     QString output; // stdout and stderr of the last run
@@ -105,7 +105,7 @@ const Rgb seaColour{130, 194, 246};
 
 } // namespace
 
-QString ExportTest::world(int subdivision, WorldRecipe::Levels levels, bool demo)
+QString ExportTest::world(int subdivision, WorldRecipe::Terrain levels, bool demo)
 {
     static int made = 0;
     const QString folder = dir.filePath(QStringLiteral("world%1").arg(++made));

@@ -9,7 +9,7 @@
 // file systems: a small tmpfs (remounted read-only, or filled up) and
 // chattr +i. Where mount or chattr is not allowed, those rows are skipped;
 // the part-way failure comes through writeFileAtomically's write seam.
-#include "sceneaccess.h"
+#include "scenefixture.h"
 #include "stderrcapture.h"
 #include "world/tablefile.h"
 #include "worldfiles.h"

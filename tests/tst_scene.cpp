@@ -1,7 +1,7 @@
 // The real window on generated worlds: what the first frames show, and what
 // every key, wheel, drag and click does to the view and the selection.
 // Expected window positions come from the test's own projection.
-#include "sceneaccess.h"
+#include "scenefixture.h"
 #include "terrain/elevation.h"
 #include "terrain/triangle.h"
 #include "world/worldtables.h"

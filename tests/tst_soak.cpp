@@ -12,7 +12,7 @@
 // SOAK_EVENTS (default 1000) and SOAK_SEED (default 1) choose the stream; the
 // seed is printed first, and a failure names the seed and the event.
 // llvmpipe runs without rasterizer threads unless LP_NUM_THREADS says otherwise.
-#include "sceneaccess.h"
+#include "scenefixture.h"
 #include "terrain/triangle.h"
 #include "world/tablefile.h"
 #include "world/worldtables.h"

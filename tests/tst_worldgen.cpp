@@ -1,7 +1,7 @@
 // Generated worlds: the mesh they promise, their levels, their files, the
 // mesh checker catching faults made on purpose, and the globe-world tool.
-#include "world/meshcheck.h"
-#include "world/worldgen.h"
+#include "generator/meshcheck.h"
+#include "generator/worldgen.h"
 #include "world/worldload.h"
 #include "world/worldtables.h"
 
@@ -154,7 +154,7 @@ void WorldGenTest::sameSeedSameWorld()
     QCOMPARE(a.corners, other.corners);
 
     WorldRecipe flat;
-    flat.levels = WorldRecipe::Flat;
+    flat.terrain = WorldRecipe::Flat;
     QCOMPARE(levelShare(generateWorld(flat).levels, 2562).perLevel[0], 2562);
 }
 
@@ -281,7 +281,8 @@ void WorldGenTest::tool_data()
         << QStringList{"info", "broken"} << 2 << "base004.dat";
     QTest::newRow("subdivision 9") << QStringList{"generate", "other", "--subdivision", "9"} << 1
                                    << "globe-world: --subdivision must be from 0 to 8, not '9'";
-    QTest::newRow("help on a command") << QStringList{"help", "generate"} << 0 << "--seed <N>";
+    QTest::newRow("help on a command")
+        << QStringList{"help", "generate"} << 0 << "--terrain <flat|random>";
     // A box on an accepted world would wait for a click and time the test out.
     QTest::newRow("check --gui on a generated world")
         << QStringList{"check", "--gui", "good"} << 0 << "subdivision 2, 162 vertices";

@@ -2,7 +2,7 @@
 #ifndef WORLDFILES_H
 #define WORLDFILES_H
 
-#include "world/worldgen.h"
+#include "generator/worldgen.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "world/meshcheck.h"
+#include "generator/meshcheck.h"
 #include "world/worldtables.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "world/worldexport.h"
+#include "converters/meshexport.h"
 #include "world/worldtables.h"
 
 namespace {
@@ -31,7 +31,7 @@ int runExport(const QStringList &arguments)
     const QString ply = line.parser.value(plyOption), obj = line.parser.value(objOption);
     if (ply.isEmpty() && obj.isEmpty())
         return usageError(QStringLiteral("export: give --ply FILE, --obj FILE or both"));
-    if (!line.loadWorld(&status))
+    if (!line.loadWorldAndLevels(&status))
         return status;
     const DrawnMesh mesh = drawnMesh(vertexLevels);
     if ((!ply.isEmpty() && !writeOutput(ply, encodePly(mesh))) ||

@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "world/worldgen.h"
+#include "generator/worldgen.h"
 
 namespace {
 
@@ -8,10 +8,10 @@ const QCommandLineOption subdivisionOption(QStringLiteral("subdivision"),
                                            QStringLiteral("Subdivision level, 0 to 8 "
                                                           "(default 4: 2562 vertices)."),
                                            QStringLiteral("S"), QStringLiteral("4"));
-const QCommandLineOption levelsOption(QStringLiteral("levels"),
-                                      QStringLiteral("flat (all sea) or random continents "
-                                                     "(default)."),
-                                      QStringLiteral("flat|random"), QStringLiteral("random"));
+const QCommandLineOption terrainOption(QStringLiteral("terrain"),
+                                       QStringLiteral("flat (all sea) or random continents "
+                                                      "(default)."),
+                                       QStringLiteral("flat|random"), QStringLiteral("random"));
 const QCommandLineOption seedOption(QStringLiteral("seed"),
                                     QStringLiteral("Seed of the random levels, 0 to 4294967295 "
                                                    "(default 1)."),
@@ -38,12 +38,12 @@ bool readRecipe(const QCommandLineParser &parser, WorldRecipe &recipe)
         usageError(QStringLiteral("--seed must be from 0 to 4294967295, not '%1'").arg(seed));
         return false;
     }
-    const QString levels = parser.value(levelsOption);
-    if (levels != QLatin1String("flat") && levels != QLatin1String("random")) {
-        usageError(QStringLiteral("--levels must be flat or random, not '%1'").arg(levels));
+    const QString terrain = parser.value(terrainOption);
+    if (terrain != QLatin1String("flat") && terrain != QLatin1String("random")) {
+        usageError(QStringLiteral("--terrain must be flat or random, not '%1'").arg(terrain));
         return false;
     }
-    recipe.levels = levels == QLatin1String("flat") ? WorldRecipe::Flat : WorldRecipe::Random;
+    recipe.terrain = terrain == QLatin1String("flat") ? WorldRecipe::Flat : WorldRecipe::Random;
     recipe.demo = parser.isSet(demoOption);
     return true;
 }
@@ -55,7 +55,7 @@ int runGenerate(const QStringList &arguments)
     CommandLine line(QStringLiteral("generate"),
                      QStringLiteral("Generates a world into DIR, creating it when needed: a "
                                     "geodesic sphere of 20 x 4^S triangles and its levels."));
-    line.parser.addOptions({subdivisionOption, levelsOption, seedOption, demoOption});
+    line.parser.addOptions({subdivisionOption, terrainOption, seedOption, demoOption});
     int status = ExitSuccess;
     if (!line.parse(arguments, &status))
         return status;

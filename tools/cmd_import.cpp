@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "world/heightmapimport.h"
+#include "converters/heightmapimport.h"
 #include "world/worldload.h"
 #include "world/worldtables.h"
 
@@ -26,7 +26,7 @@ int runImport(const QStringList &arguments)
     int status = ExitSuccess;
     QString imagePath;
     if (!line.parse(arguments, &status) || !line.required(heightmapOption, &imagePath, &status) ||
-        !line.loadWorld(&status))
+        !line.loadWorldAndLevels(&status))
         return status;
     GreyImage image;
     QString error;

@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "world/meshcheck.h"
+#include "generator/meshcheck.h"
 #include "world/worldtables.h"
 
 int runInfo(const QStringList &arguments)
@@ -11,7 +11,7 @@ int runInfo(const QStringList &arguments)
                                     "would refuse."));
     line.addLevelOptions();
     int status = ExitSuccess;
-    if (!line.parse(arguments, &status) || !line.loadWorld(&status))
+    if (!line.parse(arguments, &status) || !line.loadWorldAndLevels(&status))
         return status;
     printLines(stdout, worldSummary(worldHeader, vertexLevels) << line.levelsLine());
     return ExitSuccess;

@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "world/worldmap.h"
+#include "converters/worldmap.h"
 #include "world/worldtables.h"
 
 namespace {
@@ -48,7 +48,7 @@ int runMap(const QStringList &arguments)
         return status;
     if (!readWidth(line.parser.value(widthOption), &width))
         return ExitUsage;
-    if (!line.loadWorld(&status))
+    if (!line.loadWorldAndLevels(&status))
         return status;
     const DrawnMesh mesh = drawnMesh(vertexLevels);
     int unrestorable = 0;

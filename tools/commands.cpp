@@ -104,14 +104,10 @@ const QCommandLineOption demoOption(QStringLiteral("demo"),
 bool readStoredLevels(const QString &dir, int vertexCount, QVector<int> &levels, QString *error)
 {
     const QString path = QDir(dir).filePath(QString::fromLatin1(levelsFileName));
-    const TableRead read = readIntTable(path, levels);
-    *error = describeTableRead(path, read);
-    if (error->isEmpty() && levels.size() < vertexCount)
-        *error = QStringLiteral("%1: holds fewer levels than the world's %2 vertices")
-                     .arg(path)
-                     .arg(vertexCount);
+    if (!readStartingLevels(path, vertexCount, levels, error))
+        return false;
     levels.resize(vertexCount);
-    return error->isEmpty();
+    return true;
 }
 
 } // namespace
@@ -122,7 +118,7 @@ void CommandLine::addLevelOptions()
     levelOptions = true;
 }
 
-bool CommandLine::loadWorld(int *status)
+bool CommandLine::loadWorldAndLevels(int *status)
 {
     if (!loadAcceptedWorld(dir())) {
         *status = ExitRefused;

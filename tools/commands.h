@@ -45,15 +45,15 @@ public:
     bool parse(const QStringList &arguments, int *status);
     QString dir() const { return parser.positionalArguments().value(0); }
 
-    // Adds --levels FILE and --demo, which loadWorld then honours.
+    // Adds --levels FILE and --demo, which loadWorldAndLevels then honours.
     void addLevelOptions();
     // Loads DIR with the editor's loader and checker. With the level options
     // added, vertexLevels then holds base002.dat as stored (whatever demo.txt
     // says) or the --levels file, with the demo terrain over it for --demo.
     // Reports a refusal on stderr and sets *status.
-    bool loadWorld(int *status);
-    // The level options' part of loadWorld, for a command that loads DIR
-    // itself: takes the levels as loadWorld would.
+    bool loadWorldAndLevels(int *status);
+    // The level options' part of loadWorldAndLevels, for a command that loads DIR
+    // itself: takes the levels as loadWorldAndLevels would.
     bool applyLevelOptions(int *status);
     // Where the levels came from, for the user: "levels: base002.dat as stored".
     QString levelsLine() const;

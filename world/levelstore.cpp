@@ -54,6 +54,20 @@ bool readLevelTable(const QString &path, int vertexCount, QVector<int> &levels, 
     return problem.isEmpty();
 }
 
+bool readStartingLevels(const QString &path, int vertexCount, QVector<int> &levels, QString *error)
+{
+    const TableRead read = readIntTable(path, levels);
+    QString problem = describeTableRead(path, read);
+    if (problem.isEmpty() && levels.size() < vertexCount)
+        problem = QStringLiteral("%1: holds %2 levels, fewer than the world's %3 vertices")
+                      .arg(path)
+                      .arg(levels.size())
+                      .arg(vertexCount);
+    if (error)
+        *error = problem;
+    return problem.isEmpty();
+}
+
 bool loadSavedLevels(QString *error)
 {
     return loadLevelsFrom(saveFileName, error);

@@ -29,4 +29,10 @@ bool loadBaseLevels(QString *error);
 // and holds exactly that many levels.
 bool readLevelTable(const QString &path, int vertexCount, QVector<int> &levels, QString *error);
 
+// Reads a world's starting levels from path (its base002.dat), which must
+// hold at least vertexCount levels: the loader lets it hold more. levels
+// receives the whole table. Returns false, with a line naming the file in
+// *error, otherwise.
+bool readStartingLevels(const QString &path, int vertexCount, QVector<int> &levels, QString *error);
+
 #endif

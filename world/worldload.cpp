@@ -53,8 +53,8 @@ bool checkCounts(const QVector<int> &header, Counts &counts, QStringList &out)
         return false;
     }
     const int maxRows = std::numeric_limits<int>::max() / 6;
-    counts.vertices = header[10];
-    counts.triangles = qint64(header[4]) + 2 * qint64(header[3]);
+    counts.vertices = headerVertexCount(header);
+    counts.triangles = headerTriangleCount(header);
     const int sizeBefore = out.size();
     if (counts.vertices < 1 || counts.vertices > maxRows)
         out << QStringLiteral("%1: vertex count (entry 10) is %2, but must be from 1 to %3")
@@ -170,6 +170,16 @@ void readInto(const QDir &dir, const char *name, QVector<T> &table, QStringList 
 
 } // namespace
 
+qint64 headerVertexCount(const QVector<int> &header)
+{
+    return header[10];
+}
+
+qint64 headerTriangleCount(const QVector<int> &header)
+{
+    return qint64(header[4]) + 2 * qint64(header[3]);
+}
+
 QStringList checkWorldTables(const QVector<int> &header, const QVector<int> &levels,
                              const QVector<float> &coords, const QVector<int> &corners,
                              const QVector<int> &fans)
@@ -228,8 +238,8 @@ void loadWorldFrom(const QString &path)
                                  vertexFans);
     lastProblems = problems;
     const bool sound = problems.isEmpty();
-    worldVertexCount = sound ? worldHeader[10] : 0;
-    worldTriangleCount = sound ? worldHeader[4] + 2 * worldHeader[3] : 0;
+    worldVertexCount = sound ? int(headerVertexCount(worldHeader)) : 0;
+    worldTriangleCount = sound ? int(headerTriangleCount(worldHeader)) : 0;
 }
 
 void loadWorld()

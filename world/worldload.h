@@ -45,6 +45,12 @@ extern const DemoLevel demoLevels[113];
 // Writes the demo pairs into levels, skipping vertices beyond its end.
 void applyDemoLevels(QVector<int> &levels);
 
+// The counts a header of at least 11 entries states: the vertices in entry
+// 10, the triangles in entry 4 + 2 x entry 3. In 64 bits, because a broken
+// header may state more than an int holds.
+qint64 headerVertexCount(const QVector<int> &header);
+qint64 headerTriangleCount(const QVector<int> &header);
+
 // Checks the tables as they stand against the world's invariants (header of
 // 11 entries, sound counts, long enough tables, corners and fans in range and
 // consistent). Returns one line per problem, at most a few per rule.

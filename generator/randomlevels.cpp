@@ -1,4 +1,4 @@
-#include "world/randomlevels.h"
+#include "generator/randomlevels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -48,7 +48,7 @@ public:
     }
 
     // In [-1, 1].
-    double at(const UnitPoint &p) const
+    double at(const Vec3 &p) const
     {
         double sum = 0, amplitude = 1, total = 0, frequency = baseFrequency;
         for (const Octave &layer : layers) {
@@ -118,7 +118,7 @@ double smoothStep(double edge0, double edge1, double x)
 
 } // namespace
 
-QVector<int> randomLevels(const std::vector<UnitPoint> &points, quint32 seed)
+QVector<int> randomLevels(const std::vector<Vec3> &points, quint32 seed)
 {
     const int count = int(points.size());
     SplitMix64 random(seed);

@@ -9,7 +9,7 @@
 #ifndef WORLDMAP_H
 #define WORLDMAP_H
 
-#include "world/drawnmesh.h"
+#include "converters/drawnmesh.h"
 
 #include <QImage>
 #include <QPoint>

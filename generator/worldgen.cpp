@@ -1,6 +1,7 @@
-#include "world/worldgen.h"
+#include "generator/worldgen.h"
 
-#include "world/randomlevels.h"
+#include "generator/cornerindex.h"
+#include "generator/randomlevels.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
 
@@ -14,33 +15,20 @@
 
 namespace {
 
-using Triangle = std::array<int, 3>;
+// A triangle of the mesh being built: its three corner vertices.
+using Face = std::array<int, 3>;
 
 const double twoPi = 6.283185307179586476925286766559;
 
 struct Mesh
 {
-    std::vector<UnitPoint> points;
-    std::vector<Triangle> triangles;
+    std::vector<Vec3> points;
+    std::vector<Face> triangles;
 };
 
-UnitPoint normalised(double x, double y, double z)
+bool facesOutward(const Mesh &mesh, const Face &t)
 {
-    const double length = std::sqrt(x * x + y * y + z * z);
-    return {x / length, y / length, z / length};
-}
-
-UnitPoint minus(const UnitPoint &a, const UnitPoint &b)
-{
-    return {a.x - b.x, a.y - b.y, a.z - b.z};
-}
-
-bool facesOutward(const Mesh &mesh, const Triangle &t)
-{
-    const UnitPoint &a = mesh.points[t[0]];
-    const UnitPoint u = minus(mesh.points[t[1]], a), w = minus(mesh.points[t[2]], a);
-    const double nx = u.y * w.z - u.z * w.y, ny = u.z * w.x - u.x * w.z, nz = u.x * w.y - u.y * w.x;
-    return nx * a.x + ny * a.y + nz * a.z > 0;
+    return outwardTurn(mesh.points[t[0]], mesh.points[t[1]], mesh.points[t[2]]) > 0;
 }
 
 // Only square roots build the corners (sin and cos of multiples of 36
@@ -66,8 +54,7 @@ Mesh icosahedron()
     mesh.points.push_back({0, 0, -1});
     for (int k = 0; k < 5; ++k) {
         const int u0 = 1 + k, u1 = 1 + (k + 1) % 5, l0 = 6 + k, l1 = 6 + (k + 1) % 5;
-        for (Triangle t : {Triangle{0, u0, u1}, Triangle{u0, l0, u1}, Triangle{u1, l0, l1},
-                           Triangle{11, l0, l1}}) {
+        for (Face t : {Face{0, u0, u1}, Face{u0, l0, u1}, Face{u1, l0, l1}, Face{11, l0, l1}}) {
             if (!facesOutward(mesh, t))
                 std::swap(t[1], t[2]);
             mesh.triangles.push_back(t);
@@ -85,14 +72,14 @@ void subdivide(Mesh &mesh)
         const quint64 key = quint64(std::min(a, b)) << 32 | quint64(std::max(a, b));
         const auto found = midpoints.emplace(key, int(mesh.points.size()));
         if (found.second) {
-            const UnitPoint &p = mesh.points[a], &q = mesh.points[b];
-            mesh.points.push_back(normalised(p.x + q.x, p.y + q.y, p.z + q.z));
+            const Vec3 &p = mesh.points[a], &q = mesh.points[b];
+            mesh.points.push_back(normalised(p + q));
         }
         return found.first->second;
     };
-    std::vector<Triangle> finer;
+    std::vector<Face> finer;
     finer.reserve(mesh.triangles.size() * 4);
-    for (const Triangle &t : mesh.triangles) {
+    for (const Face &t : mesh.triangles) {
         const int ab = midpoint(t[0], t[1]), bc = midpoint(t[1], t[2]), ca = midpoint(t[2], t[0]);
         finer.push_back({t[0], ab, ca});
         finer.push_back({ab, t[1], bc});
@@ -106,7 +93,7 @@ void subdivide(Mesh &mesh)
 class Incidence
 {
 public:
-    Incidence(const std::vector<Triangle> &triangles, int vertexCount)
+    Incidence(const std::vector<Face> &triangles, int vertexCount)
         : entries(6 * size_t(vertexCount)), counts(vertexCount, 0)
     {
         for (int t = 0; t < int(triangles.size()); ++t) {
@@ -122,26 +109,21 @@ private:
     std::vector<unsigned char> counts;
 };
 
-int cornerIndex(const Triangle &t, int v)
-{
-    return t[0] == v ? 0 : t[1] == v ? 1 : t[2] == v ? 2 : -1;
-}
-
 // The triangle holding the directed edge from -> to, as corner k -> k + 1;
 // with consistent orientation it is the neighbour across to -> from.
 // Returns 3 * triangle + k.
-int edgeSlot(const std::vector<Triangle> &triangles, const Incidence &around, int from, int to)
+int edgeSlot(const std::vector<Face> &triangles, const Incidence &around, int from, int to)
 {
     for (int i = 0; i < around.count(from); ++i) {
         const int t = around.at(from, i);
-        const int k = cornerIndex(triangles[t], from);
+        const int k = cornerIndex(triangles[t].data(), from);
         if (triangles[t][(k + 1) % 3] == to)
             return 3 * t + k;
     }
     return -1;
 }
 
-double azimuth(const UnitPoint &p)
+double azimuth(const Vec3 &p)
 {
     if (p.x == 0 && p.y == 0)
         return 0;
@@ -157,8 +139,8 @@ std::vector<int> ringsFromPole(const Mesh &mesh, const Incidence &around)
     for (size_t head = 0; head < queue.size(); ++head) {
         const int v = queue[head];
         for (int i = 0; i < around.count(v); ++i) {
-            const Triangle &t = mesh.triangles[around.at(v, i)];
-            const int next = t[(cornerIndex(t, v) + 1) % 3];
+            const Face &t = mesh.triangles[around.at(v, i)];
+            const int next = t[(cornerIndex(t.data(), v) + 1) % 3];
             if (ring[next] < 0) {
                 ring[next] = ring[v] + 1;
                 queue.push_back(next);
@@ -183,13 +165,13 @@ void numberFromPole(Mesh &mesh)
         return std::tie(ring[a], phi[a], a) < std::tie(ring[b], phi[b], b);
     });
     std::vector<int> newIndex(count);
-    std::vector<UnitPoint> points(count);
+    std::vector<Vec3> points(count);
     for (int i = 0; i < count; ++i) {
         newIndex[order[i]] = i;
         points[i] = mesh.points[order[i]];
     }
     mesh.points.swap(points);
-    for (Triangle &t : mesh.triangles) {
+    for (Face &t : mesh.triangles) {
         for (int &v : t)
             v = newIndex[v];
     }
@@ -200,7 +182,7 @@ void numberFromPole(Mesh &mesh)
 // orientation (tree edges away from the root, back edges towards it) is
 // strongly connected: every triangle has one or two dual edges pointing in,
 // and owns those edges. Iterative, because the DFS reaches millions deep.
-std::vector<char> ownedEdges(const std::vector<Triangle> &triangles, const Incidence &around)
+std::vector<char> ownedEdges(const std::vector<Face> &triangles, const Incidence &around)
 {
     std::vector<char> owned(3 * triangles.size(), 0), decided(owned.size(), 0);
     std::vector<char> visited(triangles.size(), 0);
@@ -226,7 +208,7 @@ std::vector<char> ownedEdges(const std::vector<Triangle> &triangles, const Incid
 }
 
 // Rotates each triangle so that its flag tells which edges it outlines.
-std::vector<int> cornerTable(std::vector<Triangle> &triangles, const std::vector<char> &owned)
+std::vector<int> cornerTable(std::vector<Face> &triangles, const std::vector<char> &owned)
 {
     std::vector<int> corners;
     corners.reserve(4 * triangles.size());
@@ -234,7 +216,7 @@ std::vector<int> cornerTable(std::vector<Triangle> &triangles, const std::vector
         const char *own = &owned[3 * t];
         const bool single = own[0] + own[1] + own[2] == 1;
         const int first = int(std::find(own, own + 3, single ? 1 : 0) - own);
-        const Triangle old = triangles[t];
+        const Face old = triangles[t];
         for (int i = 0; i < 3; ++i)
             triangles[t][i] = old[(first + i) % 3];
         corners.insert(corners.end(), triangles[t].begin(), triangles[t].end());
@@ -245,8 +227,7 @@ std::vector<int> cornerTable(std::vector<Triangle> &triangles, const std::vector
 
 // Counter-clockwise from outside: in triangle (v, b, c) the next triangle
 // around v is the one across the edge c -> v.
-QVector<int> fanTable(const std::vector<Triangle> &triangles, const Incidence &around,
-                      int vertexCount)
+QVector<int> fanTable(const std::vector<Face> &triangles, const Incidence &around, int vertexCount)
 {
     QVector<int> fans;
     fans.reserve(6 * vertexCount);
@@ -254,7 +235,7 @@ QVector<int> fanTable(const std::vector<Triangle> &triangles, const Incidence &a
         int t = around.at(v, 0);
         for (int i = 0; i < around.count(v); ++i) {
             fans.push_back(t);
-            const int before = triangles[t][(cornerIndex(triangles[t], v) + 2) % 3];
+            const int before = triangles[t][(cornerIndex(triangles[t].data(), v) + 2) % 3];
             t = edgeSlot(triangles, around, v, before) / 3;
         }
         if (around.count(v) == 5)
@@ -263,11 +244,11 @@ QVector<int> fanTable(const std::vector<Triangle> &triangles, const Incidence &a
     return fans;
 }
 
-QVector<float> angleTable(const std::vector<UnitPoint> &points)
+QVector<float> angleTable(const std::vector<Vec3> &points)
 {
     QVector<float> coords;
     coords.reserve(2 * int(points.size()));
-    for (const UnitPoint &p : points) {
+    for (const Vec3 &p : points) {
         coords.push_back(float(std::atan2(std::hypot(p.x, p.y), p.z)));
         coords.push_back(float(azimuth(p)));
     }
@@ -294,8 +275,8 @@ WorldData generateWorld(const WorldRecipe &recipe)
 
     WorldData world;
     world.header = headerTable(recipe.subdivision, vertexCount, int(mesh.triangles.size()));
-    world.levels = recipe.levels == WorldRecipe::Random ? randomLevels(mesh.points, recipe.seed)
-                                                        : QVector<int>(vertexCount, 0);
+    world.levels = recipe.terrain == WorldRecipe::Random ? randomLevels(mesh.points, recipe.seed)
+                                                         : QVector<int>(vertexCount, 0);
     world.coords = angleTable(mesh.points);
     const std::vector<int> corners =
         cornerTable(mesh.triangles, ownedEdges(mesh.triangles, around));

@@ -1,6 +1,7 @@
-#include "world/worldmap.h"
+#include "converters/worldmap.h"
 
-#include "terrain/triangle.h"
+#include "terrain/levelrules.h"
+#include "terrain/vec3.h"
 
 #include <QBuffer>
 
@@ -12,21 +13,6 @@ namespace {
 
 const double pi = 3.14159265358979323846;
 
-struct Vec
-{
-    double x, y, z;
-};
-
-Vec cross(const Vec &a, const Vec &b)
-{
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-
-double dot(const Vec &a, const Vec &b)
-{
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
-
 // floor(value) clamped to 0..count - 1; NaN (from hand-made angles) gives 0.
 int clampedIndex(double value, int count)
 {
@@ -35,7 +21,7 @@ int clampedIndex(double value, int count)
     return value >= count ? count - 1 : int(value);
 }
 
-double angleBetween(const Vec &a, const Vec &b)
+double angleBetween(const Vec3 &a, const Vec3 &b)
 {
     return std::acos(std::clamp(dot(a, b), -1.0, 1.0));
 }
@@ -47,7 +33,7 @@ double angleBetween(const Vec &a, const Vec &b)
 struct MapTriangle
 {
     int corner[3];
-    Vec edge[3];
+    Vec3 edge[3];
     double orientation; // +1 counter-clockwise from outside, -1 clockwise, 0 flat
 };
 
@@ -71,12 +57,12 @@ public:
 
     int width() const { return w; }
     int height() const { return h; }
-    Vec pixelDirection(int x, int y) const;
+    Vec3 pixelDirection(int x, int y) const;
     // The triangle under the direction of pixel (x, y) and its corners'
     // weights; -1 when there is none.
-    int locate(int x, int y, const Vec &d, double weights[3]) const;
+    int locate(int x, int y, const Vec3 &d, double weights[3]) const;
     const MapTriangle &triangle(int t) const { return triangles[t]; }
-    const Vec &unit(int v) const { return units[v]; }
+    const Vec3 &unit(int v) const { return units[v]; }
 
 private:
     void prepareTriangles(const DrawnMesh &mesh);
@@ -86,7 +72,7 @@ private:
     int rowOf(double theta) const;
 
     int w, h, cellsX, cellsY;
-    std::vector<Vec> units;
+    std::vector<Vec3> units;
     std::vector<MapTriangle> triangles;
     std::vector<double> sinTheta, cosTheta, sinPhi, cosPhi;
     std::vector<int> cellStart, cellTriangles;
@@ -110,7 +96,7 @@ MapRaster::MapRaster(const DrawnMesh &mesh, int width)
 
 void MapRaster::prepareTriangles(const DrawnMesh &mesh)
 {
-    std::vector<Vec> points(mesh.vertexCount());
+    std::vector<Vec3> points(mesh.vertexCount());
     units.resize(points.size());
     for (size_t v = 0; v < points.size(); ++v) {
         const float *p = mesh.positions.constData() + 3 * v;
@@ -130,7 +116,7 @@ void MapRaster::prepareTriangles(const DrawnMesh &mesh)
     }
 }
 
-Vec MapRaster::pixelDirection(int x, int y) const
+Vec3 MapRaster::pixelDirection(int x, int y) const
 {
     return {sinTheta[y] * sinPhi[x], sinTheta[y] * cosPhi[x], cosTheta[y]};
 }
@@ -145,8 +131,8 @@ int MapRaster::rowOf(double theta) const
 // the cap's extent in polar angle and azimuth is known in closed form.
 PixelBox MapRaster::boxOf(const MapTriangle &t) const
 {
-    const Vec &a = units[t.corner[0]], &b = units[t.corner[1]], &c = units[t.corner[2]];
-    Vec centre{a.x + b.x + c.x, a.y + b.y + c.y, a.z + b.z + c.z};
+    const Vec3 &a = units[t.corner[0]], &b = units[t.corner[1]], &c = units[t.corner[2]];
+    Vec3 centre = a + b + c;
     const double length = std::sqrt(dot(centre, centre));
     PixelBox box{0, h - 1, 1, {0, 0}, {w - 1, 0}};
     if (!(length >= 1e-9))
@@ -215,7 +201,7 @@ void MapRaster::fillBins()
     }
 }
 
-int MapRaster::locate(int x, int y, const Vec &d, double weights[3]) const
+int MapRaster::locate(int x, int y, const Vec3 &d, double weights[3]) const
 {
     const int cell = (y / cellSize) * cellsX + x / cellSize;
     for (int i = cellStart[cell]; i < cellStart[cell + 1]; ++i) {
@@ -239,7 +225,7 @@ template <typename Paint> void forEachCoveredPixel(const MapRaster &raster, Pain
     double weights[3];
     for (int y = 0; y < raster.height(); ++y) {
         for (int x = 0; x < raster.width(); ++x) {
-            const Vec d = raster.pixelDirection(x, y);
+            const Vec3 d = raster.pixelDirection(x, y);
             const int t = raster.locate(x, y, d, weights);
             if (t >= 0)
                 paint(x, y, raster.triangle(t), d, weights);
@@ -287,10 +273,9 @@ QImage renderColourMap(const DrawnMesh &mesh, int width)
     image.fill(Qt::black);
     std::vector<float> colours(3 * size_t(mesh.vertexCount()));
     for (int v = 0; v < mesh.vertexCount(); ++v)
-        Triangle::levelColor(mesh.levels[v], colours[3 * v], colours[3 * v + 1],
-                             colours[3 * v + 2]);
+        levelColor(mesh.levels[v], colours[3 * v], colours[3 * v + 1], colours[3 * v + 2]);
     forEachCoveredPixel(
-        raster, [&](int x, int y, const MapTriangle &t, const Vec &, const double weights[3]) {
+        raster, [&](int x, int y, const MapTriangle &t, const Vec3 &, const double weights[3]) {
             uchar *pixel = image.scanLine(y) + 3 * x;
             for (int channel = 0; channel < 3; ++channel) {
                 double c = 0;
@@ -308,7 +293,7 @@ QImage renderHeightmap(const DrawnMesh &mesh, int width, int *unrestorable)
     QImage image(raster.width(), raster.height(), QImage::Format_Grayscale16);
     image.fill(0);
     forEachCoveredPixel(
-        raster, [&](int x, int y, const MapTriangle &t, const Vec &d, const double *) {
+        raster, [&](int x, int y, const MapTriangle &t, const Vec3 &d, const double *) {
             int nearest = 0;
             for (int k = 1; k < 3; ++k) {
                 if (dot(d, raster.unit(t.corner[k])) > dot(d, raster.unit(t.corner[nearest])))

@@ -6,10 +6,10 @@
 // face a list of three int corners, A, B, C, counter-clockwise from outside.
 //
 // OBJ: "v x y z r g b" with colours from 0 to 1, then "f a b c" (1-based).
-#ifndef WORLDEXPORT_H
-#define WORLDEXPORT_H
+#ifndef MESHEXPORT_H
+#define MESHEXPORT_H
 
-#include "world/drawnmesh.h"
+#include "converters/drawnmesh.h"
 
 #include <QByteArray>
 

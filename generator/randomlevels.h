@@ -2,19 +2,17 @@
 #ifndef RANDOMLEVELS_H
 #define RANDOMLEVELS_H
 
+#include "terrain/vec3.h"
+
 #include <QVector>
 
 #include <vector>
-
-struct UnitPoint
-{
-    double x, y, z;
-};
 
 // Levels 0..9: about 70% sea (level 0) and 30% land, mountain ranges of
 // levels 7..9 running along ridges inside the land. Shares are set by rank,
 // so they hold at every mesh size. Uses only integer hashing and basic
 // double arithmetic, so the result is the same on every IEEE machine.
-QVector<int> randomLevels(const std::vector<UnitPoint> &points, quint32 seed);
+// points are unit vectors.
+QVector<int> randomLevels(const std::vector<Vec3> &points, quint32 seed);
 
 #endif

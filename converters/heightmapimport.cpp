@@ -1,8 +1,9 @@
-#include "world/heightmapimport.h"
+#include "converters/heightmapimport.h"
 
+#include "converters/worldmap.h"
+#include "world/levelstore.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
-#include "world/worldmap.h"
 
 #include <QDir>
 #include <QFile>
@@ -93,6 +94,9 @@ QVector<int> levelsFromGreyMap(const GreyImage &image, const QVector<float> &ang
 bool writeStartingLevels(const QString &dir, const QVector<int> &levels, QString *error)
 {
     const QString path = QDir(dir).filePath(QString::fromLatin1(levelsFileName));
+    QVector<int> table;
+    if (!readStartingLevels(path, levels.size(), table, error))
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
@@ -100,16 +104,6 @@ bool writeStartingLevels(const QString &dir, const QVector<int> &levels, QString
         return false;
     }
     const QByteArray old = file.readAll();
-    QVector<int> table;
-    const TableRead read = decodeIntTable(old, table);
-    if (!read.ok() || table.size() < levels.size()) {
-        if (error)
-            *error = read.ok() ? QStringLiteral("%1: holds fewer levels than the world has "
-                                                "vertices")
-                                     .arg(path)
-                               : describeTableRead(path, read);
-        return false;
-    }
     std::copy(levels.begin(), levels.end(), table.begin());
     return writeFileAtomically(path + QLatin1String(levelsBackupSuffix), old, error) &&
            writeFileAtomically(path, encodeIntTable(table), error);

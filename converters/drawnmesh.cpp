@@ -1,6 +1,6 @@
-#include "world/drawnmesh.h"
+#include "converters/drawnmesh.h"
 
-#include "terrain/triangle.h"
+#include "terrain/levelrules.h"
 #include "world/worldtables.h"
 
 #include <cmath>
@@ -13,7 +13,7 @@ DrawnMesh drawnMesh(const QVector<int> &levels)
     mesh.positions.resize(3 * mesh.vertexCount());
     for (int v = 0; v < mesh.vertexCount(); ++v) {
         float radius;
-        Triangle::levelRadius(mesh.levels[v], radius);
+        levelRadius(mesh.levels[v], radius);
         cornerPosition(radius, mesh.angles[2 * v], mesh.angles[2 * v + 1],
                        mesh.positions.data() + 3 * v);
     }
@@ -33,6 +33,6 @@ unsigned char channel8(float c)
 Rgb8 levelRgb8(int level)
 {
     float red, green, blue;
-    Triangle::levelColor(level, red, green, blue);
+    levelColor(level, red, green, blue);
     return {channel8(red), channel8(green), channel8(blue)};
 }

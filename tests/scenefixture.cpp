@@ -1,4 +1,4 @@
-#include "sceneaccess.h"
+#include "scenefixture.h"
 
 #include "terrain/triangle.h"
 #include "world/worldtables.h"

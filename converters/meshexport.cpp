@@ -1,4 +1,4 @@
-#include "world/worldexport.h"
+#include "converters/meshexport.h"
 
 #include <QtEndian>
 

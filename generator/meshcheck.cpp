@@ -1,5 +1,7 @@
-#include "world/meshcheck.h"
+#include "generator/meshcheck.h"
 
+#include "generator/cornerindex.h"
+#include "terrain/vec3.h"
 #include "world/rulereport.h"
 #include "world/worldload.h"
 
@@ -9,25 +11,9 @@
 
 namespace {
 
-struct Point
+Vec3 pointAt(const QVector<float> &coords, int v)
 {
-    double x, y, z;
-};
-
-Point pointAt(const QVector<float> &coords, int v)
-{
-    const double theta = coords[2 * v], phi = coords[2 * v + 1];
-    return {std::sin(theta) * std::sin(phi), std::sin(theta) * std::cos(phi), std::cos(theta)};
-}
-
-// Positive for counter-clockwise seen from outside: the normal
-// (B - A) x (C - A) against the direction of the triangle from the centre.
-double outwardTurn(const Point &a, const Point &b, const Point &c)
-{
-    const double ux = b.x - a.x, uy = b.y - a.y, uz = b.z - a.z;
-    const double wx = c.x - a.x, wy = c.y - a.y, wz = c.z - a.z;
-    const double nx = uy * wz - uz * wy, ny = uz * wx - ux * wz, nz = ux * wy - uy * wx;
-    return nx * (a.x + b.x + c.x) + ny * (a.y + b.y + c.y) + nz * (a.z + b.z + c.z);
+    return unitDirection(coords[2 * v], coords[2 * v + 1]);
 }
 
 void checkOrientation(const QVector<float> &coords, const QVector<int> &corners, int triangles,
@@ -77,17 +63,12 @@ void checkOutlines(const QVector<int> &corners, int triangles, QStringList &out)
     }
 }
 
-int cornerIndex(const QVector<int> &corners, int t, int v)
-{
-    return corners[4 * t] == v ? 0 : corners[4 * t + 1] == v ? 1 : 2;
-}
-
 // Counter-clockwise from outside, the triangle after (v, b, c) around v
 // starts with the edge v -> c.
 bool followsAround(const QVector<int> &corners, int v, int t, int next)
 {
-    const int before = corners[4 * t + (cornerIndex(corners, t, v) + 2) % 3];
-    return corners[4 * next + (cornerIndex(corners, next, v) + 1) % 3] == before;
+    const int before = corners[4 * t + (cornerIndex(corners.constData() + 4 * t, v) + 2) % 3];
+    return corners[4 * next + (cornerIndex(corners.constData() + 4 * next, v) + 1) % 3] == before;
 }
 
 class FanCheck
@@ -158,7 +139,9 @@ private:
 QStringList checkMeshProperties(const QVector<int> &header, const QVector<float> &coords,
                                 const QVector<int> &corners, const QVector<int> &fans)
 {
-    const int vertices = header[10], triangles = header[4] + 2 * header[3];
+    // Accepted tables: both counts fit in an int.
+    const int vertices = int(headerVertexCount(header));
+    const int triangles = int(headerTriangleCount(header));
     QStringList out;
     checkOrientation(coords, corners, triangles, out);
     checkOutlines(corners, triangles, out);
@@ -184,8 +167,8 @@ LevelShare levelShare(const QVector<int> &levels, int vertexCount)
 
 QStringList worldSummary(const QVector<int> &header, const QVector<int> &levels)
 {
-    const int vertices = header[10];
-    const qint64 triangles = header[4] + 2 * qint64(header[3]);
+    const int vertices = int(headerVertexCount(header));
+    const qint64 triangles = headerTriangleCount(header);
     const LevelShare share = levelShare(levels, vertices);
     auto percent = [&share](int count) {
         return QString::number(100.0 * count / std::max(share.vertices, 1), 'f', 1) + '%';

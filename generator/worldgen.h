@@ -21,7 +21,7 @@
 struct WorldRecipe
 {
     int subdivision = 4; // 0 to maxSubdivision
-    enum Levels { Flat, Random } levels = Random;
+    enum Terrain { Flat, Random } terrain = Random;
     quint32 seed = 1; // Random levels depend on it and on nothing else
     bool demo = false;
 };

@@ -1,0 +1,23 @@
+// The rules that turn a vertex's level and angles into what is drawn: its
+// radius, its colour and its position. Free of GL, so that the command-line
+// tools draw the globe exactly as the editor does without linking a GL.
+//
+// Units: angles in radians (polar angle from +z, azimuth from +y towards +x),
+// radii and positions in model units with the globe's centre at the origin,
+// colour channels from 0 to 1.
+#ifndef LEVELRULES_H
+#define LEVELRULES_H
+
+// Levels outside 1..9 lie on the base sphere of radius 0.85f. The radius
+// depends on subdivisionLevel at the moment of the call.
+void levelRadius(int level, float &radius);
+
+// The ten level colours; black outside 0..9.
+void levelColor(int level, float &red, float &green, float &blue);
+
+// The corner position rule: the point at the given radius with polar angle
+// theta and azimuth phi, (r sin theta sin phi, r sin theta cos phi,
+// r cos theta), computed in double precision and stored as floats.
+void cornerPosition(double radius, float theta, float phi, float position[3]);
+
+#endif

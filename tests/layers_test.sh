@@ -1,0 +1,40 @@
+#!/bin/sh
+# layers_test.sh SOURCE GLOBE_WORLD: each folder includes only the layers
+# below it (docs/architecture.md), and the built globe-world needs no GL.
+# shellcheck source-path=SCRIPTDIR source=testlib.sh
+. "$(dirname "$0")/testlib.sh"
+source=$1
+tool=$2
+
+# allowed FOLDER PATTERN: the project headers FOLDER's files may include,
+# as an extended regular expression over "folder/file.h".
+allowed() {
+    folder=$1
+    pattern=$2
+    for file in "$source/$folder"/*.cpp "$source/$folder"/*.h; do
+        [ -e "$file" ] || continue
+        sed -n 's/^#include "\([a-z]*\/[^"]*\)".*/\1/p' "$file" | while read -r header; do
+            echo "$header" | grep -Eqx "$pattern" ||
+                echo "${file#"$source"/} includes $header"
+        done
+    done
+}
+
+gl_free='world/.*|terrain/(levelrules|vec3)\.h'
+{
+    allowed world 'world/.*'
+    allowed terrain 'world/.*|terrain/.*'
+    allowed overlays 'world/.*|terrain/.*|overlays/.*'
+    allowed generator "$gl_free|generator/.*"
+    allowed converters "$gl_free|converters/.*"
+    allowed app 'world/.*|terrain/.*|overlays/.*|app/.*'
+    allowed tools "$gl_free|generator/.*|converters/.*"
+} | grep -vx 'world/levelstore.cpp includes terrain/triangle.h' >"$scratch/wrong"
+[ -s "$scratch/wrong" ] && fail "includes across the layers: $(cat "$scratch/wrong")"
+
+command -v readelf >/dev/null || skip "readelf is missing"
+readelf -d "$tool" | grep NEEDED | grep -E 'libGL|libGLU|libOpenGL' &&
+    fail "globe-world links a GL library"
+nm -D --undefined-only "$tool" | grep -E ' (gl|glu)[A-Z]' &&
+    fail "globe-world calls GL"
+exit 0
