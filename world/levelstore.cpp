@@ -9,6 +9,25 @@ const char *const saveFileName = "save.dat";
 
 namespace {
 
+enum LevelCount { Exactly, AtLeast };
+
+bool readLevels(const QString &path, int vertexCount, LevelCount rule, QVector<int> &levels,
+                QString *error)
+{
+    const TableRead read = readIntTable(path, levels);
+    QString problem = describeTableRead(path, read);
+    const bool counted =
+        rule == Exactly ? levels.size() == vertexCount : levels.size() >= vertexCount;
+    if (problem.isEmpty() && !counted)
+        problem = QStringLiteral("%1: holds %2 levels, but the world has %3 vertices")
+                      .arg(path)
+                      .arg(levels.size())
+                      .arg(vertexCount);
+    if (error)
+        *error = problem;
+    return problem.isEmpty();
+}
+
 void refreshLevelsFrom(const Triangle *triangles)
 {
     int *levels = vertexLevels.data();
@@ -42,30 +61,12 @@ bool saveLevels(const Triangle *triangles, QString *error)
 
 bool readLevelTable(const QString &path, int vertexCount, QVector<int> &levels, QString *error)
 {
-    const TableRead read = readIntTable(path, levels);
-    QString problem = describeTableRead(path, read);
-    if (problem.isEmpty() && levels.size() != vertexCount)
-        problem = QStringLiteral("%1: holds %2 levels, but the world has %3 vertices")
-                      .arg(path)
-                      .arg(levels.size())
-                      .arg(vertexCount);
-    if (error)
-        *error = problem;
-    return problem.isEmpty();
+    return readLevels(path, vertexCount, Exactly, levels, error);
 }
 
 bool readStartingLevels(const QString &path, int vertexCount, QVector<int> &levels, QString *error)
 {
-    const TableRead read = readIntTable(path, levels);
-    QString problem = describeTableRead(path, read);
-    if (problem.isEmpty() && levels.size() < vertexCount)
-        problem = QStringLiteral("%1: holds %2 levels, fewer than the world's %3 vertices")
-                      .arg(path)
-                      .arg(levels.size())
-                      .arg(vertexCount);
-    if (error)
-        *error = problem;
-    return problem.isEmpty();
+    return readLevels(path, vertexCount, AtLeast, levels, error);
 }
 
 bool loadSavedLevels(QString *error)
