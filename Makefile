@@ -22,6 +22,7 @@ FUZZ_PACKAGES := clang libclang-rt-14-dev
 ASAN_BUILD    ?= build-asan
 SOAK_EVENTS   ?= 20000
 SOAK_SEED     ?= $(shell date +%s)
+SAVE_KILLS    ?= 500
 # Stop at the first report; LeakSanitizer ignores leaks inside Mesa and Qt
 # (tests/lsan.supp); a small quarantine keeps the soak's RSS about our memory.
 # Mesa unloads its driver before LeakSanitizer looks, which leaves the
@@ -36,7 +37,7 @@ SANITIZER_RUN := $(XRUN) env $(if $(MESA_DRIVER),LD_PRELOAD=$(MESA_DRIVER))
 SOURCES    = $(shell find app terrain world overlays generator converters tools tests bench fuzz \
                    -name '*.cpp' -o -name '*.h' | sort)
 
-.PHONY: all deps build world run test bench install package clean fuzz asan-build test-asan soak \
+.PHONY: all deps build world run test bench install package clean fuzz asan-build test-asan soak kill-test \
         format format-check
 
 all: build
@@ -115,6 +116,11 @@ format-check: deps
 
 format: deps
 	clang-format -i $(SOURCES)
+
+# A saver killed with SIGKILL SAVE_KILLS times while it saves; make test
+# runs 40 kills.
+kill-test: build
+	SAVE_KILLS=$(SAVE_KILLS) $(BUILD)/tests/tst_savekills
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

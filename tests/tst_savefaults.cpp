@@ -156,10 +156,10 @@ void SaveFaultTest::failedSaveKeepsEarlierSaveDat_data()
 {
     QTest::addColumn<Fault>("fault");
     QTest::addColumn<QString>("reason");
-    // Qt checks that an existing file may be written before it starts.
-    const QString notWritable = "Existing file save.dat is not writable";
-    QTest::newRow("read-only folder") << Fault::ReadOnlyFolder << notWritable;
-    QTest::newRow("immutable save.dat") << Fault::ImmutableSave << notWritable;
+    // The file system's own words: the temporary file cannot be made, or
+    // cannot be renamed over the immutable one.
+    QTest::newRow("read-only folder") << Fault::ReadOnlyFolder << "Read-only file system";
+    QTest::newRow("immutable save.dat") << Fault::ImmutableSave << "Operation not permitted";
     QTest::newRow("full disk") << Fault::FullDisk << "No space left on device";
     QTest::newRow("write fails part way")
         << Fault::WriteFailsPartWay << "only 326 of 652 bytes written";

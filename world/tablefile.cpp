@@ -2,16 +2,22 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QtEndian>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+
+const char *const partialSuffix = ".partial";
 
 namespace {
 
@@ -187,6 +193,62 @@ QString whyNotWritten(const QFileDevice &file, qint64 count, const QByteArray &b
         .arg(bytes.size());
 }
 
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// The rename is only durable once the folder that holds the name is synced.
+// A file system that cannot sync a folder at all (EINVAL) has nothing more to
+// give; any other failure is a real one.
+bool syncFolderOf(const QString &path, QString *reason)
+{
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool synced = fd >= 0 && (::fsync(fd) == 0 || errno == EINVAL);
+    if (!synced)
+        *reason = QStringLiteral("the folder was not synced: %1").arg(systemError());
+    if (fd >= 0)
+        ::close(fd);
+    return synced;
+}
+
+// The bytes go to path + partialSuffix, are flushed and synced, and only then
+// renamed over path. The name is fixed, so a save killed half-way leaves at
+// most that one file, which the next save takes over; the lock tells a file
+// a killed writer left from one another writer is filling right now.
+bool writeDurably(const QString &path, const QByteArray &bytes, QString *reason)
+{
+    const QString partial = path + QLatin1String(partialSuffix);
+    QFile file(partial);
+    // ReadWrite: WriteOnly would truncate a file another writer holds.
+    if (!file.open(QIODevice::ReadWrite)) {
+        *reason = file.errorString();
+        return false;
+    }
+    if (::flock(file.handle(), LOCK_EX | LOCK_NB) != 0) {
+        *reason = errno == EWOULDBLOCK ? QStringLiteral("another program is writing it now")
+                                       : systemError();
+        return false;
+    }
+    qint64 count = -1;
+    bool written =
+        file.resize(0) && (count = deviceWrite(file, bytes)) == bytes.size() && file.flush();
+    if (!written)
+        *reason = whyNotWritten(file, count, bytes);
+    else if (!(written = ::fsync(file.handle()) == 0))
+        *reason = systemError();
+    else if (!(written = ::rename(QFile::encodeName(partial).constData(),
+                                  QFile::encodeName(path).constData()) == 0))
+        *reason = systemError();
+    // Not file.remove(): after a failed flush it skips the removal, since
+    // close() fails again on the bytes still buffered.
+    file.close();
+    if (!written)
+        QFile::remove(partial);
+    return written && syncFolderOf(path, reason);
+}
+
 } // namespace
 
 TableRead decodeIntTable(const QByteArray &bytes, QVector<int> &table)
@@ -244,15 +306,10 @@ QByteArray encodeFloatTable(const QVector<float> &table)
 
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
 {
-    QSaveFile file(path);
-    const qint64 count = file.open(QIODevice::WriteOnly) ? deviceWrite(file, bytes) : -1;
-    // Qt 5.15's commit() does not notice when its own final flush fails: it
-    // renames the short temporary file over the old one and reports success,
-    // which on a full disk left an empty save.dat. Flushing first catches it.
-    const bool written = count == bytes.size() && file.flush() && file.commit();
+    QString reason;
+    const bool written = writeDurably(path, bytes, &reason);
     if (!written && error)
-        *error =
-            QStringLiteral("%1: not written (%2)").arg(path, whyNotWritten(file, count, bytes));
+        *error = QStringLiteral("%1: not written (%2)").arg(path, reason);
     return written;
 }
 

@@ -52,10 +52,18 @@ QString describeTableRead(const QString &file, const TableRead &read);
 QByteArray encodeIntTable(const QVector<int> &table);
 QByteArray encodeFloatTable(const QVector<float> &table);
 
-// Writes bytes to path atomically: the file is either replaced whole or left
-// as it was. On failure returns false and sets *error to a line naming the
-// file and the reason.
+// Writes bytes to path atomically and durably: the file is either replaced
+// whole or left as it was, and once this returns true the new bytes survive
+// a crash or a power cut. The bytes are written to path + partialSuffix,
+// synced, renamed over path, and the folder is synced. On failure returns
+// false and sets *error to a line naming the file and the reason; the only
+// failure that leaves the new file in place is a folder that could not be
+// synced, and the reason says so.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error);
+
+// ".partial": what an interrupted write may leave beside its file, until the
+// next write of that file takes it over.
+extern const char *const partialSuffix;
 
 // How writeFileAtomically hands the bytes to its open temporary file: returns
 // the count written, -1 on error. Tests replace it to make a write fail part
