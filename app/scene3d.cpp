@@ -9,7 +9,9 @@
 
 #include <GL/glu.h>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QWheelEvent>
 
 #include <cstdio>
@@ -41,9 +43,28 @@ void refuseAndExit(const QStringList &problems)
 
 Scene3D::FatalHandler fatalHandler = refuseAndExit;
 
-void report(const char *action, const QString &why)
+void showWarning(QWidget *window, const QString &title, const QString &text)
 {
-    printLines({QStringLiteral("globe: terrain not %1: %2").arg(QLatin1String(action), why)});
+    QMessageBox::warning(window, title, text);
+}
+
+Scene3D::WarningHandler warningHandler = showWarning;
+
+// The writer's line for a file left as it was (tablefile.h).
+QRegularExpressionMatch notWritten(const QString &why)
+{
+    static const QRegularExpression line(QStringLiteral("^(.*): not written \\((.*)\\)$"));
+    return line.match(why);
+}
+
+// "save.dat: not written (No space left on device)" reads better in a box as
+// "save.dat was not written: No space left on device.".
+QString sentenceOf(const QString &why)
+{
+    const QRegularExpressionMatch match = notWritten(why);
+    if (match.hasMatch())
+        return QStringLiteral("%1 was not written: %2.").arg(match.captured(1), match.captured(2));
+    return why + QLatin1Char('.');
 }
 
 // The wheel's step as Qt 4's QWheelEvent::delta() gave it: the dominant
@@ -75,6 +96,21 @@ Scene3D::FatalHandler Scene3D::setFatalHandler(FatalHandler handler)
 {
     std::swap(fatalHandler, handler);
     return handler;
+}
+
+Scene3D::WarningHandler Scene3D::setWarningHandler(WarningHandler handler)
+{
+    std::swap(warningHandler, handler);
+    if (!warningHandler)
+        warningHandler = showWarning;
+    return handler;
+}
+
+void Scene3D::reportFailure(const char *action, const QString &why, const QString &kept)
+{
+    printLines({QStringLiteral("globe: terrain not %1: %2").arg(QLatin1String(action), why)});
+    warningHandler(this, QStringLiteral("Terrain not %1").arg(QLatin1String(action)),
+                   sentenceOf(why) + QLatin1Char(' ') + kept);
 }
 
 void Scene3D::initializeGL()
@@ -299,7 +335,10 @@ void Scene3D::saveTerrain()
 {
     QString error;
     if (triangleCount > 0 && !saveLevels(triangles, &error))
-        report("saved", error);
+        reportFailure("saved", error,
+                      notWritten(error).hasMatch()
+                          ? QStringLiteral("The previous %1 is unchanged.").arg(saveFileName)
+                          : QStringLiteral("The terrain on screen is unchanged."));
 }
 
 void Scene3D::restoreTerrain()
@@ -320,7 +359,7 @@ void Scene3D::rebuildTerrain(bool (*load)(QString *error), const char *action)
     // bad file leaves the terrain on screen as it was.
     QString error;
     if (!load(&error)) {
-        report(action, error);
+        reportFailure(action, error, QStringLiteral("The terrain on screen is unchanged."));
         return;
     }
     makeCurrent();

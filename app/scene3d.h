@@ -27,8 +27,16 @@ public:
     using FatalHandler = void (*)(const QStringList &problems);
     static FatalHandler setFatalHandler(FatalHandler handler);
 
+    // Called when a save, restore or reset fails, with the window, a title
+    // and the sentences that say what failed and what was kept. The default
+    // shows them in a warning box over the window, for users who started the
+    // editor without a terminal; nullptr brings it back. Returns the handler
+    // it replaces.
+    using WarningHandler = void (*)(QWidget *window, const QString &title, const QString &text);
+    static WarningHandler setWarningHandler(WarningHandler handler);
+
     // F9, F10 and Ctrl+N. A failed save, restore or reset says why on stderr
-    // and leaves the terrain as it is.
+    // and through the warning handler, and leaves the terrain as it is.
     void saveTerrain();
     void restoreTerrain();
     void resetTerrain();
@@ -62,6 +70,7 @@ private:
     void buildTriangles();
     void destroyTriangles();
     void rebuildTerrain(bool (*load)(QString *error), const char *action);
+    void reportFailure(const char *action, const QString &why, const QString &kept);
 
     // The fields that a GL hook or the first press sets start defined all the
     // same, so that an event arriving early reads no garbage.

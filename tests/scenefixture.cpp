@@ -9,6 +9,18 @@
 
 #include <cmath>
 
+namespace {
+
+QStringList recorded;
+
+// A box would wait for a click that no test gives.
+void recordWarning(QWidget *, const QString &title, const QString &text)
+{
+    recorded << title + QStringLiteral(": ") + text;
+}
+
+} // namespace
+
 SceneFixture::SceneFixture(const WorldRecipe &recipe, int width, int height) : folder(dir.path())
 {
     writeTestWorld(folder, recipe);
@@ -26,6 +38,8 @@ void SceneFixture::open(int width, int height)
     QDir::setCurrent(folder);
     Triangle::setNextIndex(0); // a fresh window in the same process starts at row 0 again
     selectedVertex = 0;
+    recorded.clear();
+    Scene3D::setWarningHandler(recordWarning);
     scene = std::make_unique<Scene3D>();
     scene->resize(width, height);
     scene->show();
@@ -37,6 +51,11 @@ SceneFixture::~SceneFixture()
 {
     scene.reset();
     QDir::setCurrent(previous);
+}
+
+QStringList SceneFixture::warnings() const
+{
+    return recorded;
 }
 
 QString SceneFixture::path(const char *file) const

@@ -22,6 +22,9 @@ public:
     ~SceneFixture();
     bool ready() const { return scene != nullptr; }
     QString path(const char *file) const;
+    // "Title: text" of each warning the window gave since it opened; the
+    // fixture records them instead of showing a box.
+    QStringList warnings() const;
     // Window position of a model point in the view the window shows now;
     // y counted from the top. z > 0 means facing the viewer side.
     QVector3D project(const QVector3D &model) const;

@@ -9,7 +9,9 @@
 #include "world/worldtables.h"
 #include "worldfiles.h"
 
+#include <QMessageBox>
 #include <QTemporaryFile>
+#include <QTimer>
 #include <QtTest>
 
 #include <unistd.h>
@@ -30,6 +32,7 @@ private slots:
     void loadedLevelsOutOfRangeComeIntoRangeOnEdit();
     void badRestoreKeepsTerrain_data();
     void badRestoreKeepsTerrain();
+    void failedRestoreShowsBoxUntilEscape();
     void saveIntoFolderNamedSaveDatKeepsTerrain();
     void rebuildsHoldOneArrayOfLists();
 };
@@ -187,9 +190,42 @@ void EditingTest::badRestoreKeepsTerrain()
     const QString said = capture.text();
     QVERIFY2(said.startsWith(message), qPrintable(said));
     QCOMPARE(said.count('\n'), 1);
+    QCOMPARE(f.warnings().size(), 1);
+    QVERIFY2(f.warnings().first().endsWith(". The terrain on screen is unchanged."),
+             qPrintable(f.warnings().first()));
     QCOMPARE(SceneAccess::triangles(*f.scene), array); // nothing was rebuilt
     QCOMPARE(shownLevels(*f.scene), shown);
     QCOMPARE(vertexLevels, table);
+}
+
+// Users who start the editor from the menu see no terminal: the box is all
+// they learn of a failure, and it must go away with a key.
+void EditingTest::failedRestoreShowsBoxUntilEscape()
+{
+    SceneFixture f({2, WorldRecipe::Random, 4, false});
+    Scene3D::setWarningHandler(nullptr);
+    const QVector<int> shown = shownLevels(*f.scene);
+    QString title, text;
+    QWidget *parent = nullptr;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        title = box->windowTitle();
+        text = box->text();
+        parent = box->parentWidget();
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    poll.start(20);
+    StderrCapture capture;
+    press(*f.scene, Qt::Key_F10); // no save.dat yet
+    QCOMPARE(title, QStringLiteral("Terrain not restored"));
+    QVERIFY2(text.startsWith("save.dat: missing (") &&
+                 text.endsWith("). The terrain on screen is unchanged."),
+             qPrintable(text));
+    QCOMPARE(parent, f.scene.get());
+    QCOMPARE(shownLevels(*f.scene), shown);
 }
 
 void EditingTest::saveIntoFolderNamedSaveDatKeepsTerrain()

@@ -189,12 +189,15 @@ void SaveFaultTest::failedSaveKeepsEarlierSaveDat()
     const QString printed = stderrText.text();
     QVERIFY2(printed.contains("globe: terrain not saved: save.dat: not written (" + reason + ")"),
              qPrintable("stderr: " + printed));
+    QCOMPARE(f.warnings(), QStringList("Terrain not saved: save.dat was not written: " + reason +
+                                       ". The previous save.dat is unchanged."));
     QCOMPARE(readBytes(site.savePath()), earlier);
     QCOMPARE(strayFiles(base.filePath("world")), QStringList());
 
     site.clear();
     QTest::keyClick(f.scene.get(), Qt::Key_F9);
     const QByteArray after = readBytes(site.savePath());
+    QCOMPARE(f.warnings().size(), 1);
     QCOMPARE(after.size(), earlier.size());
     QVERIFY(after != earlier);
 }

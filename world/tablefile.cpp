@@ -207,7 +207,7 @@ bool syncFolderOf(const QString &path, QString *reason)
     const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     const bool synced = fd >= 0 && (::fsync(fd) == 0 || errno == EINVAL);
     if (!synced)
-        *reason = QStringLiteral("the folder was not synced: %1").arg(systemError());
+        *reason = QStringLiteral("its folder could not be synced (%1)").arg(systemError());
     if (fd >= 0)
         ::close(fd);
     return synced;
@@ -246,7 +246,7 @@ bool writeDurably(const QString &path, const QByteArray &bytes, QString *reason)
     file.close();
     if (!written)
         QFile::remove(partial);
-    return written && syncFolderOf(path, reason);
+    return written;
 }
 
 } // namespace
@@ -307,10 +307,18 @@ QByteArray encodeFloatTable(const QVector<float> &table)
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
 {
     QString reason;
-    const bool written = writeDurably(path, bytes, &reason);
-    if (!written && error)
-        *error = QStringLiteral("%1: not written (%2)").arg(path, reason);
-    return written;
+    if (!writeDurably(path, bytes, &reason)) {
+        if (error)
+            *error = QStringLiteral("%1: not written (%2)").arg(path, reason);
+        return false;
+    }
+    if (!syncFolderOf(path, &reason)) {
+        if (error)
+            *error = QStringLiteral("%1: written, but %2, so it may not survive a power cut")
+                         .arg(path, reason);
+        return false;
+    }
+    return true;
 }
 
 void setDeviceWrite(DeviceWrite write)

@@ -56,9 +56,10 @@ QByteArray encodeFloatTable(const QVector<float> &table);
 // whole or left as it was, and once this returns true the new bytes survive
 // a crash or a power cut. The bytes are written to path + partialSuffix,
 // synced, renamed over path, and the folder is synced. On failure returns
-// false and sets *error to a line naming the file and the reason; the only
-// failure that leaves the new file in place is a folder that could not be
-// synced, and the reason says so.
+// false and sets *error to a line naming the file and the reason:
+// "FILE: not written (REASON)" when FILE is as it was, or, when only the
+// folder could not be synced, "FILE: written, but ..." (FILE then holds the
+// new bytes, which a power cut may still undo).
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error);
 
 // ".partial": what an interrupted write may leave beside its file, until the
