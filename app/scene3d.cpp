@@ -58,13 +58,14 @@ QRegularExpressionMatch notWritten(const QString &why)
 }
 
 // "save.dat: not written (No space left on device)" reads better in a box as
-// "save.dat was not written: No space left on device.".
-QString sentenceOf(const QString &why)
+// "save.dat was not written: No space left on device."; a box may have no
+// title bar, so the other lines say what did not happen.
+QString sentenceOf(const char *action, const QString &why)
 {
     const QRegularExpressionMatch match = notWritten(why);
     if (match.hasMatch())
         return QStringLiteral("%1 was not written: %2.").arg(match.captured(1), match.captured(2));
-    return why + QLatin1Char('.');
+    return QStringLiteral("Nothing was %1: %2.").arg(QLatin1String(action), why);
 }
 
 // The wheel's step as Qt 4's QWheelEvent::delta() gave it: the dominant
@@ -110,7 +111,7 @@ void Scene3D::reportFailure(const char *action, const QString &why, const QStrin
 {
     printLines({QStringLiteral("globe: terrain not %1: %2").arg(QLatin1String(action), why)});
     warningHandler(this, QStringLiteral("Terrain not %1").arg(QLatin1String(action)),
-                   sentenceOf(why) + QLatin1Char(' ') + kept);
+                   sentenceOf(action, why) + QLatin1Char(' ') + kept);
 }
 
 void Scene3D::initializeGL()

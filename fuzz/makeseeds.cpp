@@ -34,7 +34,7 @@ bool writeWorldSeeds(const QDir &dir)
     for (int s = 0; s <= 2; ++s) {
         for (auto terrain : {WorldRecipe::Flat, WorldRecipe::Random}) {
             const WorldRecipe recipe{s, terrain, quint32(s + 1), terrain == WorldRecipe::Random};
-            const QString name = QStringLiteral("s%1-%2.bin").arg(s).arg(int(levels));
+            const QString name = QStringLiteral("s%1-%2.bin").arg(s).arg(int(terrain));
             ok = writeSeed(dir.filePath(name), worldInput(generateWorld(recipe))) && ok;
         }
     }

@@ -221,7 +221,7 @@ void EditingTest::failedRestoreShowsBoxUntilEscape()
     StderrCapture capture;
     press(*f.scene, Qt::Key_F10); // no save.dat yet
     QCOMPARE(title, QStringLiteral("Terrain not restored"));
-    QVERIFY2(text.startsWith("save.dat: missing (") &&
+    QVERIFY2(text.startsWith("Nothing was restored: save.dat: missing (") &&
                  text.endsWith("). The terrain on screen is unchanged."),
              qPrintable(text));
     QCOMPARE(parent, f.scene.get());
