@@ -54,9 +54,12 @@ bool ReliefRaster::open(const QString &file, QString *error)
         return refuse(QStringLiteral("no such file"), error);
     dataset = GDALOpenEx(file.toUtf8().constData(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr,
                          nullptr, nullptr);
-    if (!dataset)
-        return refuse(QStringLiteral("not a readable raster (%1)").arg(GdalSession::lastError()),
+    if (!dataset) {
+        const QString why = GdalSession::lastError();
+        return refuse(QStringLiteral("not a readable raster (%1)")
+                          .arg(why.isEmpty() ? QStringLiteral("no format GDAL knows") : why),
                       error);
+    }
     rasterWidth = GDALGetRasterXSize(dataset);
     rasterHeight = GDALGetRasterYSize(dataset);
     if (rasterWidth > maxColumns || qint64(rasterWidth) * rasterHeight > maxSamples)

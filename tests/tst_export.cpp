@@ -419,16 +419,20 @@ void ExportTest::heightmapRoundTrip_data()
 {
     QTest::addColumn<int>("subdivision");
     QTest::addColumn<bool>("fromSave"); // map a save.dat instead of base002.dat
-    QTest::newRow("subdivision 3") << 3 << false;
-    QTest::newRow("subdivision 4") << 4 << false;
-    QTest::newRow("subdivision 4 from a save.dat") << 4 << true;
+    QTest::addColumn<QString>("format");
+    QTest::newRow("subdivision 3") << 3 << false << "png";
+    QTest::newRow("subdivision 4") << 4 << false << "png";
+    QTest::newRow("subdivision 4 from a save.dat") << 4 << true << "png";
+    QTest::newRow("subdivision 0 through a GeoTIFF") << 0 << false << "tif";
+    QTest::newRow("subdivision 8 through a GeoTIFF") << 8 << false << "tif";
 }
 
 void ExportTest::heightmapRoundTrip()
 {
     QFETCH(int, subdivision);
     QFETCH(bool, fromSave);
-    const QString folder = world(subdivision), first = folder + "/h1.png";
+    QFETCH(QString, format);
+    const QString folder = world(subdivision), first = folder + "/h1." + format;
     const QByteArray old = readBytes(path(folder, levelsFileName));
     QString mapped = path(folder, levelsFileName);
     if (fromSave) {
@@ -438,11 +442,13 @@ void ExportTest::heightmapRoundTrip()
         editIntTable(mapped,
                      [](QVector<int> &levels) { std::reverse(levels.begin(), levels.end()); });
     }
-    QCOMPARE(run({"map", folder, "--heightmap", "--png", first, "--levels", mapped}, &output), 0);
+    QCOMPARE(run({"map", folder, "--heightmap", "--out", first, "--levels", mapped}, &output), 0);
     QCOMPARE(run({"import", folder, "--heightmap", first}, &output), 0);
     QVERIFY2(output.contains("base002.dat.bak"), qPrintable(output));
     QCOMPARE(readBytes(path(folder, levelsFileName)), readBytes(mapped));
     QCOMPARE(readBytes(path(folder, "base002.dat.bak")), old);
+    if (format != "png")
+        return;
 
     const QImage image(first);
     QCOMPARE(image.format(), QImage::Format_Grayscale16);

@@ -111,10 +111,11 @@ int runImport(const QStringList &arguments)
             .arg(found.height)
             .arg(found.gridRegistered ? QStringLiteral("grid samples") : QStringLiteral("pixels"))
             .arg(scaleLine(scale, found))};
-    if (readDemoFlag(QDir(line.dir()).filePath(QString::fromLatin1(demoFileName))) != 0)
-        report << QStringLiteral("note: demo.txt is on: at its start the editor lays the demo "
-                                 "island over these levels, covering the Arctic (set demo.txt "
-                                 "to 0 to see them there)");
     printLines(stdout, report);
+    if (readDemoFlag(QDir(line.dir()).filePath(QString::fromLatin1(demoFileName))) != 0)
+        printLines(stderr, {QStringLiteral("globe-world: note: demo.txt is on: at its start the "
+                                           "editor lays the demo island over these levels, "
+                                           "covering the Arctic (set demo.txt to 0 to see them "
+                                           "there)")});
     return ExitSuccess;
 }

@@ -89,9 +89,9 @@ int runMap(const QStringList &arguments)
     if (!writeOutput(out, bytes))
         return ExitRefused;
     if (unrestorable > 0)
-        printLines(stderr, {QStringLiteral("globe-world: note: %1 vertices share a pixel with a "
-                                           "vertex of another level; importing this map will "
-                                           "not restore them (use a wider map)")
+        printLines(stderr, {QStringLiteral("globe-world: note: importing this map would not "
+                                           "restore the levels of %1 vertices: pixels too few "
+                                           "for the mesh (use a wider map)")
                                 .arg(unrestorable)});
     printLines(stdout, {QStringLiteral("%1: %2 x %3 pixels").arg(out).arg(width).arg(width / 2),
                         line.levelsLine()});
