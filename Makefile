@@ -7,6 +7,8 @@ JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES  := qtbase5-dev libqt5opengl5-dev libglu1-mesa-dev cmake g++ make \
              xvfb xauth libgl1-mesa-dri assimp-utils desktop-file-utils \
              dpkg-dev x11-utils clang-format
+# Rasters in and out: the import reads any relief GDAL reads, maps are also GeoTIFFs.
+PACKAGES  += libgdal-dev
 # Where `make install` puts the programs, menu entry, icon and documentation.
 PREFIX    ?= /usr/local
 # The default world: subdivision 4, random continents with a fixed seed, demo island on.

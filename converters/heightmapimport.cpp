@@ -1,5 +1,7 @@
 #include "converters/heightmapimport.h"
 
+#include "converters/reliefraster.h"
+#include "converters/vertexsampler.h"
 #include "converters/worldmap.h"
 #include "world/levelstore.h"
 #include "world/tablefile.h"
@@ -7,88 +9,92 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QImageReader>
-#include <QRgba64>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
 
 const char *const levelsBackupSuffix = ".bak";
 
 namespace {
 
-// Copies a grey image's values; fails on the first coloured pixel. Pixel is
-// QRgb or QRgba64 and channel gives its red, green or blue.
-template <typename Pixel, typename Channels>
-bool copyGrey(const QImage &image, GreyImage &grey, Channels channels)
+int levelAboveSea(double value, double sea, double peak)
 {
-    for (int y = 0; y < image.height(); ++y) {
-        const Pixel *row = reinterpret_cast<const Pixel *>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            int red, green, blue;
-            channels(row[x], red, green, blue);
-            if (red != green || green != blue)
-                return false;
-            grey.values[y * grey.width + x] = quint16(red);
-        }
-    }
-    return true;
+    if (!(value > sea))
+        return 0;
+    if (value > peak)
+        return 9;
+    const double step = std::floor((value - sea) / (peak - sea) * 9);
+    return 1 + int(std::clamp(step, 0.0, 8.0));
 }
 
-bool greyValues(const QImage &image, GreyImage &grey)
+// One pass over the raster: the vertex means and the range of the data.
+bool sampleRaster(ReliefRaster &raster, const MeshRaster &mesh, std::vector<double> &means,
+                  std::vector<bool> &missing, RasterSummary &summary, QString *error)
 {
-    grey.width = image.width();
-    grey.height = image.height();
-    grey.values.resize(grey.width * grey.height);
-    if (image.format() == QImage::Format_Grayscale16 || image.depth() > 32) {
-        grey.maxValue = 65535;
-        return copyGrey<QRgba64>(image.convertToFormat(QImage::Format_RGBA64), grey,
-                                 [](QRgba64 p, int &r, int &g, int &b) {
-                                     r = p.red();
-                                     g = p.green();
-                                     b = p.blue();
-                                 });
+    VertexSampler sampler(mesh);
+    const SampleGrid &grid = raster.grid();
+    std::vector<double> values(size_t(grid.width));
+    std::unique_ptr<bool[]> valid(new bool[size_t(grid.width)]);
+    double lowest = std::numeric_limits<double>::infinity(), highest = -lowest;
+    for (int y = 0; y < grid.rows(); ++y) {
+        if (!raster.readRow(y, values.data(), valid.get(), error))
+            return false;
+        for (int x = 0; x < grid.width; ++x) {
+            if (valid[size_t(x)]) {
+                lowest = std::min(lowest, values[size_t(x)]);
+                highest = std::max(highest, values[size_t(x)]);
+            }
+        }
+        sampler.addRow(y, values.data(), valid.get());
     }
-    grey.maxValue = 255;
-    return copyGrey<QRgb>(image.convertToFormat(QImage::Format_ARGB32), grey,
-                          [](QRgb p, int &r, int &g, int &b) {
-                              r = qRed(p);
-                              g = qGreen(p);
-                              b = qBlue(p);
-                          });
+    summary.lowest = lowest;
+    summary.highest = highest;
+    means = sampler.means(&missing);
+    return lowest <= highest;
 }
 
 } // namespace
 
-bool readGreyMap(const QString &path, GreyImage &grey, QString *error)
+bool levelsFromRaster(const QString &path, const DrawnMesh &mesh, const LevelScale &scale,
+                      QVector<int> &levels, RasterSummary *summary, QString *error)
 {
+    ReliefRaster raster;
+    if (!raster.open(path, error))
+        return false;
+    RasterSummary found;
+    found.gridRegistered = raster.grid().gridRegistered;
+    found.width = raster.grid().width + (found.gridRegistered ? 1 : 0);
+    found.height = raster.grid().rows();
+    std::vector<double> means;
+    std::vector<bool> missing;
     QString problem;
-    QImageReader reader(path);
-    QImage image;
-    if (!QFileInfo(path).isFile())
-        problem = QStringLiteral("%1: no such file").arg(path);
-    else if (!reader.read(&image))
-        problem = QStringLiteral("%1: not a readable image (%2)").arg(path, reader.errorString());
-    else if (image.width() < 2 || image.width() != 2 * image.height())
-        problem = QStringLiteral("%1: is %2 x %3 pixels, but a map must be twice as wide as it "
-                                 "is high")
-                      .arg(path)
-                      .arg(image.width())
-                      .arg(image.height());
-    else if (!greyValues(image, grey))
-        problem = QStringLiteral("%1: has coloured pixels, but a heightmap must be grey").arg(path);
-    if (error)
-        *error = problem;
-    return problem.isEmpty();
-}
-
-QVector<int> levelsFromGreyMap(const GreyImage &image, const QVector<float> &angles,
-                               int vertexCount)
-{
-    QVector<int> levels(vertexCount);
-    for (int v = 0; v < vertexCount; ++v) {
-        const QPoint p = pixelOf(angles[2 * v], angles[2 * v + 1], image.width);
-        levels[v] = levelOfGrey(image.at(p.x(), p.y()), image.maxValue);
+    if (!sampleRaster(raster, MeshRaster(mesh, raster.grid()), means, missing, found, &problem)) {
+        if (error)
+            *error = problem.isEmpty() ? QStringLiteral("%1: holds no sample with data").arg(path)
+                                       : problem;
+        return false;
     }
-    return levels;
+    if (scale.hasSeaLevel) {
+        found.rangeLow = scale.seaLevel;
+        found.rangeHigh = scale.hasPeak ? scale.peak : found.highest;
+    } else if (!raster.typeRange(&found.rangeLow, &found.rangeHigh)) {
+        found.rangeLow = found.lowest;
+        found.rangeHigh = found.highest;
+    }
+    levels.resize(mesh.vertexCount());
+    for (int v = 0; v < mesh.vertexCount(); ++v) {
+        if (missing[size_t(v)])
+            levels[v] = 0;
+        else if (scale.hasSeaLevel)
+            levels[v] = levelAboveSea(means[size_t(v)], found.rangeLow, found.rangeHigh);
+        else
+            levels[v] = levelInRange(means[size_t(v)], found.rangeLow, found.rangeHigh);
+    }
+    if (summary)
+        *summary = found;
+    return true;
 }
 
 bool writeStartingLevels(const QString &dir, const QVector<int> &levels, QString *error)

@@ -1,34 +1,44 @@
-// Starting levels from an equirectangular greyscale image: the inverse of
-// the heightmap (worldmap.h), with the same pixel rule.
+// Starting levels from a relief raster (reliefraster.h), in the map
+// convention (worldmap.h).
 //
-// The image must be twice as wide as it is high and grey: a 16-bit grey PNG
-// is read at 16 bits (maximum 65535), any other image at 8 bits (maximum
-// 255), and refused if a pixel's red, green and blue differ. Transparency is
-// ignored. Vertex v takes the level levelOfGrey(value, maximum) of the pixel
-// pixelOf(theta_v, phi_v) holding its direction.
+// Each vertex takes the mean of the samples of its share of the sphere, each
+// weighted by its area (vertexsampler.h), and the mean becomes a level:
+// - with a sea level S: S and below is sea, level 0; above it, up to the
+//   peak P, land spreads over levels 1..9 in nine steps of equal width, and
+//   above P is 9. P is by default the raster's highest sample;
+// - without one, the whole range (0..255 or 0..65535 for 8- and 16-bit
+//   unsigned samples, else the data's lowest to highest sample) in ten steps
+//   of equal width, 0 to 9 (levelInRange), the inverse of heightValue.
+// A vertex with no data anywhere in its share, nor under it, is sea.
 #ifndef HEIGHTMAPIMPORT_H
 #define HEIGHTMAPIMPORT_H
+
+#include "converters/drawnmesh.h"
 
 #include <QString>
 #include <QVector>
 
-// One grey value per pixel, row by row.
-struct GreyImage
+struct LevelScale
 {
-    int width = 0, height = 0;
-    int maxValue = 255;
-    QVector<quint16> values;
-
-    int at(int x, int y) const { return values[y * width + x]; }
+    bool hasSeaLevel = false;
+    double seaLevel = 0; // in the raster's units
+    bool hasPeak = false;
+    double peak = 0; // above seaLevel
 };
 
-// False, with one line naming the file in *error, when the file is missing,
-// not an image, of the wrong shape or not grey.
-bool readGreyMap(const QString &path, GreyImage &image, QString *error);
+// What the import found, for the user.
+struct RasterSummary
+{
+    int width = 0, height = 0; // samples in the file
+    bool gridRegistered = false;
+    double lowest = 0, highest = 0;     // valid samples
+    double rangeLow = 0, rangeHigh = 0; // sea level and peak, or the range cut in ten
+};
 
-// The level of each vertex from its pixel; angles hold two per vertex.
-QVector<int> levelsFromGreyMap(const GreyImage &image, const QVector<float> &angles,
-                               int vertexCount);
+// The level of every vertex of mesh from the raster at path. False, with
+// one line naming the file in *error, when the raster cannot be used.
+bool levelsFromRaster(const QString &path, const DrawnMesh &mesh, const LevelScale &scale,
+                      QVector<int> &levels, RasterSummary *summary, QString *error);
 
 extern const char *const levelsBackupSuffix; // ".bak"
 

@@ -1,11 +1,15 @@
-// Equirectangular maps of the drawn globe, and the pixel rules they share
-// with the heightmap import.
+// Equirectangular maps of the drawn globe, in the geography convention that
+// the maps and the raster import share.
 //
-// A map is W x H pixels with W = 2H. Pixel (x, y) covers the azimuths
-// [2 pi x / W, 2 pi (x + 1) / W) and the polar angles [pi y / H, pi (y + 1) / H):
-// row 0 touches the north pole (+z), row H - 1 the south pole; the azimuth
-// is the editor's, 0 on +y and pi / 2 on +x. A pixel shows the globe at its
-// centre, phi = 2 pi (x + 0.5) / W and theta = pi (y + 0.5) / H.
+// A vertex with polar angle theta and azimuth phi (base003.dat) lies at
+// longitude lambda = pi - phi, wrapped to [-180, 180) degrees, and latitude
+// 90 degrees - theta: the azimuth turns clockwise about the north pole seen
+// from outside, which is towards the west, and the start view faces
+// lambda = 0. A map is W x H pixels with W = 2H; pixel (x, y) covers the
+// longitudes [360 x / W - 180, 360 (x + 1) / W - 180) and the latitudes
+// from 90 - 180 y / H down to 90 - 180 (y + 1) / H degrees, so north is up,
+// east is to the right and the centre is what the start view faces. A pixel
+// shows the globe at its centre (MeshRaster with SampleGrid{W, H}).
 #ifndef WORLDMAP_H
 #define WORLDMAP_H
 
@@ -17,8 +21,8 @@
 const int defaultMapWidth = 2048;
 const int maxMapWidth = 16384;
 
-// The pixel whose area holds the direction (theta, phi): the polar angle is
-// clamped to [0, pi], the azimuth taken modulo 2 pi.
+// The pixel of a W-wide map whose area holds the direction (theta, phi): the
+// polar angle is clamped to [0, pi], the azimuth taken modulo 2 pi.
 QPoint pixelOf(double theta, double phi, int width);
 
 // The colour map (RGB, 8 bits per channel): each pixel the colour the editor
@@ -28,22 +32,20 @@ QPoint pixelOf(double theta, double phi, int width);
 // hole in a hand-made world) is black.
 QImage renderColourMap(const DrawnMesh &mesh, int width);
 
-// The 16-bit heightmap: each pixel heightValue of the level of the corner
-// nearest the pixel centre's direction, among the corners of the triangle
-// under it; then every vertex's own pixel (pixelOf) carries that vertex's
-// level, so that importing the map gives every vertex its level back. That
-// fails only for vertices sharing a pixel with one of another level (none
-// at the default width for subdivisions up to 8): *unrestorable counts them.
+// The 16-bit heightmap: each pixel heightValue of the level of the vertex
+// the pixel belongs to (MeshRaster::ownersOfRow: the nearest corner, and
+// every vertex's own pixel its own), so that importing the map gives every
+// vertex its level back. *unrestorable counts the vertices an import of the
+// map would not restore (none at the default width up to subdivision 8).
 QImage renderHeightmap(const DrawnMesh &mesh, int width, int *unrestorable = nullptr);
-
-// The image as PNG file bytes.
-QByteArray pngBytes(const QImage &image);
 
 // Level L from 0 to 9 as a 16-bit grey value: round(L * 65535 / 9). Levels
 // outside 0..9 lie on the base sphere like level 0 and map to 0.
 quint16 heightValue(int level);
 
-// The inverse for a grey value from 0 to maxValue: round(value * 9 / maxValue).
-int levelOfGrey(int value, int maxValue);
+// The range lowest..highest cut into ten steps of equal width, level 0 to 9;
+// values beyond the range go to the end levels. Its inverse on 0..65535 is
+// heightValue.
+int levelInRange(double value, double lowest, double highest);
 
 #endif

@@ -1,6 +1,7 @@
 // globe-world export, map and import on generated worlds: the files other
 // programs read, the pixel rules, the heightmap round trip and every refusal.
 #include "converters/worldmap.h"
+#include "terrain/vec3.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
 #include "world/worldtables.h"
@@ -15,9 +16,17 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <gdal.h>
+#include <ogr_srs_api.h>
+
 #include <cmath>
 
 using Rgb = QVector<int>;
+// Expected levels at places: longitude and latitude in degrees, then the
+// level (or, negated, the lowest level wanted there).
+using Places = QVector<QVector<double>>;
+using RasterSetup = std::function<QString(const QString &scratch)>;
+Q_DECLARE_METATYPE(RasterSetup)
 
 class ExportTest : public QObject
 {
@@ -43,6 +52,12 @@ private slots:
     void importGreyValues();
     void refusals_data();
     void refusals();
+    void orientation();
+    void importGeoTiff_data();
+    void importGeoTiff();
+    void geoTiffMap_data();
+    void geoTiffMap();
+    void earthTerrain();
 
 private:
     QString world(int subdivision, WorldRecipe::Terrain levels = WorldRecipe::Random,
@@ -102,6 +117,65 @@ Rgb rgbAt(const QImage &image, int x, int y)
 }
 
 const Rgb seaColour{130, 194, 246};
+
+// A one-band GeoTIFF written through GDAL: values row by row (may be empty
+// for a header alone), epsg 0 for no coordinate system.
+void writeGeoTiff(const QString &file, int width, int height, GDALDataType type,
+                  const std::vector<double> &values, const std::vector<double> &transform,
+                  int epsg = 4326, const double *noData = nullptr)
+{
+    GDALAllRegister();
+    const char *options[] = {"SPARSE_OK=TRUE", nullptr};
+    GDALDatasetH dataset = GDALCreate(GDALGetDriverByName("GTiff"), file.toUtf8().constData(),
+                                      width, height, 1, type, const_cast<char **>(options));
+    QVERIFY(dataset);
+    GDALSetGeoTransform(dataset, const_cast<double *>(transform.data()));
+    if (epsg) {
+        OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+        OSRImportFromEPSG(srs, epsg);
+        GDALSetSpatialRef(dataset, srs);
+        OSRDestroySpatialReference(srs);
+    }
+    GDALRasterBandH band = GDALGetRasterBand(dataset, 1);
+    if (noData)
+        GDALSetRasterNoDataValue(band, *noData);
+    if (!values.empty())
+        QCOMPARE(GDALRasterIO(band, GF_Write, 0, 0, width, height,
+                              const_cast<double *>(values.data()), width, height, GDT_Float64, 0,
+                              0),
+                 CE_None);
+    GDALClose(dataset);
+}
+
+// The vertex of the loaded world nearest a place, by the geography
+// convention: longitude 180 degrees - azimuth, latitude 90 degrees - polar angle.
+int vertexAt(double longitude, double latitude)
+{
+    const double theta = (90 - latitude) * M_PI / 180, phi = M_PI - longitude * M_PI / 180;
+    const Vec3 place = unitDirection(theta, phi);
+    int nearest = 0;
+    double best = -2;
+    for (int v = 0; v < worldVertexCount; ++v) {
+        const double closeness =
+            dot(place, unitDirection(vertexCoords[2 * v], vertexCoords[2 * v + 1]));
+        if (closeness > best) {
+            best = closeness;
+            nearest = v;
+        }
+    }
+    return nearest;
+}
+
+// Checks the levels of the world loaded from folder at each place.
+void checkPlaces(const QString &folder, const Places &places)
+{
+    loadWorldFrom(folder);
+    for (const QVector<double> &place : places) {
+        const int level = vertexLevels[vertexAt(place[0], place[1])];
+        const QString where = QString("%1, %2: level %3").arg(place[0]).arg(place[1]).arg(level);
+        QVERIFY2(place[2] >= 0 ? level == place[2] : level >= -place[2], qPrintable(where));
+    }
+}
 
 } // namespace
 
@@ -263,11 +337,14 @@ void ExportTest::pixelRule_data()
     const double pi = M_PI;
     QTest::newRow("north pole") << 0.0 << 0.0 << QPoint(0, 0);
     QTest::newRow("south pole") << pi << 0.0 << QPoint(0, 1023);
-    QTest::newRow("a pixel centre") << pi * 7.5 / 1024 << 2 * pi * 5.5 / 2048 << QPoint(5, 7);
-    QTest::newRow("equator on -y") << pi / 2 << pi << QPoint(1024, 512);
-    QTest::newRow("just short of the seam") << 1.0 << 2 * pi - 1e-6 << QPoint(2047, 325);
+    QTest::newRow("a pixel centre") << pi * 7.5 / 1024 << 2 * pi * (1 - 5.5 / 2048) << QPoint(5, 7);
+    QTest::newRow("equator on -y, longitude 0: the centre") << pi / 2 << pi << QPoint(1024, 512);
+    QTest::newRow("+x is 90 degrees east: right of the centre")
+        << pi / 2 << pi / 2 << QPoint(1536, 512);
+    QTest::newRow("just west of 180 degrees") << 1.0 << 1e-6 << QPoint(2047, 325);
+    QTest::newRow("just east of -180 degrees") << 1.0 << 2 * pi - 1e-6 << QPoint(0, 325);
     QTest::newRow("azimuth 2 pi is 0") << 1.0 << 2 * pi << QPoint(0, 325);
-    QTest::newRow("negative azimuth wraps") << 1.0 << -1e-6 << QPoint(2047, 325);
+    QTest::newRow("negative azimuth wraps") << 1.0 << -1e-6 << QPoint(0, 325);
 }
 
 void ExportTest::pixelRule()
@@ -342,16 +419,20 @@ void ExportTest::heightmapRoundTrip_data()
 {
     QTest::addColumn<int>("subdivision");
     QTest::addColumn<bool>("fromSave"); // map a save.dat instead of base002.dat
-    QTest::newRow("subdivision 3") << 3 << false;
-    QTest::newRow("subdivision 4") << 4 << false;
-    QTest::newRow("subdivision 4 from a save.dat") << 4 << true;
+    QTest::addColumn<QString>("format");
+    QTest::newRow("subdivision 3") << 3 << false << "png";
+    QTest::newRow("subdivision 4") << 4 << false << "png";
+    QTest::newRow("subdivision 4 from a save.dat") << 4 << true << "png";
+    QTest::newRow("subdivision 0 through a GeoTIFF") << 0 << false << "tif";
+    QTest::newRow("subdivision 8 through a GeoTIFF") << 8 << false << "tif";
 }
 
 void ExportTest::heightmapRoundTrip()
 {
     QFETCH(int, subdivision);
     QFETCH(bool, fromSave);
-    const QString folder = world(subdivision), first = folder + "/h1.png";
+    QFETCH(QString, format);
+    const QString folder = world(subdivision), first = folder + "/h1." + format;
     const QByteArray old = readBytes(path(folder, levelsFileName));
     QString mapped = path(folder, levelsFileName);
     if (fromSave) {
@@ -361,11 +442,13 @@ void ExportTest::heightmapRoundTrip()
         editIntTable(mapped,
                      [](QVector<int> &levels) { std::reverse(levels.begin(), levels.end()); });
     }
-    QCOMPARE(run({"map", folder, "--heightmap", "--png", first, "--levels", mapped}, &output), 0);
+    QCOMPARE(run({"map", folder, "--heightmap", "--out", first, "--levels", mapped}, &output), 0);
     QCOMPARE(run({"import", folder, "--heightmap", first}, &output), 0);
     QVERIFY2(output.contains("base002.dat.bak"), qPrintable(output));
     QCOMPARE(readBytes(path(folder, levelsFileName)), readBytes(mapped));
     QCOMPARE(readBytes(path(folder, "base002.dat.bak")), old);
+    if (format != "png")
+        return;
 
     const QImage image(first);
     QCOMPARE(image.format(), QImage::Format_Grayscale16);
@@ -386,8 +469,10 @@ void ExportTest::importGreyValues_data()
     QTest::addColumn<int>("value");
     QTest::addColumn<int>("level");
     QTest::newRow("16-bit, level 1") << QImage::Format_Grayscale16 << 7282 << 1;
-    QTest::newRow("16-bit, rounds up") << QImage::Format_Grayscale16 << 3641 << 1;
-    QTest::newRow("16-bit, rounds down") << QImage::Format_Grayscale16 << 3640 << 0;
+    QTest::newRow("16-bit, first value of level 1") << QImage::Format_Grayscale16 << 6554 << 1;
+    QTest::newRow("16-bit, last value of level 0") << QImage::Format_Grayscale16 << 6553 << 0;
+    QTest::newRow("8-bit, first value of level 9: the end steps are as wide as the others")
+        << QImage::Format_Grayscale8 << 230 << 9;
     QTest::newRow("8-bit, top") << QImage::Format_Grayscale8 << 255 << 9;
     QTest::newRow("8-bit, level 5") << QImage::Format_Grayscale8 << 142 << 5;
     QTest::newRow("grey RGB, 8 bits") << QImage::Format_RGB32 << 28 << 1;
@@ -432,7 +517,7 @@ void ExportTest::refusals_data()
     QTest::newRow("text named .png") << Setup([=](const QString &w, const QString &s) {
         writeBytes(s + "/text.png", "not a picture\n");
         return import(w, s + "/text.png");
-    }) << 2 << "text.png: not a readable image"
+    }) << 2 << "text.png: not a readable raster"
                                      << 1;
     QTest::newRow("square image") << Setup([=](const QString &w, const QString &s) {
         return import(w, image(s + "/square.png", 40, 40, Qt::gray));
@@ -442,6 +527,30 @@ void ExportTest::refusals_data()
         return import(w, image(s + "/red.png", 40, 20, Qt::red));
     }) << 2 << "red.png: has coloured pixels"
                                   << 1;
+    QTest::newRow("raster not covering the globe")
+        << Setup([=](const QString &w, const QString &s) {
+               writeGeoTiff(s + "/half.tif", 180, 180, GDT_Byte, {}, {0, 1, 0, 90, 0, -1});
+               return import(w, s + "/half.tif");
+           })
+        << 2 << "half.tif: covers longitudes 0 to 180 and latitudes -90 to 90" << 1;
+    QTest::newRow("raster in another coordinate system")
+        << Setup([=](const QString &w, const QString &s) {
+               writeGeoTiff(s + "/mercator.tif", 360, 180, GDT_Byte, {},
+                            {-2e7, 1e5, 0, 1e7, 0, -1e5}, 3857);
+               return import(w, s + "/mercator.tif");
+           })
+        << 2 << "mercator.tif: is in WGS 84 / Pseudo-Mercator" << 1;
+    QTest::newRow("header claiming too many samples")
+        << Setup([=](const QString &w, const QString &s) {
+               writeGeoTiff(s + "/huge.tif", 65536, 32768, GDT_Byte, {},
+                            {-180, 360.0 / 65536, 0, 90, 0, -180.0 / 32768});
+               return import(w, s + "/huge.tif");
+           })
+        << 2 << "huge.tif: claims 65536 x 32768 samples, more than" << 1;
+    QTest::newRow("map to an unknown format") << Setup([](const QString &w, const QString &s) {
+        return QStringList{"map", w, "--out", s + "/map.jpg"};
+    }) << 1 << "map.jpg: the name must end in .png"
+                                              << 1;
     QTest::newRow("import into a broken world") << Setup([=](const QString &w, const QString &s) {
         QFile(path(w, cornersFileName)).resize(100);
         return import(w, image(s + "/grey.png", 40, 20, Qt::gray));
@@ -449,7 +558,7 @@ void ExportTest::refusals_data()
                                                 << 2;
     QTest::newRow("map of a broken world") << Setup([](const QString &w, const QString &s) {
         QFile(path(w, cornersFileName)).resize(100);
-        return QStringList{"map", w, "--png", s + "/map.png"};
+        return QStringList{"map", w, "--out", s + "/map.png"};
     }) << 2 << "base004.dat: declares 5120 elements"
                                            << 2;
     QTest::newRow("other world's save.dat") << Setup([=](const QString &w, const QString &s) {
@@ -467,9 +576,9 @@ void ExportTest::refusals_data()
         return QStringList{"map", w, "--png", s + "/map.png", "--width", "101"};
     }) << 1 << "--width must be an even number from 2 to 16384, not '101'"
                                << 1;
-    QTest::newRow("map without --png") << Setup([](const QString &w, const QString &) {
+    QTest::newRow("map without --out") << Setup([](const QString &w, const QString &) {
         return QStringList{"map", w};
-    }) << 1 << "map: missing --png FILE"
+    }) << 1 << "map: missing --out FILE"
                                        << 1;
     QTest::newRow("export without a format") << Setup([](const QString &w, const QString &) {
         return QStringList{"export", w};
@@ -498,6 +607,160 @@ void ExportTest::refusals()
     QCOMPARE(QDir(scratch).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
     QCOMPARE(readBytes(path(folder, levelsFileName)), levels);
     QVERIFY(!QFile::exists(path(folder, "base002.dat.bak")));
+}
+
+// The map's right is east on the globe: a mark 90 degrees east of the
+// centre raises the vertices on +x (azimuth pi / 2), not their mirror
+// images on -x, and the map of the world shows it right of the centre.
+void ExportTest::orientation()
+{
+    const QString folder = world(3, WorldRecipe::Flat), png = folder + "/east.png";
+    QImage image(64, 32, QImage::Format_Grayscale8);
+    image.fill(0);
+    for (int y = 12; y < 20; ++y) {   // latitudes 22.5 north to 22.5 south
+        for (int x = 44; x < 52; ++x) // longitudes 67.5 to 112.5 east
+            image.scanLine(y)[x] = 255;
+    }
+    QVERIFY(image.save(png));
+    QCOMPARE(run({"import", folder, "--heightmap", png}, &output), 0);
+    loadWorldFrom(folder);
+    int east = 0, west = 0;
+    for (int v = 0; v < worldVertexCount; ++v) {
+        const double theta = vertexCoords[2 * v], phi = vertexCoords[2 * v + 1];
+        if (std::fabs(theta - M_PI / 2) > 0.2)
+            continue;
+        if (std::fabs(phi - M_PI / 2) < 0.2)
+            east += vertexLevels[v] == 9 ? 1 : -1000;
+        if (std::fabs(phi - 3 * M_PI / 2) < 0.2)
+            west += vertexLevels[v] == 0 ? 1 : -1000;
+    }
+    QVERIFY2(east > 0 && west > 0, qPrintable(QString("%1 %2").arg(east).arg(west)));
+    QCOMPARE(run({"map", folder, "--out", folder + "/map.png", "--width", "256"}, &output), 0);
+    const QImage map(folder + "/map.png");
+    QCOMPARE(rgbAt(map, 192, 64), (Rgb{149, 73, 39}));
+    QCOMPARE(rgbAt(map, 64, 64), seaColour);
+}
+
+void ExportTest::importGeoTiff_data()
+{
+    QTest::addColumn<RasterSetup>("setup"); // writes the raster, returns its path
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<Places>("places");
+    // Metres: ocean 4000 deep, land 1000 high from 0 to 60 east and 0 to 40
+    // north, a plateau of 8000 from 20 to 40 east and 10 to 30 north, and
+    // no-data (32767) in the ocean that must not count as the highest peak.
+    QTest::newRow("signed 16-bit metres, sea level 0")
+        << RasterSetup([](const QString &scratch) {
+               std::vector<double> metres(360 * 180, -4000);
+               for (int y = 50; y < 90; ++y) {
+                   for (int x = 180; x < 240; ++x)
+                       metres[size_t(360 * y + x)] =
+                           x >= 200 && x < 220 && y >= 60 && y < 80 ? 8000 : 1000;
+               }
+               for (int x = 0; x < 30; ++x)
+                   metres[size_t(360 * 120 + x)] = 32767;
+               const double noData = 32767;
+               writeGeoTiff(scratch + "/relief.tif", 360, 180, GDT_Int16, metres,
+                            {-180, 1, 0, 90, 0, -1}, 4326, &noData);
+               return scratch + "/relief.tif";
+           })
+        << QStringList{"--sea-level", "0"}
+        << Places{{30, 20, 9}, {5, 5, 2}, {-150, -30, 0}, {-30, 20, 0}, {30, -20, 0}};
+    // Samples on whole half degrees from pole to pole, 721 x 361, without a
+    // coordinate system; a mark of 100 from 30 to 60 east, 10 to 40 north.
+    QTest::newRow("grid-registered floats") << RasterSetup([](const QString &scratch) {
+        std::vector<double> values(721 * 361, 0);
+        for (int y = 100; y <= 160; ++y) {
+            for (int x = 420; x <= 480; ++x)
+                values[size_t(721 * y + x)] = 100;
+        }
+        writeGeoTiff(scratch + "/grid.tif", 721, 361, GDT_Float32, values,
+                     {-180.25, 0.5, 0, 90.25, 0, -0.5}, 0);
+        return scratch + "/grid.tif";
+    }) << QStringList() << Places{{45, 25, 9}, {-45, 25, 0}, {45, -25, 0}, {0, 90, 0}};
+}
+
+void ExportTest::importGeoTiff()
+{
+    QFETCH(RasterSetup, setup);
+    QFETCH(QStringList, options);
+    QFETCH(Places, places);
+    const QString folder = world(4, WorldRecipe::Random);
+    const QString raster = setup(folder);
+    QCOMPARE(run(QStringList{"import", folder, "--heightmap", raster} + options, &output), 0);
+    checkPlaces(folder, places);
+}
+
+void ExportTest::geoTiffMap_data()
+{
+    QTest::addColumn<bool>("heightmap");
+    QTest::newRow("colour map") << false;
+    QTest::newRow("heightmap") << true;
+}
+
+// Read back by GDAL as other programs read it: in EPSG:4326, placed by its
+// geotransform, holding the same pixels as the PNG.
+void ExportTest::geoTiffMap()
+{
+    QFETCH(bool, heightmap);
+    const QString folder = world(3);
+    QStringList options{"--width", "512"};
+    if (heightmap)
+        options << "--heightmap";
+    QCOMPARE(run(QStringList{"map", folder, "--out", folder + "/map.tif"} + options, &output), 0);
+    QCOMPARE(run(QStringList{"map", folder, "--png", folder + "/map.png"} + options, &output), 0);
+    GDALAllRegister();
+    GDALDatasetH tiff = GDALOpen(qPrintable(folder + "/map.tif"), GA_ReadOnly);
+    QVERIFY(tiff);
+    double transform[6];
+    QCOMPARE(GDALGetGeoTransform(tiff, transform), CE_None);
+    QCOMPARE(QVector<double>(transform, transform + 6),
+             (QVector<double>{-180, 360.0 / 512, 0, 90, 0, -180.0 / 256}));
+    const char *code = OSRGetAuthorityCode(GDALGetSpatialRef(tiff), nullptr);
+    QCOMPARE(QByteArray(code), QByteArray("4326"));
+    QCOMPARE(GDALGetRasterCount(tiff), heightmap ? 1 : 3);
+    GDALRasterBandH band = GDALGetRasterBand(tiff, 1);
+    QCOMPARE(GDALGetRasterDataType(band), heightmap ? GDT_UInt16 : GDT_Byte);
+    std::vector<double> row(512);
+    const QImage png(folder + "/map.png");
+    for (int y : {40, 128, 200}) {
+        QCOMPARE(GDALRasterIO(band, GF_Read, 0, y, 512, 1, row.data(), 512, 1, GDT_Float64, 0, 0),
+                 CE_None);
+        for (int x = 0; x < 512; ++x) {
+            const int value = heightmap ? reinterpret_cast<const quint16 *>(png.constScanLine(y))[x]
+                                        : qRed(png.pixel(x, y));
+            QCOMPARE(int(row[size_t(x)]), value);
+        }
+    }
+    GDALClose(tiff);
+    const QByteArray bytes = readBytes(folder + "/map.png");
+    const int srgb = bytes.indexOf("sRGB");
+    QVERIFY2(heightmap ? srgb < 0 : srgb > 0 && srgb < bytes.indexOf("IDAT"), qPrintable(output));
+}
+
+// The real Earth at the default subdivision: places land or sea as they
+// are, the highest land on the Himalaya, and land 29% of the sphere.
+void ExportTest::earthTerrain()
+{
+    const QString folder = dir.filePath("earth");
+    QCOMPARE(run({"generate", folder, "--terrain", "earth"}, &output), 0);
+    QVERIFY2(output.contains("40962 vertices"), qPrintable(output));
+    QCOMPARE(readBytes(path(folder, demoFileName)).trimmed(), QByteArray("0"));
+    checkPlaces(folder, {{10, 23, -1},   // the Sahara
+                         {-25, 0, 0},    // the equatorial Atlantic
+                         {-150, 0, 0},   // the Pacific
+                         {-60, -5, -1},  // the Amazon
+                         {135, -25, -1}, // Australia
+                         {75, -20, 0},   // the Indian Ocean
+                         {18, 35, 0},    // the Mediterranean
+                         {100, 60, -1},  // Siberia
+                         {-40, 40, 0},   // the North Atlantic
+                         {86, 30, -7}}); // the Himalaya
+    int land = 0;
+    for (int v = 0; v < worldVertexCount; ++v)
+        land += vertexLevels[v] > 0;
+    const double share = double(land) / worldVertexCount;
+    QVERIFY2(share > 0.27 && share < 0.31, qPrintable(QString::number(share)));
 }
 
 QTEST_GUILESS_MAIN(ExportTest)

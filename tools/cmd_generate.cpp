@@ -1,17 +1,27 @@
 #include "commands.h"
 
+#include "converters/drawnmesh.h"
+#include "converters/earthrelief.h"
 #include "generator/worldgen.h"
+#include "world/tablefile.h"
+#include "world/worldload.h"
+#include "world/worldtables.h"
+
+#include <QDir>
 
 namespace {
 
 const QCommandLineOption subdivisionOption(QStringLiteral("subdivision"),
                                            QStringLiteral("Subdivision level, 0 to 8 "
-                                                          "(default 4: 2562 vertices)."),
+                                                          "(default 4: 2562 vertices; 6 for the "
+                                                          "Earth: 40962)."),
                                            QStringLiteral("S"), QStringLiteral("4"));
 const QCommandLineOption terrainOption(QStringLiteral("terrain"),
-                                       QStringLiteral("flat (all sea) or random continents "
-                                                      "(default)."),
-                                       QStringLiteral("flat|random"), QStringLiteral("random"));
+                                       QStringLiteral("flat (all sea), random continents "
+                                                      "(default) or the real Earth."),
+                                       QStringLiteral("flat|random|earth"),
+                                       QStringLiteral("random"));
+const int earthSubdivision = 6;
 const QCommandLineOption seedOption(QStringLiteral("seed"),
                                     QStringLiteral("Seed of the random levels, 0 to 4294967295 "
                                                    "(default 1)."),
@@ -20,11 +30,16 @@ const QCommandLineOption demoOption(QStringLiteral("demo"),
                                     QStringLiteral("Turn on the built-in demo terrain around the "
                                                    "pole."));
 
-// Fills recipe from the options; false after reporting a bad value.
-bool readRecipe(const QCommandLineParser &parser, WorldRecipe &recipe)
+// Fills recipe from the options; false after reporting a bad value. The
+// Earth is a flat world whose levels come from the built-in relief.
+bool readRecipe(const QCommandLineParser &parser, WorldRecipe &recipe, bool *earth)
 {
     bool ok = false;
-    const QString subdivision = parser.value(subdivisionOption);
+    const QString terrain = parser.value(terrainOption);
+    *earth = terrain == QLatin1String("earth");
+    const QString subdivision = *earth && !parser.isSet(subdivisionOption)
+                                    ? QString::number(earthSubdivision)
+                                    : parser.value(subdivisionOption);
     recipe.subdivision = subdivision.toInt(&ok);
     if (!ok || recipe.subdivision < 0 || recipe.subdivision > maxSubdivision) {
         usageError(QStringLiteral("--subdivision must be from 0 to %1, not '%2'")
@@ -38,14 +53,28 @@ bool readRecipe(const QCommandLineParser &parser, WorldRecipe &recipe)
         usageError(QStringLiteral("--seed must be from 0 to 4294967295, not '%1'").arg(seed));
         return false;
     }
-    const QString terrain = parser.value(terrainOption);
-    if (terrain != QLatin1String("flat") && terrain != QLatin1String("random")) {
-        usageError(QStringLiteral("--terrain must be flat or random, not '%1'").arg(terrain));
+    if (terrain != QLatin1String("flat") && terrain != QLatin1String("random") && !*earth) {
+        usageError(
+            QStringLiteral("--terrain must be flat, random or earth, not '%1'").arg(terrain));
         return false;
     }
-    recipe.terrain = terrain == QLatin1String("flat") ? WorldRecipe::Flat : WorldRecipe::Random;
+    recipe.terrain = terrain == QLatin1String("random") ? WorldRecipe::Random : WorldRecipe::Flat;
     recipe.demo = parser.isSet(demoOption);
     return true;
+}
+
+// Lays the built-in Earth relief over the flat world just written in dir,
+// through the loader, as an import would.
+bool writeEarthLevels(const QString &dir, QString *error)
+{
+    const QStringList problems = loadWorldProblems(dir);
+    if (!problems.isEmpty()) {
+        *error = problems.constFirst();
+        return false;
+    }
+    QVector<int> levels;
+    return earthLevels(drawnMesh(vertexLevels), levels, error) &&
+           writeIntTable(QDir(dir).filePath(QString::fromLatin1(levelsFileName)), levels, error);
 }
 
 } // namespace
@@ -60,11 +89,13 @@ int runGenerate(const QStringList &arguments)
     if (!line.parse(arguments, &status))
         return status;
     WorldRecipe recipe;
-    if (!readRecipe(line.parser, recipe))
+    bool earth = false;
+    if (!readRecipe(line.parser, recipe, &earth))
         return ExitUsage;
     const WorldData world = generateWorld(recipe);
     QString error;
-    if (!writeWorld(line.dir(), world, &error)) {
+    if (!writeWorld(line.dir(), world, &error) ||
+        (earth && !writeEarthLevels(line.dir(), &error))) {
         printLines(stderr, {QStringLiteral("globe-world: ") + error});
         return ExitRefused;
     }

@@ -1,17 +1,76 @@
 #include "commands.h"
 
+#include "converters/drawnmesh.h"
 #include "converters/heightmapimport.h"
 #include "world/worldload.h"
 #include "world/worldtables.h"
 
 #include <QDir>
 
+#include <cmath>
+
 namespace {
 
 const QCommandLineOption heightmapOption(QStringLiteral("heightmap"),
-                                         QStringLiteral("The grey equirectangular image (8 or "
-                                                        "16 bits, twice as wide as high)."),
+                                         QStringLiteral("The relief: any single-band raster "
+                                                        "GDAL reads (PNG, GeoTIFF, NetCDF, SRTM "
+                                                        "HGT, ...), a map twice as wide as high "
+                                                        "or a global grid in EPSG:4326."),
                                          QStringLiteral("FILE"));
+const QCommandLineOption seaLevelOption(QStringLiteral("sea-level"),
+                                        QStringLiteral("Samples at or below V (in the raster's "
+                                                       "units) are sea, level 0; land above it "
+                                                       "spreads over levels 1..9."),
+                                        QStringLiteral("V"));
+const QCommandLineOption peakOption(QStringLiteral("peak"),
+                                    QStringLiteral("With --sea-level: the value of level 9 "
+                                                   "(default: the raster's highest sample)."),
+                                    QStringLiteral("V"));
+
+bool readValue(const QCommandLineParser &parser, const QCommandLineOption &option, double *value)
+{
+    bool ok = false;
+    const QString text = parser.value(option);
+    *value = text.toDouble(&ok);
+    if (ok && std::isfinite(*value))
+        return true;
+    usageError(
+        QStringLiteral("--%1 must be a number, not '%2'").arg(option.names().constFirst(), text));
+    return false;
+}
+
+// The level scale from --sea-level and --peak; false after a usage error.
+bool readScale(const QCommandLineParser &parser, LevelScale &scale)
+{
+    scale.hasSeaLevel = parser.isSet(seaLevelOption);
+    scale.hasPeak = parser.isSet(peakOption);
+    if (scale.hasPeak && !scale.hasSeaLevel) {
+        usageError(QStringLiteral("--peak needs --sea-level"));
+        return false;
+    }
+    if ((scale.hasSeaLevel && !readValue(parser, seaLevelOption, &scale.seaLevel)) ||
+        (scale.hasPeak && !readValue(parser, peakOption, &scale.peak)))
+        return false;
+    if (scale.hasPeak && !(scale.peak > scale.seaLevel)) {
+        usageError(QStringLiteral("--peak must be above --sea-level"));
+        return false;
+    }
+    return true;
+}
+
+QString scaleLine(const LevelScale &scale, const RasterSummary &found)
+{
+    const QString samples = QStringLiteral("samples %1 to %2").arg(found.lowest).arg(found.highest);
+    if (scale.hasSeaLevel)
+        return QStringLiteral("%1; sea at %2 and below, level 9 from %3")
+            .arg(samples)
+            .arg(found.rangeLow)
+            .arg(found.rangeHigh);
+    return QStringLiteral("%1; %2 to %3 in ten equal steps, levels 0 to 9")
+        .arg(samples)
+        .arg(found.rangeLow)
+        .arg(found.rangeHigh);
+}
 
 } // namespace
 
@@ -19,27 +78,44 @@ int runImport(const QStringList &arguments)
 {
     CommandLine line(QStringLiteral("import"),
                      QStringLiteral("Sets the starting levels of the world in DIR (base002.dat) "
-                                    "from a heightmap: each vertex takes round(value x 9 / max) "
-                                    "of the pixel holding its direction. The old base002.dat "
-                                    "is kept as base002.dat.bak."));
-    line.parser.addOption(heightmapOption);
+                                    "from a relief raster, north up and east to the right: each "
+                                    "vertex takes the mean of the samples of its share of the "
+                                    "sphere. The old base002.dat is kept as base002.dat.bak."));
+    line.parser.addOptions({heightmapOption, seaLevelOption, peakOption});
     int status = ExitSuccess;
-    QString imagePath;
-    if (!line.parse(arguments, &status) || !line.required(heightmapOption, &imagePath, &status) ||
-        !line.loadWorldAndLevels(&status))
+    QString rasterPath;
+    LevelScale scale;
+    if (!line.parse(arguments, &status) || !line.required(heightmapOption, &rasterPath, &status))
         return status;
-    GreyImage image;
+    if (!readScale(line.parser, scale))
+        return ExitUsage;
+    if (!line.loadWorldAndLevels(&status))
+        return status;
+    QVector<int> levels;
+    RasterSummary found;
     QString error;
-    if (!readGreyMap(imagePath, image, &error) ||
-        !writeStartingLevels(line.dir(), levelsFromGreyMap(image, vertexCoords, worldVertexCount),
-                             &error)) {
+    if (!levelsFromRaster(rasterPath, drawnMesh(vertexLevels), scale, levels, &found, &error) ||
+        !writeStartingLevels(line.dir(), levels, &error)) {
         printLines(stderr, {QStringLiteral("globe-world: ") + error});
         return ExitRefused;
     }
-    const QString levels = QDir(line.dir()).filePath(QString::fromLatin1(levelsFileName));
-    printLines(stdout, {QStringLiteral("%1: %2 levels from %3; the old file is %1%4")
-                            .arg(levels)
-                            .arg(worldVertexCount)
-                            .arg(imagePath, QLatin1String(levelsBackupSuffix))});
+    const QString levelsPath = QDir(line.dir()).filePath(QString::fromLatin1(levelsFileName));
+    QStringList report{
+        QStringLiteral("%1: %2 levels from %3; the old file is %1%4")
+            .arg(levelsPath)
+            .arg(worldVertexCount)
+            .arg(rasterPath, QLatin1String(levelsBackupSuffix)),
+        QStringLiteral("%1: %2 x %3 %4, %5")
+            .arg(rasterPath)
+            .arg(found.width)
+            .arg(found.height)
+            .arg(found.gridRegistered ? QStringLiteral("grid samples") : QStringLiteral("pixels"))
+            .arg(scaleLine(scale, found))};
+    printLines(stdout, report);
+    if (readDemoFlag(QDir(line.dir()).filePath(QString::fromLatin1(demoFileName))) != 0)
+        printLines(stderr, {QStringLiteral("globe-world: note: demo.txt is on: at its start the "
+                                           "editor lays the demo island over these levels, "
+                                           "covering the Arctic (set demo.txt to 0 to see them "
+                                           "there)")});
     return ExitSuccess;
 }

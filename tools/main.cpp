@@ -15,8 +15,8 @@ const Command commands[] = {
     {"check", "Check a world as the editor does, then its mesh.", runCheck},
     {"info", "Describe a world: counts and land and sea.", runInfo},
     {"export", "Write the drawn globe as a PLY or OBJ mesh.", runExport},
-    {"map", "Draw the globe as an equirectangular PNG map or heightmap.", runMap},
-    {"import", "Set a world's starting levels from a heightmap.", runImport},
+    {"map", "Draw the globe as an equirectangular map or heightmap (PNG, GeoTIFF).", runMap},
+    {"import", "Set a world's starting levels from a relief raster.", runImport},
 };
 
 const Command *findCommand(const QString &name)

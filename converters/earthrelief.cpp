@@ -1,0 +1,38 @@
+#include "converters/earthrelief.h"
+
+#include "converters/gdalsession.h"
+#include "converters/heightmapimport.h"
+
+#include <QFile>
+
+#include <cpl_vsi.h>
+
+// Resources of a static library are registered by hand, outside any namespace.
+static void registerEarthResource()
+{
+    Q_INIT_RESOURCE(earthrelief);
+}
+
+bool earthLevels(const DrawnMesh &mesh, QVector<int> &levels, QString *error)
+{
+    registerEarthResource();
+    QFile resource(QStringLiteral(":/earth/earth-relief.tif"));
+    if (!resource.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("the built-in Earth relief is missing from this program");
+        return false;
+    }
+    QByteArray bytes = resource.readAll();
+    GdalSession session;
+    // GDAL reads the relief in place, from memory.
+    const char *name = "/vsimem/earth-relief.tif";
+    VSIFCloseL(VSIFileFromMemBuffer(name, reinterpret_cast<GByte *>(bytes.data()),
+                                    vsi_l_offset(bytes.size()), FALSE));
+    LevelScale scale;
+    scale.hasSeaLevel = true;
+    scale.seaLevel = earthSeaLevel;
+    const bool ok =
+        levelsFromRaster(QString::fromLatin1(name), mesh, scale, levels, nullptr, error);
+    VSIUnlink(name);
+    return ok;
+}
