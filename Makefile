@@ -7,6 +7,8 @@ JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES  := qtbase5-dev libqt5opengl5-dev libglu1-mesa-dev cmake g++ make \
              xvfb xauth libgl1-mesa-dri assimp-utils desktop-file-utils \
              dpkg-dev x11-utils clang-format
+# The 3D exports' format libraries: glTF (tinygltf) and 3MF (lib3mf).
+PACKAGES  += libtinygltf-dev lib3mf-dev
 # Where `make install` puts the programs, menu entry, icon and documentation.
 PREFIX    ?= /usr/local
 # The default world: subdivision 4, random continents with a fixed seed, demo island on.
