@@ -9,6 +9,8 @@ PACKAGES  := qtbase5-dev libqt5opengl5-dev libglu1-mesa-dev cmake g++ make \
              dpkg-dev x11-utils clang-format
 # Rasters in and out: the import reads any relief GDAL reads, maps are also GeoTIFFs.
 PACKAGES  += libgdal-dev
+# The 3D exports' format libraries: glTF (tinygltf) and 3MF (lib3mf).
+PACKAGES  += libtinygltf-dev lib3mf-dev
 # Where `make install` puts the programs, menu entry, icon and documentation.
 PREFIX    ?= /usr/local
 # The default world: subdivision 4, random continents with a fixed seed, demo island on.

@@ -20,7 +20,8 @@ done
 
 [ "$(dpkg-deb -f "$deb" Section)" = graphics ] || fail "not in section graphics"
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt5opengl5 libqt5widgets5 libqt5gui5 libqt5core5a libglu1 libgl1 libc6; do
+for library in libqt5opengl5 libqt5widgets5 libqt5gui5 libqt5core5a libglu1 libgl1 libc6 \
+    libtinygltf2d lib3mf1; do
     case $depends in
         *"$library"*) ;;
         *) fail "Depends lacks $library: $depends" ;;

@@ -89,6 +89,7 @@ void setLevel(const QString &world, int vertex, int level)
                  [=](QVector<int> &levels) { levels[vertex] = level; });
 }
 
+const int plyVertexBytes = 20;
 const QByteArray plyHeaderText = "ply\n"
                                  "format binary_little_endian 1.0\n"
                                  "comment globe-world export: sRGB colours; level 0 to 9, 255 if "
@@ -101,6 +102,7 @@ const QByteArray plyHeaderText = "ply\n"
                                  "property uchar green\n"
                                  "property uchar blue\n"
                                  "property uchar level\n"
+                                 "property float quality\n"
                                  "element face %2\n"
                                  "property list uchar int vertex_indices\n"
                                  "end_header\n";
@@ -218,14 +220,15 @@ void ExportTest::plyVertices()
     const QByteArray ply = readBytes(folder + "/out.ply");
     const QByteArray header = QString(plyHeaderText).arg(vertices).arg(faces).toLatin1();
     QVERIFY(ply.startsWith(header));
-    QCOMPARE(ply.size(), header.size() + 16 * vertices + 13 * faces);
+    QCOMPARE(ply.size(), header.size() + plyVertexBytes * vertices + 13 * faces);
 
-    const int at = header.size() + 16 * vertex;
+    const int at = header.size() + plyVertexBytes * vertex;
     const double x = floatAt(ply, at), y = floatAt(ply, at + 4), z = floatAt(ply, at + 8);
     QVERIFY2(std::fabs(std::sqrt(x * x + y * y + z * z) - radius) < 1e-5, qPrintable(output));
     QCOMPARE(
         (Rgb{uchar(ply[at + 12]), uchar(ply[at + 13]), uchar(ply[at + 14]), uchar(ply[at + 15])}),
         rgb);
+    QCOMPARE(floatAt(ply, at + 16), float(level)); // quality, for MeshLab
     QVector<int> corners;
     QVERIFY(readIntTable(path(folder, cornersFileName), corners).ok());
     const QByteArray lastFace = ply.right(13);
@@ -248,13 +251,15 @@ void ExportTest::objMatchesPly()
     for (const QByteArray &line : lines) {
         const QList<QByteArray> fields = line.split(' ');
         if (fields[0] == "v") {
-            const int at = body + 16 * vertices++;
-            for (int k = 0; k < 3; ++k)
-                QCOMPARE(fields[1 + k].toFloat(), floatAt(ply, at + 4 * k));
+            const int at = body + plyVertexBytes * vertices++;
+            // The PLY is in the editor's frame, the OBJ Y up: (x, z, -y).
+            QCOMPARE(fields[1].toFloat(), floatAt(ply, at));
+            QCOMPARE(fields[2].toFloat(), floatAt(ply, at + 8));
+            QCOMPARE(fields[3].toFloat(), -floatAt(ply, at + 4));
             for (int k = 0; k < 3; ++k)
                 QCOMPARE(qRound(fields[4 + k].toFloat() * 255), int(uchar(ply[at + 12 + k])));
         } else if (fields[0] == "f") {
-            const int at = body + 16 * 162 + 13 * faces++ + 1;
+            const int at = body + plyVertexBytes * 162 + 13 * faces++ + 1;
             for (int k = 0; k < 3; ++k)
                 QCOMPARE(fields[1 + k].toInt(),
                          qFromLittleEndian<qint32>(ply.constData() + at + 4 * k) + 1);
@@ -324,7 +329,7 @@ void ExportTest::levelSources()
              0);
     QVERIFY2(output.contains(note), qPrintable(output));
     const QByteArray ply = readBytes(folder + "/out.ply");
-    QCOMPARE(int(ply[ply.indexOf("end_header\n") + 11 + 16 * 3 + 15]), level);
+    QCOMPARE(int(ply[ply.indexOf("end_header\n") + 11 + plyVertexBytes * 3 + 15]), level);
     QCOMPARE(run(QStringList{"info", folder} + options, &output), 0);
     QVERIFY2(output.contains(summary) && output.contains(note), qPrintable(output));
 }
@@ -582,8 +587,7 @@ void ExportTest::refusals_data()
                                        << 1;
     QTest::newRow("export without a format") << Setup([](const QString &w, const QString &) {
         return QStringList{"export", w};
-    }) << 1 << "export: give --ply FILE, --obj FILE or both"
-                                             << 1;
+    }) << 1 << "export: give --out FILE" << 1;
 }
 
 // Every refusal is one line (a broken world's are the checker's), and leaves

@@ -3,6 +3,7 @@
 #include "world/tablefile.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QtTest>
 
 void writeTestWorld(const QString &dir, const WorldRecipe &recipe)
@@ -34,4 +35,14 @@ void editIntTable(const QString &path, const std::function<void(QVector<int> &)>
     edit(table);
     QString error;
     QVERIFY2(writeIntTable(path, table, &error), qPrintable(error));
+}
+
+int runProgram(const QString &program, const QStringList &arguments, QString *output)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000))
+        return -1;
+    *output = process.readAllStandardOutput() + process.readAllStandardError();
+    return process.exitCode();
 }

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 // Writes a generated world into dir; fails the calling test on error.
@@ -13,6 +14,10 @@ void writeTestWorld(const QString &dir, const WorldRecipe &recipe);
 
 QByteArray readBytes(const QString &path);
 void writeBytes(const QString &path, const QByteArray &bytes);
+
+// Runs program with arguments and returns its exit status (-1 if it did not
+// finish within a minute), with its stdout and then its stderr in *output.
+int runProgram(const QString &program, const QStringList &arguments, QString *output);
 
 // Reads an integer table file, lets edit change it, writes it back.
 void editIntTable(const QString &path, const std::function<void(QVector<int> &)> &edit);

@@ -1,18 +1,149 @@
 #include "commands.h"
 
 #include "converters/meshexport.h"
+#include "converters/printexport.h"
 #include "world/worldtables.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 namespace {
 
+const QCommandLineOption outOption(QStringLiteral("out"),
+                                   QStringLiteral("Write FILE, in the format its extension names: "
+                                                  ".glb or .gltf (glTF 2.0), .stl, .3mf, .ply or "
+                                                  ".obj. May be given more than once."),
+                                   QStringLiteral("FILE"));
 const QCommandLineOption plyOption(QStringLiteral("ply"),
-                                   QStringLiteral("Write a binary PLY file (MeshLab, Blender): "
-                                                  "positions, sRGB colours and levels."),
+                                   QStringLiteral("Write a binary PLY file, whatever its name."),
                                    QStringLiteral("FILE"));
 const QCommandLineOption objOption(QStringLiteral("obj"),
-                                   QStringLiteral("Write a Wavefront OBJ file with vertex "
-                                                  "colours (v x y z r g b)."),
+                                   QStringLiteral("Write a Wavefront OBJ file, whatever its name."),
                                    QStringLiteral("FILE"));
+const QCommandLineOption upOption(QStringLiteral("up"),
+                                  QStringLiteral("The up axis of OBJ, PLY and STL files: y, or z "
+                                                 "for the editor's own frame. Without it OBJ is "
+                                                 "Y up, PLY and STL Z up; glTF is always Y up "
+                                                 "and 3MF Z up."),
+                                  QStringLiteral("AXIS"));
+const QCommandLineOption diameterOption(QStringLiteral("diameter"),
+                                        QStringLiteral("STL and 3MF: the diameter of the base "
+                                                       "sphere, where the sea lies, in "
+                                                       "millimetres (default 100)."),
+                                        QStringLiteral("MM"));
+
+struct Output
+{
+    QString path;
+    MeshFormat format;
+};
+
+// Every file asked for, in the order given; a usage error for a name whose
+// format is unknown.
+bool outputsOf(const QCommandLineParser &parser, QVector<Output> &outputs, int *status)
+{
+    for (const QString &path : parser.values(plyOption))
+        outputs.append({path, MeshFormat::Ply});
+    for (const QString &path : parser.values(objOption))
+        outputs.append({path, MeshFormat::Obj});
+    for (const QString &path : parser.values(outOption)) {
+        MeshFormat format;
+        if (!meshFormatOf(path, &format)) {
+            *status =
+                usageError(QStringLiteral("export: %1: not a format export writes; name it %2")
+                               .arg(path, meshExtensions()));
+            return false;
+        }
+        outputs.append({path, format});
+    }
+    if (outputs.isEmpty()) {
+        *status = usageError(QStringLiteral("export: give --out FILE (%1)").arg(meshExtensions()));
+        return false;
+    }
+    return true;
+}
+
+bool optionsOf(const QCommandLineParser &parser, MeshExportOptions &options, int *status)
+{
+    if (parser.isSet(upOption)) {
+        const QString up = parser.value(upOption).toLower();
+        if (up != QLatin1String("y") && up != QLatin1String("z")) {
+            *status = usageError(QStringLiteral("export: --up must be y or z, not '%1'")
+                                     .arg(parser.value(upOption)));
+            return false;
+        }
+        options.upGiven = true;
+        options.up = up == QLatin1String("y") ? UpAxis::Y : UpAxis::Z;
+    }
+    if (parser.isSet(diameterOption)) {
+        bool number = false;
+        options.diameterMm = parser.value(diameterOption).toDouble(&number);
+        // Up to a kilometre: far beyond any printer, well within a float.
+        if (!number || !(options.diameterMm > 0 && options.diameterMm <= 1e6)) {
+            *status = usageError(QStringLiteral("export: --diameter must be a number of "
+                                                "millimetres above 0 and up to 1000000, not '%1'")
+                                     .arg(parser.value(diameterOption)));
+            return false;
+        }
+    }
+    return true;
+}
+
+// A file whose folder is missing is refused before any file is written, so
+// that a mistyped path leaves nothing behind.
+bool foldersExist(const QVector<Output> &outputs)
+{
+    for (const Output &output : outputs) {
+        const QDir folder = QFileInfo(output.path).absoluteDir();
+        if (!folder.exists()) {
+            printLines(stderr, {QStringLiteral("globe-world: %1: not written (no folder %2)")
+                                    .arg(output.path, QDir::toNativeSeparators(folder.path()))});
+            return false;
+        }
+    }
+    return true;
+}
+
+// All files are made before the first is written: a library's failure
+// leaves none of them.
+bool writeOutputs(const DrawnMesh &mesh, const QVector<Output> &outputs,
+                  const MeshExportOptions &options)
+{
+    QVector<QByteArray> files;
+    for (const Output &output : outputs) {
+        QByteArray bytes;
+        QString error;
+        if (!encodeMesh(mesh, output.format, options, &bytes, &error)) {
+            printLines(
+                stderr,
+                {QStringLiteral("globe-world: %1: not written (%2)").arg(output.path, error)});
+            return false;
+        }
+        files << bytes;
+    }
+    for (int i = 0; i < outputs.size(); ++i) {
+        if (!writeOutput(outputs[i].path, files[i]))
+            return false;
+    }
+    return true;
+}
+
+bool printsSolid(const QVector<Output> &outputs)
+{
+    for (const Output &output : outputs) {
+        if (output.format == MeshFormat::Stl || output.format == MeshFormat::ThreeMf)
+            return true;
+    }
+    return false;
+}
+
+// How big the print comes out: the base sphere and the highest peak.
+QString printSizeLine(const DrawnMesh &mesh, double diameterMm)
+{
+    return QStringLiteral("STL and 3MF in millimetres: base sphere %1 mm, peaks %2 mm across")
+        .arg(diameterMm, 0, 'f', 1)
+        .arg(peakDiameterMm(mesh, diameterMm), 0, 'f', 1);
+}
 
 } // namespace
 
@@ -22,24 +153,30 @@ int runExport(const QStringList &arguments)
                      QStringLiteral("Writes the globe of the world in DIR as the editor draws it: "
                                     "every corner at its level's height and in its level's "
                                     "colour (8-bit sRGB, as the editor's framebuffer holds "
-                                    "it). Each file is replaced whole or not at all."));
+                                    "it; linear light in glTF). Each file is replaced whole or "
+                                    "not at all."));
     line.addLevelOptions();
-    line.parser.addOptions({plyOption, objOption});
+    line.parser.addOptions({outOption, plyOption, objOption, upOption, diameterOption});
     int status = ExitSuccess;
     if (!line.parse(arguments, &status))
         return status;
-    const QString ply = line.parser.value(plyOption), obj = line.parser.value(objOption);
-    if (ply.isEmpty() && obj.isEmpty())
-        return usageError(QStringLiteral("export: give --ply FILE, --obj FILE or both"));
+    QVector<Output> outputs;
+    MeshExportOptions options;
+    if (!outputsOf(line.parser, outputs, &status) || !optionsOf(line.parser, options, &status))
+        return status;
+    if (!foldersExist(outputs))
+        return ExitRefused;
     if (!line.loadWorldAndLevels(&status))
         return status;
     const DrawnMesh mesh = drawnMesh(vertexLevels);
-    if ((!ply.isEmpty() && !writeOutput(ply, encodePly(mesh))) ||
-        (!obj.isEmpty() && !writeOutput(obj, encodeObj(mesh))))
+    if (!writeOutputs(mesh, outputs, options))
         return ExitRefused;
-    printLines(stdout, {QStringLiteral("%1 vertices, %2 triangles written")
-                            .arg(mesh.vertexCount())
-                            .arg(mesh.triangleCount()),
-                        line.levelsLine()});
+    QStringList report{QStringLiteral("%1 vertices, %2 triangles written")
+                           .arg(mesh.vertexCount())
+                           .arg(mesh.triangleCount()),
+                       line.levelsLine()};
+    if (printsSolid(outputs))
+        report << printSizeLine(mesh, options.diameterMm);
+    printLines(stdout, report);
     return ExitSuccess;
 }

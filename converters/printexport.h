@@ -1,0 +1,36 @@
+// The drawn globe as a solid to print, in millimetres.
+//
+// The drawn mesh is closed (every edge in exactly two triangles) and its
+// triangles are counter-clockwise seen from outside, so it bounds a solid as
+// it is. Positions are scaled so that the base sphere (radius 0.85, where
+// the sea lies) is diameterMm across; the mountains stand out from it.
+//
+// STL: binary, an 80-byte header, the facet count, then per facet the unit
+// outward normal and the three corners (floats, millimetres) and a zero
+// attribute word. Written here: the format is a few fixed records.
+//
+// 3MF: written with lib3mf, unit millimetre, Z up as the format defines:
+// one mesh object with the level colours (sRGB, as 3MF defines its colours)
+// on each triangle's three corners, and one build item.
+#ifndef PRINTEXPORT_H
+#define PRINTEXPORT_H
+
+#include "converters/drawnmesh.h"
+#include "converters/meshexport.h"
+
+#include <QByteArray>
+#include <QString>
+
+// Millimetres per model unit for a base sphere diameterMm across.
+double millimetresPerUnit(double diameterMm);
+
+// Twice the distance of the farthest corner from the centre, in
+// millimetres: how wide the print is across its highest peaks.
+double peakDiameterMm(const DrawnMesh &mesh, double diameterMm);
+
+QByteArray encodeStl(const DrawnMesh &mesh, UpAxis up, double diameterMm);
+
+// False, with *error set, when lib3mf fails.
+bool encode3mf(const DrawnMesh &mesh, double diameterMm, QByteArray *bytes, QString *error);
+
+#endif
