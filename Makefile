@@ -97,7 +97,7 @@ package: build
 fuzz:
 	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(FUZZ_PACKAGES)"
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DGLOBE_FUZZ=ON
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_world fuzz_save fuzz_seeds
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_world fuzz_save fuzz_raster fuzz_seeds
 	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 $(ASAN_BUILD)/CMakeCache.txt: | deps

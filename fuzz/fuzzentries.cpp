@@ -1,5 +1,7 @@
 #include "fuzz/fuzzentries.h"
 
+#include "converters/drawnmesh.h"
+#include "converters/heightmapimport.h"
 #include "generator/meshcheck.h"
 #include "terrain/levelrules.h"
 #include "world/levelstore.h"
@@ -10,6 +12,9 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <cpl_vsi.h>
+#include <gdal.h>
 
 const QByteArray worldPartSeparator("#GLOBE-PART#");
 const WorldRecipe saveInputWorld{1, WorldRecipe::Random, 7, false};
@@ -216,6 +221,68 @@ QStringList judgeRestore(const QByteArray &input, bool restored, const QString &
     return broken;
 }
 
+// The world rasters are imported into, loaded once per process.
+struct RasterWorld
+{
+    QTemporaryDir dir;
+    DrawnMesh mesh;
+
+    RasterWorld()
+    {
+        QString error;
+        if (!writeWorld(dir.path(), generateWorld({2, WorldRecipe::Random, 5, false}), &error))
+            qFatal("%s", qPrintable(error));
+        loadWorldFrom(dir.path());
+        if (!worldProblems().isEmpty())
+            qFatal("%s", qPrintable(worldProblems().join('\n')));
+        mesh = drawnMesh(vertexLevels);
+        GDALAllRegister();
+    }
+};
+
+LevelScale scaleOf(const QByteArray &input)
+{
+    LevelScale scale;
+    const auto byte = [&input](int k) { return k < input.size() ? quint8(input[k]) : 0; };
+    scale.hasSeaLevel = byte(0) & 1;
+    scale.seaLevel = 10.0 * qint8(byte(1));
+    scale.hasPeak = scale.hasSeaLevel && (byte(0) & 2);
+    scale.peak = scale.seaLevel + byte(2) + 1;
+    return scale;
+}
+
+// A claim past the fuzzing bound is left alone (see rasterFuzzSamples).
+bool withinFuzzBound(const char *path)
+{
+    CPLPushErrorHandler(CPLQuietErrorHandler);
+    GDALDatasetH dataset = GDALOpen(path, GA_ReadOnly);
+    CPLPopErrorHandler();
+    if (!dataset)
+        return true; // the import must refuse it
+    const qint64 samples = qint64(GDALGetRasterXSize(dataset)) * GDALGetRasterYSize(dataset);
+    GDALClose(dataset);
+    return samples <= rasterFuzzSamples;
+}
+
+QStringList judgeImport(bool imported, const QVector<int> &levels, const QString &error,
+                        const QString &path, int vertices)
+{
+    QStringList broken;
+    if (imported && levels.size() != vertices)
+        broken << QStringLiteral("import gave %1 levels for %2 vertices")
+                      .arg(levels.size())
+                      .arg(vertices);
+    for (int v = 0; imported && v < levels.size(); ++v) {
+        if (levels[v] < 0 || levels[v] > 9) {
+            broken << QStringLiteral("import gave vertex %1 level %2").arg(v).arg(levels[v]);
+            break;
+        }
+    }
+    if (!imported && (!error.startsWith(path + QStringLiteral(": ")) || error.contains('\n')))
+        broken << QStringLiteral("refusal is not one line naming the file: ") + error;
+    return broken;
+}
+
 } // namespace
 
 QVector<QByteArray> splitWorldInput(const QByteArray &input)
@@ -268,5 +335,27 @@ QStringList checkSaveInput(const QByteArray &input)
     const QStringList broken = judgeRestore(input, restored, error, world);
     if (restored)
         applyLevelRules(vertexLevels, saveInputWorld.subdivision);
+    return broken;
+}
+
+QStringList checkRasterInput(const QByteArray &input)
+{
+    static const RasterWorld world;
+    const char *path = "/vsimem/relief";
+    const QByteArray raster = input.mid(3);
+    VSILFILE *file = VSIFileFromMemBuffer(
+        path, reinterpret_cast<GByte *>(const_cast<char *>(raster.constData())),
+        vsi_l_offset(raster.size()), FALSE);
+    VSIFCloseL(file);
+    QStringList broken;
+    if (withinFuzzBound(path)) {
+        QVector<int> levels;
+        QString error;
+        const bool imported = levelsFromRaster(QString::fromLatin1(path), world.mesh,
+                                               scaleOf(input), levels, nullptr, &error);
+        broken = judgeImport(imported, levels, error, QString::fromLatin1(path),
+                             world.mesh.vertexCount());
+    }
+    VSIUnlink(path);
     return broken;
 }

@@ -1,12 +1,18 @@
 // Writes the fuzzers' seed corpora from generated worlds: sound inputs of
 // every small size, so that mutation starts from worlds the checker accepts.
 //
-//   fuzz_seeds DIR    writes DIR/world/*.bin and DIR/save/*.bin
+//   fuzz_seeds DIR    writes DIR/world/*.bin, DIR/save/*.bin and DIR/raster/*
 #include "fuzz/fuzzentries.h"
 #include "world/tablefile.h"
 
 #include <QDir>
 #include <QFile>
+
+#include <cpl_vsi.h>
+#include <gdal.h>
+#include <ogr_srs_api.h>
+
+#include <vector>
 
 #include <cstdio>
 
@@ -57,6 +63,75 @@ bool writeSaveSeeds(const QDir &dir)
            writeSeed(dir.filePath("cut.bin"), right.chopped(3));
 }
 
+// A small raster in a format GDAL writes, as file bytes: a sloping relief of
+// the given sample type, georeferenced when global is set (pixel areas, or
+// grid-registered samples when registered is set too).
+QByteArray rasterBytes(const char *driverName, GDALDataType type, int width, int height,
+                       bool global, bool registered)
+{
+    GDALDatasetH memory =
+        GDALCreate(GDALGetDriverByName("MEM"), "", width, height, 1, type, nullptr);
+    std::vector<double> row(static_cast<size_t>(width));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            row[size_t(x)] = (x * 7 + y * 13) % 200 - 40;
+        if (GDALRasterIO(GDALGetRasterBand(memory, 1), GF_Write, 0, y, width, 1, row.data(), width,
+                         1, GDT_Float64, 0, 0) != CE_None)
+            return {};
+    }
+    if (global) {
+        const double dx = 360.0 / (registered ? width - 1 : width);
+        const double dy = 180.0 / (registered ? height - 1 : height);
+        double transform[6] = {-180 - (registered ? dx / 2 : 0), dx, 0,
+                               90 + (registered ? dy / 2 : 0),   0,  -dy};
+        GDALSetGeoTransform(memory, transform);
+        GDALSetProjection(memory, SRS_WKT_WGS84_LAT_LONG);
+    }
+    const char *path = "/vsimem/seed";
+    GDALDatasetH file = GDALCreateCopy(GDALGetDriverByName(driverName), path, memory, FALSE,
+                                       nullptr, nullptr, nullptr);
+    GDALClose(memory);
+    if (!file)
+        return {};
+    GDALClose(file);
+    vsi_l_offset size = 0;
+    GByte *data = VSIGetMemFileBuffer(path, &size, FALSE);
+    const QByteArray bytes(reinterpret_cast<const char *>(data), int(size));
+    VSIUnlink(path);
+    return bytes;
+}
+
+// Rasters of the kinds the import takes, each behind the three scale bytes
+// checkRasterInput reads: no sea level, and sea level 0 with a peak.
+bool writeRasterSeeds(const QDir &dir)
+{
+    GDALAllRegister();
+    const struct
+    {
+        const char *name, *driver;
+        GDALDataType type;
+        int width, height;
+        bool global, registered;
+    } seeds[] = {
+        {"map.png", "PNG", GDT_Byte, 32, 16, false, false},
+        {"map16.png", "PNG", GDT_UInt16, 32, 16, false, false},
+        {"metres.tif", "GTiff", GDT_Int16, 32, 16, true, false},
+        {"grid.tif", "GTiff", GDT_Float32, 33, 17, true, true},
+    };
+    bool ok = true;
+    for (const auto &seed : seeds) {
+        const QByteArray raster = rasterBytes(seed.driver, seed.type, seed.width, seed.height,
+                                              seed.global, seed.registered);
+        ok = !raster.isEmpty() && ok;
+        ok = writeSeed(dir.filePath(QStringLiteral("plain-%1").arg(seed.name)),
+                       QByteArray(3, '\0') + raster) &&
+             writeSeed(dir.filePath(QStringLiteral("sea-%1").arg(seed.name)),
+                       QByteArray("\x03\x00\x80", 3) + raster) &&
+             ok;
+    }
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -66,11 +141,12 @@ int main(int argc, char *argv[])
         return 1;
     }
     const QDir root(QString::fromLocal8Bit(argv[1]));
-    if (!root.mkpath("world") || !root.mkpath("save")) {
+    if (!root.mkpath("world") || !root.mkpath("save") || !root.mkpath("raster")) {
         std::fprintf(stderr, "fuzz_seeds: cannot create folders in %s\n", argv[1]);
         return 2;
     }
     const bool ok = writeWorldSeeds(QDir(root.filePath("world"))) &&
-                    writeSaveSeeds(QDir(root.filePath("save")));
+                    writeSaveSeeds(QDir(root.filePath("save"))) &&
+                    writeRasterSeeds(QDir(root.filePath("raster")));
     return ok ? 0 : 2;
 }

@@ -1,6 +1,7 @@
 // Replays every input kept in tests/data/ through the fuzzers' own checks:
 // inputs that once broke the program, and hand-made nasty ones. The file name
-// says which check: "world-*" (the six world files) or "save-*" (save.dat).
+// says which check: "world-*" (the six world files), "save-*" (save.dat) or
+// "raster-*" (an imported relief, behind its three scale bytes).
 #include "fuzz/fuzzentries.h"
 
 #include <QDir>
@@ -28,8 +29,11 @@ void RegressionTest::keptInputsBreakNoPromise_data()
     for (const QFileInfo &file : files) {
         const QString name = file.fileName();
         // An input nobody replays would guard nothing: its name must pick a check.
-        QVERIFY2(name.startsWith("world-") || name.startsWith("save-"), qPrintable(name));
-        const Check check = name.startsWith("world-") ? checkWorldInput : checkSaveInput;
+        const Check check = name.startsWith("world-")    ? checkWorldInput
+                            : name.startsWith("save-")   ? checkSaveInput
+                            : name.startsWith("raster-") ? checkRasterInput
+                                                         : nullptr;
+        QVERIFY2(check, qPrintable(name));
         QTest::newRow(qPrintable(name)) << file.filePath() << check;
     }
 }
