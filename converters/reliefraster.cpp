@@ -156,7 +156,10 @@ bool ReliefRaster::placeGeoreferenced(const double *t, QString *error)
     const bool registered = h >= 2 && w - 1 == 2 * (h - 1) && near((w - 1) * dx, 360, dx) &&
                             near((h - 1) * dy, 180, dy) && near(t[3] - dy / 2, 90, dy);
     const double west = (t[0] + (registered ? dx / 2 : 0) + 180) / dx;
-    if ((!areas && !registered) || !near(west, std::round(west), 1)) {
+    // A west edge further than a turn away is no map of this globe, and its
+    // step count need not fit an integer.
+    const bool withinTurn = std::fabs(t[0]) <= 360;
+    if ((!areas && !registered) || !withinTurn || !near(west, std::round(west), 1)) {
         return refuse(QStringLiteral("covers longitudes %1 to %2 and latitudes %3 to %4 in %5 x "
                                      "%6 samples, but a heightmap must cover the globe: W x W/2 "
                                      "pixels from -180 and 90 degrees, or a grid of W+1 x W/2+1 "

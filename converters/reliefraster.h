@@ -7,7 +7,7 @@
 // EPSG:4326 (or without a coordinate system), north up: W x W/2 pixels that
 // are areas from 180 degrees west and 90 north, or a grid of W+1 x W/2+1
 // samples on whole steps from pole to pole; its west edge may be any whole
-// number of steps east of 180 degrees west (0 to 360 degrees, say). One
+// number of steps east of 180 degrees west, from -360 to 360 degrees. One
 // without a geotransform is taken as a W x W/2 map. Samples equal to the
 // band's no-data value, and NaN, hold no data.
 #ifndef RELIEFRASTER_H
