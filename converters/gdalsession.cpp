@@ -21,5 +21,6 @@ GdalSession::~GdalSession()
 
 QString GdalSession::lastError()
 {
-    return QString::fromUtf8(CPLGetLastErrorMsg()).trimmed();
+    // Some drivers break their messages over lines; ours is one line.
+    return QString::fromUtf8(CPLGetLastErrorMsg()).simplified();
 }
