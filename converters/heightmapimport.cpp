@@ -26,7 +26,8 @@ int levelAboveSea(double value, double sea, double peak)
     if (value > peak)
         return 9;
     const double step = std::floor((value - sea) / (peak - sea) * 9);
-    return 1 + int(std::clamp(step, 0.0, 8.0));
+    // NaN (a range too wide for a double) counts as the lowest land.
+    return 1 + (!(step > 0) ? 0 : step >= 8 ? 8 : int(step));
 }
 
 // One pass over the raster: the vertex means and the range of the data.

@@ -199,7 +199,8 @@ bool ReliefRaster::readRow(int y, double *values, bool *valid, QString *error)
         if (bands.size() == 3 && (raw[1][size_t(x)] != value || raw[2][size_t(x)] != value))
             return refuse(QStringLiteral("has coloured pixels, but a heightmap must be grey"),
                           error);
-        const bool holdsData = !(hasNoData && value == noData) && !std::isnan(value);
+        // An infinite height is no height.
+        const bool holdsData = !(hasNoData && value == noData) && std::isfinite(value);
         if (!palette.empty())
             value = value >= 0 && value < palette.size() ? palette[size_t(value)] : 0;
         const int column = (x + columnShift) % w;

@@ -9,7 +9,7 @@
 // samples on whole steps from pole to pole; its west edge may be any whole
 // number of steps east of 180 degrees west, from -360 to 360 degrees. One
 // without a geotransform is taken as a W x W/2 map. Samples equal to the
-// band's no-data value, and NaN, hold no data.
+// band's no-data value, NaN and infinities hold no data.
 #ifndef RELIEFRASTER_H
 #define RELIEFRASTER_H
 

@@ -95,6 +95,7 @@ int levelInRange(double value, double lowest, double highest)
 {
     if (!(highest > lowest))
         return 0;
+    // NaN (a range too wide for a double) goes to 0 with the low values.
     const double step = std::floor((value - lowest) / (highest - lowest) * 10);
-    return step <= 0 ? 0 : step >= 9 ? 9 : int(step);
+    return !(step > 0) ? 0 : step >= 9 ? 9 : int(step);
 }
