@@ -107,7 +107,7 @@ void Scene3D::buildTriangles()
 void Scene3D::destroyTriangles()
 {
     if (triangleCount > 0 && Triangle::listsReserved())
-        glDeleteLists(Triangle::getListBase(), triangleCount);
+        Triangle::releaseLists();
     delete[] triangles;
     triangles = nullptr;
 }

@@ -1,5 +1,6 @@
 #include "terrain/triangle.h"
 
+#include "terrain/listcompanions.h"
 #include "world/worldtables.h"
 
 const float surfaceLift = 0.001f;
@@ -10,6 +11,7 @@ GLuint Triangle::listBase = 0;
 namespace {
 
 bool listBlockReserved = true;
+int listBlockSize = 0;
 
 double radiusOf(int level)
 {
@@ -26,9 +28,14 @@ void emitColoredCorner(int level, const float position[3])
     glVertex3fv(position);
 }
 
+// The grey is recorded inside the primitive, before its first vertex: both
+// ends are grey as before, and the outline's vertices carry a colour as the
+// face's do, which lets Mesa keep one vertex layout for the whole list
+// instead of four new vertex array objects per list.
 void emitLine(const float from[3], const float to[3])
 {
     glBegin(GL_LINES);
+    glColor4f(0.5f, 0.5f, 0.5f, 1.0f);
     glVertex3fv(from);
     glVertex3fv(to);
     glEnd();
@@ -56,14 +63,31 @@ Triangle::Triangle()
     thetaC = coords[2 * vertexC];
     phiC = coords[2 * vertexC + 1];
     placeCorners();
-    if (i == 0) {
-        listBase = glGenLists(worldTriangleCount);
-        listBlockReserved = listBase != 0;
-    }
+    if (i == 0)
+        reserveLists();
     listId = listBase + GLuint(i);
     if (listBlockReserved)
-        compileList();
+        recordList();
     nextIndex = i + 1;
+}
+
+void Triangle::reserveLists()
+{
+    listBase = glGenLists(worldTriangleCount);
+    listBlockReserved = listBase != 0;
+    listBlockSize = listBlockReserved ? worldTriangleCount : 0;
+    if (listBlockReserved)
+        ListCompanions::reserve(worldTriangleCount);
+    else
+        ListCompanions::release();
+}
+
+void Triangle::releaseLists()
+{
+    if (listBlockSize > 0)
+        glDeleteLists(listBase, listBlockSize);
+    listBlockSize = 0;
+    ListCompanions::release();
 }
 
 void Triangle::setNextIndex(int index)
@@ -101,10 +125,17 @@ void Triangle::setLevels(int a, int b, int c)
 
 void Triangle::compileList()
 {
+    ListCompanions::beforeRecompile(listId, int(listId - listBase));
+    recordList();
+}
+
+void Triangle::recordList()
+{
     glNewList(listId, GL_COMPILE);
     drawSurface();
     drawOutline();
     glEndList();
+    ListCompanions::afterCompile(int(listId - listBase));
 }
 
 void Triangle::drawSurface()
@@ -128,7 +159,6 @@ void Triangle::drawOutline()
     float liftedA[3], liftedB[3], liftedC[3];
     liftedCorners(surfaceLift, liftedA, liftedB, liftedC);
     glLineWidth(1.0f);
-    glColor4f(0.5f, 0.5f, 0.5f, 1.0f);
     if (outlineFlag != 0) {
         emitLine(liftedA, liftedB);
         return;

@@ -31,6 +31,10 @@ public:
     // its triangles then have no lists and must not be drawn.
     static bool listsReserved();
     static GLuint getListBase();
+    // Deletes the last array's block of lists, and whatever the driver
+    // workaround (listcompanions.h) reserved beside it. The array's
+    // triangles must not be drawn or edited afterwards.
+    static void releaseLists();
 
     // The level rules (levelrules.h), as members of the class that draws them.
     static void levelRadius(int level, float &radius) { ::levelRadius(level, radius); }
@@ -77,6 +81,8 @@ public:
     GLuint getListId() const { return listId; }
 
 private:
+    static void reserveLists();
+    void recordList();
     void drawSurface();
     void drawOutline();
     void placeCorners();

@@ -5,6 +5,7 @@
 #include "glprobe.h"
 #include "overlays/marker.h"
 #include "terrain/elevation.h"
+#include "terrain/listcompanions.h"
 #include "terrain/triangle.h"
 #include "world/worldtables.h"
 
@@ -22,7 +23,19 @@ namespace {
 const float feedbackError = 1e-5f;
 QVector<GLuint> compiledLists;
 QVector<GLsizei> reservedBlocks;
-bool failNextReservation = false;
+int failReservation = 0; // fail the n-th reservation from now (1 = the next)
+
+// The compiles of triangle lists, in order; the driver workaround's empty
+// companions (listcompanions.h) come from another block and are left out.
+QVector<GLuint> triangleListsCompiled()
+{
+    QVector<GLuint> out;
+    const GLuint base = Triangle::getListBase();
+    for (GLuint list : compiledLists)
+        if (list >= base && list < base + GLuint(triangleCount))
+            out << list;
+    return out;
+}
 } // namespace
 
 extern "C" {
@@ -38,10 +51,8 @@ void __wrap_glNewList(GLuint list, GLenum mode)
 GLuint __wrap_glGenLists(GLsizei range)
 {
     reservedBlocks << range;
-    if (failNextReservation) {
-        failNextReservation = false;
+    if (failReservation > 0 && --failReservation == 0)
         return 0;
-    }
     return __real_glGenLists(range);
 }
 }
@@ -55,6 +66,7 @@ private slots:
     void cleanup();
     void arrayReservesOneBlockOfLists();
     void failedReservationCompilesNothing();
+    void failedCompanionReservationLeavesPlainLists();
     void listHoldsFaceThenOutline_data();
     void listHoldsFaceThenOutline();
     void editRewritesWholeFanOnce_data();
@@ -118,12 +130,17 @@ void TerrainTest::arrayReservesOneBlockOfLists()
         compiledLists.clear();
         Triangle::setNextIndex(0);
         triangles = new Triangle[triangleCount];
-        QCOMPARE(reservedBlocks, QVector<GLsizei>{10});
+        // A second block, when there is one, holds the driver workaround's
+        // companions, never the triangles' lists.
+        QCOMPARE(reservedBlocks.first(), 10);
+        QCOMPARE(reservedBlocks.size(), ListCompanions::inUse() ? 2 : 1);
         const GLuint base = Triangle::getListBase();
         QVERIFY(base != 0);
+        const QVector<GLuint> compiled = triangleListsCompiled();
+        QCOMPARE(compiled.size(), triangleCount);
         for (int i = 0; i < triangleCount; ++i) {
             QCOMPARE(triangles[i].getListId(), base + GLuint(i));
-            QCOMPARE(compiledLists[i], base + GLuint(i));
+            QCOMPARE(compiled[i], base + GLuint(i));
         }
         delete[] triangles;
         triangles = nullptr;
@@ -133,7 +150,7 @@ void TerrainTest::arrayReservesOneBlockOfLists()
 void TerrainTest::failedReservationCompilesNothing()
 {
     installFanWorld({6, 0, 0.3f}, 2);
-    failNextReservation = true;
+    failReservation = 1;
     triangles = new Triangle[triangleCount];
     QVERIFY(!Triangle::listsReserved());
     QVERIFY(compiledLists.isEmpty());
@@ -141,6 +158,29 @@ void TerrainTest::failedReservationCompilesNothing()
     Triangle::setNextIndex(0);
     triangles = new Triangle[triangleCount];
     QVERIFY(Triangle::listsReserved());
+}
+
+void TerrainTest::failedCompanionReservationLeavesPlainLists()
+{
+    // Had the companions' names been taken from a failed block (0), they
+    // would have overwritten the triangles' own lists.
+    if (!ListCompanions::neededFor(reinterpret_cast<const char *>(glGetString(GL_VERSION))))
+        QSKIP("this GL needs no companions");
+    installFanWorld({6, 0, 0.3f}, 2);
+    failReservation = 2;
+    triangles = new Triangle[triangleCount];
+    QCOMPARE(reservedBlocks.size(), 2);
+    QVERIFY(Triangle::listsReserved());
+    QVERIFY(!ListCompanions::inUse());
+    QCOMPARE(compiledLists, triangleListsCompiled());
+    compiledLists.clear();
+    stepVertexLevel(0, +1, triangles);
+    QCOMPARE(compiledLists.size(), 6);
+    QCOMPARE(compiledLists, triangleListsCompiled());
+    for (int t = 0; t < triangleCount; ++t) {
+        const auto all = captureFeedback([&] { glCallList(triangles[t].getListId()); });
+        QCOMPARE(primitivesOf(all, GL_POLYGON_TOKEN).size(), 1);
+    }
 }
 
 void TerrainTest::listHoldsFaceThenOutline_data()
@@ -184,7 +224,7 @@ void TerrainTest::listHoldsFaceThenOutline()
         for (int end = 0; end < 2; ++end) {
             const int corner = outline[2 * line + end];
             const FeedbackVertex &v = p.vertices[end];
-            QCOMPARE(v.r, 0.5f);
+            QVERIFY(v.r == 0.5f && v.g == 0.5f && v.b == 0.5f && v.a == 1.0f);
             QVERIFY(qAbs(v.radius() - (radiusOf(levels[corner]) + 0.001)) < feedbackError);
             const double along =
                 (v.x * corners[corner][0] + v.y * corners[corner][1] + v.z * corners[corner][2]) /
@@ -192,6 +232,17 @@ void TerrainTest::listHoldsFaceThenOutline()
             QVERIFY2(along > 0.999999, "the outline end lies over another corner");
         }
     }
+
+    // Whatever is drawn after the lists without a colour or width of its own
+    // is grey and one pixel wide, however the list records the grey.
+    glColor4f(1.0f, 0.0f, 0.0f, 0.25f);
+    glLineWidth(3.0f);
+    glCallList(t.getListId());
+    GLfloat colour[4], width = 0.0f;
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    glGetFloatv(GL_LINE_WIDTH, &width);
+    QCOMPARE(QVector<GLfloat>(colour, colour + 4), (QVector<GLfloat>{0.5f, 0.5f, 0.5f, 1.0f}));
+    QCOMPARE(width, 1.0f);
 }
 
 void TerrainTest::editRewritesWholeFanOnce_data()
@@ -211,7 +262,7 @@ void TerrainTest::editRewritesWholeFanOnce()
     QVector<GLuint> expected;
     for (int k = 0; k < ring; ++k)
         expected << triangles[k].getListId();
-    QCOMPARE(compiledLists, expected);
+    QCOMPARE(triangleListsCompiled(), expected);
     for (int k = 0; k < ring; ++k) {
         QCOMPARE(cornerLevel(triangles[k], 0), 4);
         QCOMPARE(triangles[k].getAz(), radiusOf(4));
@@ -250,7 +301,7 @@ void TerrainTest::editClampsLevel()
     stepVertexLevel(0, step, triangles);
     for (int k = 0; k < 6; ++k)
         QCOMPARE(cornerLevel(triangles[k], 0), result);
-    QCOMPARE(compiledLists.size(), 6);
+    QCOMPARE(triangleListsCompiled().size(), 6);
 }
 
 void TerrainTest::pickingSeesEditedCorner()
