@@ -107,7 +107,7 @@ void Scene3D::buildTriangles()
 void Scene3D::destroyTriangles()
 {
     if (triangleCount > 0 && Triangle::listsReserved())
-        Triangle::releaseLists();
+        glDeleteLists(Triangle::getListBase(), triangleCount);
     delete[] triangles;
     triangles = nullptr;
 }

@@ -127,8 +127,9 @@ static QImage frameOf(const std::function<void()> &drawLists, int side)
 void BenchRefsTest::plainListsDrawTheSamePicture()
 {
     // The triangles record the outline's grey inside the line primitive and,
-    // on Mesa, compile companions beside their lists; the plain sequence of
-    // the reference records it before. The pixels must not tell them apart.
+    // on Mesa, pad their lists; the plain sequence of the reference records
+    // the grey before it and pads nothing. The pixels must not tell them
+    // apart.
     const int side = 64;
     const GLuint base = glGenLists(triangleCount);
     compileBareLists(mesh, base, 0, triangleCount);

@@ -1,6 +1,6 @@
 #include "terrain/triangle.h"
 
-#include "terrain/listcompanions.h"
+#include "terrain/listpadding.h"
 #include "world/worldtables.h"
 
 const float surfaceLift = 0.001f;
@@ -11,7 +11,6 @@ GLuint Triangle::listBase = 0;
 namespace {
 
 bool listBlockReserved = true;
-int listBlockSize = 0;
 
 double radiusOf(int level)
 {
@@ -31,7 +30,7 @@ void emitColoredCorner(int level, const float position[3])
 // The grey is recorded inside the primitive, before its first vertex: both
 // ends are grey as before, and the outline's vertices carry a colour as the
 // face's do, which lets Mesa keep one vertex layout for the whole list
-// instead of four new vertex array objects per list.
+// instead of making new vertex array objects for every list.
 void emitLine(const float from[3], const float to[3])
 {
     glBegin(GL_LINES);
@@ -75,19 +74,7 @@ void Triangle::reserveLists()
 {
     listBase = glGenLists(worldTriangleCount);
     listBlockReserved = listBase != 0;
-    listBlockSize = listBlockReserved ? worldTriangleCount : 0;
-    if (listBlockReserved)
-        ListCompanions::reserve(worldTriangleCount);
-    else
-        ListCompanions::release();
-}
-
-void Triangle::releaseLists()
-{
-    if (listBlockSize > 0)
-        glDeleteLists(listBase, listBlockSize);
-    listBlockSize = 0;
-    ListCompanions::release();
+    ListPadding::decide();
 }
 
 void Triangle::setNextIndex(int index)
@@ -125,7 +112,7 @@ void Triangle::setLevels(int a, int b, int c)
 
 void Triangle::compileList()
 {
-    ListCompanions::beforeRecompile(listId, int(listId - listBase));
+    ListPadding::beforeRecompile(listId);
     recordList();
 }
 
@@ -134,8 +121,8 @@ void Triangle::recordList()
     glNewList(listId, GL_COMPILE);
     drawSurface();
     drawOutline();
+    ListPadding::pad();
     glEndList();
-    ListCompanions::afterCompile(int(listId - listBase));
 }
 
 void Triangle::drawSurface()

@@ -31,10 +31,6 @@ public:
     // its triangles then have no lists and must not be drawn.
     static bool listsReserved();
     static GLuint getListBase();
-    // Deletes the last array's block of lists, and whatever the driver
-    // workaround (listcompanions.h) reserved beside it. The array's
-    // triangles must not be drawn or edited afterwards.
-    static void releaseLists();
 
     // The level rules (levelrules.h), as members of the class that draws them.
     static void levelRadius(int level, float &radius) { ::levelRadius(level, radius); }
@@ -43,7 +39,9 @@ public:
         ::levelColor(level, red, green, blue);
     }
 
-    // Records face and outline into listId (replacing what it held).
+    // Records face and outline into listId (replacing what it held). The
+    // list draws the face, then the grey outline at width 1.0, and leaves
+    // the current colour grey and the line width 1.0.
     void compileList();
     // The bare face, with no colour, for selection-mode picking.
     void drawForPicking();

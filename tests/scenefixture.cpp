@@ -1,6 +1,5 @@
 #include "scenefixture.h"
 
-#include "terrain/listcompanions.h"
 #include "terrain/triangle.h"
 #include "world/worldtables.h"
 #include "worldfiles.h"
@@ -76,17 +75,4 @@ QVector3D vertexPosition(const Scene3D &scene, int vertex)
     if (t.getVertexB() == vertex)
         return QVector3D(t.getBx(), t.getBy(), t.getBz());
     return QVector3D(t.getCx(), t.getCy(), t.getCz());
-}
-
-int listNamesPerArray()
-{
-    return triangleCount * (1 + ListCompanions::perList());
-}
-
-GLuint listNamesEnd()
-{
-    const GLuint lists = Triangle::getListBase() + GLuint(triangleCount);
-    const GLuint companions =
-        ListCompanions::base() + GLuint(triangleCount * ListCompanions::perList());
-    return qMax(lists, companions);
 }

@@ -39,10 +39,4 @@ private:
 // Model position of a vertex as the triangles hold it.
 QVector3D vertexPosition(const Scene3D &scene, int vertex);
 
-// The display-list names that the current triangle array holds: its own
-// lists and the driver workaround's companions (terrain/listcompanions.h).
-int listNamesPerArray();
-// One past the highest of those names.
-GLuint listNamesEnd();
-
 #endif

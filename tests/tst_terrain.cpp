@@ -5,7 +5,6 @@
 #include "glprobe.h"
 #include "overlays/marker.h"
 #include "terrain/elevation.h"
-#include "terrain/listcompanions.h"
 #include "terrain/triangle.h"
 #include "world/worldtables.h"
 
@@ -23,19 +22,7 @@ namespace {
 const float feedbackError = 1e-5f;
 QVector<GLuint> compiledLists;
 QVector<GLsizei> reservedBlocks;
-int failReservation = 0; // fail the n-th reservation from now (1 = the next)
-
-// The compiles of triangle lists, in order; the driver workaround's empty
-// companions (listcompanions.h) come from another block and are left out.
-QVector<GLuint> triangleListsCompiled()
-{
-    QVector<GLuint> out;
-    const GLuint base = Triangle::getListBase();
-    for (GLuint list : compiledLists)
-        if (list >= base && list < base + GLuint(triangleCount))
-            out << list;
-    return out;
-}
+bool failNextReservation = false;
 } // namespace
 
 extern "C" {
@@ -51,8 +38,10 @@ void __wrap_glNewList(GLuint list, GLenum mode)
 GLuint __wrap_glGenLists(GLsizei range)
 {
     reservedBlocks << range;
-    if (failReservation > 0 && --failReservation == 0)
+    if (failNextReservation) {
+        failNextReservation = false;
         return 0;
+    }
     return __real_glGenLists(range);
 }
 }
@@ -66,7 +55,6 @@ private slots:
     void cleanup();
     void arrayReservesOneBlockOfLists();
     void failedReservationCompilesNothing();
-    void failedCompanionReservationLeavesPlainLists();
     void listHoldsFaceThenOutline_data();
     void listHoldsFaceThenOutline();
     void editRewritesWholeFanOnce_data();
@@ -130,17 +118,12 @@ void TerrainTest::arrayReservesOneBlockOfLists()
         compiledLists.clear();
         Triangle::setNextIndex(0);
         triangles = new Triangle[triangleCount];
-        // A second block, when there is one, holds the driver workaround's
-        // companions, never the triangles' lists.
-        QCOMPARE(reservedBlocks.first(), 10);
-        QCOMPARE(reservedBlocks.size(), ListCompanions::inUse() ? 2 : 1);
+        QCOMPARE(reservedBlocks, QVector<GLsizei>{10});
         const GLuint base = Triangle::getListBase();
         QVERIFY(base != 0);
-        const QVector<GLuint> compiled = triangleListsCompiled();
-        QCOMPARE(compiled.size(), triangleCount);
         for (int i = 0; i < triangleCount; ++i) {
             QCOMPARE(triangles[i].getListId(), base + GLuint(i));
-            QCOMPARE(compiled[i], base + GLuint(i));
+            QCOMPARE(compiledLists[i], base + GLuint(i));
         }
         delete[] triangles;
         triangles = nullptr;
@@ -150,7 +133,7 @@ void TerrainTest::arrayReservesOneBlockOfLists()
 void TerrainTest::failedReservationCompilesNothing()
 {
     installFanWorld({6, 0, 0.3f}, 2);
-    failReservation = 1;
+    failNextReservation = true;
     triangles = new Triangle[triangleCount];
     QVERIFY(!Triangle::listsReserved());
     QVERIFY(compiledLists.isEmpty());
@@ -158,29 +141,6 @@ void TerrainTest::failedReservationCompilesNothing()
     Triangle::setNextIndex(0);
     triangles = new Triangle[triangleCount];
     QVERIFY(Triangle::listsReserved());
-}
-
-void TerrainTest::failedCompanionReservationLeavesPlainLists()
-{
-    // Had the companions' names been taken from a failed block (0), they
-    // would have overwritten the triangles' own lists.
-    if (!ListCompanions::neededFor(reinterpret_cast<const char *>(glGetString(GL_VERSION))))
-        QSKIP("this GL needs no companions");
-    installFanWorld({6, 0, 0.3f}, 2);
-    failReservation = 2;
-    triangles = new Triangle[triangleCount];
-    QCOMPARE(reservedBlocks.size(), 2);
-    QVERIFY(Triangle::listsReserved());
-    QVERIFY(!ListCompanions::inUse());
-    QCOMPARE(compiledLists, triangleListsCompiled());
-    compiledLists.clear();
-    stepVertexLevel(0, +1, triangles);
-    QCOMPARE(compiledLists.size(), 6);
-    QCOMPARE(compiledLists, triangleListsCompiled());
-    for (int t = 0; t < triangleCount; ++t) {
-        const auto all = captureFeedback([&] { glCallList(triangles[t].getListId()); });
-        QCOMPARE(primitivesOf(all, GL_POLYGON_TOKEN).size(), 1);
-    }
 }
 
 void TerrainTest::listHoldsFaceThenOutline_data()
@@ -262,7 +222,7 @@ void TerrainTest::editRewritesWholeFanOnce()
     QVector<GLuint> expected;
     for (int k = 0; k < ring; ++k)
         expected << triangles[k].getListId();
-    QCOMPARE(triangleListsCompiled(), expected);
+    QCOMPARE(compiledLists, expected);
     for (int k = 0; k < ring; ++k) {
         QCOMPARE(cornerLevel(triangles[k], 0), 4);
         QCOMPARE(triangles[k].getAz(), radiusOf(4));
@@ -301,7 +261,7 @@ void TerrainTest::editClampsLevel()
     stepVertexLevel(0, step, triangles);
     for (int k = 0; k < 6; ++k)
         QCOMPARE(cornerLevel(triangles[k], 0), result);
-    QCOMPARE(triangleListsCompiled().size(), 6);
+    QCOMPARE(compiledLists.size(), 6);
 }
 
 void TerrainTest::pickingSeesEditedCorner()

@@ -1,0 +1,48 @@
+#include "terrain/listpadding.h"
+
+#include <cstring>
+
+namespace {
+
+// Mesa 22.3 records a triangle list in 43 slots: the face's vertex batch
+// 20, the line width 2, the outline's vertex batch 20, the end of the list
+// 1. The padding below takes 21 more: a colour of three components 5 and
+// eight line widths of 2 each. If another Mesa lays lists out otherwise, the
+// padding only fails to speed the build up; what a list draws never changes.
+const int lineWidthsInPadding = 8;
+
+bool padding = false;
+
+} // namespace
+
+bool ListPadding::neededFor(const char *version)
+{
+    // Every Mesa driver, hardware ones included, names itself in GL_VERSION
+    // ("4.5 (Compatibility Profile) Mesa 22.3.6").
+    return version != nullptr && std::strstr(version, "Mesa") != nullptr;
+}
+
+void ListPadding::decide()
+{
+    padding = neededFor(reinterpret_cast<const char *>(glGetString(GL_VERSION)));
+}
+
+bool ListPadding::inUse()
+{
+    return padding;
+}
+
+void ListPadding::pad()
+{
+    if (!padding)
+        return;
+    glColor3f(0.5f, 0.5f, 0.5f);
+    for (int k = 0; k < lineWidthsInPadding; ++k)
+        glLineWidth(1.0f);
+}
+
+void ListPadding::beforeRecompile(GLuint list)
+{
+    if (padding)
+        glDeleteLists(list, 1);
+}
