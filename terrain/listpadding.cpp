@@ -43,6 +43,17 @@ void ListPadding::pad()
 
 void ListPadding::beforeRecompile(GLuint list)
 {
-    if (padding)
-        glDeleteLists(list, 1);
+    if (!padding)
+        return;
+    // Deleting the list frees its two words but moves the mark only down,
+    // to them or below. An empty list takes one slot, the first free one from
+    // the mark: this list's own word, which the mark then stays at once the
+    // empty list is deleted again. So the list goes back to its place at the
+    // mark, and the mark moves on with it instead of staying wherever an
+    // earlier edit lower down left it, which would make every later edit
+    // scan from there.
+    glDeleteLists(list, 1);
+    glNewList(list, GL_COMPILE);
+    glEndList();
+    glDeleteLists(list, 1);
 }

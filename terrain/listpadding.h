@@ -11,8 +11,8 @@
 // scans as well. A list of exactly two words leaves no part-used word and
 // keeps the mark moving. So on Mesa each triangle list ends with commands
 // that change nothing (the grey and the width it already left in force) and
-// bring it to 64 slots; and a list is deleted before it is recorded again,
-// so that Mesa finds its freed words at the mark.
+// bring it to 64 slots; and before a list is recorded again its words are
+// freed and the mark brought to them, so that Mesa finds them at once.
 //
 // Every operation needs the GL context that holds the lists current.
 #ifndef LISTPADDING_H
@@ -32,7 +32,8 @@ public:
     // Inside glNewList ... glEndList, after the triangle's own commands,
     // which must have left the colour grey and the line width 1.0.
     static void pad();
-    // Before list `list` is recorded again.
+    // Before list `list` is recorded again. On Mesa it is deleted and
+    // recorded empty once (and deleted again) on the way.
     static void beforeRecompile(GLuint list);
 };
 
