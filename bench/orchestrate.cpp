@@ -39,7 +39,7 @@ ProbePlan planFor(int subdivision, bool fixedReps)
     }
     const double triangles = 20.0 * double(1 << (2 * subdivision));
     plan.buildReps = odd(std::clamp(int(200000.0 / triangles), 3, 31));
-    plan.frameReps = odd(std::clamp(int(500000.0 / triangles), 3, 31));
+    plan.frameReps = odd(std::clamp(int(500000.0 / triangles), 5, 31));
     plan.lightReps = odd(std::clamp(int(3000000.0 / triangles), 11, 101));
     plan.plainReps = subdivision >= 7 ? 1 : plan.buildReps;
     if (subdivision >= 8) {

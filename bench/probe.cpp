@@ -47,8 +47,11 @@ double statusMiB(const char *field)
 
 // Our build is one array construction, so its eighths are stamped from
 // inside: glNewList is wrapped at link time (bench/CMakeLists.txt), and the
-// compile of the first list of every eighth notes the time. Lists outside
-// the triangles' block (the plain sequence's) pass by.
+// compile of the first list of every sixteenth of an eighth notes the time.
+// An eighth's cost per list is the median of its sixteen parts, so that a
+// burst of other work on the shared machine does not pass for growth (at
+// S = 8 the build runs once). Lists outside the triangles' block (the plain
+// sequence's) pass by.
 class EighthClock
 {
 public:
@@ -57,27 +60,33 @@ public:
         count = lists;
         next = 0;
     }
-    void disarm() { next = eighths; }
+    void disarm() { next = parts; }
     void note(GLuint list)
     {
-        if (next >= eighths || list != Triangle::getListBase() + boundary(next))
-            return;
-        marks[size_t(next++)] = std::chrono::steady_clock::now();
+        // In worlds of fewer lists than parts, one list starts several.
+        while (next < parts && list == Triangle::getListBase() + boundary(next))
+            marks[size_t(next++)] = std::chrono::steady_clock::now();
     }
     // Microseconds per list of eighth e, once the build is over at `end`.
     double perListUs(int e, std::chrono::steady_clock::time_point end) const
     {
-        const auto to = e + 1 < eighths ? marks[size_t(e) + 1] : end;
-        const std::chrono::duration<double, std::micro> d = to - marks[size_t(e)];
-        return d.count() / double(boundary(e + 1) - boundary(e));
+        std::vector<double> rates;
+        for (int p = e * partsPerEighth; p < (e + 1) * partsPerEighth; ++p) {
+            const auto to = p + 1 < parts ? marks[size_t(p) + 1] : end;
+            const std::chrono::duration<double, std::micro> d = to - marks[size_t(p)];
+            rates.push_back(d.count() / double(std::max(1u, boundary(p + 1) - boundary(p))));
+        }
+        return median(rates);
     }
 
 private:
-    GLuint boundary(int e) const { return GLuint((long long)count * e / eighths); }
+    static constexpr int partsPerEighth = 16;
+    static constexpr int parts = eighths * partsPerEighth;
+    GLuint boundary(int p) const { return GLuint((long long)count * p / parts); }
 
     int count = 0;
-    int next = eighths; // disarmed
-    std::array<std::chrono::steady_clock::time_point, eighths> marks{};
+    int next = parts; // disarmed
+    std::array<std::chrono::steady_clock::time_point, parts> marks{};
 };
 
 EighthClock ourBuildClock;
