@@ -15,21 +15,12 @@ bool padding = false;
 
 } // namespace
 
-bool ListPadding::neededFor(const char *version)
+void ListPadding::decide()
 {
     // Every Mesa driver, hardware ones included, names itself in GL_VERSION
     // ("4.5 (Compatibility Profile) Mesa 22.3.6").
-    return version != nullptr && std::strstr(version, "Mesa") != nullptr;
-}
-
-void ListPadding::decide()
-{
-    padding = neededFor(reinterpret_cast<const char *>(glGetString(GL_VERSION)));
-}
-
-bool ListPadding::inUse()
-{
-    return padding;
+    const char *version = reinterpret_cast<const char *>(glGetString(GL_VERSION));
+    padding = version != nullptr && std::strstr(version, "Mesa") != nullptr;
 }
 
 void ListPadding::pad()

@@ -25,9 +25,6 @@ class ListPadding
 public:
     // Decides from the current GL whether lists are padded: on Mesa only.
     static void decide();
-    static bool inUse();
-    // Whether a GL whose GL_VERSION string is `version` needs the padding.
-    static bool neededFor(const char *version);
 
     // Inside glNewList ... glEndList, after the triangle's own commands,
     // which must have left the colour grey and the line width 1.0.
