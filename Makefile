@@ -79,7 +79,7 @@ run: world
 test: build
 	cd $(BUILD) && $(XRUN) ctest --output-on-failure -j $(JOBS)
 
-# The full benchmark: worlds of subdivision 3 to 7, reports into docs/. Takes
+# The full benchmark: worlds of subdivision 3 to 8, reports into docs/. Takes
 # minutes: software GL compiles and draws on the CPU.
 bench: build
 	$(XRUN) $(BUILD)/bench/globe-bench --out docs

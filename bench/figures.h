@@ -22,13 +22,20 @@ inline constexpr char memoryPerTriangle[] = "memory per triangle";
 inline constexpr char listPrefix[] = "lists: ";
 inline constexpr char listsReserve[] = "lists: glGenLists per name";
 inline constexpr char listsEmpty[] = "lists: empty list per list";
-inline constexpr char listsFirstEighth[] = "lists: first eighth of the bare loop per list";
-inline constexpr char listsLastEighth[] = "lists: last eighth of the bare loop per list";
+inline constexpr char listsFirstEighth[] = "lists: first eighth of our build per list";
+inline constexpr char listsLastEighth[] = "lists: last eighth of our build per list";
+inline constexpr char plainFirstEighth[] = "lists: first eighth of the plain sequence per list";
+inline constexpr char plainLastEighth[] = "lists: last eighth of the plain sequence per list";
 } // namespace figures
 
 namespace refs {
 inline constexpr char rawReadFiles[] = "raw read of the six files";
-inline constexpr char bareLists[] = "bare glNewList loop";
+// The triangles' lists as they were before the Mesa workarounds (grey set
+// before glBegin(GL_LINES), no padding), built from plain arrays.
+inline constexpr char plainSequence[] = "plain sequence";
+inline constexpr char plainCallLoop[] = "(p) plain sequence's bare glCallList loop";
+inline constexpr char plainMemory[] = "plain sequence: RSS growth of its lists";
+inline constexpr char firstEighth[] = "first eighth of our build";
 inline constexpr char callLoop[] = "(a) bare glCallList loop";
 inline constexpr char vertexArrays[] = "(b) two vertex arrays with glDrawArrays";
 inline constexpr char selection[] = "selection pass alone";

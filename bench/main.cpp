@@ -1,6 +1,6 @@
 // globe-bench: the editor's costs beside bare references, world size by size.
 //
-//   globe-bench [--out DIR] [--sizes 3,4,5,6,7]   the full run (make bench)
+//   globe-bench [--out DIR] [--sizes 3,4,5,6,7,8] the full run (make bench)
 //   globe-bench --smoke                           subdivision 2, reports into a temporary folder
 //   globe-bench --probe DIR --subdivision S ...   one world, run by the driver itself
 #include "orchestrate.h"
@@ -22,7 +22,7 @@ const QCommandLineOption outOption(QStringLiteral("out"),
                                    QStringLiteral("dir"), QStringLiteral("docs"));
 const QCommandLineOption sizesOption(QStringLiteral("sizes"),
                                      QStringLiteral("Subdivision levels, comma separated."),
-                                     QStringLiteral("list"), QStringLiteral("3,4,5,6,7"));
+                                     QStringLiteral("list"), QStringLiteral("3,4,5,6,7,8"));
 const QCommandLineOption probeOption(QStringLiteral("probe"),
                                      QStringLiteral("Measure the world in dir (internal)."),
                                      QStringLiteral("dir"));
@@ -38,12 +38,16 @@ const QCommandLineOption frameOption(QStringLiteral("frame"),
 const QCommandLineOption lightOption(QStringLiteral("light"),
                                      QStringLiteral("Repetitions of file and edit figures."),
                                      QStringLiteral("n"));
+const QCommandLineOption plainOption(QStringLiteral("plain"),
+                                     QStringLiteral("Repetitions of the plain sequence's builds "
+                                                    "and restores; 0 measures none."),
+                                     QStringLiteral("n"));
 
 void parse(QCommandLineParser &parser, const QCoreApplication &app)
 {
     parser.addHelpOption();
     parser.addOptions({smokeOption, outOption, sizesOption, probeOption, subdivisionOption,
-                       buildOption, frameOption, lightOption});
+                       buildOption, frameOption, lightOption, plainOption});
     parser.process(app);
 }
 
@@ -58,6 +62,7 @@ int probe(int argc, char **argv)
     plan.buildReps = parser.value(buildOption).toInt();
     plan.frameReps = parser.value(frameOption).toInt();
     plan.lightReps = parser.value(lightOption).toInt();
+    plan.plainReps = parser.value(plainOption).toInt();
     return runProbe(plan);
 }
 

@@ -20,6 +20,7 @@
 #include <QWindow>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 
@@ -43,6 +44,65 @@ double statusMiB(const char *field)
     }
     return 0.0;
 }
+
+// Our build is one array construction, so its eighths are stamped from
+// inside: glNewList is wrapped at link time (bench/CMakeLists.txt), and the
+// compile of the first list of every sixteenth of an eighth notes the time.
+// An eighth's cost per list is the median of its sixteen parts, so that a
+// burst of other work on the shared machine does not pass for growth (at
+// S = 8 the build runs once). Lists outside the triangles' block (the plain
+// sequence's) pass by.
+class EighthClock
+{
+public:
+    void arm(int lists)
+    {
+        count = lists;
+        next = 0;
+    }
+    void disarm() { next = parts; }
+    void note(GLuint list)
+    {
+        // In worlds of fewer lists than parts, one list starts several.
+        while (next < parts && list == Triangle::getListBase() + boundary(next))
+            marks[size_t(next++)] = std::chrono::steady_clock::now();
+    }
+    // Microseconds per list of eighth e, once the build is over at `end`.
+    double perListUs(int e, std::chrono::steady_clock::time_point end) const
+    {
+        std::vector<double> rates;
+        for (int p = e * partsPerEighth; p < (e + 1) * partsPerEighth; ++p) {
+            const auto to = p + 1 < parts ? marks[size_t(p) + 1] : end;
+            const std::chrono::duration<double, std::micro> d = to - marks[size_t(p)];
+            rates.push_back(d.count() / double(std::max(1u, boundary(p + 1) - boundary(p))));
+        }
+        return median(rates);
+    }
+
+private:
+    static constexpr int partsPerEighth = 16;
+    static constexpr int parts = eighths * partsPerEighth;
+    GLuint boundary(int p) const { return GLuint((long long)count * p / parts); }
+
+    int count = 0;
+    int next = parts; // disarmed
+    std::array<std::chrono::steady_clock::time_point, parts> marks{};
+};
+
+EighthClock ourBuildClock;
+
+} // namespace
+
+extern "C" {
+void __real_glNewList(GLuint list, GLenum mode);
+void __wrap_glNewList(GLuint list, GLenum mode)
+{
+    ourBuildClock.note(list);
+    __real_glNewList(list, mode);
+}
+}
+
+namespace {
 
 bool showAndPaint(QGLWidget &widget)
 {
@@ -85,15 +145,21 @@ private:
     void measureSave();
     void measureRestore();
 
-    double bareBuildMs(std::vector<double> &first, std::vector<double> &last);
+    double plainBuildMs(std::vector<double> *first, std::vector<double> *last);
+    double ourBuildMs(std::vector<double> &first, std::vector<double> &last);
     double bareFrameMs();
     double editMs(int vertex);
+    double plainEditMs(int vertex);
+    bool plain() const { return plan.plainReps > 0; }
     Triangle *triangles() const { return SceneAccess::triangles(*scene); }
 
     const ProbePlan plan;
     QGLWidget driver; // loads the GL driver before the baseline is taken
     std::unique_ptr<Scene3D> scene;
     BareMesh mesh;
+    GLuint plainBase = 0; // the plain sequence's block, once built
+    double ourBytesPerTriangle = 0.0;
+    double plainBytesPerTriangle = 0.0;
     GLfloat view[16] = {};
 };
 
@@ -107,8 +173,7 @@ bool Probe::start()
         return false;
     const double peak = statusMiB("VmHWM");
     emitRow(figures::peakRss, refs::rssBeforeLoad, peak, baseline, "MiB");
-    const double perTriangle = (peak - baseline) * 1024.0 * 1024.0 / triangleCount;
-    emitRow(figures::memoryPerTriangle, "", perTriangle, 0.0, "bytes");
+    ourBytesPerTriangle = (peak - baseline) * 1024.0 * 1024.0 / triangleCount;
 
     scene->makeCurrent();
     std::printf("renderer: %s\n", reinterpret_cast<const char *>(glGetString(GL_RENDERER)));
@@ -162,43 +227,76 @@ void Probe::measureLoad()
     emitRow(figures::loadChecks, refs::rawReadFiles, checksMs, raw);
 }
 
-// The bare loop starts from no lists at all, as ours does, so that both find
-// GL's list names in the same state; its first and last eighths are timed
-// apart to show whether a list costs more once many exist.
-double Probe::bareBuildMs(std::vector<double> &first, std::vector<double> &last)
+// The plain sequence replaces its block as a restore would: the old block
+// deleted, a new one reserved and filled. Its eighths are timed apart to
+// show whether a list costs more once many exist. Its lists lie above ours
+// in Mesa's store: below them, their part-used words would make every one
+// of our later lists scan past them.
+double Probe::plainBuildMs(std::vector<double> *first, std::vector<double> *last)
 {
-    glDeleteLists(Triangle::getListBase(), triangleCount);
     std::array<double, eighths> chunk{};
-    GLuint base = 0;
     const double ms = finishedMs([&] {
-        base = glGenLists(triangleCount);
+        if (plainBase != 0)
+            glDeleteLists(plainBase, triangleCount);
+        plainBase = glGenLists(triangleCount);
         for (int e = 0; e < eighths; ++e)
             chunk[size_t(e)] = elapsedMs([&] {
-                compileBareLists(mesh, base, triangleCount * e / eighths,
+                compileBareLists(mesh, plainBase, triangleCount * e / eighths,
                                  triangleCount * (e + 1) / eighths);
             });
     });
     const double perList = 1000.0 * eighths / triangleCount;
-    first.push_back(chunk.front() * perList);
-    last.push_back(chunk.back() * perList);
-    glDeleteLists(base, triangleCount);
+    if (first)
+        first->push_back(chunk.front() * perList);
+    if (last)
+        last->push_back(chunk.back() * perList);
     return ms;
 }
 
+double Probe::ourBuildMs(std::vector<double> &first, std::vector<double> &last)
+{
+    SceneAccess::destroy(*scene);
+    ourBuildClock.arm(triangleCount);
+    std::chrono::steady_clock::time_point end;
+    const double ms = finishedMs([&] {
+        SceneAccess::build(*scene);
+        end = std::chrono::steady_clock::now();
+    });
+    first.push_back(ourBuildClock.perListUs(0, end));
+    last.push_back(ourBuildClock.perListUs(eighths - 1, end));
+    ourBuildClock.disarm();
+    return ms;
+}
+
+// Ours last in every round, so that the window keeps its own lists. The
+// plain sequence's first build also gives what its lists hold in memory.
 void Probe::measureBuild()
 {
     scene->makeCurrent();
-    std::vector<double> first, last;
-    const auto ours = [&] {
-        SceneAccess::destroy(*scene);
-        return finishedMs([&] { SceneAccess::build(*scene); });
-    };
-    // Bare first, so that the last build of all is ours and the window keeps it.
-    const auto [bareMs, oursMs] = interleavedMedians(
-        plan.buildReps, [&] { return bareBuildMs(first, last); }, ours);
-    emitRow(figures::build, refs::bareLists, oursMs, bareMs);
+    std::vector<double> ours, plainMs, first, last, plainFirst, plainLast;
+    for (int i = 0; i < std::max(plan.buildReps, plan.plainReps); ++i) {
+        if (i < plan.plainReps) {
+            const double before = statusMiB("VmRSS");
+            plainMs.push_back(plainBuildMs(&plainFirst, &plainLast));
+            if (i == 0)
+                plainBytesPerTriangle =
+                    (statusMiB("VmRSS") - before) * 1024.0 * 1024.0 / triangleCount;
+        }
+        if (i < plan.buildReps)
+            ours.push_back(ourBuildMs(first, last));
+    }
+    if (plain()) {
+        emitRow(figures::build, refs::plainSequence, median(ours), median(plainMs));
+        emitRow(figures::memoryPerTriangle, refs::plainMemory, ourBytesPerTriangle,
+                plainBytesPerTriangle, "bytes");
+        emitRow(figures::plainFirstEighth, "", median(plainFirst), 0.0, "us");
+        emitRow(figures::plainLastEighth, "", median(plainLast), 0.0, "us");
+    } else {
+        emitRow(figures::build, "", median(ours), 0.0);
+        emitRow(figures::memoryPerTriangle, "", ourBytesPerTriangle, 0.0, "bytes");
+    }
     emitRow(figures::listsFirstEighth, "", median(first), 0.0, "us");
-    emitRow(figures::listsLastEighth, "", median(last), 0.0, "us");
+    emitRow(figures::listsLastEighth, refs::firstEighth, median(last), median(first), "us");
 }
 
 // Reserving names and compiling lists with nothing in them, while the
@@ -227,13 +325,22 @@ double Probe::bareFrameMs()
 }
 
 // One frame of each kind first, untimed: the first replay after a build does
-// work that later frames do not. The vertex arrays run apart, after the
-// others: switching between arrays and lists costs the next frame extra.
+// work that later frames do not. Each reference is interleaved with ours in
+// a pass of its own, so that ours and the bare loop of the same lists both
+// follow each other, not the plain sequence, whose lists push everything
+// else out of the caches. The vertex arrays run apart, after the others:
+// switching between arrays and lists costs the next frame extra.
 void Probe::measureFrame()
 {
     scene->makeCurrent();
     const auto ours = [&] { return finishedMs([&] { SceneAccess::paint(*scene); }); };
     const auto calls = [&] { return bareFrameMs(); };
+    const auto plainCalls = [&] {
+        return finishedMs([&] {
+            beginFrame(view);
+            callLists(plainBase, triangleCount);
+        });
+    };
     const auto arrays = [&] {
         return finishedMs([&] {
             beginFrame(view);
@@ -242,9 +349,15 @@ void Probe::measureFrame()
     };
     interleavedMedians(1, ours, calls);
     const auto [oursMs, callsMs] = interleavedMedians(plan.frameReps, ours, calls);
+    emitRow(figures::frame, refs::callLoop, oursMs, callsMs);
+    if (plain()) {
+        interleavedMedians(1, ours, plainCalls);
+        const auto [oursBesidePlain, plainMs] =
+            interleavedMedians(plan.frameReps, ours, plainCalls);
+        emitRow(figures::frame, refs::plainCallLoop, oursBesidePlain, plainMs);
+    }
     interleavedMedians(1, arrays);
     const auto [arraysMs] = interleavedMedians(plan.frameReps, arrays);
-    emitRow(figures::frame, refs::callLoop, oursMs, callsMs);
     emitRow(figures::frame, refs::vertexArrays, oursMs, arraysMs);
 }
 
@@ -287,10 +400,29 @@ double Probe::editMs(int vertex)
     return median(runs);
 }
 
+// The plain sequence's edit: the same five or six lists compiled again in
+// place, as the editor did before.
+double Probe::plainEditMs(int vertex)
+{
+    const int *fan = vertexFans.constData() + 6 * vertex;
+    std::vector<double> runs;
+    for (int i = 0; i < plan.lightReps; ++i)
+        runs.push_back(finishedMs([&] {
+            for (int k = 0; k < 6; ++k) {
+                if (k < 5 || fan[5] != fan[4])
+                    compileBareLists(mesh, plainBase, fan[k], fan[k] + 1);
+            }
+        }));
+    return median(runs);
+}
+
 void Probe::measureEdit()
 {
-    emitRow(figures::edit, "", editMs(selectedVertex), 0.0);
+    const int centre = selectedVertex;
+    emitRow(figures::edit, "", editMs(centre), 0.0);
     emitRow(figures::editPole, "", editMs(0), 0.0);
+    if (plain())
+        emitRow(figures::edit, refs::plainSequence, editMs(centre), plainEditMs(centre));
 }
 
 void Probe::measureSave()
@@ -312,6 +444,15 @@ void Probe::measureRestore()
         plan.buildReps, [&] { return finishedMs([&] { scene->restoreTerrain(); }); },
         [&] { return elapsedMs([&] { readRaw(saved); }); });
     emitRow(figures::restore, refs::rawRead, ours, ref);
+    if (!plain())
+        return;
+    std::vector<double> plainMs;
+    for (int i = 0; i < plan.plainReps; ++i)
+        plainMs.push_back(elapsedMs([&] {
+            readRaw(saved);
+            plainBuildMs(nullptr, nullptr);
+        }));
+    emitRow(figures::restore, refs::plainSequence, ours, median(plainMs));
 }
 
 } // namespace

@@ -12,6 +12,7 @@ struct ProbePlan
     int buildReps = 3;  // for figures that compile every list
     int frameReps = 5;  // for figures that draw the whole globe
     int lightReps = 11; // for file work and single edits
+    int plainReps = 3;  // for the plain sequence's builds and restores; 0: none
 };
 
 // Runs inside a QApplication; the world directory becomes the working

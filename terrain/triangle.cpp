@@ -1,5 +1,6 @@
 #include "terrain/triangle.h"
 
+#include "terrain/listpadding.h"
 #include "world/worldtables.h"
 
 const float surfaceLift = 0.001f;
@@ -26,9 +27,14 @@ void emitColoredCorner(int level, const float position[3])
     glVertex3fv(position);
 }
 
+// The grey is recorded inside the primitive, before its first vertex: both
+// ends are grey as before, and the outline's vertices carry a colour as the
+// face's do, which lets Mesa keep one vertex layout for the whole list
+// instead of making new vertex array objects for every list.
 void emitLine(const float from[3], const float to[3])
 {
     glBegin(GL_LINES);
+    glColor4f(0.5f, 0.5f, 0.5f, 1.0f);
     glVertex3fv(from);
     glVertex3fv(to);
     glEnd();
@@ -56,14 +62,19 @@ Triangle::Triangle()
     thetaC = coords[2 * vertexC];
     phiC = coords[2 * vertexC + 1];
     placeCorners();
-    if (i == 0) {
-        listBase = glGenLists(worldTriangleCount);
-        listBlockReserved = listBase != 0;
-    }
+    if (i == 0)
+        reserveLists();
     listId = listBase + GLuint(i);
     if (listBlockReserved)
-        compileList();
+        recordList();
     nextIndex = i + 1;
+}
+
+void Triangle::reserveLists()
+{
+    listBase = glGenLists(worldTriangleCount);
+    listBlockReserved = listBase != 0;
+    ListPadding::decide();
 }
 
 void Triangle::setNextIndex(int index)
@@ -101,9 +112,16 @@ void Triangle::setLevels(int a, int b, int c)
 
 void Triangle::compileList()
 {
+    ListPadding::beforeRecompile(listId);
+    recordList();
+}
+
+void Triangle::recordList()
+{
     glNewList(listId, GL_COMPILE);
     drawSurface();
     drawOutline();
+    ListPadding::pad();
     glEndList();
 }
 
@@ -128,7 +146,6 @@ void Triangle::drawOutline()
     float liftedA[3], liftedB[3], liftedC[3];
     liftedCorners(surfaceLift, liftedA, liftedB, liftedC);
     glLineWidth(1.0f);
-    glColor4f(0.5f, 0.5f, 0.5f, 1.0f);
     if (outlineFlag != 0) {
         emitLine(liftedA, liftedB);
         return;

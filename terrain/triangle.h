@@ -39,7 +39,9 @@ public:
         ::levelColor(level, red, green, blue);
     }
 
-    // Records face and outline into listId (replacing what it held).
+    // Records face and outline into listId (replacing what it held). The
+    // list draws the face, then the grey outline at width 1.0, and leaves
+    // the current colour grey and the line width 1.0.
     void compileList();
     // The bare face, with no colour, for selection-mode picking.
     void drawForPicking();
@@ -77,6 +79,8 @@ public:
     GLuint getListId() const { return listId; }
 
 private:
+    static void reserveLists();
+    void recordList();
     void drawSurface();
     void drawOutline();
     void placeCorners();

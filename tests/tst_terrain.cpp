@@ -23,6 +23,18 @@ const float feedbackError = 1e-5f;
 QVector<GLuint> compiledLists;
 QVector<GLsizei> reservedBlocks;
 bool failNextReservation = false;
+
+// The lists compiled, in turn. On Mesa a recompile first records the list
+// empty, on the way to its place in the driver's store (listpadding.h): a
+// list compiled twice in a row is one recompile.
+QVector<GLuint> listsCompiledInTurn()
+{
+    QVector<GLuint> out;
+    for (GLuint list : compiledLists)
+        if (out.isEmpty() || out.last() != list)
+            out << list;
+    return out;
+}
 } // namespace
 
 extern "C" {
@@ -184,7 +196,7 @@ void TerrainTest::listHoldsFaceThenOutline()
         for (int end = 0; end < 2; ++end) {
             const int corner = outline[2 * line + end];
             const FeedbackVertex &v = p.vertices[end];
-            QCOMPARE(v.r, 0.5f);
+            QVERIFY(v.r == 0.5f && v.g == 0.5f && v.b == 0.5f && v.a == 1.0f);
             QVERIFY(qAbs(v.radius() - (radiusOf(levels[corner]) + 0.001)) < feedbackError);
             const double along =
                 (v.x * corners[corner][0] + v.y * corners[corner][1] + v.z * corners[corner][2]) /
@@ -192,6 +204,17 @@ void TerrainTest::listHoldsFaceThenOutline()
             QVERIFY2(along > 0.999999, "the outline end lies over another corner");
         }
     }
+
+    // Whatever is drawn after the lists without a colour or width of its own
+    // is grey and one pixel wide, however the list records the grey.
+    glColor4f(1.0f, 0.0f, 0.0f, 0.25f);
+    glLineWidth(3.0f);
+    glCallList(t.getListId());
+    GLfloat colour[4], width = 0.0f;
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    glGetFloatv(GL_LINE_WIDTH, &width);
+    QCOMPARE(QVector<GLfloat>(colour, colour + 4), (QVector<GLfloat>{0.5f, 0.5f, 0.5f, 1.0f}));
+    QCOMPARE(width, 1.0f);
 }
 
 void TerrainTest::editRewritesWholeFanOnce_data()
@@ -211,7 +234,7 @@ void TerrainTest::editRewritesWholeFanOnce()
     QVector<GLuint> expected;
     for (int k = 0; k < ring; ++k)
         expected << triangles[k].getListId();
-    QCOMPARE(compiledLists, expected);
+    QCOMPARE(listsCompiledInTurn(), expected);
     for (int k = 0; k < ring; ++k) {
         QCOMPARE(cornerLevel(triangles[k], 0), 4);
         QCOMPARE(triangles[k].getAz(), radiusOf(4));
@@ -250,7 +273,7 @@ void TerrainTest::editClampsLevel()
     stepVertexLevel(0, step, triangles);
     for (int k = 0; k < 6; ++k)
         QCOMPARE(cornerLevel(triangles[k], 0), result);
-    QCOMPARE(compiledLists.size(), 6);
+    QCOMPARE(listsCompiledInTurn().size(), 6);
 }
 
 void TerrainTest::pickingSeesEditedCorner()
