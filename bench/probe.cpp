@@ -168,6 +168,8 @@ bool Probe::start()
     if (!showAndPaint(driver))
         return false;
     const double baseline = statusMiB("VmRSS");
+    // A failed restore is already on stderr; a box would stop the run.
+    Scene3D::setWarningHandler([](QWidget *, const QString &, const QString &) {});
     scene = std::make_unique<Scene3D>();
     if (!showAndPaint(*scene) || !triangles())
         return false;
