@@ -552,6 +552,18 @@ void ExportTest::refusals_data()
                return import(w, s + "/huge.tif");
            })
         << 2 << "huge.tif: claims 65536 x 32768 samples, more than" << 1;
+    // 74 bytes that claim 200,000 x 100,000 pixels: refused from the header
+    // alone, before a row is decoded or a buffer sized from the claim.
+    QTest::newRow("PNG header lying about its size")
+        << Setup([=](const QString &w, const QString &s) {
+               writeBytes(s + "/liar.png",
+                          QByteArray::fromHex("89504e470d0a1a0a0000000d4948445200030d40000186a008"
+                                              "00000000022075210000001149444154789c636018"
+                                              "05a360140c77000003e80001b3a6d3460000000049"
+                                              "454e44ae426082"));
+               return import(w, s + "/liar.png");
+           })
+        << 2 << "liar.png: claims 200000 x 100000 samples, more than" << 1;
     QTest::newRow("map to an unknown format") << Setup([](const QString &w, const QString &s) {
         return QStringList{"map", w, "--out", s + "/map.jpg"};
     }) << 1 << "map.jpg: the name must end in .png"
