@@ -70,12 +70,7 @@ namespace {
 
 int run(const QStringList &arguments, QString *output)
 {
-    QProcess process;
-    process.start(GLOBE_WORLD_EXE, arguments);
-    if (!process.waitForFinished(60000))
-        return -1;
-    *output = process.readAllStandardOutput() + process.readAllStandardError();
-    return process.exitCode();
+    return runProgram(GLOBE_WORLD_EXE, arguments, output);
 }
 
 QString path(const QString &dir, const char *file)
