@@ -11,7 +11,6 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QRegularExpression>
 #include <QWheelEvent>
 
 #include <cstdio>
@@ -50,22 +49,14 @@ void showWarning(QWidget *window, const QString &title, const QString &text)
 
 Scene3D::WarningHandler warningHandler = showWarning;
 
-// The writer's line for a file left as it was (tablefile.h).
-QRegularExpressionMatch notWritten(const QString &why)
-{
-    static const QRegularExpression line(QStringLiteral("^(.*): not written \\((.*)\\)$"));
-    return line.match(why);
-}
-
 // "save.dat: not written (No space left on device)" reads better in a box as
 // "save.dat was not written: No space left on device."; a box may have no
 // title bar, so the other lines say what did not happen.
-QString sentenceOf(const char *action, const QString &why)
+QString sentenceOf(const char *action, const Status &why)
 {
-    const QRegularExpressionMatch match = notWritten(why);
-    if (match.hasMatch())
-        return QStringLiteral("%1 was not written: %2.").arg(match.captured(1), match.captured(2));
-    return QStringLiteral("Nothing was %1: %2.").arg(QLatin1String(action), why);
+    if (why.kind() == Status::NotWritten)
+        return QStringLiteral("%1 was not written: %2.").arg(why.file(), why.reason());
+    return QStringLiteral("Nothing was %1: %2.").arg(QLatin1String(action), why.message());
 }
 
 // The wheel's step as Qt 4's QWheelEvent::delta() gave it: the dominant
@@ -107,9 +98,10 @@ Scene3D::WarningHandler Scene3D::setWarningHandler(WarningHandler handler)
     return handler;
 }
 
-void Scene3D::reportFailure(const char *action, const QString &why, const QString &kept)
+void Scene3D::reportFailure(const char *action, const Status &why, const QString &kept)
 {
-    printLines({QStringLiteral("globe: terrain not %1: %2").arg(QLatin1String(action), why)});
+    printLines(
+        {QStringLiteral("globe: terrain not %1: %2").arg(QLatin1String(action), why.message())});
     warningHandler(this, QStringLiteral("Terrain not %1").arg(QLatin1String(action)),
                    sentenceOf(action, why) + QLatin1Char(' ') + kept);
 }
@@ -118,9 +110,9 @@ void Scene3D::initializeGL()
 {
     qglClearColor(QColor(Qt::white));
     glEnable(GL_DEPTH_TEST);
-    loadWorld();
-    if (!worldProblems().isEmpty())
-        fatalHandler(worldProblems());
+    const Status loaded = loadWorld();
+    if (!loaded.ok())
+        fatalHandler(loaded.lines());
     vertexCount = getWorldVertexCount();
     triangleCount = getWorldTriangleCount();
     buildTriangles();
@@ -334,10 +326,12 @@ void Scene3D::stepVertex(int vertex, Triangle *triangles, int step)
 
 void Scene3D::saveTerrain()
 {
-    QString error;
-    if (triangleCount > 0 && !saveLevels(triangles, &error))
-        reportFailure("saved", error,
-                      notWritten(error).hasMatch()
+    if (triangleCount == 0)
+        return;
+    const Status saved = saveLevels(triangles);
+    if (!saved.ok())
+        reportFailure("saved", saved,
+                      saved.kind() == Status::NotWritten
                           ? QStringLiteral("The previous %1 is unchanged.").arg(saveFileName)
                           : QStringLiteral("The terrain on screen is unchanged."));
 }
@@ -352,15 +346,15 @@ void Scene3D::resetTerrain()
     rebuildTerrain(loadBaseLevels, "reset");
 }
 
-void Scene3D::rebuildTerrain(bool (*load)(QString *error), const char *action)
+void Scene3D::rebuildTerrain(Status (*load)(), const char *action)
 {
     if (triangleCount == 0)
         return;
     // The new levels are read and checked before the old array goes, so a
     // bad file leaves the terrain on screen as it was.
-    QString error;
-    if (!load(&error)) {
-        reportFailure(action, error, QStringLiteral("The terrain on screen is unchanged."));
+    const Status loaded = load();
+    if (!loaded.ok()) {
+        reportFailure(action, loaded, QStringLiteral("The terrain on screen is unchanged."));
         return;
     }
     makeCurrent();

@@ -6,6 +6,8 @@
 #ifndef SCENE3D_H
 #define SCENE3D_H
 
+#include "world/status.h"
+
 #include <QGLWidget>
 #include <QPoint>
 #include <QStringList>
@@ -69,8 +71,8 @@ private:
     void stepVertex(int vertex, Triangle *triangles, int step);
     void buildTriangles();
     void destroyTriangles();
-    void rebuildTerrain(bool (*load)(QString *error), const char *action);
-    void reportFailure(const char *action, const QString &why, const QString &kept);
+    void rebuildTerrain(Status (*load)(), const char *action);
+    void reportFailure(const char *action, const Status &why, const QString &kept);
 
     // The fields that a GL hook or the first press sets start defined all the
     // same, so that an event arriving early reads no garbage.

@@ -5,6 +5,7 @@
 #include "report.h"
 
 #include "generator/worldgen.h"
+#include "world/worldwrite.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -88,10 +89,11 @@ bool measureSize(const QString &self, int subdivision, bool fixedReps, QVector<M
     WorldRecipe shape;
     shape.subdivision = subdivision;
     shape.demo = true;
-    QString error;
-    if (!dir.isValid() || !writeWorld(dir.path(), generateWorld(shape), &error)) {
+    const Status written =
+        dir.isValid() ? writeWorld(dir.path(), generateWorld(shape)) : Status::refused("no folder");
+    if (!written.ok()) {
         std::fprintf(stderr, "globe-bench: no world of subdivision %d: %s\n", subdivision,
-                     qPrintable(error));
+                     qPrintable(written.message()));
         return false;
     }
     ProbePlan plan = planFor(subdivision, fixedReps);

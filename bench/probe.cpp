@@ -223,7 +223,7 @@ void Probe::measureLoad()
         });
     };
     const auto [ours, raw, checksMs] = interleavedMedians(
-        plan.lightReps, [] { return elapsedMs(loadWorld); },
+        plan.lightReps, [] { return elapsedMs([] { loadWorld(); }); },
         [&] { return elapsedMs([&] { readRaw(files); }); }, checks);
     emitRow(figures::load, refs::rawReadFiles, ours, raw);
     emitRow(figures::loadChecks, refs::rawReadFiles, checksMs, raw);

@@ -1,26 +1,24 @@
 #include "converters/drawnmesh.h"
 
 #include "terrain/levelrules.h"
-#include "world/worldtables.h"
 
 #include <cmath>
 
-DrawnMesh drawnMesh(const QVector<int> &levels)
+DrawnMesh drawnMesh(const World &world)
 {
     DrawnMesh mesh;
-    mesh.levels = levels.mid(0, worldVertexCount);
-    mesh.angles = vertexCoords.mid(0, 2 * worldVertexCount);
+    mesh.levels = world.levels.mid(0, world.vertexCount);
+    mesh.angles = world.coords.mid(0, 2 * world.vertexCount);
     mesh.positions.resize(3 * mesh.vertexCount());
     for (int v = 0; v < mesh.vertexCount(); ++v) {
-        float radius;
-        levelRadius(mesh.levels[v], radius);
+        const float radius = radiusOfLevel(mesh.levels[v], world.subdivision());
         cornerPosition(radius, mesh.angles[2 * v], mesh.angles[2 * v + 1],
                        mesh.positions.data() + 3 * v);
     }
-    mesh.corners.reserve(3 * worldTriangleCount);
-    for (int t = 0; t < worldTriangleCount; ++t) {
+    mesh.corners.reserve(3 * world.triangleCount);
+    for (int t = 0; t < world.triangleCount; ++t) {
         for (int k = 0; k < 3; ++k)
-            mesh.corners << triangleCorners[4 * t + k];
+            mesh.corners << world.corners[4 * t + k];
     }
     return mesh;
 }

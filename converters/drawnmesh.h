@@ -1,8 +1,10 @@
-// The globe as the editor draws it, taken from the loaded world: every corner
+// The globe as the editor draws it, taken from a world: every corner
 // at its level's radius, every corner in its level's colour. The exports and
 // the maps start from this so that they cannot drift from the editor's rules.
 #ifndef DRAWNMESH_H
 #define DRAWNMESH_H
+
+#include "world/world.h"
 
 #include <QVector>
 
@@ -17,9 +19,9 @@ struct DrawnMesh
     int triangleCount() const { return corners.size() / 3; }
 };
 
-// Builds the mesh from the world tables that loadWorldFrom accepted (counts,
-// angles, corners, subdivisionLevel) and the given levels, one per vertex.
-DrawnMesh drawnMesh(const QVector<int> &levels);
+// Builds the mesh of a sound world (its counts, angles, corners and
+// subdivision) with its levels, one per vertex.
+DrawnMesh drawnMesh(const World &world);
 
 // A level's colour as the editor's 8-bit framebuffer holds it: round(c * 255)
 // of each channel of Triangle::levelColor (black outside 0..9).

@@ -1,5 +1,6 @@
 #include "converters/earthrelief.h"
 
+#include "converters/drawnmesh.h"
 #include "converters/gdalsession.h"
 #include "converters/heightmapimport.h"
 
@@ -13,15 +14,13 @@ static void registerEarthResource()
     Q_INIT_RESOURCE(earthrelief);
 }
 
-bool earthLevels(const DrawnMesh &mesh, QVector<int> &levels, QString *error)
+Status layEarthRelief(World &world)
 {
     registerEarthResource();
     QFile resource(QStringLiteral(":/earth/earth-relief.tif"));
-    if (!resource.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("the built-in Earth relief is missing from this program");
-        return false;
-    }
+    if (!resource.open(QIODevice::ReadOnly))
+        return Status::refused(
+            QStringLiteral("the built-in Earth relief is missing from this program"));
     QByteArray bytes = resource.readAll();
     GdalSession session;
     // GDAL reads the relief in place, from memory.
@@ -31,8 +30,11 @@ bool earthLevels(const DrawnMesh &mesh, QVector<int> &levels, QString *error)
     LevelScale scale;
     scale.hasSeaLevel = true;
     scale.seaLevel = earthSeaLevel;
-    const bool ok =
-        levelsFromRaster(QString::fromLatin1(name), mesh, scale, levels, nullptr, error);
+    QVector<int> levels;
+    const Status status =
+        levelsFromRaster(QString::fromLatin1(name), drawnMesh(world), scale, levels, nullptr);
     VSIUnlink(name);
-    return ok;
+    if (status.ok())
+        world.levels = levels;
+    return status;
 }

@@ -9,7 +9,8 @@
 #ifndef EARTHRELIEF_H
 #define EARTHRELIEF_H
 
-#include "converters/drawnmesh.h"
+#include "world/status.h"
+#include "world/world.h"
 
 #include <QString>
 #include <QVector>
@@ -17,8 +18,8 @@
 // The sea level of the built-in relief, in its grey values.
 const int earthSeaLevel = 95;
 
-// The level of every vertex of mesh from the built-in relief; false, with
-// one line in *error, only if the program was built without it.
-bool earthLevels(const DrawnMesh &mesh, QVector<int> &levels, QString *error);
+// Lays the built-in relief over a world's levels, one per vertex; refused
+// only if the program was built without it.
+Status layEarthRelief(World &world);
 
 #endif

@@ -3,7 +3,6 @@
 #include "converters/reliefraster.h"
 #include "converters/vertexsampler.h"
 #include "converters/worldmap.h"
-#include "world/levelstore.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
 
@@ -58,25 +57,22 @@ bool sampleRaster(ReliefRaster &raster, const MeshRaster &mesh, std::vector<doub
 
 } // namespace
 
-bool levelsFromRaster(const QString &path, const DrawnMesh &mesh, const LevelScale &scale,
-                      QVector<int> &levels, RasterSummary *summary, QString *error)
+Status levelsFromRaster(const QString &path, const DrawnMesh &mesh, const LevelScale &scale,
+                        QVector<int> &levels, RasterSummary *summary)
 {
     ReliefRaster raster;
-    if (!raster.open(path, error))
-        return false;
+    QString error;
+    if (!raster.open(path, &error))
+        return Status::refused(error);
     RasterSummary found;
     found.gridRegistered = raster.grid().gridRegistered;
     found.width = raster.grid().width + (found.gridRegistered ? 1 : 0);
     found.height = raster.grid().rows();
     std::vector<double> means;
     std::vector<bool> missing;
-    QString problem;
-    if (!sampleRaster(raster, MeshRaster(mesh, raster.grid()), means, missing, found, &problem)) {
-        if (error)
-            *error = problem.isEmpty() ? QStringLiteral("%1: holds no sample with data").arg(path)
-                                       : problem;
-        return false;
-    }
+    if (!sampleRaster(raster, MeshRaster(mesh, raster.grid()), means, missing, found, &error))
+        return Status::refused(
+            error.isEmpty() ? QStringLiteral("%1: holds no sample with data").arg(path) : error);
     if (scale.hasSeaLevel) {
         found.rangeLow = scale.seaLevel;
         found.rangeHigh = scale.hasPeak ? scale.peak : found.highest;
@@ -95,23 +91,42 @@ bool levelsFromRaster(const QString &path, const DrawnMesh &mesh, const LevelSca
     }
     if (summary)
         *summary = found;
-    return true;
+    return Status();
 }
 
-bool writeStartingLevels(const QString &dir, const QVector<int> &levels, QString *error)
+Status writeStartingLevels(const QString &dir, const QVector<int> &levels)
 {
     const QString path = QDir(dir).filePath(QString::fromLatin1(levelsFileName));
-    QVector<int> table;
-    if (!readStartingLevels(path, levels.size(), table, error))
-        return false;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("%1: cannot be read (%2)").arg(path, file.errorString());
-        return false;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return Status::refused((file.exists() ? QStringLiteral("%1: cannot be read (%2)")
+                                              : QStringLiteral("%1: missing (%2)"))
+                                   .arg(path, file.errorString()));
+    // One read: the backup is the old file's bytes, the new table its levels.
     const QByteArray old = file.readAll();
+    QVector<int> table;
+    const TableRead read = decodeIntTable(old, table);
+    if (!read.ok())
+        return Status::refused(describeTableRead(path, read));
+    if (table.size() < levels.size())
+        return Status::refused(QStringLiteral("%1: holds %2 levels, but the world has %3 vertices")
+                                   .arg(path)
+                                   .arg(table.size())
+                                   .arg(levels.size()));
     std::copy(levels.begin(), levels.end(), table.begin());
-    return writeFileAtomically(path + QLatin1String(levelsBackupSuffix), old, error) &&
-           writeFileAtomically(path, encodeIntTable(table), error);
+    Status status = writeFileAtomically(path + QLatin1String(levelsBackupSuffix), old);
+    if (status.ok())
+        status = writeFileAtomically(path, encodeIntTable(table));
+    return status;
+}
+
+Status importRelief(const QString &dir, const World &world, const ImportOptions &options,
+                    RasterSummary *summary)
+{
+    QVector<int> levels;
+    Status status =
+        levelsFromRaster(options.raster, drawnMesh(world), options.scale, levels, summary);
+    if (status.ok())
+        status = writeStartingLevels(dir, levels);
+    return status;
 }

@@ -14,6 +14,8 @@
 #define HEIGHTMAPIMPORT_H
 
 #include "converters/drawnmesh.h"
+#include "world/status.h"
+#include "world/world.h"
 
 #include <QString>
 #include <QVector>
@@ -35,16 +37,28 @@ struct RasterSummary
     double rangeLow = 0, rangeHigh = 0; // sea level and peak, or the range cut in ten
 };
 
-// The level of every vertex of mesh from the raster at path. False, with
-// one line naming the file in *error, when the raster cannot be used.
-bool levelsFromRaster(const QString &path, const DrawnMesh &mesh, const LevelScale &scale,
-                      QVector<int> &levels, RasterSummary *summary, QString *error);
+// The level of every vertex of mesh from the raster at path; refused, with
+// one line naming the file, when the raster cannot be used.
+Status levelsFromRaster(const QString &path, const DrawnMesh &mesh, const LevelScale &scale,
+                        QVector<int> &levels, RasterSummary *summary);
 
 extern const char *const levelsBackupSuffix; // ".bak"
 
 // Replaces the first levels.size() entries of dir's base002.dat, after copying
 // the old file to base002.dat.bak (replacing an older copy). Both files are
 // written whole or not at all; on failure base002.dat is as it was.
-bool writeStartingLevels(const QString &dir, const QVector<int> &levels, QString *error);
+Status writeStartingLevels(const QString &dir, const QVector<int> &levels);
+
+struct ImportOptions
+{
+    QString raster; // the relief file
+    LevelScale scale;
+};
+
+// The import command: sets the starting levels of the world that was loaded
+// from dir (as the editor starts it: the samples fall on the globe it draws)
+// from the raster, keeping the old base002.dat as base002.dat.bak.
+Status importRelief(const QString &dir, const World &world, const ImportOptions &options,
+                    RasterSummary *summary);
 
 #endif

@@ -1,6 +1,8 @@
 #include "converters/mapfile.h"
 
+#include "converters/drawnmesh.h"
 #include "converters/gdalsession.h"
+#include "world/tablefile.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -122,4 +124,17 @@ bool mapFileBytes(const QImage &image, MapFormat format, QByteArray *bytes, QStr
     if (error)
         *error = QStringLiteral("the GeoTIFF could not be made (%1)").arg(GdalSession::lastError());
     return false;
+}
+
+Status writeMap(const World &world, const MapOptions &options, int *unrestorable)
+{
+    const DrawnMesh mesh = drawnMesh(world);
+    *unrestorable = 0;
+    const QImage image = options.heightmap ? renderHeightmap(mesh, options.width, unrestorable)
+                                           : renderColourMap(mesh, options.width);
+    QByteArray bytes;
+    QString error;
+    if (!mapFileBytes(image, options.format, &bytes, &error))
+        return Status::refused(QStringLiteral("%1: %2").arg(options.out, error));
+    return writeFileAtomically(options.out, bytes);
 }

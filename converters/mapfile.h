@@ -8,6 +8,10 @@
 #ifndef MAPFILE_H
 #define MAPFILE_H
 
+#include "converters/worldmap.h"
+#include "world/status.h"
+#include "world/world.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QString>
@@ -21,5 +25,18 @@ bool mapFormatOf(const QString &path, MapFormat *format);
 // The file bytes of a map: image is Format_RGB888 or Format_Grayscale16,
 // twice as wide as high. False, with one line in *error, if GDAL fails.
 bool mapFileBytes(const QImage &image, MapFormat format, QByteArray *bytes, QString *error);
+
+struct MapOptions
+{
+    QString out; // the file to write
+    MapFormat format = MapFormat::Png;
+    int width = defaultMapWidth; // even, from 2 to maxMapWidth
+    bool heightmap = false;
+};
+
+// The map command: draws the world's globe as options say and writes the
+// file. *unrestorable receives the count of vertices an import of the
+// heightmap would not give back their levels (0 for a colour map).
+Status writeMap(const World &world, const MapOptions &options, int *unrestorable);
 
 #endif

@@ -8,6 +8,7 @@
 #include "world/tablefile.h"
 #include "world/worldload.h"
 #include "world/worldtables.h"
+#include "world/worldwrite.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,23 +22,15 @@ const WorldRecipe saveInputWorld{1, WorldRecipe::Random, 7, false};
 
 namespace {
 
-struct DecodedWorld
-{
-    QVector<int> header, levels;
-    QVector<float> coords;
-    QVector<int> corners, fans;
-    bool allRead = true;
-};
-
 // A table the reader accepts must be exactly what its bytes say: encoding it
 // again gives them back, trailing bytes aside.
 template <typename T>
-void decodePart(const QByteArray &bytes, QVector<T> &table, DecodedWorld &world,
+void decodePart(const QByteArray &bytes, QVector<T> &table, bool &allRead,
                 TableRead (*decode)(const QByteArray &, QVector<T> &),
                 QByteArray (*encode)(const QVector<T> &), const char *name, QStringList &broken)
 {
     const TableRead read = decode(bytes, table);
-    world.allRead = world.allRead && read.ok();
+    allRead = allRead && read.ok();
     if (read.ok() && encode(table) != bytes.left(int(4 + 4 * qint64(read.declared))))
         broken << QStringLiteral("%1: accepted, but does not encode back to its bytes").arg(name);
 }
@@ -58,14 +51,17 @@ int demoFlagOf(const QByteArray &text)
     return readDemoFlag(path);
 }
 
-DecodedWorld decodeWorld(const QVector<QByteArray> &parts, QStringList &broken)
+// The tables as the loader reads them; the counts are left to the checks.
+World decodeWorld(const QVector<QByteArray> &parts, bool &allRead, QStringList &broken)
 {
-    DecodedWorld w;
-    decodePart(parts[0], w.header, w, decodeIntTable, encodeIntTable, headerFileName, broken);
-    decodePart(parts[1], w.levels, w, decodeIntTable, encodeIntTable, levelsFileName, broken);
-    decodePart(parts[2], w.coords, w, decodeFloatTable, encodeFloatTable, coordsFileName, broken);
-    decodePart(parts[3], w.corners, w, decodeIntTable, encodeIntTable, cornersFileName, broken);
-    decodePart(parts[4], w.fans, w, decodeIntTable, encodeIntTable, fansFileName, broken);
+    World w;
+    decodePart(parts[0], w.header, allRead, decodeIntTable, encodeIntTable, headerFileName, broken);
+    decodePart(parts[1], w.levels, allRead, decodeIntTable, encodeIntTable, levelsFileName, broken);
+    decodePart(parts[2], w.coords, allRead, decodeFloatTable, encodeFloatTable, coordsFileName,
+               broken);
+    decodePart(parts[3], w.corners, allRead, decodeIntTable, encodeIntTable, cornersFileName,
+               broken);
+    decodePart(parts[4], w.fans, allRead, decodeIntTable, encodeIntTable, fansFileName, broken);
     if (demoFlagOf(parts[5]) != 0)
         applyDemoLevels(w.levels);
     return w;
@@ -99,7 +95,7 @@ private:
 
 // The reads of Triangle's constructor: a row of corners, then each corner's
 // level and angles.
-void auditTriangles(const DecodedWorld &w, qint64 triangles, IndexAudit &audit)
+void auditTriangles(const World &w, qint64 triangles, IndexAudit &audit)
 {
     for (qint64 t = 0; t < triangles; ++t) {
         for (int k = 0; k < 3; ++k) {
@@ -116,7 +112,7 @@ void auditTriangles(const DecodedWorld &w, qint64 triangles, IndexAudit &audit)
 // The reads of an edit and of the marker: the six fan entries, and in each
 // fan triangle the corner that is the vertex (an edit that cannot find it
 // would change another vertex's corner).
-void auditFans(const DecodedWorld &w, qint64 vertices, IndexAudit &audit, QStringList &broken)
+void auditFans(const World &w, qint64 vertices, IndexAudit &audit, QStringList &broken)
 {
     for (qint64 v = 0; v < vertices; ++v) {
         for (int k = 0; k < 6; ++k) {
@@ -150,7 +146,7 @@ void applyLevelRules(const QVector<int> &levels, int subdivision)
     subdivisionLevel = saved;
 }
 
-void useAcceptedWorld(const DecodedWorld &w, QStringList &broken)
+void useAcceptedWorld(const World &w, QStringList &broken)
 {
     const qint64 vertices = headerVertexCount(w.header);
     const qint64 triangles = headerTriangleCount(w.header);
@@ -174,14 +170,12 @@ struct SaveWorld
 
     SaveWorld()
     {
-        QString error;
-        if (!writeWorld(dir.path(), generateWorld(saveInputWorld), &error))
-            qFatal("%s", qPrintable(error));
-        loadWorldFrom(dir.path());
-        if (!worldProblems().isEmpty())
-            qFatal("%s", qPrintable(worldProblems().join('\n')));
-        levels = vertexLevels;
-        vertices = getWorldVertexCount();
+        const World world = generateWorld(saveInputWorld);
+        const Status written = writeWorld(dir.path(), world);
+        if (!written.ok())
+            qFatal("%s", qPrintable(written.message()));
+        levels = world.levels;
+        vertices = world.vertexCount;
     }
 };
 
@@ -224,18 +218,11 @@ QStringList judgeRestore(const QByteArray &input, bool restored, const QString &
 // The world rasters are imported into, loaded once per process.
 struct RasterWorld
 {
-    QTemporaryDir dir;
     DrawnMesh mesh;
 
     RasterWorld()
     {
-        QString error;
-        if (!writeWorld(dir.path(), generateWorld({2, WorldRecipe::Random, 5, false}), &error))
-            qFatal("%s", qPrintable(error));
-        loadWorldFrom(dir.path());
-        if (!worldProblems().isEmpty())
-            qFatal("%s", qPrintable(worldProblems().join('\n')));
-        mesh = drawnMesh(vertexLevels);
+        mesh = drawnMesh(generateWorld({2, WorldRecipe::Random, 5, false}));
         GDALAllRegister();
     }
 };
@@ -312,10 +299,11 @@ QByteArray joinWorldInput(const QVector<QByteArray> &parts)
 QStringList checkWorldInput(const QByteArray &input)
 {
     QStringList broken;
-    const DecodedWorld world = decodeWorld(splitWorldInput(input), broken);
+    bool allRead = true;
+    const World world = decodeWorld(splitWorldInput(input), allRead, broken);
     const QStringList problems =
         checkWorldTables(world.header, world.levels, world.coords, world.corners, world.fans);
-    if (world.allRead && problems.isEmpty())
+    if (allRead && problems.isEmpty())
         useAcceptedWorld(world, broken);
     return broken;
 }
@@ -326,14 +314,13 @@ QStringList checkSaveInput(const QByteArray &input)
     vertexLevels = world.levels;
     vertexCount = world.vertices;
     writeFileOrDie(world.dir.filePath(QString::fromLatin1(saveFileName)), input);
-    QString error;
-    bool restored;
+    Status restored;
     {
         const WorkingDirectory inWorld(world.dir.path());
-        restored = loadSavedLevels(&error);
+        restored = loadSavedLevels();
     }
-    const QStringList broken = judgeRestore(input, restored, error, world);
-    if (restored)
+    const QStringList broken = judgeRestore(input, restored.ok(), restored.message(), world);
+    if (restored.ok())
         applyLevelRules(vertexLevels, saveInputWorld.subdivision);
     return broken;
 }
@@ -350,10 +337,9 @@ QStringList checkRasterInput(const QByteArray &input)
     QStringList broken;
     if (withinFuzzBound(path)) {
         QVector<int> levels;
-        QString error;
-        const bool imported = levelsFromRaster(QString::fromLatin1(path), world.mesh,
-                                               scaleOf(input), levels, nullptr, &error);
-        broken = judgeImport(imported, levels, error, QString::fromLatin1(path),
+        const Status imported = levelsFromRaster(QString::fromLatin1(path), world.mesh,
+                                                 scaleOf(input), levels, nullptr);
+        broken = judgeImport(imported.ok(), levels, imported.message(), QString::fromLatin1(path),
                              world.mesh.vertexCount());
     }
     VSIUnlink(path);

@@ -27,7 +27,7 @@ bool writeSeed(const QString &path, const QByteArray &bytes)
     return false;
 }
 
-QByteArray worldInput(const WorldData &w)
+QByteArray worldInput(const World &w)
 {
     return joinWorldInput({encodeIntTable(w.header), encodeIntTable(w.levels),
                            encodeFloatTable(w.coords), encodeIntTable(w.corners),

@@ -2,10 +2,6 @@
 
 #include "generator/cornerindex.h"
 #include "generator/randomlevels.h"
-#include "world/tablefile.h"
-#include "world/worldload.h"
-
-#include <QDir>
 
 #include <algorithm>
 #include <array>
@@ -264,7 +260,7 @@ QVector<int> headerTable(int subdivision, int vertexCount, int triangleCount)
 
 } // namespace
 
-WorldData generateWorld(const WorldRecipe &recipe)
+World generateWorld(const WorldRecipe &recipe)
 {
     Mesh mesh = icosahedron();
     for (int s = 0; s < recipe.subdivision; ++s)
@@ -273,7 +269,7 @@ WorldData generateWorld(const WorldRecipe &recipe)
     const int vertexCount = int(mesh.points.size());
     const Incidence around(mesh.triangles, vertexCount);
 
-    WorldData world;
+    World world;
     world.header = headerTable(recipe.subdivision, vertexCount, int(mesh.triangles.size()));
     world.levels = recipe.terrain == WorldRecipe::Random ? randomLevels(mesh.points, recipe.seed)
                                                          : QVector<int>(vertexCount, 0);
@@ -283,22 +279,7 @@ WorldData generateWorld(const WorldRecipe &recipe)
     world.corners = QVector<int>(corners.begin(), corners.end());
     world.fans = fanTable(mesh.triangles, around, vertexCount);
     world.demoFlag = recipe.demo ? 1 : 0;
+    world.vertexCount = vertexCount;
+    world.triangleCount = int(mesh.triangles.size());
     return world;
-}
-
-bool writeWorld(const QString &dir, const WorldData &world, QString *error)
-{
-    if (!QDir().mkpath(dir)) {
-        *error = QStringLiteral("%1: cannot create the folder").arg(dir);
-        return false;
-    }
-    const QDir folder(dir);
-    auto path = [&folder](const char *name) { return folder.filePath(QString::fromLatin1(name)); };
-    return writeIntTable(path(headerFileName), world.header, error) &&
-           writeIntTable(path(levelsFileName), world.levels, error) &&
-           writeFloatTable(path(coordsFileName), world.coords, error) &&
-           writeIntTable(path(cornersFileName), world.corners, error) &&
-           writeIntTable(path(fansFileName), world.fans, error) &&
-           writeFileAtomically(path(demoFileName), QByteArray::number(world.demoFlag) + '\n',
-                               error);
 }

@@ -15,6 +15,8 @@
 #ifndef WORLDGEN_H
 #define WORLDGEN_H
 
+#include "world/world.h"
+
 #include <QString>
 #include <QVector>
 
@@ -26,21 +28,10 @@ struct WorldRecipe
     bool demo = false;
 };
 
-struct WorldData
-{
-    QVector<int> header, levels;
-    QVector<float> coords;
-    QVector<int> corners, fans;
-    int demoFlag = 0;
-};
-
 const int maxSubdivision = 8;
 
-// Same recipe, same tables, byte for byte, on any machine.
-WorldData generateWorld(const WorldRecipe &recipe);
-
-// Writes the five table files and demo.txt into dir, creating it when needed.
-// Each file is replaced whole or not at all; on failure *error names the file.
-bool writeWorld(const QString &dir, const WorldData &world, QString *error);
+// Same recipe, same tables, byte for byte, on any machine. The world is
+// sound, with its counts set.
+World generateWorld(const WorldRecipe &recipe);
 
 #endif

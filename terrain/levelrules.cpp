@@ -21,19 +21,19 @@ const float levelColors[10][3] = {
     {0.8235f, 0.4431f, 0.2118f}, {0.7059f, 0.3804f, 0.1804f}, {0.5843f, 0.2863f, 0.1529f},
 };
 
-// The radii change only with subdivisionLevel, yet every corner placed and
-// every outline lifted asked pow() again: they are kept for the last level seen.
-const float *levelRadii()
+// The radii change only with the subdivision, yet every corner placed and
+// every outline lifted asked pow() again: they are kept for the last one seen.
+const float *levelRadii(int subdivision)
 {
     static bool known = false;
     static int knownFor = 0;
     static float radii[10];
-    if (!known || knownFor != subdivisionLevel) {
+    if (!known || knownFor != subdivision) {
         // In double, so that no header value can overflow the exponent.
-        const double scale = std::pow(4.0, double(subdivisionLevel) - 4.0);
+        const double scale = std::pow(4.0, double(subdivision) - 4.0);
         for (int level = 1; level <= 9; ++level)
             radii[level] = float((levelHeights[level] / scale + 1.0) * double(baseRadius));
-        knownFor = subdivisionLevel;
+        knownFor = subdivision;
         known = true;
     }
     return radii;
@@ -71,13 +71,14 @@ const CornerTrig &trigOf(float theta, float phi)
 
 } // namespace
 
+float radiusOfLevel(int level, int subdivision)
+{
+    return level < 1 || level > 9 ? baseRadius : levelRadii(subdivision)[level];
+}
+
 void levelRadius(int level, float &radius)
 {
-    if (level < 1 || level > 9) {
-        radius = baseRadius;
-        return;
-    }
-    radius = levelRadii()[level];
+    radius = radiusOfLevel(level, subdivisionLevel);
 }
 
 void levelColor(int level, float &red, float &green, float &blue)

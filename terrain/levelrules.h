@@ -8,8 +8,13 @@
 #ifndef LEVELRULES_H
 #define LEVELRULES_H
 
-// Levels outside 1..9 lie on the base sphere of radius 0.85f. The radius
-// depends on subdivisionLevel at the moment of the call.
+// The radius of a level in a world of the given subdivision: the heights
+// above the base sphere shrink four times with each subdivision. Levels
+// outside 1..9 lie on the base sphere of radius 0.85f.
+float radiusOfLevel(int level, int subdivision);
+
+// The editor's radius rule: radiusOfLevel at subdivisionLevel as it stands
+// at the moment of the call.
 void levelRadius(int level, float &radius);
 
 // The ten level colours; black outside 0..9.

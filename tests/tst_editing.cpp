@@ -161,11 +161,11 @@ void EditingTest::badRestoreKeepsTerrain_data()
     }) << notRestored + "0 bytes long";
     QTest::newRow("save.dat of another world")
         << Qt::Key_F10 << FileDamage([](const SceneFixture &f) {
-               writeIntTable(f.path("save.dat"), QVector<int>(642, 3), nullptr);
+               writeIntTable(f.path("save.dat"), QVector<int>(642, 3));
            })
         << notRestored + "holds 642 levels, but the world has 162 vertices";
     QTest::newRow("save.dat longer by one") << Qt::Key_F10 << FileDamage([](const SceneFixture &f) {
-        writeIntTable(f.path("save.dat"), QVector<int>(163, 3), nullptr);
+        writeIntTable(f.path("save.dat"), QVector<int>(163, 3));
     }) << notRestored + "holds 163 levels, but the world has 162 vertices";
     QTest::newRow("base002.dat gone before a reset")
         << Qt::Key_N

@@ -1,10 +1,15 @@
 // globe-world export, map and import on generated worlds: the files other
 // programs read, the pixel rules, the heightmap round trip and every refusal.
+#include "converters/earthrelief.h"
+#include "converters/heightmapimport.h"
+#include "converters/mapfile.h"
+#include "converters/meshfiles.h"
 #include "converters/worldmap.h"
 #include "terrain/vec3.h"
+#include "world/levelstore.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
-#include "world/worldtables.h"
+#include "world/worldwrite.h"
 #include "worldfiles.h"
 
 #include <QDir>
@@ -71,6 +76,44 @@ namespace {
 int run(const QStringList &arguments, QString *output)
 {
     return runProgram(GLOBE_WORLD_EXE, arguments, output);
+}
+
+// The commands as globe-world runs them, short of parsing and printing.
+Status exportPly(const QString &folder, const QString &file, const LevelSource &levels = {})
+{
+    World world = loadTestWorld(folder);
+    const Status taken = takeLevels(levels, world);
+    if (!taken.ok())
+        return taken;
+    ExportOptions options;
+    options.outputs.append({file, MeshFormat::Ply});
+    ExportReport written;
+    return exportMesh(world, options, &written);
+}
+
+Status mapWorld(const QString &folder, const QString &file, int width = defaultMapWidth,
+                bool heightmap = false, const LevelSource &levels = {})
+{
+    World world = loadTestWorld(folder);
+    const Status taken = takeLevels(levels, world);
+    if (!taken.ok())
+        return taken;
+    MapOptions options;
+    options.out = file;
+    mapFormatOf(file, &options.format);
+    options.width = width;
+    options.heightmap = heightmap;
+    int unrestorable = 0;
+    return writeMap(world, options, &unrestorable);
+}
+
+Status importRaster(const QString &folder, const QString &raster, const LevelScale &scale = {})
+{
+    ImportOptions options;
+    options.raster = raster;
+    options.scale = scale;
+    RasterSummary found;
+    return importRelief(folder, loadTestWorld(folder, DemoTerrain::AsFlagged), options, &found);
 }
 
 QString path(const QString &dir, const char *file)
@@ -146,15 +189,15 @@ void writeGeoTiff(const QString &file, int width, int height, GDALDataType type,
 
 // The vertex of the loaded world nearest a place, by the geography
 // convention: longitude 180 degrees - azimuth, latitude 90 degrees - polar angle.
-int vertexAt(double longitude, double latitude)
+int vertexAt(const World &world, double longitude, double latitude)
 {
     const double theta = (90 - latitude) * M_PI / 180, phi = M_PI - longitude * M_PI / 180;
     const Vec3 place = unitDirection(theta, phi);
     int nearest = 0;
     double best = -2;
-    for (int v = 0; v < worldVertexCount; ++v) {
+    for (int v = 0; v < world.vertexCount; ++v) {
         const double closeness =
-            dot(place, unitDirection(vertexCoords[2 * v], vertexCoords[2 * v + 1]));
+            dot(place, unitDirection(world.coords[2 * v], world.coords[2 * v + 1]));
         if (closeness > best) {
             best = closeness;
             nearest = v;
@@ -166,9 +209,9 @@ int vertexAt(double longitude, double latitude)
 // Checks the levels of the world loaded from folder at each place.
 void checkPlaces(const QString &folder, const Places &places)
 {
-    loadWorldFrom(folder);
+    const World world = loadTestWorld(folder);
     for (const QVector<double> &place : places) {
-        const int level = vertexLevels[vertexAt(place[0], place[1])];
+        const int level = world.levels[vertexAt(world, place[0], place[1])];
         const QString where = QString("%1, %2: level %3").arg(place[0]).arg(place[1]).arg(level);
         QVERIFY2(place[2] >= 0 ? level == place[2] : level >= -place[2], qPrintable(where));
     }
@@ -209,7 +252,7 @@ void ExportTest::plyVertices()
     QFETCH(double, radius);
     const QString folder = world(subdivision, WorldRecipe::Flat);
     setLevel(folder, vertex, level);
-    QCOMPARE(run({"export", folder, "--ply", folder + "/out.ply"}, &output), 0);
+    QVERIFY(exportPly(folder, folder + "/out.ply").ok());
 
     const int vertices = 10 * (1 << 2 * subdivision) + 2, faces = 2 * vertices - 4;
     const QByteArray ply = readBytes(folder + "/out.ply");
@@ -219,7 +262,7 @@ void ExportTest::plyVertices()
 
     const int at = header.size() + plyVertexBytes * vertex;
     const double x = floatAt(ply, at), y = floatAt(ply, at + 4), z = floatAt(ply, at + 8);
-    QVERIFY2(std::fabs(std::sqrt(x * x + y * y + z * z) - radius) < 1e-5, qPrintable(output));
+    QVERIFY(std::fabs(std::sqrt(x * x + y * y + z * z) - radius) < 1e-5);
     QCOMPARE(
         (Rgb{uchar(ply[at + 12]), uchar(ply[at + 13]), uchar(ply[at + 14]), uchar(ply[at + 15])}),
         rgb);
@@ -236,9 +279,10 @@ void ExportTest::plyVertices()
 void ExportTest::objMatchesPly()
 {
     const QString folder = world(2);
-    QCOMPARE(
-        run({"export", folder, "--ply", folder + "/a.ply", "--obj", folder + "/a.obj"}, &output),
-        0);
+    ExportOptions options;
+    options.outputs = {{folder + "/a.ply", MeshFormat::Ply}, {folder + "/a.obj", MeshFormat::Obj}};
+    ExportReport written;
+    QVERIFY(exportMesh(loadTestWorld(folder), options, &written).ok());
     const QByteArray ply = readBytes(folder + "/a.ply");
     const int body = ply.indexOf("end_header\n") + 11;
     const QList<QByteArray> lines = readBytes(folder + "/a.obj").split('\n');
@@ -280,7 +324,10 @@ void ExportTest::readBackByAssimp()
     if (assimp.isEmpty())
         QSKIP("assimp (assimp-utils) is not installed");
     const QString folder = world(4), file = folder + "/globe." + format;
-    QCOMPARE(run({"export", folder, "--" + format, file}, &output), 0);
+    ExportOptions options;
+    options.outputs = {{file, format == "ply" ? MeshFormat::Ply : MeshFormat::Obj}};
+    ExportReport written;
+    QVERIFY(exportMesh(loadTestWorld(folder), options, &written).ok());
     QProcess process;
     process.start(assimp, {"info", file});
     QVERIFY(process.waitForFinished(60000));
@@ -317,8 +364,7 @@ void ExportTest::levelSources()
     const QString folder = world(1, WorldRecipe::Flat, true);
     QVector<int> saved(42, 0);
     saved[3] = 5;
-    QString error;
-    QVERIFY(writeIntTable(dir.filePath("save.dat"), saved, &error));
+    QVERIFY(writeIntTable(dir.filePath("save.dat"), saved).ok());
     options.replaceInStrings(QRegularExpression("^save.dat$"), dir.filePath("save.dat"));
     QCOMPARE(run(QStringList{"export", folder, "--ply", folder + "/out.ply"} + options, &output),
              0);
@@ -372,12 +418,9 @@ void ExportTest::flatWorldIsSeaEverywhere()
     QFETCH(int, subdivision);
     QFETCH(int, width);
     const QString folder = world(subdivision, WorldRecipe::Flat), png = folder + "/map.png";
-    QStringList arguments{"map", folder, "--png", png};
-    if (width)
-        arguments << "--width" << QString::number(width);
-    QCOMPARE(run(arguments, &output), 0);
-    const QImage image(png);
     const int w = width ? width : 2048;
+    QVERIFY(mapWorld(folder, png, w).ok());
+    const QImage image(png);
     QCOMPARE(image.size(), QSize(w, w / 2));
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x)
@@ -398,17 +441,17 @@ void ExportTest::vertexPixelsShowTheirLevel()
 {
     QFETCH(int, subdivision);
     const QString folder = world(subdivision, WorldRecipe::Random, true), png = folder + "/m.png";
-    QCOMPARE(run({"map", folder, "--png", png, "--demo"}, &output), 0);
+    QVERIFY(mapWorld(folder, png, defaultMapWidth, false, {QString(), true}).ok());
     const QImage image(png);
-    loadWorldFrom(folder); // demo.txt is on, as --demo
+    const World world = loadTestWorld(folder, DemoTerrain::On);
     auto near = [&](int x, int y, int v) {
-        const Rgb8 want = levelRgb8(vertexLevels[v]);
+        const Rgb8 want = levelRgb8(world.levels[v]);
         const Rgb got = rgbAt(image, x, y);
         return std::abs(got[0] - want.red) <= 8 && std::abs(got[1] - want.green) <= 8 &&
                std::abs(got[2] - want.blue) <= 8;
     };
-    for (int v = 0; v < worldVertexCount; ++v) {
-        const QPoint p = pixelOf(vertexCoords[2 * v], vertexCoords[2 * v + 1], 2048);
+    for (int v = 0; v < world.vertexCount; ++v) {
+        const QPoint p = pixelOf(world.coords[2 * v], world.coords[2 * v + 1], 2048);
         QVERIFY2(near(p.x(), p.y(), v), qPrintable(QString::number(v)));
     }
     for (int x = 0; x < 2048; ++x)
@@ -442,9 +485,8 @@ void ExportTest::heightmapRoundTrip()
         editIntTable(mapped,
                      [](QVector<int> &levels) { std::reverse(levels.begin(), levels.end()); });
     }
-    QCOMPARE(run({"map", folder, "--heightmap", "--out", first, "--levels", mapped}, &output), 0);
-    QCOMPARE(run({"import", folder, "--heightmap", first}, &output), 0);
-    QVERIFY2(output.contains("base002.dat.bak"), qPrintable(output));
+    QVERIFY(mapWorld(folder, first, defaultMapWidth, true, {mapped, false}).ok());
+    QVERIFY(importRaster(folder, first).ok());
     QCOMPARE(readBytes(path(folder, levelsFileName)), readBytes(mapped));
     QCOMPARE(readBytes(path(folder, "base002.dat.bak")), old);
     if (format != "png")
@@ -452,7 +494,7 @@ void ExportTest::heightmapRoundTrip()
 
     const QImage image(first);
     QCOMPARE(image.format(), QImage::Format_Grayscale16);
-    QCOMPARE(run({"map", folder, "--heightmap", "--png", folder + "/h2.png"}, &output), 0);
+    QVERIFY(mapWorld(folder, folder + "/h2.png", defaultMapWidth, true).ok());
     QCOMPARE(QImage(folder + "/h2.png"), image);
     QSet<int> values;
     for (int y = 0; y < image.height(); ++y) {
@@ -487,7 +529,7 @@ void ExportTest::importGreyValues()
     QImage image(64, 32, format);
     image.fill(format == QImage::Format_RGB32 ? qRgb(value, value, value) : uint(value));
     QVERIFY(image.save(png));
-    QCOMPARE(run({"import", folder, "--heightmap", png}, &output), 0);
+    QVERIFY(importRaster(folder, png).ok());
     QVector<int> levels;
     QVERIFY(readIntTable(path(folder, levelsFileName), levels).ok());
     QCOMPARE(levels, QVector<int>(162, level));
@@ -574,7 +616,7 @@ void ExportTest::refusals_data()
     }) << 2 << "base004.dat: declares 5120 elements"
                                            << 2;
     QTest::newRow("other world's save.dat") << Setup([=](const QString &w, const QString &s) {
-        writeIntTable(s + "/save.dat", QVector<int>(162), nullptr);
+        writeIntTable(s + "/save.dat", QVector<int>(162));
         return QStringList{"export", w, "--ply", s + "/out.ply", "--levels", s + "/save.dat"};
     }) << 2 << "save.dat: holds 162 levels, but the world has 642 vertices"
                                             << 1;
@@ -633,11 +675,12 @@ void ExportTest::orientation()
             image.scanLine(y)[x] = 255;
     }
     QVERIFY(image.save(png));
-    QCOMPARE(run({"import", folder, "--heightmap", png}, &output), 0);
-    loadWorldFrom(folder);
+    QVERIFY(importRaster(folder, png).ok());
+    const World world = loadTestWorld(folder);
+    const QVector<int> &vertexLevels = world.levels;
     int east = 0, west = 0;
-    for (int v = 0; v < worldVertexCount; ++v) {
-        const double theta = vertexCoords[2 * v], phi = vertexCoords[2 * v + 1];
+    for (int v = 0; v < world.vertexCount; ++v) {
+        const double theta = world.coords[2 * v], phi = world.coords[2 * v + 1];
         if (std::fabs(theta - M_PI / 2) > 0.2)
             continue;
         if (std::fabs(phi - M_PI / 2) < 0.2)
@@ -646,7 +689,7 @@ void ExportTest::orientation()
             west += vertexLevels[v] == 0 ? 1 : -1000;
     }
     QVERIFY2(east > 0 && west > 0, qPrintable(QString("%1 %2").arg(east).arg(west)));
-    QCOMPARE(run({"map", folder, "--out", folder + "/map.png", "--width", "256"}, &output), 0);
+    QVERIFY(mapWorld(folder, folder + "/map.png", 256).ok());
     const QImage map(folder + "/map.png");
     QCOMPARE(rgbAt(map, 192, 64), (Rgb{149, 73, 39}));
     QCOMPARE(rgbAt(map, 64, 64), seaColour);
@@ -698,7 +741,10 @@ void ExportTest::importGeoTiff()
     QFETCH(Places, places);
     const QString folder = world(4, WorldRecipe::Random);
     const QString raster = setup(folder);
-    QCOMPARE(run(QStringList{"import", folder, "--heightmap", raster} + options, &output), 0);
+    LevelScale scale;
+    scale.hasSeaLevel = options.size() == 2;
+    scale.seaLevel = options.value(1).toDouble();
+    QVERIFY(importRaster(folder, raster, scale).ok());
     checkPlaces(folder, places);
 }
 
@@ -715,11 +761,8 @@ void ExportTest::geoTiffMap()
 {
     QFETCH(bool, heightmap);
     const QString folder = world(3);
-    QStringList options{"--width", "512"};
-    if (heightmap)
-        options << "--heightmap";
-    QCOMPARE(run(QStringList{"map", folder, "--out", folder + "/map.tif"} + options, &output), 0);
-    QCOMPARE(run(QStringList{"map", folder, "--png", folder + "/map.png"} + options, &output), 0);
+    QVERIFY(mapWorld(folder, folder + "/map.tif", 512, heightmap).ok());
+    QVERIFY(mapWorld(folder, folder + "/map.png", 512, heightmap).ok());
     GDALAllRegister();
     GDALDatasetH tiff = GDALOpen(qPrintable(folder + "/map.tif"), GA_ReadOnly);
     QVERIFY(tiff);
@@ -746,7 +789,7 @@ void ExportTest::geoTiffMap()
     GDALClose(tiff);
     const QByteArray bytes = readBytes(folder + "/map.png");
     const int srgb = bytes.indexOf("sRGB");
-    QVERIFY2(heightmap ? srgb < 0 : srgb > 0 && srgb < bytes.indexOf("IDAT"), qPrintable(output));
+    QVERIFY(heightmap ? srgb < 0 : srgb > 0 && srgb < bytes.indexOf("IDAT"));
 }
 
 // The real Earth at the default subdivision: places land or sea as they
@@ -754,9 +797,9 @@ void ExportTest::geoTiffMap()
 void ExportTest::earthTerrain()
 {
     const QString folder = dir.filePath("earth");
-    QCOMPARE(run({"generate", folder, "--terrain", "earth"}, &output), 0);
-    QVERIFY2(output.contains("40962 vertices"), qPrintable(output));
-    QCOMPARE(readBytes(path(folder, demoFileName)).trimmed(), QByteArray("0"));
+    World earth = generateWorld({6, WorldRecipe::Flat, 1, false});
+    QVERIFY(layEarthRelief(earth).ok());
+    QVERIFY(writeWorld(folder, earth).ok());
     checkPlaces(folder, {{10, 23, -1},   // the Sahara
                          {-25, 0, 0},    // the equatorial Atlantic
                          {-150, 0, 0},   // the Pacific
@@ -768,9 +811,9 @@ void ExportTest::earthTerrain()
                          {-40, 40, 0},   // the North Atlantic
                          {86, 30, -7}}); // the Himalaya
     int land = 0;
-    for (int v = 0; v < worldVertexCount; ++v)
-        land += vertexLevels[v] > 0;
-    const double share = double(land) / worldVertexCount;
+    for (int v = 0; v < earth.vertexCount; ++v)
+        land += earth.levels[v] > 0;
+    const double share = double(land) / earth.vertexCount;
     QVERIFY2(share > 0.27 && share < 0.31, qPrintable(QString::number(share)));
 }
 

@@ -1,6 +1,7 @@
 // globe-world export's 3D files as other programs read them: glTF through
 // tinygltf and the Khronos validator, STL as a solid to print, and the
 // refusals that must leave nothing behind.
+#include "converters/meshfiles.h"
 #include "terrain/vec3.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
@@ -43,6 +44,20 @@ namespace {
 int run(const QStringList &arguments, QString *output)
 {
     return runProgram(GLOBE_WORLD_EXE, arguments, output);
+}
+
+// Exports the world in folder to each path, in the format its name says.
+Status exportWorld(const QString &folder, const QStringList &paths, double diameterMm = 100)
+{
+    ExportOptions options;
+    options.mesh.diameterMm = diameterMm;
+    for (const QString &path : paths) {
+        MeshFormat format = MeshFormat::Ply;
+        meshFormatOf(path, &format);
+        options.outputs.append({path, format});
+    }
+    ExportReport written;
+    return exportMesh(loadTestWorld(folder), options, &written);
 }
 
 QVector<int> levelsOf(const QString &world)
@@ -127,7 +142,7 @@ void MeshExportTest::gltfReadBack()
 {
     QFETCH(QString, file);
     const QString folder = world(3), path = folder + "/" + file;
-    QCOMPARE(run({"export", folder, "--out", path}, &output), 0);
+    QVERIFY(exportWorld(folder, {path}).ok());
     tinygltf::Model model;
     tinygltf::TinyGLTF reader;
     std::string error, warning;
@@ -204,7 +219,7 @@ void MeshExportTest::gltfPassesValidator()
         QSKIP("gltf-validator is not installed (npm install gltf-validator; set NODE_PATH)");
 
     const QString folder = world(2), path = folder + "/" + file;
-    QCOMPARE(run({"export", folder, "--out", path}, &output), 0);
+    QVERIFY(exportWorld(folder, {path}).ok());
     validator.start(node, {"-e",
                            "require('gltf-validator').validateBytes(new Uint8Array(require('fs')"
                            ".readFileSync(process.argv[1]))).then(r => console.log("
@@ -217,10 +232,9 @@ void MeshExportTest::gltfPassesValidator()
 
 void MeshExportTest::stlIsAClosedSolid_data()
 {
-    QTest::addColumn<QStringList>("options");
     QTest::addColumn<double>("diameter");
-    QTest::newRow("default size") << QStringList() << 100.0;
-    QTest::newRow("--diameter 60") << QStringList{"--diameter", "60"} << 60.0;
+    QTest::newRow("default size") << 100.0;
+    QTest::newRow("--diameter 60") << 60.0;
 }
 
 // Every edge joins two facets that run along it in opposite directions, so
@@ -228,10 +242,9 @@ void MeshExportTest::stlIsAClosedSolid_data()
 // it; the sea lies on a sphere of the diameter asked for, the land above.
 void MeshExportTest::stlIsAClosedSolid()
 {
-    QFETCH(QStringList, options);
     QFETCH(double, diameter);
     const QString folder = world(3), path = folder + "/globe.stl";
-    QCOMPARE(run(QStringList{"export", folder, "--out", path} + options, &output), 0);
+    QVERIFY(exportWorld(folder, {path}, diameter).ok());
     const QByteArray stl = readBytes(path);
     QVERIFY(!stl.startsWith("solid"));
     QCOMPARE(stl.size(), 84 + 50 * 1280);

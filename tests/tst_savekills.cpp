@@ -32,15 +32,14 @@ const WorldRecipe killWorld{4, WorldRecipe::Random, 1, false}; // 2562 vertices
 [[noreturn]] void runSaver(const QString &dir)
 {
     QDir::setCurrent(dir);
-    loadWorld();
-    if (!worldProblems().isEmpty())
+    if (!loadWorld().ok())
         std::exit(2);
     std::puts("ready");
     std::fflush(stdout);
     for (int save = 0;; ++save) {
-        QString error;
         if (!writeIntTable(QString::fromLatin1(saveFileName),
-                           QVector<int>(worldVertexCount, save % 10), &error))
+                           QVector<int>(worldVertexCount, save % 10))
+                 .ok())
             std::exit(3);
     }
 }
@@ -51,9 +50,9 @@ QString saveProblem(const QString &path, int vertices)
     if (!QFile::exists(path))
         return QString();
     QVector<int> levels;
-    QString error;
-    if (!readLevelTable(path, vertices, levels, &error))
-        return error;
+    const Status read = readLevelTable(path, vertices, levels);
+    if (!read.ok())
+        return read.message();
     if (levels.count(levels.first()) != levels.size())
         return QStringLiteral("%1 holds levels of two saves").arg(path);
     return QString();
@@ -100,8 +99,8 @@ void SaveKillTest::killedSavesLeaveWholeSaveDat()
     }
     qInfo("%d kills, %d of them left a partial file", kills, leftPartial);
 
-    QString error;
-    QVERIFY2(writeIntTable(save, QVector<int>(2562, 4), &error), qPrintable(error));
+    const Status written = writeIntTable(save, QVector<int>(2562, 4));
+    QVERIFY2(written.ok(), qPrintable(written.message()));
     QCOMPARE(QDir(dir.path()).entryList({"save.dat*"}, QDir::Files | QDir::Hidden),
              QStringList{"save.dat"});
 }

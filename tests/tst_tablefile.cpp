@@ -129,13 +129,12 @@ void TableFileTest::largeTablesSurviveRoundTrip()
         ints[i] = int(quint32(i) * 2654435761u);
         floats[i] = float(i) * -0.37f + 1e-3f;
     }
-    QString error;
     QVector<int> intsBack;
-    QVERIFY2(writeIntTable(path, ints, &error), qPrintable(error));
+    QVERIFY(writeIntTable(path, ints).ok());
     QVERIFY(readIntTable(path, intsBack).ok());
     QCOMPARE(intsBack, ints);
     QVector<float> floatsBack;
-    QVERIFY2(writeFloatTable(path, floats, &error), qPrintable(error));
+    QVERIFY(writeFloatTable(path, floats).ok());
     QVERIFY(readFloatTable(path, floatsBack).ok());
     QCOMPARE(floatsBack, floats);
 }
@@ -164,8 +163,7 @@ void TableFileTest::encodeReadRoundTrip()
     QTemporaryDir dir;
     const QString path = dir.filePath("t.dat");
     const QVector<float> angles{0.0f, -1.5f, 3.1415927f, 1e-30f};
-    QString error;
-    QVERIFY2(writeFloatTable(path, angles, &error), qPrintable(error));
+    QVERIFY(writeFloatTable(path, angles).ok());
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.size(), qint64(4 + 4 * angles.size()));
@@ -184,9 +182,9 @@ void TableFileTest::writeIntoMissingFolderNamesFileAndReason()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("no/such/folder/save.dat");
-    QString error;
-    QVERIFY(!writeIntTable(path, {1, 2, 3}, &error));
-    QVERIFY2(error.startsWith(path + ": not written ("), qPrintable(error));
+    const Status written = writeIntTable(path, {1, 2, 3});
+    QCOMPARE(written.kind(), Status::NotWritten);
+    QVERIFY2(written.message().startsWith(path + ": not written ("), qPrintable(written.message()));
     QVERIFY(!QFile::exists(path));
 }
 

@@ -3,7 +3,7 @@
 #include "generator/meshcheck.h"
 #include "generator/worldgen.h"
 #include "world/worldload.h"
-#include "world/worldtables.h"
+#include "world/worldwrite.h"
 
 #include <QFile>
 #include <QProcess>
@@ -34,7 +34,7 @@ private slots:
 
 namespace {
 
-WorldData world(int subdivision, quint32 seed = 1)
+World world(int subdivision, quint32 seed = 1)
 {
     WorldRecipe recipe;
     recipe.subdivision = subdivision;
@@ -42,12 +42,12 @@ WorldData world(int subdivision, quint32 seed = 1)
     return generateWorld(recipe);
 }
 
-int triangleCountOf(const WorldData &w)
+int triangleCountOf(const World &w)
 {
     return w.corners.size() / 4;
 }
 
-QSet<quint64> edgesOf(const WorldData &w)
+QSet<quint64> edgesOf(const World &w)
 {
     QSet<quint64> edges;
     for (int t = 0; t < triangleCountOf(w); ++t) {
@@ -60,7 +60,7 @@ QSet<quint64> edgesOf(const WorldData &w)
 }
 
 // Graph distance of every vertex from vertex 0.
-QVector<int> ringsFromVertex0(const WorldData &w)
+QVector<int> ringsFromVertex0(const World &w)
 {
     const int vertices = w.header[10];
     QVector<QVector<int>> neighbours(vertices);
@@ -98,7 +98,7 @@ void WorldGenTest::meshInvariants_data()
 void WorldGenTest::meshInvariants()
 {
     QFETCH(int, subdivision);
-    const WorldData w = world(subdivision);
+    const World w = world(subdivision);
     const int quads = 1 << (2 * subdivision);
     QCOMPARE(w.header.size(), 11);
     QCOMPARE(w.header[0], subdivision);
@@ -126,7 +126,7 @@ void WorldGenTest::numberedRingByRingFromPole_data()
 void WorldGenTest::numberedRingByRingFromPole()
 {
     QFETCH(int, subdivision);
-    const WorldData w = world(subdivision);
+    const World w = world(subdivision);
     QCOMPARE(w.coords[0], 0.0f);
     QCOMPARE(w.coords[1], 0.0f);
     const QVector<int> ring = ringsFromVertex0(w);
@@ -144,7 +144,7 @@ void WorldGenTest::numberedRingByRingFromPole()
 
 void WorldGenTest::sameSeedSameWorld()
 {
-    const WorldData a = world(3, 7), b = world(3, 7), other = world(3, 8);
+    const World a = world(3, 7), b = world(3, 7), other = world(3, 8);
     QCOMPARE(a.header, b.header);
     QCOMPARE(a.levels, b.levels);
     QCOMPARE(a.coords, b.coords);
@@ -169,7 +169,7 @@ void WorldGenTest::randomLevelsShares_data()
 void WorldGenTest::randomLevelsShares()
 {
     QFETCH(quint32, seed);
-    const WorldData w = world(4, seed);
+    const World w = world(4, seed);
     const LevelShare share = levelShare(w.levels, w.header[10]);
     QCOMPARE(share.outside, 0);
     const double land = 1.0 - double(share.perLevel[0]) / share.vertices;
@@ -193,20 +193,20 @@ void WorldGenTest::writeThenLoad()
     WorldRecipe recipe;
     recipe.subdivision = 3;
     recipe.demo = true;
-    const WorldData w = generateWorld(recipe);
-    QString error;
-    QVERIFY2(writeWorld(dir.filePath("new/world"), w, &error), qPrintable(error));
+    const World w = generateWorld(recipe);
+    QCOMPARE(writeWorld(dir.filePath("new/world"), w).lines(), QStringList());
 
-    loadWorldFrom(dir.filePath("new/world"));
-    QCOMPARE(worldProblems(), QStringList());
-    QCOMPARE(worldVertexCount, 642);
-    QCOMPARE(worldTriangleCount, 1280);
-    QCOMPARE(worldHeader, w.header);
-    QCOMPARE(vertexCoords, w.coords);
-    QCOMPARE(triangleCorners, w.corners);
-    QCOMPARE(vertexFans, w.fans);
-    QCOMPARE(vertexLevels[3], 7);
-    QCOMPARE(vertexLevels.mid(143), w.levels.mid(143));
+    World loaded;
+    QCOMPARE(loadWorld(dir.filePath("new/world"), DemoTerrain::AsFlagged, &loaded).lines(),
+             QStringList());
+    QCOMPARE(loaded.vertexCount, 642);
+    QCOMPARE(loaded.triangleCount, 1280);
+    QCOMPARE(loaded.header, w.header);
+    QCOMPARE(loaded.coords, w.coords);
+    QCOMPARE(loaded.corners, w.corners);
+    QCOMPARE(loaded.fans, w.fans);
+    QCOMPARE(loaded.levels[3], 7);
+    QCOMPARE(loaded.levels.mid(143), w.levels.mid(143));
 
     QFile demo(dir.filePath("new/world/demo.txt"));
     QVERIFY(demo.open(QIODevice::ReadOnly));
@@ -232,7 +232,7 @@ void WorldGenTest::checkerCatchesFaults_data()
 namespace {
 
 // Breaks one promise of a sound world the way a careless edit of the tables would.
-void applyFault(WorldData &w, const QString &fault)
+void applyFault(World &w, const QString &fault)
 {
     const int triangles = triangleCountOf(w);
     int flagged = 0;
@@ -258,7 +258,7 @@ void WorldGenTest::checkerCatchesFaults()
 {
     QFETCH(QString, fault);
     QFETCH(QString, expected);
-    WorldData w = world(2);
+    World w = world(2);
     applyFault(w, fault);
     QCOMPARE(checkWorldTables(w.header, w.levels, w.coords, w.corners, w.fans), QStringList());
     const QStringList problems = checkMeshProperties(w.header, w.coords, w.corners, w.fans);

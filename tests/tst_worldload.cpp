@@ -3,7 +3,6 @@
 // be broken. Every broken world starts as a sound generated one.
 #include "world/tablefile.h"
 #include "world/worldload.h"
-#include "world/worldtables.h"
 #include "worldfiles.h"
 
 #include <QDir>
@@ -77,8 +76,9 @@ void WorldLoadTest::demoTerrainOverBaseLevels()
 {
     const QString path = world({4, WorldRecipe::Flat, 1, true});
     editIntTable(file(path, levelsFileName), [](QVector<int> &levels) { levels.fill(8); });
-    loadWorldFrom(path);
-    QVERIFY2(worldProblems().isEmpty(), qPrintable(worldProblems().join('\n')));
+    World w;
+    QCOMPARE(loadWorld(path, DemoTerrain::AsFlagged, &w).lines(), QStringList());
+    const QVector<int> &vertexLevels = w.levels;
     QCOMPARE(vertexLevels[3], 7);
     QCOMPARE(vertexLevels[25], 5);
     QCOMPARE(vertexLevels[76], 0);
@@ -95,18 +95,20 @@ void WorldLoadTest::demoTerrainOverBaseLevels()
     QCOMPARE(touched, 113); // no demo level is 8
 
     writeBytes(file(path, demoFileName), "0\n");
-    loadWorldFrom(path);
+    QVERIFY(loadWorld(path, DemoTerrain::AsFlagged, &w).ok());
     QCOMPARE(vertexLevels.count(8), vertexLevels.size());
+    QVERIFY(loadWorld(path, DemoTerrain::On, &w).ok());
+    QCOMPARE(vertexLevels[3], 7);
 }
 
 void WorldLoadTest::demoSkipsVerticesBeyondTheTable()
 {
     const QString path = world({0, WorldRecipe::Flat, 1, true}); // 12 vertices
-    loadWorldFrom(path);
-    QVERIFY(worldProblems().isEmpty());
-    QCOMPARE(vertexLevels.size(), 12);
-    QCOMPARE(vertexLevels[3], 7);
-    QCOMPARE(vertexLevels[11], 4);
+    World w;
+    QVERIFY(loadWorld(path, DemoTerrain::AsFlagged, &w).ok());
+    QCOMPARE(w.levels.size(), 12);
+    QCOMPARE(w.levels[3], 7);
+    QCOMPARE(w.levels[11], 4);
 }
 
 void WorldLoadTest::countsFromHeader_data()
@@ -137,11 +139,11 @@ void WorldLoadTest::countsFromHeader()
         for (int k = 0; k < extraRows; ++k)
             corners << corners.mid(0, 4);
     });
-    loadWorldFrom(path);
-    QVERIFY2(worldProblems().isEmpty(), qPrintable(worldProblems().join('\n')));
-    QCOMPARE(getWorldTriangleCount(), triangles);
-    QCOMPARE(getWorldVertexCount(), 12);
-    QCOMPARE(subdivisionLevel, 5);
+    World w;
+    QCOMPARE(loadWorld(path, DemoTerrain::AsFlagged, &w).lines(), QStringList());
+    QCOMPARE(w.triangleCount, triangles);
+    QCOMPARE(w.vertexCount, 12);
+    QCOMPARE(w.subdivision(), 5);
 }
 
 static WorldEdit truncate(const char *name, int bytes)
@@ -230,11 +232,12 @@ void WorldLoadTest::refusesBrokenWorld()
     QFETCH(QString, problem);
     const QString path = world({4, WorldRecipe::Random, 1, true});
     breakWorld(path);
-    loadWorldFrom(path);
-    const QString all = worldProblems().join('\n');
+    World w;
+    const Status loaded = loadWorld(path, DemoTerrain::AsFlagged, &w);
+    const QString all = loaded.lines().join('\n');
     QVERIFY2(all.contains(problem), qPrintable(all));
-    QCOMPARE(getWorldVertexCount(), 0);
-    QCOMPARE(getWorldTriangleCount(), 0);
+    QCOMPARE(loaded.kind(), Status::Refused);
+    QVERIFY(w.header.isEmpty());
 }
 
 void WorldLoadTest::manyBreakagesAreSummarised()
@@ -244,8 +247,10 @@ void WorldLoadTest::manyBreakagesAreSummarised()
         for (int t = 0; t < 100; ++t)
             c[4 * t + 2] = 100000;
     });
-    loadWorldFrom(path);
-    const QStringList corners = worldProblems().filter(QRegularExpression("^base004.dat: "));
+    World w;
+    const QStringList corners = loadWorld(path, DemoTerrain::AsFlagged, &w)
+                                    .lines()
+                                    .filter(QRegularExpression("^base004.dat: "));
     QCOMPARE(corners.size(), 9); // eight lines, then the count
     QCOMPARE(corners.last(), QString("base004.dat: 92 more corners out of range"));
 }

@@ -1,6 +1,7 @@
 #include "worldfiles.h"
 
 #include "world/tablefile.h"
+#include "world/worldwrite.h"
 
 #include <QFile>
 #include <QProcess>
@@ -8,9 +9,18 @@
 
 void writeTestWorld(const QString &dir, const WorldRecipe &recipe)
 {
-    QString error;
-    if (!writeWorld(dir, generateWorld(recipe), &error))
-        QFAIL(qPrintable(error));
+    const Status written = writeWorld(dir, generateWorld(recipe));
+    if (!written.ok())
+        QFAIL(qPrintable(written.message()));
+}
+
+World loadTestWorld(const QString &dir, DemoTerrain demo)
+{
+    World world;
+    const Status loaded = loadWorld(dir, demo, &world);
+    QTest::qVerify(loaded.ok(), "loadWorld", qPrintable(loaded.lines().join('\n')), __FILE__,
+                   __LINE__);
+    return world;
 }
 
 QByteArray readBytes(const QString &path)
@@ -23,9 +33,9 @@ QByteArray readBytes(const QString &path)
 
 void writeBytes(const QString &path, const QByteArray &bytes)
 {
-    QString error;
-    if (!writeFileAtomically(path, bytes, &error))
-        QFAIL(qPrintable(error));
+    const Status written = writeFileAtomically(path, bytes);
+    if (!written.ok())
+        QFAIL(qPrintable(written.message()));
 }
 
 void editIntTable(const QString &path, const std::function<void(QVector<int> &)> &edit)
@@ -33,8 +43,8 @@ void editIntTable(const QString &path, const std::function<void(QVector<int> &)>
     QVector<int> table;
     QVERIFY(readIntTable(path, table).ok());
     edit(table);
-    QString error;
-    QVERIFY2(writeIntTable(path, table, &error), qPrintable(error));
+    const Status written = writeIntTable(path, table);
+    QVERIFY2(written.ok(), qPrintable(written.message()));
 }
 
 int runProgram(const QString &program, const QStringList &arguments, QString *output)

@@ -3,6 +3,7 @@
 #define WORLDFILES_H
 
 #include "generator/worldgen.h"
+#include "world/worldload.h"
 
 #include <QByteArray>
 #include <QString>
@@ -18,6 +19,10 @@ void writeBytes(const QString &path, const QByteArray &bytes);
 // Runs program with arguments and returns its exit status (-1 if it did not
 // finish within a minute), with its stdout and then its stderr in *output.
 int runProgram(const QString &program, const QStringList &arguments, QString *output);
+
+// The world in dir as globe-world's commands load it, the levels as demo
+// says; fails the calling test, and returns an empty world, when refused.
+World loadTestWorld(const QString &dir, DemoTerrain demo = DemoTerrain::Off);
 
 // Reads an integer table file, lets edit change it, writes it back.
 void editIntTable(const QString &path, const std::function<void(QVector<int> &)> &edit);

@@ -1,7 +1,6 @@
 #include "commands.h"
 
 #include "generator/meshcheck.h"
-#include "world/worldtables.h"
 
 #include <QApplication>
 #include <QDir>
@@ -47,20 +46,25 @@ int runCheck(const QStringList &arguments)
                                     "stderr, or a summary when there are none."));
     line.addLevelOptions();
     line.parser.addOption(guiOption);
-    int status = ExitSuccess;
+    int status = 0;
     if (!line.parse(arguments, &status))
         return status;
-    QStringList problems = loadWorldProblems(line.dir());
-    if (problems.isEmpty())
-        problems = checkMeshProperties(worldHeader, vertexCoords, triangleCorners, vertexFans);
-    if (!problems.isEmpty()) {
-        printLines(stderr, problems);
-        if (line.parser.isSet(guiOption))
-            showRefusal(line.dir(), problems);
-        return ExitRefused;
+    World world;
+    Status checked = line.loadWorld(DemoTerrain::Off, &world);
+    if (checked.ok()) {
+        const QStringList problems =
+            checkMeshProperties(world.header, world.coords, world.corners, world.fans);
+        if (!problems.isEmpty())
+            checked = Status::refused(problems);
     }
-    if (!line.applyLevelOptions(&status))
+    if (!checked.ok()) {
+        status = reportProblems(checked);
+        if (line.parser.isSet(guiOption))
+            showRefusal(line.dir(), checked.lines());
         return status;
-    printLines(stdout, worldSummary(worldHeader, vertexLevels) << line.levelsLine());
-    return ExitSuccess;
+    }
+    if (!line.applyLevelOptions(world, &status))
+        return status;
+    printLines(stdout, worldSummary(world.header, world.levels) << line.levelsLine(world));
+    return status;
 }

@@ -1,11 +1,6 @@
 #include "commands.h"
 
-#include "converters/meshexport.h"
-#include "converters/printexport.h"
-#include "world/worldtables.h"
-
-#include <QDir>
-#include <QFileInfo>
+#include "converters/meshfiles.h"
 
 namespace {
 
@@ -32,15 +27,9 @@ const QCommandLineOption diameterOption(QStringLiteral("diameter"),
                                                        "millimetres (default 100)."),
                                         QStringLiteral("MM"));
 
-struct Output
-{
-    QString path;
-    MeshFormat format;
-};
-
 // Every file asked for, in the order given; a usage error for a name whose
 // format is unknown.
-bool outputsOf(const QCommandLineParser &parser, QVector<Output> &outputs, int *status)
+bool outputsOf(const QCommandLineParser &parser, QVector<MeshOutput> &outputs, int *status)
 {
     for (const QString &path : parser.values(plyOption))
         outputs.append({path, MeshFormat::Ply});
@@ -89,60 +78,12 @@ bool optionsOf(const QCommandLineParser &parser, MeshExportOptions &options, int
     return true;
 }
 
-// A file whose folder is missing is refused before any file is written, so
-// that a mistyped path leaves nothing behind.
-bool foldersExist(const QVector<Output> &outputs)
-{
-    for (const Output &output : outputs) {
-        const QDir folder = QFileInfo(output.path).absoluteDir();
-        if (!folder.exists()) {
-            printLines(stderr, {QStringLiteral("globe-world: %1: not written (no folder %2)")
-                                    .arg(output.path, QDir::toNativeSeparators(folder.path()))});
-            return false;
-        }
-    }
-    return true;
-}
-
-// All files are made before the first is written: a library's failure
-// leaves none of them.
-bool writeOutputs(const DrawnMesh &mesh, const QVector<Output> &outputs,
-                  const MeshExportOptions &options)
-{
-    QVector<QByteArray> files;
-    for (const Output &output : outputs) {
-        QByteArray bytes;
-        QString error;
-        if (!encodeMesh(mesh, output.format, options, &bytes, &error)) {
-            printLines(
-                stderr,
-                {QStringLiteral("globe-world: %1: not written (%2)").arg(output.path, error)});
-            return false;
-        }
-        files << bytes;
-    }
-    for (int i = 0; i < outputs.size(); ++i) {
-        if (!writeOutput(outputs[i].path, files[i]))
-            return false;
-    }
-    return true;
-}
-
-bool printsSolid(const QVector<Output> &outputs)
-{
-    for (const Output &output : outputs) {
-        if (output.format == MeshFormat::Stl || output.format == MeshFormat::ThreeMf)
-            return true;
-    }
-    return false;
-}
-
 // How big the print comes out: the base sphere and the highest peak.
-QString printSizeLine(const DrawnMesh &mesh, double diameterMm)
+QString printSizeLine(const ExportReport &written, double diameterMm)
 {
     return QStringLiteral("STL and 3MF in millimetres: base sphere %1 mm, peaks %2 mm across")
         .arg(diameterMm, 0, 'f', 1)
-        .arg(peakDiameterMm(mesh, diameterMm), 0, 'f', 1);
+        .arg(written.peakDiameterMm, 0, 'f', 1);
 }
 
 } // namespace
@@ -157,26 +98,26 @@ int runExport(const QStringList &arguments)
                                     "not at all."));
     line.addLevelOptions();
     line.parser.addOptions({outOption, plyOption, objOption, upOption, diameterOption});
-    int status = ExitSuccess;
+    int status = 0;
     if (!line.parse(arguments, &status))
         return status;
-    QVector<Output> outputs;
-    MeshExportOptions options;
-    if (!outputsOf(line.parser, outputs, &status) || !optionsOf(line.parser, options, &status))
+    ExportOptions options;
+    if (!outputsOf(line.parser, options.outputs, &status) ||
+        !optionsOf(line.parser, options.mesh, &status))
         return status;
-    if (!foldersExist(outputs))
-        return ExitRefused;
-    if (!line.loadWorldAndLevels(&status))
+    World world;
+    if (!line.loadWorldAndLevels(&world, &status))
         return status;
-    const DrawnMesh mesh = drawnMesh(vertexLevels);
-    if (!writeOutputs(mesh, outputs, options))
-        return ExitRefused;
-    QStringList report{QStringLiteral("%1 vertices, %2 triangles written")
-                           .arg(mesh.vertexCount())
-                           .arg(mesh.triangleCount()),
-                       line.levelsLine()};
-    if (printsSolid(outputs))
-        report << printSizeLine(mesh, options.diameterMm);
-    printLines(stdout, report);
-    return ExitSuccess;
+    ExportReport written;
+    const Status exported = exportMesh(world, options, &written);
+    if (!exported.ok())
+        return report(exported);
+    QStringList lines{QStringLiteral("%1 vertices, %2 triangles written")
+                          .arg(written.vertices)
+                          .arg(written.triangles),
+                      line.levelsLine(world)};
+    if (written.solid)
+        lines << printSizeLine(written, options.mesh.diameterMm);
+    printLines(stdout, lines);
+    return report(exported);
 }

@@ -1,13 +1,8 @@
 #include "commands.h"
 
-#include "converters/drawnmesh.h"
 #include "converters/earthrelief.h"
 #include "generator/worldgen.h"
-#include "world/tablefile.h"
-#include "world/worldload.h"
-#include "world/worldtables.h"
-
-#include <QDir>
+#include "world/worldwrite.h"
 
 namespace {
 
@@ -30,9 +25,9 @@ const QCommandLineOption demoOption(QStringLiteral("demo"),
                                     QStringLiteral("Turn on the built-in demo terrain around the "
                                                    "pole."));
 
-// Fills recipe from the options; false after reporting a bad value. The
+// Fills recipe from the options, or says which value is wrong. The
 // Earth is a flat world whose levels come from the built-in relief.
-bool readRecipe(const QCommandLineParser &parser, WorldRecipe &recipe, bool *earth)
+Status readRecipe(const QCommandLineParser &parser, WorldRecipe &recipe, bool *earth)
 {
     bool ok = false;
     const QString terrain = parser.value(terrainOption);
@@ -42,39 +37,23 @@ bool readRecipe(const QCommandLineParser &parser, WorldRecipe &recipe, bool *ear
                                     : parser.value(subdivisionOption);
     recipe.subdivision = subdivision.toInt(&ok);
     if (!ok || recipe.subdivision < 0 || recipe.subdivision > maxSubdivision) {
-        usageError(QStringLiteral("--subdivision must be from 0 to %1, not '%2'")
-                       .arg(maxSubdivision)
-                       .arg(subdivision));
-        return false;
+        return Status::usage(QStringLiteral("--subdivision must be from 0 to %1, not '%2'")
+                                 .arg(maxSubdivision)
+                                 .arg(subdivision));
     }
     const QString seed = parser.value(seedOption);
     recipe.seed = seed.toUInt(&ok);
     if (!ok) {
-        usageError(QStringLiteral("--seed must be from 0 to 4294967295, not '%1'").arg(seed));
-        return false;
+        return Status::usage(
+            QStringLiteral("--seed must be from 0 to 4294967295, not '%1'").arg(seed));
     }
     if (terrain != QLatin1String("flat") && terrain != QLatin1String("random") && !*earth) {
-        usageError(
+        return Status::usage(
             QStringLiteral("--terrain must be flat, random or earth, not '%1'").arg(terrain));
-        return false;
     }
     recipe.terrain = terrain == QLatin1String("random") ? WorldRecipe::Random : WorldRecipe::Flat;
     recipe.demo = parser.isSet(demoOption);
-    return true;
-}
-
-// Lays the built-in Earth relief over the flat world just written in dir,
-// through the loader, as an import would.
-bool writeEarthLevels(const QString &dir, QString *error)
-{
-    const QStringList problems = loadWorldProblems(dir);
-    if (!problems.isEmpty()) {
-        *error = problems.constFirst();
-        return false;
-    }
-    QVector<int> levels;
-    return earthLevels(drawnMesh(vertexLevels), levels, error) &&
-           writeIntTable(QDir(dir).filePath(QString::fromLatin1(levelsFileName)), levels, error);
+    return Status();
 }
 
 } // namespace
@@ -85,24 +64,24 @@ int runGenerate(const QStringList &arguments)
                      QStringLiteral("Generates a world into DIR, creating it when needed: a "
                                     "geodesic sphere of 20 x 4^S triangles and its levels."));
     line.parser.addOptions({subdivisionOption, terrainOption, seedOption, demoOption});
-    int status = ExitSuccess;
+    int status = 0;
     if (!line.parse(arguments, &status))
         return status;
     WorldRecipe recipe;
     bool earth = false;
-    if (!readRecipe(line.parser, recipe, &earth))
-        return ExitUsage;
-    const WorldData world = generateWorld(recipe);
-    QString error;
-    if (!writeWorld(line.dir(), world, &error) ||
-        (earth && !writeEarthLevels(line.dir(), &error))) {
-        printLines(stderr, {QStringLiteral("globe-world: ") + error});
-        return ExitRefused;
-    }
+    const Status parsed = readRecipe(line.parser, recipe, &earth);
+    if (!parsed.ok())
+        return report(parsed);
+    World world = generateWorld(recipe);
+    Status made = earth ? layEarthRelief(world) : Status();
+    if (made.ok())
+        made = writeWorld(line.dir(), world);
+    if (!made.ok())
+        return report(made);
     printLines(stdout, {QStringLiteral("%1: %2 vertices, %3 triangles, subdivision %4")
                             .arg(line.dir())
-                            .arg(world.header[10])
-                            .arg(world.corners.size() / 4)
+                            .arg(world.vertexCount)
+                            .arg(world.triangleCount)
                             .arg(recipe.subdivision)});
-    return ExitSuccess;
+    return report(made);
 }

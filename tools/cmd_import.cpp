@@ -1,9 +1,7 @@
 #include "commands.h"
 
-#include "converters/drawnmesh.h"
 #include "converters/heightmapimport.h"
 #include "world/worldload.h"
-#include "world/worldtables.h"
 
 #include <QDir>
 
@@ -27,35 +25,36 @@ const QCommandLineOption peakOption(QStringLiteral("peak"),
                                                    "(default: the raster's highest sample)."),
                                     QStringLiteral("V"));
 
-bool readValue(const QCommandLineParser &parser, const QCommandLineOption &option, double *value)
+Status readValue(const QCommandLineParser &parser, const QCommandLineOption &option, double *value)
 {
     bool ok = false;
     const QString text = parser.value(option);
     *value = text.toDouble(&ok);
     if (ok && std::isfinite(*value))
-        return true;
-    usageError(
+        return Status();
+    return Status::usage(
         QStringLiteral("--%1 must be a number, not '%2'").arg(option.names().constFirst(), text));
-    return false;
 }
 
-// The level scale from --sea-level and --peak; false after a usage error.
-bool readScale(const QCommandLineParser &parser, LevelScale &scale)
+// The level scale from --sea-level and --peak, or the usage error.
+Status readScale(const QCommandLineParser &parser, LevelScale &scale)
 {
     scale.hasSeaLevel = parser.isSet(seaLevelOption);
     scale.hasPeak = parser.isSet(peakOption);
     if (scale.hasPeak && !scale.hasSeaLevel) {
-        usageError(QStringLiteral("--peak needs --sea-level"));
-        return false;
+        return Status::usage(QStringLiteral("--peak needs --sea-level"));
     }
-    if ((scale.hasSeaLevel && !readValue(parser, seaLevelOption, &scale.seaLevel)) ||
-        (scale.hasPeak && !readValue(parser, peakOption, &scale.peak)))
-        return false;
+    Status status;
+    if (scale.hasSeaLevel)
+        status = readValue(parser, seaLevelOption, &scale.seaLevel);
+    if (status.ok() && scale.hasPeak)
+        status = readValue(parser, peakOption, &scale.peak);
+    if (!status.ok())
+        return status;
     if (scale.hasPeak && !(scale.peak > scale.seaLevel)) {
-        usageError(QStringLiteral("--peak must be above --sea-level"));
-        return false;
+        return Status::usage(QStringLiteral("--peak must be above --sea-level"));
     }
-    return true;
+    return Status();
 }
 
 QString scaleLine(const LevelScale &scale, const RasterSummary &found)
@@ -82,40 +81,39 @@ int runImport(const QStringList &arguments)
                                     "vertex takes the mean of the samples of its share of the "
                                     "sphere. The old base002.dat is kept as base002.dat.bak."));
     line.parser.addOptions({heightmapOption, seaLevelOption, peakOption});
-    int status = ExitSuccess;
-    QString rasterPath;
-    LevelScale scale;
-    if (!line.parse(arguments, &status) || !line.required(heightmapOption, &rasterPath, &status))
+    int status = 0;
+    ImportOptions options;
+    if (!line.parse(arguments, &status) ||
+        !line.required(heightmapOption, &options.raster, &status))
         return status;
-    if (!readScale(line.parser, scale))
-        return ExitUsage;
-    if (!line.loadWorldAndLevels(&status))
-        return status;
-    QVector<int> levels;
+    const Status scale = readScale(line.parser, options.scale);
+    if (!scale.ok())
+        return report(scale);
+    // The samples fall on the globe as the editor starts it.
+    World world;
+    const Status loaded = line.loadWorld(DemoTerrain::AsFlagged, &world);
+    if (!loaded.ok())
+        return reportProblems(loaded);
     RasterSummary found;
-    QString error;
-    if (!levelsFromRaster(rasterPath, drawnMesh(vertexLevels), scale, levels, &found, &error) ||
-        !writeStartingLevels(line.dir(), levels, &error)) {
-        printLines(stderr, {QStringLiteral("globe-world: ") + error});
-        return ExitRefused;
-    }
+    const Status imported = importRelief(line.dir(), world, options, &found);
+    if (!imported.ok())
+        return report(imported);
     const QString levelsPath = QDir(line.dir()).filePath(QString::fromLatin1(levelsFileName));
-    QStringList report{
-        QStringLiteral("%1: %2 levels from %3; the old file is %1%4")
-            .arg(levelsPath)
-            .arg(worldVertexCount)
-            .arg(rasterPath, QLatin1String(levelsBackupSuffix)),
-        QStringLiteral("%1: %2 x %3 %4, %5")
-            .arg(rasterPath)
-            .arg(found.width)
-            .arg(found.height)
-            .arg(found.gridRegistered ? QStringLiteral("grid samples") : QStringLiteral("pixels"))
-            .arg(scaleLine(scale, found))};
-    printLines(stdout, report);
-    if (readDemoFlag(QDir(line.dir()).filePath(QString::fromLatin1(demoFileName))) != 0)
+    printLines(stdout, {QStringLiteral("%1: %2 levels from %3; the old file is %1%4")
+                            .arg(levelsPath)
+                            .arg(world.vertexCount)
+                            .arg(options.raster, QLatin1String(levelsBackupSuffix)),
+                        QStringLiteral("%1: %2 x %3 %4, %5")
+                            .arg(options.raster)
+                            .arg(found.width)
+                            .arg(found.height)
+                            .arg(found.gridRegistered ? QStringLiteral("grid samples")
+                                                      : QStringLiteral("pixels"))
+                            .arg(scaleLine(options.scale, found))});
+    if (world.demoFlag != 0)
         printLines(stderr, {QStringLiteral("globe-world: note: demo.txt is on: at its start the "
                                            "editor lays the demo island over these levels, "
                                            "covering the Arctic (set demo.txt to 0 to see them "
                                            "there)")});
-    return ExitSuccess;
+    return report(imported);
 }

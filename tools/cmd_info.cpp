@@ -1,7 +1,6 @@
 #include "commands.h"
 
 #include "generator/meshcheck.h"
-#include "world/worldtables.h"
 
 int runInfo(const QStringList &arguments)
 {
@@ -10,9 +9,10 @@ int runInfo(const QStringList &arguments)
                                     "share of vertices at each level. Refuses a world the editor "
                                     "would refuse."));
     line.addLevelOptions();
-    int status = ExitSuccess;
-    if (!line.parse(arguments, &status) || !line.loadWorldAndLevels(&status))
+    int status = 0;
+    World world;
+    if (!line.parse(arguments, &status) || !line.loadWorldAndLevels(&world, &status))
         return status;
-    printLines(stdout, worldSummary(worldHeader, vertexLevels) << line.levelsLine());
-    return ExitSuccess;
+    printLines(stdout, worldSummary(world.header, world.levels) << line.levelsLine(world));
+    return status;
 }

@@ -2,7 +2,6 @@
 
 #include "converters/mapfile.h"
 #include "converters/worldmap.h"
-#include "world/worldtables.h"
 
 namespace {
 
@@ -23,16 +22,15 @@ const QCommandLineOption heightmapOption(QStringLiteral("heightmap"),
                                                         "level L as round(L x 65535 / 9), from "
                                                         "the nearest corner."));
 
-bool readWidth(const QString &text, int *width)
+Status readWidth(const QString &text, int *width)
 {
     bool ok = false;
     *width = text.toInt(&ok);
     if (ok && *width >= 2 && *width <= maxMapWidth && *width % 2 == 0)
-        return true;
-    usageError(QStringLiteral("--width must be an even number from 2 to %1, not '%2'")
-                   .arg(maxMapWidth)
-                   .arg(text));
-    return false;
+        return Status();
+    return Status::usage(QStringLiteral("--width must be an even number from 2 to %1, not '%2'")
+                             .arg(maxMapWidth)
+                             .arg(text));
 }
 
 // The output file, from --out or its synonym --png, and its format.
@@ -65,35 +63,31 @@ int runMap(const QStringList &arguments)
                                     "pixel has the colour the editor shows there."));
     line.addLevelOptions();
     line.parser.addOptions({outOption, pngOption, widthOption, heightmapOption});
-    int status = ExitSuccess;
-    QString out;
-    MapFormat format = MapFormat::Png;
-    int width = 0;
-    if (!line.parse(arguments, &status) || !readOutput(line, &out, &format, &status))
+    int status = 0;
+    MapOptions options;
+    if (!line.parse(arguments, &status) ||
+        !readOutput(line, &options.out, &options.format, &status))
         return status;
-    if (!readWidth(line.parser.value(widthOption), &width))
-        return ExitUsage;
-    if (!line.loadWorldAndLevels(&status))
+    const Status width = readWidth(line.parser.value(widthOption), &options.width);
+    if (!width.ok())
+        return report(width);
+    options.heightmap = line.parser.isSet(heightmapOption);
+    World world;
+    if (!line.loadWorldAndLevels(&world, &status))
         return status;
-    const DrawnMesh mesh = drawnMesh(vertexLevels);
     int unrestorable = 0;
-    const QImage image = line.parser.isSet(heightmapOption)
-                             ? renderHeightmap(mesh, width, &unrestorable)
-                             : renderColourMap(mesh, width);
-    QByteArray bytes;
-    QString error;
-    if (!mapFileBytes(image, format, &bytes, &error)) {
-        printLines(stderr, {QStringLiteral("globe-world: %1: %2").arg(out, error)});
-        return ExitRefused;
-    }
-    if (!writeOutput(out, bytes))
-        return ExitRefused;
+    const Status mapped = writeMap(world, options, &unrestorable);
+    if (!mapped.ok())
+        return report(mapped);
     if (unrestorable > 0)
         printLines(stderr, {QStringLiteral("globe-world: note: importing this map would not "
                                            "restore the levels of %1 vertices: pixels too few "
                                            "for the mesh (use a wider map)")
                                 .arg(unrestorable)});
-    printLines(stdout, {QStringLiteral("%1: %2 x %3 pixels").arg(out).arg(width).arg(width / 2),
-                        line.levelsLine()});
-    return ExitSuccess;
+    printLines(stdout, {QStringLiteral("%1: %2 x %3 pixels")
+                            .arg(options.out)
+                            .arg(options.width)
+                            .arg(options.width / 2),
+                        line.levelsLine(world)});
+    return report(mapped);
 }

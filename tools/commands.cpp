@@ -1,9 +1,6 @@
 #include "commands.h"
 
-#include "world/levelstore.h"
-#include "world/tablefile.h"
 #include "world/worldload.h"
-#include "world/worldtables.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -26,7 +23,7 @@ bool CommandLine::parse(const QStringList &arguments, int *status)
     }
     if (helpAsked(parser)) {
         printLines(stdout, {helpText(parser)});
-        *status = ExitSuccess;
+        *status = 0;
         return false;
     }
     const int given = parser.positionalArguments().size();
@@ -66,24 +63,20 @@ void printLines(FILE *to, const QStringList &lines)
 
 int usageError(const QString &message)
 {
-    printLines(stderr, {QStringLiteral("globe-world: ") + message});
-    return ExitUsage;
+    return report(Status::usage(message));
 }
 
-QStringList loadWorldProblems(const QString &dir)
+int reportProblems(const Status &status)
 {
-    // Without this, a mistyped folder reads as five missing files.
-    if (!QFileInfo(dir).isDir())
-        return {QStringLiteral("globe-world: %1: no such folder").arg(dir)};
-    loadWorldFrom(dir);
-    return worldProblems();
+    printLines(stderr, status.lines());
+    return exitStatus(status);
 }
 
-bool loadAcceptedWorld(const QString &dir)
+int report(const Status &status)
 {
-    const QStringList problems = loadWorldProblems(dir);
-    printLines(stderr, problems);
-    return problems.isEmpty();
+    for (const QString &line : status.lines())
+        printLines(stderr, {QStringLiteral("globe-world: ") + line});
+    return exitStatus(status);
 }
 
 namespace {
@@ -99,17 +92,6 @@ const QCommandLineOption demoOption(QStringLiteral("demo"),
                                                    "demo.txt is not 0. Without it the levels are "
                                                    "taken as stored, whatever demo.txt says."));
 
-// The base levels after the loader accepted the world: the demo terrain it
-// may have laid over them must not leak into the result.
-bool readStoredLevels(const QString &dir, int vertexCount, QVector<int> &levels, QString *error)
-{
-    const QString path = QDir(dir).filePath(QString::fromLatin1(levelsFileName));
-    if (!readStartingLevels(path, vertexCount, levels, error))
-        return false;
-    levels.resize(vertexCount);
-    return true;
-}
-
 } // namespace
 
 void CommandLine::addLevelOptions()
@@ -118,39 +100,33 @@ void CommandLine::addLevelOptions()
     levelOptions = true;
 }
 
-bool CommandLine::loadWorldAndLevels(int *status)
+Status CommandLine::loadWorld(DemoTerrain demo, World *world) const
 {
-    if (!loadAcceptedWorld(dir())) {
-        *status = ExitRefused;
-        return false;
-    }
-    return applyLevelOptions(status);
+    // Without this, a mistyped folder reads as five missing files.
+    if (!QFileInfo(dir()).isDir())
+        return Status::refused(QStringLiteral("globe-world: %1: no such folder").arg(dir()));
+    return ::loadWorld(dir(), demo, world);
 }
 
-bool CommandLine::applyLevelOptions(int *status)
+bool CommandLine::loadWorldAndLevels(World *world, int *status) const
 {
-    *status = ExitSuccess;
+    const Status loaded = loadWorld(DemoTerrain::Off, world);
+    *status = reportProblems(loaded);
+    return loaded.ok() && applyLevelOptions(*world, status);
+}
+
+bool CommandLine::applyLevelOptions(World &world, int *status) const
+{
     if (!levelOptions)
         return true;
-    *status = ExitRefused;
-    QVector<int> levels;
-    QString error;
-    const bool read =
-        parser.isSet(levelsOption)
-            ? readLevelTable(parser.value(levelsOption), worldVertexCount, levels, &error)
-            : readStoredLevels(dir(), worldVertexCount, levels, &error);
-    if (!read) {
-        printLines(stderr, {QStringLiteral("globe-world: ") + error});
-        return false;
-    }
-    if (parser.isSet(demoOption))
-        applyDemoLevels(levels);
-    vertexLevels = levels;
-    *status = ExitSuccess;
-    return true;
+    LevelSource source;
+    source.file = parser.value(levelsOption);
+    source.demo = parser.isSet(demoOption);
+    *status = report(takeLevels(source, world));
+    return *status == 0;
 }
 
-QString CommandLine::levelsLine() const
+QString CommandLine::levelsLine(const World &world) const
 {
     QString line = QStringLiteral("levels: %1")
                        .arg(parser.isSet(levelsOption) ? parser.value(levelsOption)
@@ -158,8 +134,7 @@ QString CommandLine::levelsLine() const
     if (parser.isSet(demoOption))
         return line + QStringLiteral(" with the demo terrain");
     line += QStringLiteral(" as stored");
-    const QString demoFile = QDir(dir()).filePath(QString::fromLatin1(demoFileName));
-    if (readDemoFlag(demoFile) != 0)
+    if (world.demoFlag != 0)
         line += QStringLiteral(" (demo.txt is on: add --demo to match the editor's start)");
     return line;
 }
@@ -172,14 +147,5 @@ bool CommandLine::required(const QCommandLineOption &option, QString *value, int
     }
     *status = usageError(QStringLiteral("%1: missing --%2 %3")
                              .arg(name, option.names().constFirst(), option.valueName()));
-    return false;
-}
-
-bool writeOutput(const QString &path, const QByteArray &bytes)
-{
-    QString error;
-    if (writeFileAtomically(path, bytes, &error))
-        return true;
-    printLines(stderr, {QStringLiteral("globe-world: ") + error});
     return false;
 }

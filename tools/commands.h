@@ -1,4 +1,7 @@
-// The subcommands of globe-world and what they share.
+// The subcommands of globe-world and what they share. Each cmd_NAME.cpp only
+// parses its command line, calls the library function that does the work,
+// prints what it returns and returns the exit status (exitStatus in
+// world/status.h).
 //
 // To add a subcommand: write cmd_NAME.cpp with an int runName(const
 // QStringList &) built on CommandLine, declare it below, and add a row to
@@ -6,16 +9,15 @@
 #ifndef COMMANDS_H
 #define COMMANDS_H
 
+#include "world/levelstore.h"
+#include "world/status.h"
+#include "world/world.h"
+#include "world/worldload.h"
+
 #include <QCommandLineParser>
 #include <QStringList>
 
 #include <cstdio>
-
-enum ExitStatus {
-    ExitSuccess = 0,
-    ExitUsage = 1,  // the command line is wrong
-    ExitRefused = 2 // the world is refused, or a file cannot be read or written
-};
 
 struct Command
 {
@@ -47,16 +49,18 @@ public:
 
     // Adds --levels FILE and --demo, which loadWorldAndLevels then honours.
     void addLevelOptions();
-    // Loads DIR with the editor's loader and checker. With the level options
-    // added, vertexLevels then holds base002.dat as stored (whatever demo.txt
-    // says) or the --levels file, with the demo terrain over it for --demo.
-    // Reports a refusal on stderr and sets *status.
-    bool loadWorldAndLevels(int *status);
-    // The level options' part of loadWorldAndLevels, for a command that loads DIR
-    // itself: takes the levels as loadWorldAndLevels would.
-    bool applyLevelOptions(int *status);
+    // Loads DIR with the editor's loader and checker, the levels as demo
+    // says. A refusal's lines are ready for reportProblems.
+    Status loadWorld(DemoTerrain demo, World *world) const;
+    // Loads DIR with the levels as stored, then takes the levels as the level
+    // options say: the --levels file, with the demo terrain over it for
+    // --demo.
+    bool loadWorldAndLevels(World *world, int *status) const;
+    // The level options' part of loadWorldAndLevels, for a command that loads
+    // DIR itself.
+    bool applyLevelOptions(World &world, int *status) const;
     // Where the levels came from, for the user: "levels: base002.dat as stored".
-    QString levelsLine() const;
+    QString levelsLine(const World &world) const;
     // An option's value; a usage error when the option is missing.
     bool required(const QCommandLineOption &option, QString *value, int *status) const;
 
@@ -73,17 +77,15 @@ QString helpText(const QCommandLineParser &parser);
 
 void printLines(FILE *to, const QStringList &lines);
 
-// Prints "globe-world: message" on stderr and returns ExitUsage.
+// Prints "globe-world: message" on stderr and returns the usage status.
 int usageError(const QString &message);
 
-// Loads the world in dir into the editor's tables with the editor's own
-// loader and returns why it is refused: nothing for an accepted world.
-QStringList loadWorldProblems(const QString &dir);
+// Prints a refused world's lines as they stand, as the editor does, and
+// returns its exit status.
+int reportProblems(const Status &status);
 
-// As loadWorldProblems, printing the problems on stderr; false when refused.
-bool loadAcceptedWorld(const QString &dir);
-
-// Replaces path whole with bytes; reports a failure on stderr.
-bool writeOutput(const QString &path, const QByteArray &bytes);
+// Prints each line of a failure as "globe-world: line" on stderr and returns
+// its exit status; prints nothing for success.
+int report(const Status &status);
 
 #endif

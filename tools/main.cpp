@@ -14,7 +14,7 @@ const Command commands[] = {
     {"generate", "Generate a new world into a folder.", runGenerate},
     {"check", "Check a world as the editor does, then its mesh.", runCheck},
     {"info", "Describe a world: counts and land and sea.", runInfo},
-    {"export", "Write the drawn globe as a PLY or OBJ mesh.", runExport},
+    {"export", "Write the drawn globe as 3D files: glTF, STL, 3MF, PLY or OBJ.", runExport},
     {"map", "Draw the globe as an equirectangular map or heightmap (PNG, GeoTIFF).", runMap},
     {"import", "Set a world's starting levels from a relief raster.", runImport},
 };
@@ -50,7 +50,7 @@ int runHelp(const QCommandLineParser &parser, const QStringList &rest)
 {
     if (rest.isEmpty()) {
         printLines(stdout, {helpText(parser)});
-        return ExitSuccess;
+        return 0;
     }
     const Command *command = findCommand(rest[0]);
     return command ? command->run({rest[0], QStringLiteral("--help")}) : unknownCommand(rest[0]);
@@ -99,11 +99,11 @@ int main(int argc, char *argv[])
         return usageError(parser.errorText());
     if (parser.isSet(QStringLiteral("version"))) {
         printLines(stdout, {QStringLiteral("globe-world %1").arg(GLOBE_VERSION)});
-        return ExitSuccess;
+        return 0;
     }
     if (helpAsked(parser)) {
         printLines(stdout, {helpText(parser)});
-        return ExitSuccess;
+        return 0;
     }
     const QStringList rest = parser.positionalArguments();
     if (rest.isEmpty())

@@ -11,21 +11,19 @@ namespace {
 
 enum LevelCount { Exactly, AtLeast };
 
-bool readLevels(const QString &path, int vertexCount, LevelCount rule, QVector<int> &levels,
-                QString *error)
+Status readLevels(const QString &path, int vertexCount, LevelCount rule, QVector<int> &levels)
 {
     const TableRead read = readIntTable(path, levels);
-    QString problem = describeTableRead(path, read);
+    if (!read.ok())
+        return Status::refused(describeTableRead(path, read));
     const bool counted =
         rule == Exactly ? levels.size() == vertexCount : levels.size() >= vertexCount;
-    if (problem.isEmpty() && !counted)
-        problem = QStringLiteral("%1: holds %2 levels, but the world has %3 vertices")
-                      .arg(path)
-                      .arg(levels.size())
-                      .arg(vertexCount);
-    if (error)
-        *error = problem;
-    return problem.isEmpty();
+    if (!counted)
+        return Status::refused(QStringLiteral("%1: holds %2 levels, but the world has %3 vertices")
+                                   .arg(path)
+                                   .arg(levels.size())
+                                   .arg(vertexCount));
+    return Status();
 }
 
 void refreshLevelsFrom(const Triangle *triangles)
@@ -39,42 +37,55 @@ void refreshLevelsFrom(const Triangle *triangles)
     }
 }
 
-bool loadLevelsFrom(const char *file, QString *error)
+Status loadLevelsFrom(const char *file)
 {
     QVector<int> levels;
-    if (!readLevelTable(QString::fromLatin1(file), vertexCount, levels, error))
-        return false;
-    vertexLevels = levels;
-    return true;
+    const Status status = readLevelTable(QString::fromLatin1(file), vertexCount, levels);
+    if (status.ok())
+        vertexLevels = levels;
+    return status;
 }
 
 } // namespace
 
-bool saveLevels(const Triangle *triangles, QString *error)
+Status saveLevels(const Triangle *triangles)
 {
     refreshLevelsFrom(triangles);
     // One level per vertex, as a restore insists: base002.dat may hold more,
     // and a save that carried them along could never be restored.
-    return writeIntTable(QString::fromLatin1(saveFileName), vertexLevels.mid(0, vertexCount),
-                         error);
+    return writeIntTable(QString::fromLatin1(saveFileName), vertexLevels.mid(0, vertexCount));
 }
 
-bool readLevelTable(const QString &path, int vertexCount, QVector<int> &levels, QString *error)
+Status readLevelTable(const QString &path, int vertexCount, QVector<int> &levels)
 {
-    return readLevels(path, vertexCount, Exactly, levels, error);
+    return readLevels(path, vertexCount, Exactly, levels);
 }
 
-bool readStartingLevels(const QString &path, int vertexCount, QVector<int> &levels, QString *error)
+Status readStartingLevels(const QString &path, int vertexCount, QVector<int> &levels)
 {
-    return readLevels(path, vertexCount, AtLeast, levels, error);
+    return readLevels(path, vertexCount, AtLeast, levels);
 }
 
-bool loadSavedLevels(QString *error)
+Status loadSavedLevels()
 {
-    return loadLevelsFrom(saveFileName, error);
+    return loadLevelsFrom(saveFileName);
 }
 
-bool loadBaseLevels(QString *error)
+Status loadBaseLevels()
 {
-    return loadLevelsFrom(levelsFileName, error);
+    return loadLevelsFrom(levelsFileName);
+}
+
+Status takeLevels(const LevelSource &source, World &world)
+{
+    QVector<int> levels = world.levels;
+    if (!source.file.isEmpty()) {
+        const Status status = readLevelTable(source.file, world.vertexCount, levels);
+        if (!status.ok())
+            return status;
+    }
+    if (source.demo)
+        applyDemoLevels(levels);
+    world.levels = levels;
+    return Status();
 }

@@ -1,11 +1,15 @@
 // Saving the edited levels to "save.dat", and reloading the level table from
-// "save.dat" (restore) or "base002.dat" (reset, without the demo terrain).
+// "save.dat" (restore) or "base002.dat" (reset, without the demo terrain);
+// and the levels a command works on.
 //
 // A load replaces vertexLevels only with a complete table of exactly
 // vertexCount levels: anything else (a missing or short file, the save of
-// another world) leaves vertexLevels as it was and explains why in *error.
+// another world) leaves vertexLevels as it was and is refused.
 #ifndef LEVELSTORE_H
 #define LEVELSTORE_H
+
+#include "world/status.h"
+#include "world/world.h"
 
 #include <QString>
 #include <QVector>
@@ -19,20 +23,32 @@ extern const char *const saveFileName; // "save.dat"
 // "save.dat" atomically with the first vertexCount levels of that table. A
 // failed write leaves the earlier file untouched. triangles holds
 // worldTriangleCount elements.
-bool saveLevels(const Triangle *triangles, QString *error);
+Status saveLevels(const Triangle *triangles);
 
-bool loadSavedLevels(QString *error);
-bool loadBaseLevels(QString *error);
+Status loadSavedLevels();
+Status loadBaseLevels();
 
-// Reads a level table from path for a world of vertexCount vertices. Returns
-// false, with a line naming the file in *error, unless the file is complete
-// and holds exactly that many levels.
-bool readLevelTable(const QString &path, int vertexCount, QVector<int> &levels, QString *error);
+// Reads a level table from path for a world of vertexCount vertices: refused,
+// with a line naming the file, unless the file is complete and holds exactly
+// that many levels.
+Status readLevelTable(const QString &path, int vertexCount, QVector<int> &levels);
 
 // Reads a world's starting levels from path (its base002.dat), which must
 // hold at least vertexCount levels: the loader lets it hold more. levels
-// receives the whole table. Returns false, with a line naming the file in
-// *error, otherwise.
-bool readStartingLevels(const QString &path, int vertexCount, QVector<int> &levels, QString *error);
+// receives the whole table.
+Status readStartingLevels(const QString &path, int vertexCount, QVector<int> &levels);
+
+// Where a command takes its levels from: the world's own (as loaded), or a
+// save file's when file is not empty; with the demo terrain laid over them
+// when demo is set.
+struct LevelSource
+{
+    QString file;
+    bool demo = false;
+};
+
+// Replaces world.levels as source says; refused, with world as it was, when
+// the file is not a complete table of one level per vertex.
+Status takeLevels(const LevelSource &source, World &world);
 
 #endif

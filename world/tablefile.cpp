@@ -304,21 +304,14 @@ QByteArray encodeFloatTable(const QVector<float> &table)
     return encodeTable(table);
 }
 
-bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
+Status writeFileAtomically(const QString &path, const QByteArray &bytes)
 {
     QString reason;
-    if (!writeDurably(path, bytes, &reason)) {
-        if (error)
-            *error = QStringLiteral("%1: not written (%2)").arg(path, reason);
-        return false;
-    }
-    if (!syncFolderOf(path, &reason)) {
-        if (error)
-            *error = QStringLiteral("%1: written, but %2, so it may not survive a power cut")
-                         .arg(path, reason);
-        return false;
-    }
-    return true;
+    if (!writeDurably(path, bytes, &reason))
+        return Status::notWritten(path, reason);
+    if (!syncFolderOf(path, &reason))
+        return Status::notDurable(path, reason);
+    return Status();
 }
 
 void setDeviceWrite(DeviceWrite write)

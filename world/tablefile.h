@@ -12,6 +12,8 @@
 #ifndef TABLEFILE_H
 #define TABLEFILE_H
 
+#include "world/status.h"
+
 #include <QByteArray>
 #include <QIODevice>
 #include <QString>
@@ -19,14 +21,14 @@
 
 struct TableRead
 {
-    enum Status {
+    enum Outcome {
         Ok,         // the file holds all N elements (trailing bytes are ignored)
         Missing,    // the file does not exist
         Unreadable, // it exists but cannot be opened or read
         NoCount,    // fewer than 4 bytes: not even the count is there
         Truncated   // fewer than N whole elements
     };
-    Status status = Ok;
+    Outcome status = Ok;
     quint32 declared = 0; // N as the file states it
     qint64 held = 0;      // whole elements present, at most N
     qint64 bytes = 0;     // size of what was read
@@ -53,14 +55,13 @@ QByteArray encodeIntTable(const QVector<int> &table);
 QByteArray encodeFloatTable(const QVector<float> &table);
 
 // Writes bytes to path atomically and durably: the file is either replaced
-// whole or left as it was, and once this returns true the new bytes survive
-// a crash or a power cut. The bytes are written to path + partialSuffix,
-// synced, renamed over path, and the folder is synced. On failure returns
-// false and sets *error to a line naming the file and the reason:
-// "FILE: not written (REASON)" when FILE is as it was, or, when only the
-// folder could not be synced, "FILE: written, but ..." (FILE then holds the
-// new bytes, which a power cut may still undo).
-bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error);
+// whole or left as it was, and once this returns success the new bytes
+// survive a crash or a power cut. The bytes are written to path +
+// partialSuffix, synced, renamed over path, and the folder is synced. Fails
+// with NotWritten when path is as it was, or with NotDurable when only the
+// folder could not be synced (path then holds the new bytes, which a power
+// cut may still undo).
+Status writeFileAtomically(const QString &path, const QByteArray &bytes);
 
 // ".partial": what an interrupted write may leave beside its file, until the
 // next write of that file takes it over.
@@ -73,13 +74,13 @@ extern const char *const partialSuffix;
 using DeviceWrite = qint64 (*)(QIODevice &device, const QByteArray &bytes);
 void setDeviceWrite(DeviceWrite write);
 
-inline bool writeIntTable(const QString &path, const QVector<int> &table, QString *error)
+inline Status writeIntTable(const QString &path, const QVector<int> &table)
 {
-    return writeFileAtomically(path, encodeIntTable(table), error);
+    return writeFileAtomically(path, encodeIntTable(table));
 }
-inline bool writeFloatTable(const QString &path, const QVector<float> &table, QString *error)
+inline Status writeFloatTable(const QString &path, const QVector<float> &table)
 {
-    return writeFileAtomically(path, encodeFloatTable(table), error);
+    return writeFileAtomically(path, encodeFloatTable(table));
 }
 
 #endif

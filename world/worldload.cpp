@@ -9,6 +9,7 @@
 #include <QTextStream>
 
 #include <limits>
+#include <utility>
 
 const char *const headerFileName = "base001.dat";
 const char *const levelsFileName = "base002.dat";
@@ -35,8 +36,6 @@ const DemoLevel demoLevels[113] = {
 // clang-format on
 
 namespace {
-
-QStringList lastProblems;
 
 struct Counts
 {
@@ -168,6 +167,11 @@ void readInto(const QDir &dir, const char *name, QVector<T> &table, QStringList 
         problems << describeTableRead(QString::fromLatin1(name), read);
 }
 
+bool wantsDemo(DemoTerrain demo, int flag)
+{
+    return demo == DemoTerrain::On || (demo == DemoTerrain::AsFlagged && flag != 0);
+}
+
 } // namespace
 
 qint64 headerVertexCount(const QVector<int> &header)
@@ -220,34 +224,33 @@ void applyDemoLevels(QVector<int> &levels)
     }
 }
 
-void loadWorldFrom(const QString &path)
+Status loadWorld(const QString &path, DemoTerrain demo, World *world)
 {
     const QDir dir(path);
+    World loaded;
     QStringList problems;
-    readInto(dir, headerFileName, worldHeader, problems, readIntTable);
-    readInto(dir, levelsFileName, vertexLevels, problems, readIntTable);
-    if (readDemoFlag(dir.filePath(QString::fromLatin1(demoFileName))) != 0)
-        applyDemoLevels(vertexLevels);
-    readInto(dir, coordsFileName, vertexCoords, problems, readFloatTable);
-    readInto(dir, cornersFileName, triangleCorners, problems, readIntTable);
-    readInto(dir, fansFileName, vertexFans, problems, readIntTable);
-
-    if (!worldHeader.isEmpty())
-        subdivisionLevel = worldHeader[0];
-    problems << checkWorldTables(worldHeader, vertexLevels, vertexCoords, triangleCorners,
-                                 vertexFans);
-    lastProblems = problems;
-    const bool sound = problems.isEmpty();
-    worldVertexCount = sound ? int(headerVertexCount(worldHeader)) : 0;
-    worldTriangleCount = sound ? int(headerTriangleCount(worldHeader)) : 0;
+    readInto(dir, headerFileName, loaded.header, problems, readIntTable);
+    readInto(dir, levelsFileName, loaded.levels, problems, readIntTable);
+    loaded.demoFlag = readDemoFlag(dir.filePath(QString::fromLatin1(demoFileName)));
+    if (wantsDemo(demo, loaded.demoFlag))
+        applyDemoLevels(loaded.levels);
+    readInto(dir, coordsFileName, loaded.coords, problems, readFloatTable);
+    readInto(dir, cornersFileName, loaded.corners, problems, readIntTable);
+    readInto(dir, fansFileName, loaded.fans, problems, readIntTable);
+    problems << checkWorldTables(loaded.header, loaded.levels, loaded.coords, loaded.corners,
+                                 loaded.fans);
+    if (!problems.isEmpty())
+        return Status::refused(problems);
+    loaded.vertexCount = int(headerVertexCount(loaded.header));
+    loaded.triangleCount = int(headerTriangleCount(loaded.header));
+    *world = std::move(loaded);
+    return Status();
 }
 
-void loadWorld()
+Status loadWorld()
 {
-    loadWorldFrom(QStringLiteral("."));
-}
-
-const QStringList &worldProblems()
-{
-    return lastProblems;
+    World world;
+    const Status status = loadWorld(QStringLiteral("."), DemoTerrain::AsFlagged, &world);
+    setWorldTables(world);
+    return status;
 }

@@ -3,6 +3,9 @@
 #ifndef WORLDLOAD_H
 #define WORLDLOAD_H
 
+#include "world/status.h"
+#include "world/world.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -15,20 +18,22 @@ extern const char *const cornersFileName; // "base004.dat"
 extern const char *const fansFileName;    // "base005.dat"
 extern const char *const demoFileName;    // "demo.txt"
 
-// Reads the five tables and the demo flag from the working directory,
-// applies the demo terrain when the flag is set, derives subdivisionLevel,
-// worldVertexCount and worldTriangleCount, then checks the world.
-// When worldProblems() is not empty afterwards, both world counts are 0, so
-// that nothing built from them reads outside a table.
-void loadWorld();
+// Whether a load lays the built-in demo terrain over the levels: as demo.txt
+// says (the editor's start), never (the levels as stored) or always.
+enum class DemoTerrain { AsFlagged, Off, On };
 
-// As loadWorld, reading the files from dir instead of the working directory.
-void loadWorldFrom(const QString &dir);
+// Reads the five tables and the demo flag from the folder dir, lays the demo
+// terrain over the levels as demo says, derives the counts, then checks the
+// world. Returns the world in *world, or a refusal with one line per
+// problem: "base004.dat: triangle 17 corner B is vertex 9000, but the world
+// has 2562 vertices". *world is changed only on success.
+Status loadWorld(const QString &dir, DemoTerrain demo, World *world);
 
-// One line per problem found by the last load: "base004.dat: triangle 17
-// corner B is vertex 9000, but the world has 2562 vertices". Empty when the
-// world is sound.
-const QStringList &worldProblems();
+// The editor's load: the world in the working directory, the demo terrain as
+// demo.txt says, into the program-wide tables (worldtables.h) and
+// subdivisionLevel. A refused world leaves the tables empty and both world
+// counts 0, so that nothing built from them reads outside a table.
+Status loadWorld();
 
 // The first integer of the file as QTextStream reads it; 0 when the file is
 // missing, unreadable, empty or does not start with an integer.

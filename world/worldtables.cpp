@@ -22,3 +22,16 @@ int getWorldTriangleCount()
 {
     return worldTriangleCount;
 }
+
+void setWorldTables(const World &world)
+{
+    worldHeader = world.header;
+    vertexLevels = world.levels;
+    vertexCoords = world.coords;
+    triangleCorners = world.corners;
+    vertexFans = world.fans;
+    if (!world.header.isEmpty())
+        subdivisionLevel = world.subdivision();
+    worldVertexCount = world.vertexCount;
+    worldTriangleCount = world.triangleCount;
+}

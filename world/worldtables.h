@@ -9,6 +9,8 @@
 #ifndef WORLDTABLES_H
 #define WORLDTABLES_H
 
+#include "world/world.h"
+
 #include <QVector>
 
 // Declared, and so constructed, in the order of their data files.
@@ -24,6 +26,10 @@ extern int vertexCount;        // copied once from worldVertexCount by the windo
 extern int triangleCount;      // copied once from worldTriangleCount by the window
 extern int subdivisionLevel;   // 4 until loadWorld replaces it with worldHeader[0]
 extern int selectedVertex;     // the vertex the marker shows and the level keys edit
+
+// Fills the tables and counts from a sound world; an empty world (a refused
+// load) empties them and sets both world counts to 0.
+void setWorldTables(const World &world);
 
 int getWorldVertexCount();
 int getWorldTriangleCount();

@@ -1,0 +1,64 @@
+#include "converters/meshfiles.h"
+
+#include "converters/printexport.h"
+#include "world/tablefile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+Status foldersExist(const QVector<MeshOutput> &outputs)
+{
+    for (const MeshOutput &output : outputs) {
+        const QDir folder = QFileInfo(output.path).absoluteDir();
+        if (!folder.exists())
+            return Status::notWritten(
+                output.path,
+                QStringLiteral("no folder %1").arg(QDir::toNativeSeparators(folder.path())));
+    }
+    return Status();
+}
+
+Status encodeAll(const DrawnMesh &mesh, const ExportOptions &options, QVector<QByteArray> &files)
+{
+    for (const MeshOutput &output : options.outputs) {
+        QByteArray bytes;
+        QString error;
+        if (!encodeMesh(mesh, output.format, options.mesh, &bytes, &error))
+            return Status::notWritten(output.path, error);
+        files << bytes;
+    }
+    return Status();
+}
+
+bool printsSolid(const QVector<MeshOutput> &outputs)
+{
+    for (const MeshOutput &output : outputs) {
+        if (output.format == MeshFormat::Stl || output.format == MeshFormat::ThreeMf)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+Status exportMesh(const World &world, const ExportOptions &options, ExportReport *report)
+{
+    Status status = foldersExist(options.outputs);
+    if (!status.ok())
+        return status;
+    const DrawnMesh mesh = drawnMesh(world);
+    QVector<QByteArray> files;
+    if (!(status = encodeAll(mesh, options, files)).ok())
+        return status;
+    for (int i = 0; i < files.size() && status.ok(); ++i)
+        status = writeFileAtomically(options.outputs[i].path, files[i]);
+    if (!status.ok())
+        return status;
+    report->vertices = mesh.vertexCount();
+    report->triangles = mesh.triangleCount();
+    report->solid = printsSolid(options.outputs);
+    report->peakDiameterMm = peakDiameterMm(mesh, options.mesh.diameterMm);
+    return status;
+}

@@ -1,0 +1,34 @@
+#include "world/status.h"
+
+Status Status::notWritten(const QString &file, const QString &reason)
+{
+    Status status(NotWritten, {QStringLiteral("%1: not written (%2)").arg(file, reason)});
+    status.file_ = file;
+    status.reason_ = reason;
+    return status;
+}
+
+Status Status::notDurable(const QString &file, const QString &reason)
+{
+    Status status(NotDurable,
+                  {QStringLiteral("%1: written, but %2, so it may not survive a power cut")
+                       .arg(file, reason)});
+    status.file_ = file;
+    status.reason_ = reason;
+    return status;
+}
+
+int exitStatus(const Status &status)
+{
+    switch (status.kind()) {
+    case Status::Ok:
+        return 0;
+    case Status::Usage:
+        return 1;
+    case Status::Refused:
+    case Status::NotWritten:
+    case Status::NotDurable:
+        break;
+    }
+    return 2;
+}
