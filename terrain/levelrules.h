@@ -8,8 +8,13 @@
 #ifndef LEVELRULES_H
 #define LEVELRULES_H
 
-// Levels outside 1..9 lie on the base sphere of radius 0.85f. The radius
-// depends on subdivisionLevel at the moment of the call.
+// The sea's sphere, on which every level outside 1..9 lies too. A double, so
+// that scales taken from it (the prints' millimetres) keep their decimal value;
+// the corners stand on float(baseSphereRadius).
+constexpr double baseSphereRadius = 0.85;
+
+// Levels outside 1..9 lie on the base sphere. The radius depends on
+// subdivisionLevel at the moment of the call.
 void levelRadius(int level, float &radius);
 
 // The ten level colours; black outside 0..9.
