@@ -8,6 +8,7 @@
 
 #include "terrain/elevation.h"
 #include "world/levelstore.h"
+#include "world/meshrules.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
 #include "world/worldtables.h"
@@ -410,10 +411,8 @@ double Probe::plainEditMs(int vertex)
     std::vector<double> runs;
     for (int i = 0; i < plan.lightReps; ++i)
         runs.push_back(finishedMs([&] {
-            for (int k = 0; k < 6; ++k) {
-                if (k < 5 || fan[5] != fan[4])
-                    compileBareLists(mesh, plainBase, fan[k], fan[k] + 1);
-            }
+            for (int k = 0; k < fanTriangleCount(fan); ++k)
+                compileBareLists(mesh, plainBase, fan[k], fan[k] + 1);
         }));
     return median(runs);
 }

@@ -1,6 +1,6 @@
 #include "converters/gltfexport.h"
 
-#include "converters/meshexport.h"
+#include "converters/meshframe.h"
 
 #include <tiny_gltf.h>
 

@@ -110,11 +110,6 @@ bool writeModel(NMR::PLib3MFModel *model, QByteArray *bytes, QString *error)
 
 } // namespace
 
-double millimetresPerUnit(double diameterMm)
-{
-    return diameterMm / (2 * 0.85);
-}
-
 double peakDiameterMm(const DrawnMesh &mesh, double diameterMm)
 {
     double farthest = 0;
@@ -130,7 +125,7 @@ QByteArray encodeStl(const DrawnMesh &mesh, UpAxis up, double diameterMm)
     const QVector<float> positions = framedPositions(mesh, up, millimetresPerUnit(diameterMm));
     // Not "solid ...": readers take a header starting so for a text STL.
     QByteArray out = QStringLiteral("globe-world export: binary STL, millimetres, %1 up")
-                         .arg(up == UpAxis::Y ? QStringLiteral("Y") : QStringLiteral("Z"))
+                         .arg(upAxisName(up))
                          .toLatin1()
                          .leftJustified(80, ' ', true);
     out.reserve(84 + 50 * mesh.triangleCount());

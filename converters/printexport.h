@@ -2,8 +2,8 @@
 //
 // The drawn mesh is closed (every edge in exactly two triangles) and its
 // triangles are counter-clockwise seen from outside, so it bounds a solid as
-// it is. Positions are scaled so that the base sphere (radius 0.85, where
-// the sea lies) is diameterMm across; the mountains stand out from it.
+// it is. Positions are scaled so that the base sphere (where the sea lies)
+// is diameterMm across (millimetresPerUnit); the mountains stand out from it.
 //
 // STL: binary, an 80-byte header, the facet count, then per facet the unit
 // outward normal and the three corners (floats, millimetres) and a zero
@@ -16,13 +16,10 @@
 #define PRINTEXPORT_H
 
 #include "converters/drawnmesh.h"
-#include "converters/meshexport.h"
+#include "converters/meshframe.h"
 
 #include <QByteArray>
 #include <QString>
-
-// Millimetres per model unit for a base sphere diameterMm across.
-double millimetresPerUnit(double diameterMm);
 
 // Twice the distance of the farthest corner from the centre, in
 // millimetres: how wide the print is across its highest peaks.

@@ -1,7 +1,7 @@
 #include "generator/meshcheck.h"
 
-#include "generator/cornerindex.h"
 #include "terrain/vec3.h"
+#include "world/meshrules.h"
 #include "world/rulereport.h"
 #include "world/worldload.h"
 
@@ -97,7 +97,7 @@ public:
                          .arg(count));
             return;
         }
-        if (count == 5 && fan[5] != fan[4])
+        if (count == 5 && fanTriangleCount(fan) != 5)
             size.add(QStringLiteral("vertex %1 has five triangles, but fan entry 5 (triangle "
                                     "%2) does not repeat entry 4 (triangle %3)")
                          .arg(v)

@@ -1,7 +1,7 @@
 #include "generator/worldgen.h"
 
-#include "generator/cornerindex.h"
 #include "generator/randomlevels.h"
+#include "world/meshrules.h"
 
 #include <algorithm>
 #include <array>

@@ -7,15 +7,14 @@ void drawVertexMarker(int vertex, Triangle *triangles)
 {
     const int *fan = vertexFans.constData() + 6 * vertex;
     triangles[fan[0]].drawMarkerPoint(vertex);
-    for (int k = 0; k < 5; ++k)
+    for (int k = 0; k < fanTriangleCount(fan); ++k)
         triangles[fan[k]].drawMarkerEdge(vertex);
-    if (fan[5] != fan[4])
-        triangles[fan[5]].drawMarkerEdge(vertex);
 }
 
 void Triangle::drawMarkerPoint(int vertex)
 {
-    const float *position = vertexA == vertex ? posA : vertexB == vertex ? posB : posC;
+    const float *const positions[3] = {posA, posB, posC};
+    const float *position = positions[cornerOf(vertex)];
     glPointSize(5.0f);
     glColor4f(1.0f, 0.0f, 1.0f, 1.0f);
     glBegin(GL_POINTS);
@@ -30,8 +29,11 @@ void Triangle::drawMarkerEdge(int vertex)
     const double lift = 1.5 * double(surfaceLift);
     float liftedA[3], liftedB[3], liftedC[3];
     liftedCorners(lift, liftedA, liftedB, liftedC);
-    const float *from = vertexA == vertex ? liftedB : liftedA;
-    const float *to = vertexA == vertex || vertexB == vertex ? liftedC : liftedB;
+    const float *const lifted[3] = {liftedA, liftedB, liftedC};
+    // The edge opposite the vertex, its ends in the order A, B, C.
+    const int k = cornerOf(vertex);
+    const float *from = lifted[k == 0 ? 1 : 0];
+    const float *to = lifted[k == 2 ? 1 : 2];
     glLineWidth(2.0f);
     glColor4f(1.0f, 0.0f, 0.0f, 1.0f);
     glBegin(GL_LINES);

@@ -4,6 +4,7 @@
 #include "world/worldtables.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -12,14 +13,16 @@ const int *fanOf(int vertex)
     return vertexFans.constData() + 6 * vertex;
 }
 
+std::array<int, 3> levelsOf(const Triangle &triangle)
+{
+    return {triangle.getLevelA(), triangle.getLevelB(), triangle.getLevelC()};
+}
+
 void setCornerLevel(Triangle &triangle, int vertex, int level)
 {
-    if (triangle.getVertexA() == vertex)
-        triangle.setLevels(level, triangle.getLevelB(), triangle.getLevelC());
-    else if (triangle.getVertexB() == vertex)
-        triangle.setLevels(triangle.getLevelA(), level, triangle.getLevelC());
-    else
-        triangle.setLevels(triangle.getLevelA(), triangle.getLevelB(), level);
+    std::array<int, 3> levels = levelsOf(triangle);
+    levels[size_t(triangle.cornerOf(vertex))] = level;
+    triangle.setLevels(levels[0], levels[1], levels[2]);
 }
 
 } // namespace
@@ -27,11 +30,7 @@ void setCornerLevel(Triangle &triangle, int vertex, int level)
 int getVertexLevel(int vertex, const Triangle *triangles)
 {
     const Triangle &first = triangles[fanOf(vertex)[0]];
-    if (first.getVertexA() == vertex)
-        return first.getLevelA();
-    if (first.getVertexB() == vertex)
-        return first.getLevelB();
-    return first.getLevelC();
+    return levelsOf(first)[size_t(first.cornerOf(vertex))];
 }
 
 void setVertexLevel(int vertex, int level, Triangle *triangles, int &f0, int &f1, int &f2, int &f3,
@@ -45,7 +44,7 @@ void setVertexLevel(int vertex, int level, Triangle *triangles, int &f0, int &f1
     f4 = fan[4];
     f5 = fan[5];
     const int clamped = std::clamp(level, 0, 9);
-    for (int k = 0; k < 6; ++k)
+    for (int k = 0; k < fanTriangleCount(fan); ++k)
         setCornerLevel(triangles[fan[k]], vertex, clamped);
 }
 
@@ -57,8 +56,6 @@ void stepVertexLevel(int vertex, int step, Triangle *triangles)
     int f[6];
     setVertexLevel(vertex, int(std::clamp(next, 0LL, 9LL)), triangles, f[0], f[1], f[2], f[3], f[4],
                    f[5]);
-    for (int k = 0; k < 5; ++k)
+    for (int k = 0; k < fanTriangleCount(f); ++k)
         triangles[f[k]].compileList();
-    if (f[5] != f[4])
-        triangles[f[5]].compileList();
 }

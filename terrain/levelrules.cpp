@@ -9,7 +9,7 @@
 
 namespace {
 
-const float baseRadius = 0.85f;
+const float baseRadius = float(baseSphereRadius);
 
 // Height above the base sphere, in base radii, of levels 1..9 at subdivision 4.
 const double levelHeights[10] = {0.0, 0.005, 0.01, 0.02, 0.035, 0.05, 0.06, 0.065, 0.07, 0.075};

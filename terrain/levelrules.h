@@ -8,9 +8,14 @@
 #ifndef LEVELRULES_H
 #define LEVELRULES_H
 
+// The sea's sphere, on which every level outside 1..9 lies too. A double, so
+// that scales taken from it (the prints' millimetres) keep their decimal value;
+// the corners stand on float(baseSphereRadius).
+constexpr double baseSphereRadius = 0.85;
+
 // The radius of a level in a world of the given subdivision: the heights
 // above the base sphere shrink four times with each subdivision. Levels
-// outside 1..9 lie on the base sphere of radius 0.85f.
+// outside 1..9 lie on the base sphere.
 float radiusOfLevel(int level, int subdivision);
 
 // The editor's radius rule: radiusOfLevel at subdivisionLevel as it stands

@@ -12,6 +12,7 @@
 #define TRIANGLE_H
 
 #include "terrain/levelrules.h"
+#include "world/meshrules.h"
 
 #include <GL/gl.h>
 
@@ -53,6 +54,16 @@ public:
     // this triangle's corner that is the vertex, and the edge opposite it.
     void drawMarkerPoint(int vertex);
     void drawMarkerEdge(int vertex);
+
+    // 0, 1 or 2 when vertex is corner A, B or C. A checked world's fans name
+    // only triangles that have their vertex; any other is taken as C, as
+    // the editor always has, so that no caller reads outside the corners.
+    int cornerOf(int vertex) const
+    {
+        const int vertices[3] = {vertexA, vertexB, vertexC};
+        const int k = cornerIndex(vertices, vertex);
+        return k < 0 ? 2 : k;
+    }
 
     int getVertexA() const { return vertexA; }
     int getVertexB() const { return vertexB; }

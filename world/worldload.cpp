@@ -1,5 +1,6 @@
 #include "world/worldload.h"
 
+#include "world/meshrules.h"
 #include "world/rulereport.h"
 #include "world/tablefile.h"
 #include "world/worldtables.h"
@@ -135,11 +136,6 @@ void checkCorners(const QVector<int> &corners, const Counts &counts, QStringList
     }
 }
 
-bool hasCorner(const int *row, int v)
-{
-    return row[0] == v || row[1] == v || row[2] == v;
-}
-
 void checkFans(const QVector<int> &fans, const QVector<int> &corners, const Counts &counts,
                QStringList &out)
 {
@@ -152,7 +148,7 @@ void checkFans(const QVector<int> &fans, const QVector<int> &corners, const Coun
             const int t = fan[k];
             if (Q_UNLIKELY(outside(t, counts.triangles)))
                 reportFanRange(range, v, k, t, counts.triangles);
-            else if (Q_UNLIKELY(!hasCorner(rows + 4 * qint64(t), int(v))))
+            else if (Q_UNLIKELY(cornerIndex(rows + 4 * qint64(t), int(v)) < 0))
                 reportFanMember(member, v, k, t);
         }
     }
