@@ -1,14 +1,24 @@
 // GDAL for the raster import and the GeoTIFF maps: its drivers registered
-// once, and its messages kept off the terminal while a session lives, so
-// that a failure is reported as our one line, not GDAL's.
+// once, its block cache capped, and its messages kept off the terminal while
+// a session lives, so that a failure is reported as our one line, not GDAL's.
+//
+// Every raster the import reads is opened through openRaster, the one place
+// that decides what GDAL may open.
 #ifndef GDALSESSION_H
 #define GDALSESSION_H
 
 #include <QString>
+#include <QStringList>
+
+#include <gdal.h>
 
 class GdalSession
 {
 public:
+    // GDAL's block cache while any session lives: decoded blocks kept for
+    // reuse, so that an import's memory is bounded whatever the raster.
+    static const qint64 blockCacheBytes = qint64(256) << 20;
+
     GdalSession();
     ~GdalSession();
     GdalSession(const GdalSession &) = delete;
@@ -17,5 +27,15 @@ public:
     // GDAL's last error message, for the end of our line ("" when none).
     static QString lastError();
 };
+
+// Opens the raster at path for reading, within a GdalSession: a file, a
+// /vsi path, or one of GDAL's subdataset names (NETCDF:"file":variable,
+// HDF5:"file"://path, ...). A container of subdatasets without bands of its
+// own (a NetCDF or HDF file of several variables) opens as its one
+// elevation-like 2-D variable; with none or several, it is refused naming
+// them. openOptions are GDAL's (OVERVIEW_LEVEL=n opens an overview). Null,
+// with one line "PATH: REASON" in *error, when it cannot be opened.
+GDALDatasetH openRaster(const QString &path, QString *error,
+                        const QStringList &openOptions = QStringList());
 
 #endif

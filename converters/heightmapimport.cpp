@@ -12,11 +12,13 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <memory>
 
 const char *const levelsBackupSuffix = ".bak";
 
 namespace {
+
+// Rows a strip holds: about 32 MiB of samples.
+const qint64 stripBytes = qint64(32) << 20;
 
 int levelAboveSea(double value, double sea, double peak)
 {
@@ -29,85 +31,194 @@ int levelAboveSea(double value, double sea, double peak)
     return 1 + (!(step > 0) ? 0 : step >= 8 ? 8 : int(step));
 }
 
-// One pass over the raster: the vertex means and the range of the data.
-bool sampleRaster(ReliefRaster &raster, const MeshRaster &mesh, std::vector<double> &means,
-                  std::vector<bool> &missing, RasterSummary &summary, QString *error)
+// One raster's vertex means and states, and the range of its samples.
+struct Sampled
 {
-    VertexSampler sampler(mesh);
+    std::vector<double> means;
+    std::vector<unsigned char> states;
+    bool unsignedType = false;
+    double typeLow = 0, typeHigh = 0;
+};
+
+// One pass over the raster, strip by strip.
+Status sampleRaster(const QString &path, const DrawnMesh &mesh, Sampled &out,
+                    RasterSummary &summary, const ImportProgress &progress, double progressFrom,
+                    double progressSpan)
+{
+    ReliefRaster raster;
+    QString error;
+    if (!raster.open(path, &error) || !raster.prepare(wantedGridWidth(mesh), &error))
+        return Status::refused(error);
     const SampleGrid &grid = raster.grid();
-    std::vector<double> values(size_t(grid.width));
-    std::unique_ptr<bool[]> valid(new bool[size_t(grid.width)]);
+    summary.path = path;
+    summary.width = raster.width();
+    summary.height = raster.height();
+    summary.gridRegistered = grid.gridRegistered;
+    summary.georeferenced = raster.georeferenced();
+    summary.warped = raster.warped();
+    summary.gridWidth = grid.width;
+    summary.gridRows = grid.rows();
+    out.unsignedType = raster.typeRange(&out.typeLow, &out.typeHigh);
+
+    const MeshRaster placed(mesh, grid);
+    VertexSampler sampler(placed);
+    const int stripRows =
+        int(std::max<qint64>(1, stripBytes / (qint64(grid.width) * qint64(sizeof(double) + 1))));
+    std::vector<double> values(size_t(grid.width) * size_t(stripRows));
+    std::vector<unsigned char> states(values.size());
     double lowest = std::numeric_limits<double>::infinity(), highest = -lowest;
-    for (int y = 0; y < grid.rows(); ++y) {
-        if (!raster.readRow(y, values.data(), valid.get(), error))
-            return false;
-        for (int x = 0; x < grid.width; ++x) {
-            if (valid[size_t(x)]) {
-                lowest = std::min(lowest, values[size_t(x)]);
-                highest = std::max(highest, values[size_t(x)]);
+    const int rows = raster.endRow() - raster.firstRow();
+    for (int y = raster.firstRow(); y < raster.endRow(); y += stripRows) {
+        const int count = std::min(stripRows, raster.endRow() - y);
+        if (!raster.readRows(y, count, values.data(), states.data(), &error))
+            return Status::refused(error);
+        for (int r = 0; r < count; ++r) {
+            const size_t at = size_t(r) * size_t(grid.width);
+            for (int x = 0; x < grid.width; ++x) {
+                if (states[at + size_t(x)] == ReliefRaster::Data) {
+                    lowest = std::min(lowest, values[at + size_t(x)]);
+                    highest = std::max(highest, values[at + size_t(x)]);
+                }
             }
+            sampler.addRow(y + r, values.data() + at, states.data() + at);
         }
-        sampler.addRow(y, values.data(), valid.get());
+        if (progress.function)
+            progress.function(progressFrom + progressSpan * (y + count - raster.firstRow()) / rows,
+                              nullptr, progress.data);
     }
+    if (!(lowest <= highest))
+        return Status::refused(QStringLiteral("%1: holds no sample with data").arg(path));
     summary.lowest = lowest;
     summary.highest = highest;
-    means = sampler.means(&missing);
-    return lowest <= highest;
+    out.means = sampler.means();
+    out.states = sampler.states();
+    summary.vertices = mesh.vertexCount();
+    return Status();
 }
 
 } // namespace
 
-Status levelsFromRaster(const QString &path, const DrawnMesh &mesh, const LevelScale &scale,
-                        QVector<int> &levels, RasterSummary *summary)
+int wantedGridWidth(const DrawnMesh &mesh)
 {
-    ReliefRaster raster;
-    QString error;
-    if (!raster.open(path, &error))
-        return Status::refused(error);
-    RasterSummary found;
-    found.gridRegistered = raster.grid().gridRegistered;
-    found.width = raster.grid().width + (found.gridRegistered ? 1 : 0);
-    found.height = raster.grid().rows();
-    std::vector<double> means;
-    std::vector<bool> missing;
-    if (!sampleRaster(raster, MeshRaster(mesh, raster.grid()), means, missing, found, &error))
-        return Status::refused(
-            error.isEmpty() ? QStringLiteral("%1: holds no sample with data").arg(path) : error);
+    // 10 x 4^S + 2 vertices.
+    const double across = std::sqrt(std::max(0, mesh.vertexCount() - 2) / 10.0);
+    const double width = 64 * std::max(1.0, across);
+    return int(std::min<double>(ReliefRaster::nativeColumnLimit, std::ceil(width / 2) * 2));
+}
+
+Status applyRasters(const QStringList &paths, const DrawnMesh &mesh, const LevelScale &scale,
+                    QVector<int> &levels, ImportSummary *summary, const ImportProgress &progress)
+{
+    std::vector<Sampled> sampled(size_t(paths.size()));
+    ImportSummary found;
+    for (int i = 0; i < paths.size(); ++i) {
+        RasterSummary one;
+        const Status status = sampleRaster(paths[i], mesh, sampled[size_t(i)], one, progress,
+                                           double(i) / paths.size(), 1.0 / paths.size());
+        if (!status.ok())
+            return status;
+        found.rasters << one;
+    }
+    // One scale for every raster.
+    double lowest = std::numeric_limits<double>::infinity(), highest = -lowest;
+    double peak = -std::numeric_limits<double>::infinity();
+    bool allUnsigned = !sampled.empty();
+    double typeHigh = 0;
+    for (size_t i = 0; i < sampled.size(); ++i) {
+        lowest = std::min(lowest, found.rasters[int(i)].lowest);
+        highest = std::max(highest, found.rasters[int(i)].highest);
+        allUnsigned = allUnsigned && sampled[i].unsignedType;
+        typeHigh = std::max(typeHigh, sampled[i].typeHigh);
+        for (size_t v = 0; v < sampled[i].means.size(); ++v) {
+            if (sampled[i].states[v] == VertexSampler::Data)
+                peak = std::max(peak, sampled[i].means[v]);
+        }
+    }
     if (scale.hasSeaLevel) {
         found.rangeLow = scale.seaLevel;
-        found.rangeHigh = scale.hasPeak ? scale.peak : found.highest;
-    } else if (!raster.typeRange(&found.rangeLow, &found.rangeHigh)) {
-        found.rangeLow = found.lowest;
-        found.rangeHigh = found.highest;
+        found.rangeHigh = scale.hasPeak ? scale.peak : std::max(peak, scale.seaLevel);
+    } else if (allUnsigned) {
+        found.rangeLow = 0;
+        found.rangeHigh = typeHigh;
+    } else {
+        found.rangeLow = lowest;
+        found.rangeHigh = highest;
     }
+    found.belowZeroWithoutSeaLevel = !scale.hasSeaLevel && lowest < 0;
     levels.resize(mesh.vertexCount());
-    for (int v = 0; v < mesh.vertexCount(); ++v) {
-        if (missing[size_t(v)])
-            levels[v] = 0;
-        else if (scale.hasSeaLevel)
-            levels[v] = levelAboveSea(means[size_t(v)], found.rangeLow, found.rangeHigh);
-        else
-            levels[v] = levelInRange(means[size_t(v)], found.rangeLow, found.rangeHigh);
+    for (size_t i = 0; i < sampled.size(); ++i) {
+        RasterSummary &one = found.rasters[int(i)];
+        one.rangeLow = found.rangeLow;
+        one.rangeHigh = found.rangeHigh;
+        for (int v = 0; v < mesh.vertexCount(); ++v) {
+            const unsigned char state = sampled[i].states[size_t(v)];
+            const double mean = sampled[i].means[size_t(v)];
+            if (state == VertexSampler::Data) {
+                ++one.took;
+                levels[v] = scale.hasSeaLevel
+                                ? levelAboveSea(mean, found.rangeLow, found.rangeHigh)
+                                : levelInRange(mean, found.rangeLow, found.rangeHigh);
+            } else if (state == VertexSampler::NoData) {
+                ++one.noData;
+                if (scale.noDataIsSea)
+                    levels[v] = 0;
+            }
+        }
     }
+    if (progress.function)
+        progress.function(1.0, nullptr, progress.data);
     if (summary)
         *summary = found;
     return Status();
 }
 
-Status writeStartingLevels(const QString &dir, const QVector<int> &levels)
+Status levelsFromRaster(const QString &path, const DrawnMesh &mesh, const LevelScale &scale,
+                        QVector<int> &levels, RasterSummary *summary)
 {
-    const QString path = QDir(dir).filePath(QString::fromLatin1(levelsFileName));
+    QVector<int> result(mesh.vertexCount(), 0);
+    ImportSummary found;
+    const Status status = applyRasters({path}, mesh, scale, result, &found);
+    if (!status.ok())
+        return status;
+    levels = result;
+    if (summary)
+        *summary = found.rasters.value(0);
+    return status;
+}
+
+namespace {
+
+// base002.dat's bytes and its levels.
+Status readLevelsFile(const QString &path, QByteArray *bytes, QVector<int> &table)
+{
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Status::refused((file.exists() ? QStringLiteral("%1: cannot be read (%2)")
                                               : QStringLiteral("%1: missing (%2)"))
                                    .arg(path, file.errorString()));
-    // One read: the backup is the old file's bytes, the new table its levels.
-    const QByteArray old = file.readAll();
-    QVector<int> table;
-    const TableRead read = decodeIntTable(old, table);
+    *bytes = file.readAll();
+    const TableRead read = decodeIntTable(*bytes, table);
     if (!read.ok())
         return Status::refused(describeTableRead(path, read));
+    return Status();
+}
+
+QString levelsPathOf(const QString &dir)
+{
+    return QDir(dir).filePath(QString::fromLatin1(levelsFileName));
+}
+
+} // namespace
+
+Status writeStartingLevels(const QString &dir, const QVector<int> &levels)
+{
+    const QString path = levelsPathOf(dir);
+    // One read: the backup is the old file's bytes, the new table its levels.
+    QByteArray old;
+    QVector<int> table;
+    const Status read = readLevelsFile(path, &old, table);
+    if (!read.ok())
+        return read;
     if (table.size() < levels.size())
         return Status::refused(QStringLiteral("%1: holds %2 levels, but the world has %3 vertices")
                                    .arg(path)
@@ -121,11 +232,23 @@ Status writeStartingLevels(const QString &dir, const QVector<int> &levels)
 }
 
 Status importRelief(const QString &dir, const World &world, const ImportOptions &options,
-                    RasterSummary *summary)
+                    ImportSummary *summary)
 {
-    QVector<int> levels;
-    Status status =
-        levelsFromRaster(options.raster, drawnMesh(world), options.scale, levels, summary);
+    // The levels before the import are base002.dat's, which the vertices
+    // beyond the rasters keep.
+    QByteArray old;
+    QVector<int> table;
+    Status status = readLevelsFile(levelsPathOf(dir), &old, table);
+    if (!status.ok())
+        return status;
+    if (table.size() < world.vertexCount)
+        return Status::refused(QStringLiteral("%1: holds %2 levels, but the world has %3 vertices")
+                                   .arg(levelsPathOf(dir))
+                                   .arg(table.size())
+                                   .arg(world.vertexCount));
+    QVector<int> levels = table.mid(0, world.vertexCount);
+    status = applyRasters(options.rasters, drawnMesh(world), options.scale, levels, summary,
+                          options.progress);
     if (status.ok())
         status = writeStartingLevels(dir, levels);
     return status;

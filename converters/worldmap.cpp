@@ -28,7 +28,7 @@ int countUnrestorable(const DrawnMesh &mesh, const MeshRaster &raster, QImage &i
     for (int y = 0; y < image.height(); ++y) {
         const quint16 *grey = greyRow(image, y);
         std::copy(grey, grey + image.width(), row.begin());
-        sampler.addRow(y, row.data(), nullptr);
+        sampler.addRow(y, row.data(), static_cast<const bool *>(nullptr));
     }
     const std::vector<double> means = sampler.means();
     int lost = 0;

@@ -110,9 +110,9 @@ Status mapWorld(const QString &folder, const QString &file, int width = defaultM
 Status importRaster(const QString &folder, const QString &raster, const LevelScale &scale = {})
 {
     ImportOptions options;
-    options.raster = raster;
+    options.rasters = QStringList{raster};
     options.scale = scale;
-    RasterSummary found;
+    ImportSummary found;
     return importRelief(folder, loadTestWorld(folder, DemoTerrain::AsFlagged), options, &found);
 }
 

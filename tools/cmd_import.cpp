@@ -4,17 +4,23 @@
 #include "world/worldload.h"
 
 #include <QDir>
+#include <QLocale>
 
 #include <cmath>
 
 namespace {
 
-const QCommandLineOption heightmapOption(QStringLiteral("heightmap"),
-                                         QStringLiteral("The relief: any single-band raster "
-                                                        "GDAL reads (PNG, GeoTIFF, NetCDF, SRTM "
-                                                        "HGT, ...), a map twice as wide as high "
-                                                        "or a global grid in EPSG:4326."),
-                                         QStringLiteral("FILE"));
+const QCommandLineOption heightmapOption(
+    QStringLiteral("heightmap"),
+    QStringLiteral("The relief: any single-band raster GDAL reads (PNG, GeoTIFF, NetCDF, HDF, SRTM "
+                   "HGT, VRT, ...) in any coordinate system, the whole globe or a part of it, or "
+                   "a map twice as wide as high; a subdataset by GDAL's name "
+                   "(NETCDF:\"file.nc\":z). Give it more than once to apply several in order."),
+    QStringLiteral("FILE"));
+const QCommandLineOption noDataSeaOption(QStringLiteral("no-data-is-sea"),
+                                         QStringLiteral("Vertices whose share of a raster holds "
+                                                        "only no-data become sea (level 0) "
+                                                        "instead of keeping their level."));
 const QCommandLineOption seaLevelOption(QStringLiteral("sea-level"),
                                         QStringLiteral("Samples at or below V (in the raster's "
                                                        "units) are sea, level 0; land above it "
@@ -22,7 +28,7 @@ const QCommandLineOption seaLevelOption(QStringLiteral("sea-level"),
                                         QStringLiteral("V"));
 const QCommandLineOption peakOption(QStringLiteral("peak"),
                                     QStringLiteral("With --sea-level: the value of level 9 "
-                                                   "(default: the raster's highest sample)."),
+                                                   "(default: the highest vertex mean)."),
                                     QStringLiteral("V"));
 
 Status readValue(const QCommandLineParser &parser, const QCommandLineOption &option, double *value)
@@ -57,59 +63,102 @@ Status readScale(const QCommandLineParser &parser, LevelScale &scale)
     return Status();
 }
 
-QString scaleLine(const LevelScale &scale, const RasterSummary &found)
+QString scaleLine(const LevelScale &scale, const ImportSummary &found)
 {
-    const QString samples = QStringLiteral("samples %1 to %2").arg(found.lowest).arg(found.highest);
     if (scale.hasSeaLevel)
-        return QStringLiteral("%1; sea at %2 and below, level 9 from %3")
-            .arg(samples)
+        return QStringLiteral("sea at %1 and below, level 9 from %2")
             .arg(found.rangeLow)
             .arg(found.rangeHigh);
-    return QStringLiteral("%1; %2 to %3 in ten equal steps, levels 0 to 9")
-        .arg(samples)
+    return QStringLiteral("%1 to %2 in ten equal steps, levels 0 to 9")
         .arg(found.rangeLow)
         .arg(found.rangeHigh);
 }
 
-} // namespace
+QString count(qint64 n)
+{
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString(n);
+}
 
+QString rasterLine(const RasterSummary &r)
+{
+    return QStringLiteral("%1: %2 x %3 %4%5, read as a %6 x %7 longitude/latitude grid; samples "
+                          "%8 to %9")
+        .arg(r.path)
+        .arg(r.width)
+        .arg(r.height)
+        .arg(!r.georeferenced ? QStringLiteral("map pixels")
+                              : r.gridRegistered ? QStringLiteral("grid samples")
+                                                 : QStringLiteral("pixels"))
+        .arg(r.warped ? QStringLiteral(" warped by GDAL") : QString())
+        .arg(r.gridWidth)
+        .arg(r.gridRows)
+        .arg(r.lowest)
+        .arg(r.highest);
+}
+
+// "31,204 of 40,962 vertices (76%) took levels from FILE; 9,758 had no
+// data and keep theirs".
+QString coverageLine(const RasterSummary &r, bool noDataIsSea)
+{
+    const double share = r.vertices > 0 ? 100.0 * r.took / r.vertices : 0;
+    const QString percent = r.took > 0 && share < 1 ? QStringLiteral("<1")
+                                                    : QString::number(std::floor(share + 0.5));
+    QString line = QStringLiteral("%1 of %2 vertices (%3%) took levels from %4")
+                       .arg(count(r.took), count(r.vertices), percent, r.path);
+    if (r.noData > 0)
+        line += QStringLiteral("; %1 had no data and %2")
+                    .arg(count(r.noData), noDataIsSea ? QStringLiteral("are sea")
+                                                      : QStringLiteral("keep theirs"));
+    if (r.took + r.noData < r.vertices)
+        line += QStringLiteral("; %1 lie beyond it and keep theirs")
+                    .arg(count(r.vertices - r.took - r.noData));
+    return line;
+}
+
+} // namespace
 int runImport(const QStringList &arguments)
 {
     CommandLine line(QStringLiteral("import"),
                      QStringLiteral("Sets the starting levels of the world in DIR (base002.dat) "
-                                    "from a relief raster, north up and east to the right: each "
-                                    "vertex takes the mean of the samples of its share of the "
-                                    "sphere. The old base002.dat is kept as base002.dat.bak."));
-    line.parser.addOptions({heightmapOption, seaLevelOption, peakOption});
+                                    "from relief rasters, placed by their georeferencing: each "
+                                    "vertex whose share of the sphere a raster covers takes the "
+                                    "mean of its samples there; every other vertex keeps its "
+                                    "level. The old base002.dat is kept as base002.dat.bak."));
+    line.parser.addOptions({heightmapOption, seaLevelOption, peakOption, noDataSeaOption});
     int status = 0;
     ImportOptions options;
-    if (!line.parse(arguments, &status) ||
-        !line.required(heightmapOption, &options.raster, &status))
+    QString first;
+    if (!line.parse(arguments, &status) || !line.required(heightmapOption, &first, &status))
         return status;
+    options.rasters = line.parser.values(heightmapOption);
     const Status scale = readScale(line.parser, options.scale);
     if (!scale.ok())
         return report(scale);
+    options.scale.noDataIsSea = line.parser.isSet(noDataSeaOption);
     // The samples fall on the globe as the editor starts it.
     World world;
     const Status loaded = line.loadWorld(DemoTerrain::AsFlagged, &world);
     if (!loaded.ok())
         return reportProblems(loaded);
-    RasterSummary found;
+    ImportSummary found;
     const Status imported = importRelief(line.dir(), world, options, &found);
     if (!imported.ok())
         return report(imported);
     const QString levelsPath = QDir(line.dir()).filePath(QString::fromLatin1(levelsFileName));
-    printLines(stdout, {QStringLiteral("%1: %2 levels from %3; the old file is %1%4")
-                            .arg(levelsPath)
-                            .arg(world.vertexCount)
-                            .arg(options.raster, QLatin1String(levelsBackupSuffix)),
-                        QStringLiteral("%1: %2 x %3 %4, %5")
-                            .arg(options.raster)
-                            .arg(found.width)
-                            .arg(found.height)
-                            .arg(found.gridRegistered ? QStringLiteral("grid samples")
-                                                      : QStringLiteral("pixels"))
-                            .arg(scaleLine(options.scale, found))});
+    QStringList lines{QStringLiteral("%1: %2 levels from %3; the old file is %1%4")
+                          .arg(levelsPath)
+                          .arg(world.vertexCount)
+                          .arg(options.rasters.join(QStringLiteral(", ")),
+                               QLatin1String(levelsBackupSuffix))};
+    for (const RasterSummary &r : found.rasters)
+        lines << rasterLine(r) << coverageLine(r, options.scale.noDataIsSea);
+    lines << QStringLiteral("levels: ") + scaleLine(options.scale, found);
+    printLines(stdout, lines);
+    if (found.belowZeroWithoutSeaLevel)
+        printLines(stderr, {QStringLiteral("globe-world: hint: samples reach %1, below 0, and no "
+                                           "--sea-level was given: if they are heights above the "
+                                           "sea, --sea-level 0 makes the sea level 0")
+                                .arg(found.rangeLow)});
     if (world.demoFlag != 0)
         printLines(stderr, {QStringLiteral("globe-world: note: demo.txt is on: at its start the "
                                            "editor lays the demo island over these levels, "
