@@ -23,6 +23,16 @@ DrawnMesh drawnMesh(const World &world)
     return mesh;
 }
 
+void setRelief(DrawnMesh &mesh, double share)
+{
+    for (int v = 0; v < mesh.vertexCount(); ++v) {
+        const int level = mesh.levels[v];
+        const double above = level >= 1 && level <= 9 ? share * level / 9 : 0;
+        cornerPosition(baseSphereRadius * (1 + above), mesh.angles[2 * v], mesh.angles[2 * v + 1],
+                       mesh.positions.data() + 3 * v);
+    }
+}
+
 unsigned char channel8(float c)
 {
     return static_cast<unsigned char>(std::lround(double(qBound(0.0f, c, 1.0f)) * 255.0));

@@ -23,6 +23,12 @@ struct DrawnMesh
 // subdivision) with its levels, one per vertex.
 DrawnMesh drawnMesh(const World &world);
 
+// Exaggerated relief for the exports: every vertex of level L in 1..9 at
+// baseSphereRadius x (1 + share x L / 9), the others on the base sphere, so
+// that level 9 stands share of the sea's radius above it. Only the
+// positions change.
+void setRelief(DrawnMesh &mesh, double share);
+
 // A level's colour as the editor's 8-bit framebuffer holds it: round(c * 255)
 // of each channel of Triangle::levelColor (black outside 0..9).
 struct Rgb8

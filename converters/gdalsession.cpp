@@ -63,7 +63,8 @@ std::vector<Subdataset> subdatasetsOf(GDALDatasetH dataset)
             break;
         const char *description =
             CSLFetchNameValue(list, QStringLiteral("SUBDATASET_%1_DESC").arg(i).toUtf8());
-        found.push_back({QString::fromUtf8(name), QString::fromUtf8(description ? description : "")});
+        found.push_back(
+            {QString::fromUtf8(name), QString::fromUtf8(description ? description : "")});
     }
     return found;
 }

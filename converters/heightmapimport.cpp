@@ -155,9 +155,8 @@ Status applyRasters(const QStringList &paths, const DrawnMesh &mesh, const Level
             const double mean = sampled[i].means[size_t(v)];
             if (state == VertexSampler::Data) {
                 ++one.took;
-                levels[v] = scale.hasSeaLevel
-                                ? levelAboveSea(mean, found.rangeLow, found.rangeHigh)
-                                : levelInRange(mean, found.rangeLow, found.rangeHigh);
+                levels[v] = scale.hasSeaLevel ? levelAboveSea(mean, found.rangeLow, found.rangeHigh)
+                                              : levelInRange(mean, found.rangeLow, found.rangeHigh);
             } else if (state == VertexSampler::NoData) {
                 ++one.noData;
                 if (scale.noDataIsSea)

@@ -34,6 +34,10 @@ struct MeshExportOptions
     // STL and 3MF: the diameter of the base sphere (where the sea lies) in
     // millimetres; one model unit is millimetresPerUnit(diameterMm) mm.
     double diameterMm = 100;
+    // How far level 9 stands above the base sphere, as a share of its
+    // radius (linear in the level, setRelief in drawnmesh.h); below 0, the
+    // editor's heights.
+    double reliefShare = -1;
 };
 
 // The file for one format. False, with *error set to one line, only when a

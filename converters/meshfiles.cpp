@@ -48,7 +48,9 @@ Status exportMesh(const World &world, const ExportOptions &options, ExportReport
     Status status = foldersExist(options.outputs);
     if (!status.ok())
         return status;
-    const DrawnMesh mesh = drawnMesh(world);
+    DrawnMesh mesh = drawnMesh(world);
+    if (options.mesh.reliefShare >= 0)
+        setRelief(mesh, options.mesh.reliefShare);
     QVector<QByteArray> files;
     if (!(status = encodeAll(mesh, options, files)).ok())
         return status;

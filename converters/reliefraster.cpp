@@ -59,7 +59,7 @@ std::vector<std::pair<int, int>> partsOf(int begin, int end, double first, doubl
             parts.push_back({c, c + 1});
         return parts;
     }
-    const bool partFirst = first < 0, partLast = last > pixels;
+    const bool partFirst = first<0, partLast = last> pixels;
     const int middleBegin = begin + (partFirst ? 1 : 0), middleEnd = end - (partLast ? 1 : 0);
     if (partFirst)
         parts.push_back({begin, begin + 1});
@@ -143,10 +143,8 @@ bool ReliefRaster::open(const QString &file, QString *error)
         std::fabs(west) > 540 || !std::isfinite(east)) {
         return refuse(QStringLiteral("covers x %1 to %2 and y %3 to %4, which are not longitudes "
                                      "and latitudes%5")
-                          .arg(west)
-                          .arg(east)
-                          .arg(south)
-                          .arg(north)
+                          .arg(QString::number(west, 'g', 12), QString::number(east, 'g', 12),
+                               QString::number(south, 'g', 12), QString::number(north, 'g', 12))
                           .arg(srs ? QString() : QStringLiteral(" (it has no coordinate system)")),
                       error);
     }
@@ -278,7 +276,8 @@ bool ReliefRaster::prepareLonLat(int wantedWidth, QString *error)
 bool ReliefRaster::prepareWarp(int wantedWidth, QString *error)
 {
     const char *toLonLat[] = {"DST_SRS=EPSG:4326", nullptr};
-    void *suggest = GDALCreateGenImgProjTransformer2(dataset, nullptr, const_cast<char **>(toLonLat));
+    void *suggest =
+        GDALCreateGenImgProjTransformer2(dataset, nullptr, const_cast<char **>(toLonLat));
     if (!suggest)
         return refuse(QStringLiteral("is in %1, which GDAL cannot turn into longitudes and "
                                      "latitudes (%2)")
@@ -338,7 +337,7 @@ bool ReliefRaster::prepareWarp(int wantedWidth, QString *error)
         warp->ownsSource = true;
     }
     const double window[6] = {frameWest + columnBegin * stepX, stepX, 0,
-                              frameNorth - rowBegin * stepY, 0, -stepY};
+                              frameNorth - rowBegin * stepY,   0,     -stepY};
     const double frame[6] = {frameWest, stepX, 0, frameNorth, 0, -stepY};
     void *transformer =
         GDALCreateGenImgProjTransformer2(warp->source, nullptr, const_cast<char **>(toLonLat));
@@ -347,8 +346,7 @@ bool ReliefRaster::prepareWarp(int wantedWidth, QString *error)
     if (!transformer || !warp->coverage) {
         if (transformer)
             GDALDestroyGenImgProjTransformer(transformer);
-        return refuse(QStringLiteral("cannot be warped (%1)").arg(GdalSession::lastError()),
-                      error);
+        return refuse(QStringLiteral("cannot be warped (%1)").arg(GdalSession::lastError()), error);
     }
     GDALSetGenImgProjTransformerDstGeoTransform(transformer, window);
     GDALSetGenImgProjTransformerDstGeoTransform(warp->coverage, frame);
@@ -383,8 +381,7 @@ bool ReliefRaster::prepareWarp(int wantedWidth, QString *error)
         GDALDestroyApproxTransformer(approximate);
     GDALDestroyWarpOptions(options);
     if (!warp->vrt)
-        return refuse(QStringLiteral("cannot be warped (%1)").arg(GdalSession::lastError()),
-                      error);
+        return refuse(QStringLiteral("cannot be warped (%1)").arg(GdalSession::lastError()), error);
     for (size_t b = 0; b < bands.size(); ++b)
         GDALSetRasterNoDataValue(GDALGetRasterBand(warp->vrt, int(b) + 1), noValue);
     return true;
@@ -397,8 +394,7 @@ bool ReliefRaster::typeRange(double *lowest, double *highest) const
     return unsignedType;
 }
 
-bool ReliefRaster::readRows(int y, int count, double *values, unsigned char *states,
-                            QString *error)
+bool ReliefRaster::readRows(int y, int count, double *values, unsigned char *states, QString *error)
 {
     const size_t cells = size_t(samples.width) * size_t(count);
     for (size_t b = 0; b < bands.size(); ++b)
@@ -463,11 +459,10 @@ bool ReliefRaster::readWarped(int y, int count, QString *error)
         return true;
     const int width = samples.width, columns = columnEnd - columnBegin;
     for (size_t b = 0; b < bands.size(); ++b) {
-        if (GDALRasterIO(GDALGetRasterBand(warp->vrt, int(b) + 1), GF_Read, 0, ya - rowBegin,
-                         columns, yb - ya,
-                         strip[b].data() + size_t(ya - y) * width + size_t(columnBegin), columns,
-                         yb - ya, GDT_Float64, sizeof(double), int(sizeof(double)) * width) !=
-            CE_None)
+        if (GDALRasterIO(
+                GDALGetRasterBand(warp->vrt, int(b) + 1), GF_Read, 0, ya - rowBegin, columns,
+                yb - ya, strip[b].data() + size_t(ya - y) * width + size_t(columnBegin), columns,
+                yb - ya, GDT_Float64, sizeof(double), int(sizeof(double)) * width) != CE_None)
             return refuse(QStringLiteral("cannot be warped (%1)").arg(GdalSession::lastError()),
                           error);
     }

@@ -111,7 +111,7 @@ private:
     int shift = 0;
     int rowBegin = 0, rowEnd = 0, columnBegin = 0, columnEnd = 0;
     std::unique_ptr<Warp> warp;
-    std::vector<double> strip[3];        // frame order, per band
+    std::vector<double> strip[3];       // frame order, per band
     std::vector<unsigned char> covered; // frame order: inside the raster
 };
 

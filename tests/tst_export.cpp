@@ -60,6 +60,11 @@ private slots:
     void orientation();
     void importGeoTiff_data();
     void importGeoTiff();
+    void importPlacement_data();
+    void importPlacement();
+    void regionalRaster();
+    void noDataKeepsLevels();
+    void peakDefault();
     void geoTiffMap_data();
     void geoTiffMap();
     void earthTerrain();
@@ -162,12 +167,15 @@ const Rgb seaColour{130, 194, 246};
 // for a header alone), epsg 0 for no coordinate system.
 void writeGeoTiff(const QString &file, int width, int height, GDALDataType type,
                   const std::vector<double> &values, const std::vector<double> &transform,
-                  int epsg = 4326, const double *noData = nullptr)
+                  int epsg = 4326, const double *noData = nullptr,
+                  const QList<const char *> &creation = {})
 {
     GDALAllRegister();
-    const char *options[] = {"SPARSE_OK=TRUE", nullptr};
+    std::vector<const char *> options{"SPARSE_OK=TRUE"};
+    options.insert(options.end(), creation.begin(), creation.end());
+    options.push_back(nullptr);
     GDALDatasetH dataset = GDALCreate(GDALGetDriverByName("GTiff"), file.toUtf8().constData(),
-                                      width, height, 1, type, const_cast<char **>(options));
+                                      width, height, 1, type, const_cast<char **>(options.data()));
     QVERIFY(dataset);
     GDALSetGeoTransform(dataset, const_cast<double *>(transform.data()));
     if (epsg) {
@@ -569,28 +577,30 @@ void ExportTest::refusals_data()
         return import(w, image(s + "/red.png", 40, 20, Qt::red));
     }) << 2 << "red.png: has coloured pixels"
                                   << 1;
-    QTest::newRow("raster not covering the globe")
+    QTest::newRow("geotransform in metres without a coordinate system") << Setup([=](const QString
+                                                                                         &w,
+                                                                                     const QString
+                                                                                         &s) {
+        writeGeoTiff(s + "/metres.tif", 100, 50, GDT_Byte, {}, {500000, 10, 0, 4000000, 0, -10}, 0);
+        return import(w, s + "/metres.tif");
+    }) << 2 << "metres.tif: covers x 500000 to 501000 and y 3999500 to 4000000, which are not"
+                                                                        << 1;
+    // 1.5 GiB in one strip: GDAL would decode it whole.
+    QTest::newRow("one strip too large to decode")
         << Setup([=](const QString &w, const QString &s) {
-               writeGeoTiff(s + "/half.tif", 180, 180, GDT_Byte, {}, {0, 1, 0, 90, 0, -1});
-               return import(w, s + "/half.tif");
+               writeGeoTiff(s + "/strip.tif", 20000, 10000, GDT_Float64, {},
+                            {-180, 0.018, 0, 90, 0, -0.018}, 4326, nullptr,
+                            {"BLOCKYSIZE=10000", "COMPRESS=DEFLATE"});
+               return import(w, s + "/strip.tif");
            })
-        << 2 << "half.tif: covers longitudes 0 to 180 and latitudes -90 to 90" << 1;
-    QTest::newRow("raster in another coordinate system")
-        << Setup([=](const QString &w, const QString &s) {
-               writeGeoTiff(s + "/mercator.tif", 360, 180, GDT_Byte, {},
-                            {-2e7, 1e5, 0, 1e7, 0, -1e5}, 3857);
-               return import(w, s + "/mercator.tif");
-           })
-        << 2 << "mercator.tif: is in WGS 84 / Pseudo-Mercator" << 1;
-    QTest::newRow("header claiming too many samples")
-        << Setup([=](const QString &w, const QString &s) {
-               writeGeoTiff(s + "/huge.tif", 65536, 32768, GDT_Byte, {},
-                            {-180, 360.0 / 65536, 0, 90, 0, -180.0 / 32768});
-               return import(w, s + "/huge.tif");
-           })
-        << 2 << "huge.tif: claims 65536 x 32768 samples, more than" << 1;
-    // 74 bytes that claim 200,000 x 100,000 pixels: refused from the header
-    // alone, before a row is decoded or a buffer sized from the claim.
+        << 2 << "strip.tif: stores its samples in blocks of 20000 x 10000 (1525 MiB decoded)" << 1;
+    QTest::newRow("second raster missing") << Setup([=](const QString &w, const QString &s) {
+        return QStringList{"import",      w,
+                           "--heightmap", image(s + "/grey.png", 40, 20, QColor(128, 128, 128)),
+                           "--heightmap", s + "/none.tif"};
+    }) << 2 << "none.tif: no such file" << 1;
+    // 74 bytes that claim 200,000 x 100,000 pixels: read row by row, at the
+    // world's resolution, until the first row that is not there.
     QTest::newRow("PNG header lying about its size")
         << Setup([=](const QString &w, const QString &s) {
                writeBytes(s + "/liar.png",
@@ -600,7 +610,7 @@ void ExportTest::refusals_data()
                                               "454e44ae426082"));
                return import(w, s + "/liar.png");
            })
-        << 2 << "liar.png: claims 200000 x 100000 samples, more than" << 1;
+        << 2 << "liar.png: cannot be read" << 1;
     QTest::newRow("map to an unknown format") << Setup([](const QString &w, const QString &s) {
         return QStringList{"map", w, "--out", s + "/map.jpg"};
     }) << 1 << "map.jpg: the name must end in .png"
@@ -732,6 +742,174 @@ void ExportTest::importGeoTiff_data()
                      {-180.25, 0.5, 0, 90.25, 0, -0.5}, 0);
         return scratch + "/grid.tif";
     }) << QStringList() << Places{{45, 25, 9}, {-45, 25, 0}, {45, -25, 0}, {0, 90, 0}};
+}
+
+void ExportTest::importPlacement_data()
+{
+    QTest::addColumn<RasterSetup>("setup"); // writes the raster, returns its path
+    QTest::addColumn<Places>("places");
+    // ETOPO5's layout: 1-degree pixels from 0 east to 360; land 1000 high
+    // from 160 to 100 west and 10 to 40 north, the rest ocean 4000 deep.
+    QTest::newRow("longitudes 0 to 360") << RasterSetup([](const QString &scratch) {
+        std::vector<double> metres(360 * 180, -4000);
+        for (int y = 50; y < 80; ++y) {
+            for (int x = 200; x < 260; ++x)
+                metres[size_t(360 * y + x)] = 1000;
+        }
+        writeGeoTiff(scratch + "/east.tif", 360, 180, GDT_Int16, metres, {0, 1, 0, 90, 0, -1});
+        return scratch + "/east.tif";
+    }) << Places{{-130, 25, 9}, {130, 25, 0}, {-60, 25, 0}, {-130, -25, 0}};
+    // Web Mercator, 512 x 512 pixels over the whole square: land from 20
+    // to 60 east and 40 to 70 north, where Mercator's rows are far from
+    // equal steps of latitude.
+    QTest::newRow("web Mercator") << RasterSetup([](const QString &scratch) {
+        const double half = 20037508.342789244, pixel = 2 * half / 512, r = 6378137;
+        std::vector<double> metres(512 * 512, -4000);
+        for (int y = 0; y < 512; ++y) {
+            const double latitude =
+                std::atan(std::sinh((half - (y + 0.5) * pixel) / r)) * 180 / M_PI;
+            for (int x = 0; x < 512; ++x) {
+                const double longitude = (-half + (x + 0.5) * pixel) / r * 180 / M_PI;
+                if (longitude > 20 && longitude < 60 && latitude > 40 && latitude < 70)
+                    metres[size_t(512 * y + x)] = 1000;
+            }
+        }
+        writeGeoTiff(scratch + "/mercator.tif", 512, 512, GDT_Int16, metres,
+                     {-half, pixel, 0, half, 0, -pixel}, 3857);
+        return scratch + "/mercator.tif";
+    }) << Places{{40, 55, 9}, {40, 30, 0}, {40, 77, 0}, {-140, 55, 0}, {10, 55, 0}};
+    // Antarctic polar stereographic, 10 km pixels 2000 km around the pole:
+    // land where x > 0, towards 90 east.
+    QTest::newRow("polar stereographic") << RasterSetup([](const QString &scratch) {
+        std::vector<double> metres(400 * 400, -1000);
+        for (int y = 0; y < 400; ++y) {
+            for (int x = 200; x < 400; ++x)
+                metres[size_t(400 * y + x)] = 2000;
+        }
+        writeGeoTiff(scratch + "/polar.tif", 400, 400, GDT_Int16, metres,
+                     {-2e6, 1e4, 0, 2e6, 0, -1e4}, 3031);
+        return scratch + "/polar.tif";
+    }) << Places{{90, -80, 9}, {-90, -80, 0}, {120, -75, 9}, {-60, -75, 0}};
+}
+
+// The raster lands where its georeferencing says, whatever its layout and
+// coordinate system.
+void ExportTest::importPlacement()
+{
+    QFETCH(RasterSetup, setup);
+    QFETCH(Places, places);
+    const QString folder = world(4, WorldRecipe::Random);
+    LevelScale scale;
+    scale.hasSeaLevel = true;
+    QVERIFY(importRaster(folder, setup(folder), scale).ok());
+    checkPlaces(folder, places);
+}
+
+namespace {
+
+// The vertices of the world in folder whose direction lies more than margin
+// degrees inside (inside true) or outside a longitude/latitude box.
+QVector<int> verticesOfBox(const World &world, double west, double east, double south, double north,
+                           double margin, bool inside)
+{
+    QVector<int> found;
+    for (int v = 0; v < world.vertexCount; ++v) {
+        const double latitude = 90 - world.coords[2 * v] * 180 / M_PI;
+        double longitude = 180 - world.coords[2 * v + 1] * 180 / M_PI;
+        longitude = std::fmod(longitude + 540, 360) - 180;
+        const bool in = longitude > west + margin && longitude < east - margin &&
+                        latitude > south + margin && latitude < north - margin;
+        const bool out = longitude < west - margin || longitude > east + margin ||
+                         latitude < south - margin || latitude > north + margin;
+        if (inside ? in : out)
+            found << v;
+    }
+    return found;
+}
+
+} // namespace
+
+// A tile of 10 to 40 east, 0 to 20 north: its vertices take levels, every
+// other keeps its own exactly, and the command says how many took them.
+void ExportTest::regionalRaster()
+{
+    const QString folder = world(4, WorldRecipe::Random), tile = folder + "/tile.tif";
+    writeGeoTiff(tile, 120, 80, GDT_Float32, std::vector<double>(120 * 80, 3000),
+                 {10, 0.25, 0, 20, 0, -0.25});
+    const World before = loadTestWorld(folder);
+    QCOMPARE(run({"import", folder, "--heightmap", tile, "--sea-level", "0"}, &output), 0);
+    const World after = loadTestWorld(folder);
+    const QVector<int> inside = verticesOfBox(before, 10, 40, 0, 20, 2, true);
+    const QVector<int> outside = verticesOfBox(before, 10, 40, 0, 20, 4, false);
+    QVERIFY(inside.size() > 10 && outside.size() > 2400);
+    for (int v : inside)
+        QCOMPARE(after.levels[v], 9);
+    for (int v : outside)
+        QCOMPARE(after.levels[v], before.levels[v]);
+    int took = 0;
+    for (int v = 0; v < before.vertexCount; ++v)
+        took += after.levels[v] != before.levels[v] || after.levels[v] == 9;
+    const QRegularExpression line("\\n(\\d+) of 2,562 vertices \\(<?\\d+%\\) took levels from "
+                                  "\\S*tile.tif; 2,\\d{3} lie beyond it and keep theirs\\n");
+    const QRegularExpressionMatch match = line.match(output);
+    QVERIFY2(match.hasMatch(), qPrintable(output));
+    QVERIFY(match.captured(1).toInt() >= inside.size() && match.captured(1).toInt() < 100);
+}
+
+// The west half without data keeps its levels (or turns to sea with
+// --no-data-is-sea), and the command says so; the east half takes its.
+void ExportTest::noDataKeepsLevels()
+{
+    const QString folder = world(4, WorldRecipe::Random), half = folder + "/half.tif";
+    const double noData = -32768;
+    std::vector<double> metres(360 * 180, noData);
+    for (int y = 0; y < 180; ++y) {
+        for (int x = 180; x < 360; ++x)
+            metres[size_t(360 * y + x)] = 500;
+    }
+    writeGeoTiff(half, 360, 180, GDT_Int16, metres, {-180, 1, 0, 90, 0, -1}, 4326, &noData);
+    const World before = loadTestWorld(folder);
+    const QVector<int> west = verticesOfBox(before, -180, 0, -90, 90, 2, true);
+    const QVector<int> east = verticesOfBox(before, 0, 180, -90, 90, 2, true);
+    QCOMPARE(run({"import", folder, "--heightmap", half, "--sea-level", "0"}, &output), 0);
+    QVERIFY2(QRegularExpression("1,\\d{3} of 2,562 vertices \\((49|50|51)%\\) took levels from "
+                                "\\S*half.tif; 1,\\d{3} had no data and keep theirs\\n")
+                 .match(output)
+                 .hasMatch(),
+             qPrintable(output));
+    World after = loadTestWorld(folder);
+    for (int v : west)
+        QCOMPARE(after.levels[v], before.levels[v]);
+    for (int v : east)
+        QCOMPARE(after.levels[v], 9);
+    QCOMPARE(run({"import", folder, "--heightmap", half, "--sea-level", "0", "--no-data-is-sea"},
+                 &output),
+             0);
+    QVERIFY2(output.contains(" had no data and are sea\n"), qPrintable(output));
+    after = loadTestWorld(folder);
+    for (int v : west)
+        QCOMPARE(after.levels[v], 0);
+}
+
+// Without --peak, the highest vertex mean is level 9; samples below zero
+// without --sea-level bring the hint.
+void ExportTest::peakDefault()
+{
+    const QString folder = world(4, WorldRecipe::Random), relief = folder + "/relief.tif";
+    std::vector<double> metres(720 * 360);
+    for (int y = 0; y < 360; ++y) {
+        for (int x = 0; x < 720; ++x)
+            metres[size_t(720 * y + x)] = 6000 * std::sin(x * 0.05) * std::sin(y * 0.07);
+    }
+    writeGeoTiff(relief, 720, 360, GDT_Float32, metres, {-180, 0.5, 0, 90, 0, -0.5});
+    QCOMPARE(run({"import", folder, "--heightmap", relief, "--sea-level", "0"}, &output), 0);
+    const World after = loadTestWorld(folder);
+    QCOMPARE(*std::max_element(after.levels.begin(), after.levels.begin() + after.vertexCount), 9);
+    QVERIFY2(!output.contains("hint"), qPrintable(output));
+    QCOMPARE(run({"import", folder, "--heightmap", relief}, &output), 0);
+    QVERIFY2(output.contains("globe-world: hint: samples reach -") &&
+                 output.contains("--sea-level 0 makes the sea level 0"),
+             qPrintable(output));
 }
 
 void ExportTest::importGeoTiff()

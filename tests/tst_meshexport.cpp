@@ -30,6 +30,7 @@ private slots:
     void gltfPassesValidator();
     void stlIsAClosedSolid_data();
     void stlIsAClosedSolid();
+    void reliefInMillimetres();
     void refusalsLeaveNothing_data();
     void refusalsLeaveNothing();
 
@@ -273,6 +274,42 @@ void MeshExportTest::stlIsAClosedSolid()
     QVERIFY2(std::fabs(lowest - diameter / 2) < 1e-3 * diameter,
              qPrintable(QString::number(lowest)));
     QVERIFY(highest > lowest * 1.01);
+}
+
+// --relief 3mm puts level L at 3 L / 9 mm above the sea sphere, the sea
+// on it; the summary line gives the relief, and names --relief when it is
+// too low to show.
+void MeshExportTest::reliefInMillimetres()
+{
+    const QString folder = world(3), path = folder + "/globe.stl";
+    QCOMPARE(run({"export", folder, "--out", path, "--relief", "3mm", "--diameter", "80"}, &output),
+             0);
+    QVERIFY2(output.contains("base sphere 80.0 mm, peaks 86.0 mm across, the highest relief "
+                             "3.00 mm\n"),
+             qPrintable(output));
+    const QVector<int> levels = levelsOf(folder);
+    const QByteArray stl = readBytes(path);
+    const QVector<Facet> facets = stlFacets(stl);
+    QHash<QString, double> heights; // corner -> mm above the sea sphere
+    for (const Facet &f : facets) {
+        for (const Vec3 &p : f.corners)
+            heights[pointKey(p)] = std::sqrt(dot(p, p)) - 40;
+    }
+    // Each corner's height is 3 L / 9 mm for some level L, and every level
+    // of the world is there.
+    QSet<int> seen;
+    for (double h : heights) {
+        const int level = int(std::lround(h * 3));
+        QVERIFY2(std::fabs(h - 3.0 * level / 9) < 1e-4 && level >= 0 && level <= 9,
+                 qPrintable(QString::number(h)));
+        seen << level;
+    }
+    QCOMPARE(seen, QSet<int>(levels.begin(), levels.end()));
+    QCOMPARE(run({"export", folder, "--out", path}, &output), 0);
+    QVERIFY2(output.contains(", under half a millimetre: --relief 3mm"), qPrintable(output));
+    QCOMPARE(run({"export", folder, "--out", folder + "/globe.glb", "--relief", "3mm"}, &output),
+             1);
+    QVERIFY2(output.contains("--relief in millimetres is for STL and 3MF"), qPrintable(output));
 }
 
 void MeshExportTest::refusalsLeaveNothing_data()

@@ -26,6 +26,13 @@ const QCommandLineOption diameterOption(QStringLiteral("diameter"),
                                                        "sphere, where the sea lies, in "
                                                        "millimetres (default 100)."),
                                         QStringLiteral("MM"));
+const QCommandLineOption reliefOption(
+    QStringLiteral("relief"),
+    QStringLiteral("How far a level-9 vertex stands above the sea sphere, the other levels in "
+                   "proportion: millimetres for STL and 3MF (3mm, with --diameter), or a share "
+                   "of the sea sphere's radius for every format (10%). Without it, heights are "
+                   "the editor's, which shrink four times with each subdivision."),
+    QStringLiteral("H"));
 
 // Every file asked for, in the order given; a usage error for a name whose
 // format is unknown.
@@ -78,12 +85,55 @@ bool optionsOf(const QCommandLineParser &parser, MeshExportOptions &options, int
     return true;
 }
 
+bool printsSolid(const QVector<MeshOutput> &outputs)
+{
+    for (const MeshOutput &output : outputs) {
+        if (output.format == MeshFormat::Stl || output.format == MeshFormat::ThreeMf)
+            return true;
+    }
+    return false;
+}
+
+// --relief 3mm or 10%, as a share of the base sphere's radius.
+bool reliefOf(const QCommandLineParser &parser, const QVector<MeshOutput> &outputs,
+              MeshExportOptions &options, int *status)
+{
+    if (!parser.isSet(reliefOption))
+        return true;
+    const QString text = parser.value(reliefOption).trimmed().toLower();
+    const bool mm = text.endsWith(QLatin1String("mm")), percent = text.endsWith('%');
+    bool number = false;
+    const double value = text.left(text.size() - (mm ? 2 : percent ? 1 : 0)).toDouble(&number);
+    const double share = mm ? value / (options.diameterMm / 2) : value / 100;
+    if (!(mm || percent) || !number || !(share >= 0 && share <= 1)) {
+        *status = usageError(QStringLiteral("export: --relief must be millimetres (3mm) or a "
+                                            "share of the sea sphere's radius (10%), from 0 up "
+                                            "to the radius, not '%1'")
+                                 .arg(parser.value(reliefOption)));
+        return false;
+    }
+    if (mm && !printsSolid(outputs)) {
+        *status = usageError(QStringLiteral("export: --relief in millimetres is for STL and "
+                                            "3MF files; give the others a share (10%)"));
+        return false;
+    }
+    options.reliefShare = share;
+    return true;
+}
+
 // How big the print comes out: the base sphere and the highest peak.
+// A relief under half a millimetre hardly shows on a print.
 QString printSizeLine(const ExportReport &written, double diameterMm)
 {
-    return QStringLiteral("STL and 3MF in millimetres: base sphere %1 mm, peaks %2 mm across")
-        .arg(diameterMm, 0, 'f', 1)
-        .arg(written.peakDiameterMm, 0, 'f', 1);
+    const double relief = (written.peakDiameterMm - diameterMm) / 2;
+    QString line = QStringLiteral("STL and 3MF in millimetres: base sphere %1 mm, peaks %2 mm "
+                                  "across, the highest relief %3 mm")
+                       .arg(diameterMm, 0, 'f', 1)
+                       .arg(written.peakDiameterMm, 0, 'f', 1)
+                       .arg(relief, 0, 'f', 2);
+    if (relief < 0.5)
+        line += QStringLiteral(", under half a millimetre: --relief 3mm raises level 9 to 3 mm");
+    return line;
 }
 
 } // namespace
@@ -97,13 +147,15 @@ int runExport(const QStringList &arguments)
                                     "it; linear light in glTF). Each file is replaced whole or "
                                     "not at all."));
     line.addLevelOptions();
-    line.parser.addOptions({outOption, plyOption, objOption, upOption, diameterOption});
+    line.parser.addOptions(
+        {outOption, plyOption, objOption, upOption, diameterOption, reliefOption});
     int status = 0;
     if (!line.parse(arguments, &status))
         return status;
     ExportOptions options;
     if (!outputsOf(line.parser, options.outputs, &status) ||
-        !optionsOf(line.parser, options.mesh, &status))
+        !optionsOf(line.parser, options.mesh, &status) ||
+        !reliefOf(line.parser, options.outputs, options.mesh, &status))
         return status;
     World world;
     if (!line.loadWorldAndLevels(&world, &status))

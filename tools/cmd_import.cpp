@@ -86,9 +86,9 @@ QString rasterLine(const RasterSummary &r)
         .arg(r.path)
         .arg(r.width)
         .arg(r.height)
-        .arg(!r.georeferenced ? QStringLiteral("map pixels")
-                              : r.gridRegistered ? QStringLiteral("grid samples")
-                                                 : QStringLiteral("pixels"))
+        .arg(!r.georeferenced   ? QStringLiteral("map pixels")
+             : r.gridRegistered ? QStringLiteral("grid samples")
+                                : QStringLiteral("pixels"))
         .arg(r.warped ? QStringLiteral(" warped by GDAL") : QString())
         .arg(r.gridWidth)
         .arg(r.gridRows)
@@ -101,14 +101,14 @@ QString rasterLine(const RasterSummary &r)
 QString coverageLine(const RasterSummary &r, bool noDataIsSea)
 {
     const double share = r.vertices > 0 ? 100.0 * r.took / r.vertices : 0;
-    const QString percent = r.took > 0 && share < 1 ? QStringLiteral("<1")
-                                                    : QString::number(std::floor(share + 0.5));
+    const QString percent =
+        r.took > 0 && share < 1 ? QStringLiteral("<1") : QString::number(std::floor(share + 0.5));
     QString line = QStringLiteral("%1 of %2 vertices (%3%) took levels from %4")
                        .arg(count(r.took), count(r.vertices), percent, r.path);
     if (r.noData > 0)
         line += QStringLiteral("; %1 had no data and %2")
-                    .arg(count(r.noData), noDataIsSea ? QStringLiteral("are sea")
-                                                      : QStringLiteral("keep theirs"));
+                    .arg(count(r.noData),
+                         noDataIsSea ? QStringLiteral("are sea") : QStringLiteral("keep theirs"));
     if (r.took + r.noData < r.vertices)
         line += QStringLiteral("; %1 lie beyond it and keep theirs")
                     .arg(count(r.vertices - r.took - r.noData));
@@ -145,11 +145,11 @@ int runImport(const QStringList &arguments)
     if (!imported.ok())
         return report(imported);
     const QString levelsPath = QDir(line.dir()).filePath(QString::fromLatin1(levelsFileName));
-    QStringList lines{QStringLiteral("%1: %2 levels from %3; the old file is %1%4")
-                          .arg(levelsPath)
-                          .arg(world.vertexCount)
-                          .arg(options.rasters.join(QStringLiteral(", ")),
-                               QLatin1String(levelsBackupSuffix))};
+    QStringList lines{
+        QStringLiteral("%1: %2 levels from %3; the old file is %1%4")
+            .arg(levelsPath)
+            .arg(world.vertexCount)
+            .arg(options.rasters.join(QStringLiteral(", ")), QLatin1String(levelsBackupSuffix))};
     for (const RasterSummary &r : found.rasters)
         lines << rasterLine(r) << coverageLine(r, options.scale.noDataIsSea);
     lines << QStringLiteral("levels: ") + scaleLine(options.scale, found);
