@@ -87,15 +87,18 @@ bool isElevationLike(const QString &variable)
 {
     static const QRegularExpression names(
         QStringLiteral("^(z|elev.*|height.*|alt.*|topo.*|bathy.*|dem|dtm|dsm|hgt|orog.*|"
-                       "relief|depth)$"),
+                       "relief|depth)\\d*$"),
         QRegularExpression::CaseInsensitiveOption);
     return names.match(variable).hasMatch();
 }
 
 } // namespace
 
-GDALDatasetH openRaster(const QString &path, QString *error, const QStringList &openOptions)
+GDALDatasetH openRaster(const QString &path, QString *error, const QStringList &openOptions,
+                        QString *picked)
 {
+    if (picked)
+        picked->clear();
     const bool named = path.startsWith(QLatin1String("/vsi")) || isSubdatasetName(path);
     if (!named && !QFileInfo(path).isFile()) {
         refusal(path, QStringLiteral("no such file"), error);
@@ -133,8 +136,11 @@ GDALDatasetH openRaster(const QString &path, QString *error, const QStringList &
             elevation.push_back(s);
     }
     const std::vector<Subdataset> &pick = flat.size() == 1 ? flat : elevation;
-    if (pick.size() == 1)
+    if (pick.size() == 1) {
+        if (picked)
+            *picked = pick.front().name;
         return openRaster(pick.front().name, error, openOptions);
+    }
     if (all.empty()) {
         refusal(path, QStringLiteral("has 0 bands and no subdatasets"), error);
         return nullptr;

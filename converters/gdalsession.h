@@ -33,9 +33,10 @@ public:
 // HDF5:"file"://path, ...). A container of subdatasets without bands of its
 // own (a NetCDF or HDF file of several variables) opens as its one
 // elevation-like 2-D variable; with none or several, it is refused naming
-// them. openOptions are GDAL's (OVERVIEW_LEVEL=n opens an overview). Null,
-// with one line "PATH: REASON" in *error, when it cannot be opened.
+// them; *picked, if given, is then its GDAL name (else empty). openOptions
+// are GDAL's (OVERVIEW_LEVEL=n opens an overview). Null, with one line
+// "PATH: REASON" in *error, when it cannot be opened.
 GDALDatasetH openRaster(const QString &path, QString *error,
-                        const QStringList &openOptions = QStringList());
+                        const QStringList &openOptions = QStringList(), QString *picked = nullptr);
 
 #endif

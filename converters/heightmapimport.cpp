@@ -51,6 +51,7 @@ Status sampleRaster(const QString &path, const DrawnMesh &mesh, Sampled &out,
         return Status::refused(error);
     const SampleGrid &grid = raster.grid();
     summary.path = path;
+    summary.subdataset = raster.subdataset();
     summary.width = raster.width();
     summary.height = raster.height();
     summary.gridRegistered = grid.gridRegistered;
@@ -102,7 +103,7 @@ int wantedGridWidth(const DrawnMesh &mesh)
 {
     // 10 x 4^S + 2 vertices.
     const double across = std::sqrt(std::max(0, mesh.vertexCount() - 2) / 10.0);
-    const double width = 64 * std::max(1.0, across);
+    const double width = 32 * std::max(1.0, across);
     return int(std::min<double>(ReliefRaster::nativeColumnLimit, std::ceil(width / 2) * 2));
 }
 

@@ -41,6 +41,7 @@ struct LevelScale
 struct RasterSummary
 {
     QString path;
+    QString subdataset;        // the variable picked in a file of several, by GDAL's name
     int width = 0, height = 0; // samples in the file
     bool gridRegistered = false;
     bool georeferenced = false, warped = false;
@@ -68,8 +69,8 @@ struct ImportProgress
     void *data = nullptr;
 };
 
-// The columns of the grid a world of mesh's size needs: 64 x 2^S, about a
-// hundred samples in every vertex's share.
+// The columns of the grid a world of mesh's size needs: 32 x 2^S, about 30
+// samples in every vertex's share (the equator's; more towards the poles).
 int wantedGridWidth(const DrawnMesh &mesh);
 
 // Applies the rasters in order to levels, which hold the mesh's vertex

@@ -210,11 +210,27 @@ void MeshRaster::ownersOfRow(int y, std::vector<int> &owners) const
 {
     owners.assign(size_t(samples.width), -1);
     double weights[3];
+    // Neighbouring samples mostly share a triangle: the last one found is
+    // tried first. Only a direction strictly inside it is taken from it, as
+    // no other triangle holds such a direction, so the owner is the one
+    // locate would find.
+    int last = -1;
     for (int x = 0; x < samples.width; ++x) {
         const Vec3 d = direction(x, y);
-        const int t = locate(x, y, d, weights);
+        int t = -1;
+        if (last >= 0) {
+            const Triangle &m = triangles[last];
+            const double e0 = dot(d, m.edge[0]) * m.orientation,
+                         e1 = dot(d, m.edge[1]) * m.orientation,
+                         e2 = dot(d, m.edge[2]) * m.orientation;
+            if (e0 > 0 && e1 > 0 && e2 > 0)
+                t = last;
+        }
+        if (t < 0)
+            t = locate(x, y, d, weights);
         if (t < 0)
             continue;
+        last = t;
         const int *corner = triangles[t].corner;
         int nearest = corner[0];
         for (int k = 1; k < 3; ++k) {

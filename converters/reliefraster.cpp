@@ -107,7 +107,7 @@ bool ReliefRaster::refuse(const QString &reason, QString *error) const
 bool ReliefRaster::open(const QString &file, QString *error)
 {
     path = file;
-    dataset = openRaster(file, error);
+    dataset = openRaster(file, error, QStringList(), &picked);
     if (!dataset)
         return false;
     rasterWidth = GDALGetRasterXSize(dataset);
@@ -331,7 +331,8 @@ bool ReliefRaster::prepareWarp(int wantedWidth, QString *error)
             level = i;
     }
     if (level >= 0) {
-        warp->source = openRaster(path, error, {QStringLiteral("OVERVIEW_LEVEL=%1").arg(level)});
+        warp->source = openRaster(picked.isEmpty() ? path : picked, error,
+                                  {QStringLiteral("OVERVIEW_LEVEL=%1").arg(level)});
         if (!warp->source)
             return false;
         warp->ownsSource = true;

@@ -59,6 +59,8 @@ public:
     // columns. False, with one line, when the raster cannot be placed.
     bool prepare(int wantedWidth, QString *error);
 
+    // The subdataset open picked in a file of several, by GDAL's name; else empty.
+    const QString &subdataset() const { return picked; }
     int width() const { return rasterWidth; }
     int height() const { return rasterHeight; }
     bool georeferenced() const { return hasTransform; }
@@ -91,7 +93,7 @@ private:
     bool finishRows(int y, int count, double *values, unsigned char *states, QString *error);
 
     GdalSession session;
-    QString path;
+    QString path, picked;
     GDALDatasetH dataset = nullptr;
     std::vector<GDALRasterBandH> bands; // one grey band, or red, green and blue
     std::vector<double> palette;        // grey value per index of a grey palette

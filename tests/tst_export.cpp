@@ -21,6 +21,7 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <cpl_string.h>
 #include <gdal.h>
 #include <ogr_srs_api.h>
 
@@ -65,6 +66,7 @@ private slots:
     void regionalRaster();
     void noDataKeepsLevels();
     void peakDefault();
+    void netcdfVariables();
     void geoTiffMap_data();
     void geoTiffMap();
     void earthTerrain();
@@ -924,6 +926,55 @@ void ExportTest::importGeoTiff()
     scale.seaLevel = options.value(1).toDouble();
     QVERIFY(importRaster(folder, raster, scale).ok());
     checkPlaces(folder, places);
+}
+
+// A NetCDF of two variables, as GDAL writes one from two bands: the
+// elevation-like one is picked without naming it, and GDAL's own name for
+// the other reads that one.
+void ExportTest::netcdfVariables()
+{
+    GDALAllRegister();
+    GDALDriverH netcdf = GDALGetDriverByName("netCDF");
+    if (!netcdf)
+        QSKIP("this GDAL has no netCDF driver");
+    const QString folder = world(3, WorldRecipe::Flat), file = folder + "/two.nc";
+    GDALDatasetH memory = GDALCreate(GDALGetDriverByName("MEM"), "", 72, 36, 2, GDT_Int16, nullptr);
+    double transform[6] = {-180, 5, 0, 90, 0, -5};
+    GDALSetGeoTransform(memory, transform);
+    OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+    OSRImportFromEPSG(srs, 4326);
+    GDALSetSpatialRef(memory, srs);
+    OSRDestroySpatialReference(srs);
+    std::vector<double> elevation(72 * 36, -3000), quality(72 * 36, 100);
+    for (int y = 10; y < 18; ++y) {
+        for (int x = 36; x < 48; ++x) // 0 to 60 east, 40 to 0 north
+            elevation[size_t(72 * y + x)] = 2000;
+    }
+    const char *names[] = {"elevation", "quality"};
+    for (int b = 0; b < 2; ++b) {
+        GDALRasterBandH band = GDALGetRasterBand(memory, b + 1);
+        GDALSetMetadataItem(band, "NETCDF_VARNAME", names[b], nullptr);
+        QCOMPARE(GDALRasterIO(band, GF_Write, 0, 0, 72, 36, (b ? quality : elevation).data(), 72,
+                              36, GDT_Float64, 0, 0),
+                 CE_None);
+    }
+    GDALDatasetH written =
+        GDALCreateCopy(netcdf, qPrintable(file), memory, FALSE, nullptr, nullptr, nullptr);
+    QVERIFY(written);
+    GDALClose(written);
+    GDALClose(memory);
+    QCOMPARE(run({"import", folder, "--heightmap", file, "--sea-level", "0"}, &output), 0);
+    QVERIFY2(output.contains("two.nc: its variable NETCDF:") && output.contains(":elevation"),
+             qPrintable(output));
+    checkPlaces(folder, {{30, 20, 9}, {-90, 20, 0}});
+    GDALDatasetH opened = GDALOpen(qPrintable(file), GA_ReadOnly);
+    QVERIFY(opened);
+    const QString other = QString::fromUtf8(
+        CSLFetchNameValue(GDALGetMetadata(opened, "SUBDATASETS"), "SUBDATASET_2_NAME"));
+    GDALClose(opened);
+    QVERIFY2(other.contains("quality"), qPrintable(other));
+    QCOMPARE(run({"import", folder, "--heightmap", other}, &output), 0);
+    QVERIFY2(output.contains("took levels from " + other), qPrintable(output));
 }
 
 void ExportTest::geoTiffMap_data()

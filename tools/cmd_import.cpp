@@ -83,7 +83,9 @@ QString rasterLine(const RasterSummary &r)
 {
     return QStringLiteral("%1: %2 x %3 %4%5, read as a %6 x %7 longitude/latitude grid; samples "
                           "%8 to %9")
-        .arg(r.path)
+        .arg(r.subdataset.isEmpty()
+                 ? r.path
+                 : QStringLiteral("%1: its variable %2").arg(r.path, r.subdataset))
         .arg(r.width)
         .arg(r.height)
         .arg(!r.georeferenced   ? QStringLiteral("map pixels")
