@@ -8,7 +8,8 @@ PACKAGES  := qtbase5-dev libqt5opengl5-dev libglu1-mesa-dev cmake g++ make \
              xvfb xauth libgl1-mesa-dri assimp-utils desktop-file-utils \
              dpkg-dev x11-utils clang-format
 # Rasters in and out: the import reads any relief GDAL reads, maps are also GeoTIFFs.
-PACKAGES  += libgdal-dev
+# gdal-bin and time: the import benchmark's rasters and its reference (make bench).
+PACKAGES  += libgdal-dev gdal-bin time
 # The 3D exports' format libraries: glTF (tinygltf) and 3MF (lib3mf).
 PACKAGES  += libtinygltf-dev lib3mf-dev
 # Where `make install` puts the programs, menu entry, icon and documentation.
@@ -41,7 +42,7 @@ SANITIZER_RUN := $(XRUN) env $(if $(MESA_DRIVER),LD_PRELOAD=$(MESA_DRIVER))
 SOURCES    = $(shell find app terrain world overlays generator converters tools tests bench fuzz \
                    -name '*.cpp' -o -name '*.h' | sort)
 
-.PHONY: all deps build world run test bench install package clean fuzz asan-build test-asan soak kill-test \
+.PHONY: all deps build world run test bench bench-import install package clean fuzz asan-build test-asan soak kill-test \
         format format-check
 
 all: build
@@ -81,8 +82,14 @@ test: build
 
 # The full benchmark: worlds of subdivision 3 to 8, reports into docs/. Takes
 # minutes: software GL compiles and draws on the CPU.
+# Then the import of two large rasters beside gdal_translate (about two
+# minutes), appended to docs/performance.md; bench-import runs that alone.
 bench: build
 	$(XRUN) $(BUILD)/bench/globe-bench --out docs
+	bench/import_bench.sh $(BUILD) docs
+
+bench-import: build
+	bench/import_bench.sh $(BUILD) docs
 
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
