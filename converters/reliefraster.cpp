@@ -2,6 +2,7 @@
 
 #include <cpl_string.h>
 #include <gdal_alg.h>
+#include <gdal_utils.h>
 #include <gdalwarper.h>
 #include <ogr_srs_api.h>
 
@@ -73,8 +74,10 @@ std::vector<std::pair<int, int>> partsOf(int begin, int end, double first, doubl
 
 struct ReliefRaster::Warp
 {
-    GDALDatasetH source = nullptr; // an overview of the raster, or the raster itself
-    bool ownsSource = false;
+    GDALDatasetH source = nullptr;   // what is warped: one of the three below
+    GDALDatasetH overview = nullptr; // the raster opened at an overview
+    GDALDatasetH reduced =
+        nullptr; // GDAL's averaged read of it at about twice the grid's resolution
     GDALDatasetH vrt = nullptr;
     void *coverage = nullptr; // grid pixel to raster pixel
     ~Warp()
@@ -83,8 +86,10 @@ struct ReliefRaster::Warp
             GDALClose(vrt);
         if (coverage)
             GDALDestroyGenImgProjTransformer(coverage);
-        if (ownsSource && source)
-            GDALClose(source);
+        if (reduced)
+            GDALClose(reduced);
+        if (overview)
+            GDALClose(overview);
     }
 };
 
@@ -222,10 +227,10 @@ bool ReliefRaster::checkBlocks(QString *error)
     return true;
 }
 
-int ReliefRaster::gridWidthFor(double nativeWidth, int wantedWidth) const
+int ReliefRaster::gridWidthFor(double nativeWidth, int wantedWidth, int limit) const
 {
     wantedWidth = std::max(2, wantedWidth & ~1);
-    if (nativeWidth <= std::max(wantedWidth, int(nativeColumnLimit)) + 0.5)
+    if (nativeWidth <= std::max(wantedWidth, limit) + 0.5)
         return std::max(2, 2 * int(std::lround(nativeWidth / 2)));
     return wantedWidth;
 }
@@ -251,7 +256,7 @@ bool ReliefRaster::prepareLonLat(int wantedWidth, QString *error)
     // A global grid of samples on whole steps from pole to pole.
     const bool registered = h >= 2 && w - 1 == 2 * (h - 1) && near((w - 1) * dx, 360, dx) &&
                             near((h - 1) * dy, 180, dy) && near(north - dy / 2, 90, dy);
-    const int width = gridWidthFor(registered ? w - 1 : 360 / dx, wantedWidth);
+    const int width = gridWidthFor(registered ? w - 1 : 360 / dx, wantedWidth, nativeColumnLimit);
     const bool keepRegistered = registered && width == w - 1;
     samples = SampleGrid{width, width / 2, keepRegistered};
     stepX = 360.0 / width;
@@ -293,7 +298,8 @@ bool ReliefRaster::prepareWarp(int wantedWidth, QString *error)
                           .arg(nameOf(GDALGetSpatialRef(dataset)), GdalSession::lastError()),
                       error);
     const double nativeWidth = 360 / suggested[1];
-    const int width = gridWidthFor(nativeWidth, wantedWidth);
+    // Warped, no sample stays as it was: the world's resolution is enough.
+    const int width = gridWidthFor(nativeWidth, wantedWidth, 0);
     samples = SampleGrid{width, width / 2, false};
     stepX = 360.0 / width;
     stepY = 180.0 / (width / 2);
@@ -331,11 +337,42 @@ bool ReliefRaster::prepareWarp(int wantedWidth, QString *error)
             level = i;
     }
     if (level >= 0) {
-        warp->source = openRaster(picked.isEmpty() ? path : picked, error,
-                                  {QStringLiteral("OVERVIEW_LEVEL=%1").arg(level)});
-        if (!warp->source)
+        warp->overview = openRaster(picked.isEmpty() ? path : picked, error,
+                                    {QStringLiteral("OVERVIEW_LEVEL=%1").arg(level)});
+        if (!warp->overview)
             return false;
-        warp->ownsSource = true;
+        warp->source = warp->overview;
+    }
+    // Far finer than the grid still: the warper would gather huge source
+    // windows for each chunk (around a pole, the whole cap). GDAL's own
+    // averaged read (gdal_translate -r average -outsize, as a virtual
+    // dataset read block by block) brings it to about twice the grid's
+    // resolution first.
+    const int sourceWidth = GDALGetRasterXSize(warp->source),
+              sourceHeight = GDALGetRasterYSize(warp->source);
+    const double left = ratio * sourceWidth / rasterWidth;
+    if (left > 4) {
+        const QByteArray width = QByteArray::number(
+                             std::max(1, int(std::ceil(sourceWidth * 2 / left)))),
+                         height = QByteArray::number(
+                             std::max(1, int(std::ceil(sourceHeight * 2 / left))));
+        const char *arguments[] = {"-of",
+                                   "VRT",
+                                   "-r",
+                                   palette.empty() ? "average" : "nearest",
+                                   "-outsize",
+                                   width.constData(),
+                                   height.constData(),
+                                   nullptr};
+        GDALTranslateOptions *translate =
+            GDALTranslateOptionsNew(const_cast<char **>(arguments), nullptr);
+        warp->reduced = GDALTranslate("", warp->source, translate, nullptr);
+        GDALTranslateOptionsFree(translate);
+        if (!warp->reduced)
+            return refuse(QStringLiteral("cannot be read at a lower resolution (%1)")
+                              .arg(GdalSession::lastError()),
+                          error);
+        warp->source = warp->reduced;
     }
     const double window[6] = {frameWest + columnBegin * stepX, stepX, 0,
                               frameNorth - rowBegin * stepY,   0,     -stepY};

@@ -39,8 +39,9 @@ class ReliefRaster
 public:
     // One decoded block of the file, at most.
     static const qint64 maxBlockBytes = qint64(256) << 20;
-    // A raster whose own resolution needs no more columns than this is read
-    // at it (a map or a grid sample for sample); a finer one at the width
+    // A longitude/latitude raster whose own resolution needs no more
+    // columns than this is read at it (a map or a grid sample for sample);
+    // a finer one, or a warped one finer than the world needs, at the width
     // the world asks for.
     static const int nativeColumnLimit = 16384;
 
@@ -55,8 +56,8 @@ public:
     // Opens and checks the raster; false with one line naming path in *error.
     bool open(const QString &path, QString *error);
     // Chooses the grid: the raster's own when it needs at most
-    // max(wantedWidth, nativeColumnLimit) columns, else wantedWidth (even)
-    // columns. False, with one line, when the raster cannot be placed.
+    // max(wantedWidth, nativeColumnLimit) columns (wantedWidth when warped),
+    // else wantedWidth (even) columns. False, with one line, when the raster cannot be placed.
     bool prepare(int wantedWidth, QString *error);
 
     // The subdataset open picked in a file of several, by GDAL's name; else empty.
@@ -87,7 +88,7 @@ private:
     bool checkBlocks(QString *error);
     bool prepareLonLat(int wantedWidth, QString *error);
     bool prepareWarp(int wantedWidth, QString *error);
-    int gridWidthFor(double nativeWidth, int wantedWidth) const;
+    int gridWidthFor(double nativeWidth, int wantedWidth, int limit) const;
     bool readLonLat(int y, int count, QString *error);
     bool readWarped(int y, int count, QString *error);
     bool finishRows(int y, int count, double *values, unsigned char *states, QString *error);
