@@ -123,6 +123,9 @@ void Scene3D::initializeGL()
 
 void Scene3D::buildTriangles()
 {
+    // Every array starts at row 0: after a restore, and in a second window
+    // of the same process, the previous array left nextIndex at its end.
+    Triangle::setNextIndex(0);
     triangles = new Triangle[triangleCount];
     if (triangleCount > 0 && !Triangle::listsReserved()) {
         destroyTriangles();
@@ -359,7 +362,6 @@ void Scene3D::rebuildTerrain(Status (*load)(), const char *action)
     }
     makeCurrent();
     destroyTriangles();
-    Triangle::setNextIndex(0);
     buildTriangles();
 }
 

@@ -145,6 +145,7 @@ private slots:
     void viewportAndAspect_data();
     void viewportAndAspect();
     void firstFrame();
+    void secondWindowDrawsTheSamePicture();
     void globeShowsLevelColours();
     void markerAndAxesFollowTheirSwitches();
     void keyTable_data();
@@ -227,6 +228,20 @@ void SceneTest::firstFrame()
     image = frame(*f.scene);
     QCOMPARE(countPixels(image.copy(5, 249, 10, 2), red), 10);
     QCOMPARE(countPixels(image.copy(485, 249, 10, 2), red), 10);
+}
+
+// A window's destructor frees its array and lists, and the next window of
+// the process builds its own from row 0: the same world, the same picture.
+void SceneTest::secondWindowDrawsTheSamePicture()
+{
+    const WorldRecipe recipe{3, WorldRecipe::Random, 2, false};
+    QImage first;
+    {
+        SceneFixture f(recipe);
+        first = frame(*f.scene);
+    }
+    SceneFixture f(recipe);
+    QCOMPARE(frame(*f.scene), first);
 }
 
 QVector<int> SceneTest::frontVertices(const SceneFixture &fixture, int wanted)
