@@ -228,8 +228,12 @@ void Scene3D::mouseMoveEvent(QMouseEvent *event)
 
 void Scene3D::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (clickPending)
-        pickVertex(event->x(), event->y());
+    if (clickPending) {
+        // The viewport is in device pixels, the event in Qt's logical ones:
+        // on a scaled screen (2, or 1.5) they differ by the ratio.
+        const QPointF at = event->localPos() * devicePixelRatioF();
+        pickVertex(qRound(at.x()), qRound(at.y()));
+    }
     updateGL();
 }
 
@@ -369,9 +373,18 @@ void Scene3D::rebuildTerrain(bool (*load)(QString *error), const char *action)
     buildTriangles();
 }
 
+bool Scene3D::insideViewport(int x, int y) const
+{
+    const int bottom = (widgetHeight - widgetWidth) / 2;
+    const int row = widgetHeight - 1 - y; // GL's rows count from the bottom
+    return x >= 0 && x < widgetWidth && row >= bottom && row < bottom + widgetWidth;
+}
+
 void Scene3D::pickVertex(int x, int y)
 {
-    if (triangleCount == 0)
+    // A tall window's strips show the background, but the enlarged globe
+    // goes on beyond the viewport, and the pick box would find it there.
+    if (triangleCount == 0 || !insideViewport(x, y))
         return;
     makeCurrent();
     GLuint selectBuffer[4];

@@ -2,7 +2,8 @@
 // hooks and drawing pass, and every user input (drag, wheel, keys, click).
 //
 // Units: rotations in degrees, yShift in model units, positions of input
-// events in widget pixels (y downward). Everything runs on the GUI thread.
+// events in logical widget pixels (y downward), widgetWidth, widgetHeight and
+// picking in device pixels (the two differ on a scaled screen). Everything runs on the GUI thread.
 #ifndef SCENE3D_H
 #define SCENE3D_H
 
@@ -42,7 +43,9 @@ public:
     void resetTerrain();
 
     // Selects the vertex nearest to the click at (x, y) on the triangle under
-    // it, if any; a click on the background keeps the selection.
+    // it, if any; a click on the background or outside the viewport keeps the
+    // selection. (x, y) is in the viewport's device pixels, not in the
+    // events' logical ones.
     void pickVertex(int x, int y);
     void selectNearestCorner(int x, int y, int triangle, const GLint viewport[4]);
 
@@ -66,6 +69,7 @@ protected:
 private:
     friend struct SceneAccess; // tests and benchmarks: see tests/sceneaccess.h
 
+    bool insideViewport(int x, int y) const;
     void stepVertex(int vertex, Triangle *triangles, int step);
     void buildTriangles();
     void destroyTriangles();
