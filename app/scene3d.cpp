@@ -68,6 +68,46 @@ QString sentenceOf(const char *action, const QString &why)
     return QStringLiteral("Nothing was %1: %2.").arg(QLatin1String(action), why);
 }
 
+QString glText(GLenum name)
+{
+    const GLubyte *text = glGetString(name);
+    return text ? QString::fromLatin1(reinterpret_cast<const char *>(text))
+                : QStringLiteral("(unknown)");
+}
+
+bool glFailed()
+{
+    bool failed = false;
+    // A lost context may report its loss forever.
+    for (int k = 0; k < 8 && glGetError() != GL_NO_ERROR; ++k)
+        failed = true;
+    return failed;
+}
+
+// What keeps the current context from drawing the globe, or an empty string.
+// A core profile, some indirect contexts and very old drivers lack one of
+// the three; without them the lists or the pick pass would fail later with a
+// message about the symptom.
+QString glShortcoming()
+{
+    int major = 0, minor = 0;
+    if (std::sscanf(qPrintable(glText(GL_VERSION)), "%d.%d", &major, &minor) != 2)
+        return QStringLiteral("it reports no version");
+    if (major < 1 || (major == 1 && minor < 1))
+        return QStringLiteral("it is older than 1.1");
+    glFailed();
+    glIsList(1);
+    if (glFailed())
+        return QStringLiteral("it has no display lists");
+    GLuint buffer[4];
+    glSelectBuffer(4, buffer);
+    glRenderMode(GL_SELECT);
+    glRenderMode(GL_RENDER);
+    if (glFailed())
+        return QStringLiteral("it has no selection mode");
+    return QString();
+}
+
 // The wheel's step as Qt 4's QWheelEvent::delta() gave it: the dominant
 // component, so a horizontal wheel acts as a vertical one.
 int wheelDelta(const QWheelEvent *event)
@@ -81,7 +121,20 @@ int wheelDelta(const QWheelEvent *event)
 Scene3D::Scene3D(QWidget *parent)
     : QGLWidget(parent), xRot(homeXRot), yRot(0.0f), zRot(0.0f), yShift(-0.0f), zoom(1.0f),
       lastPos(0, 0)
-{}
+{
+    // Without a context Qt never calls initializeGL: the window would stay
+    // black, and F9 would save nothing.
+    if (!isValid())
+        refuseGL(QStringLiteral("globe: cannot draw: no OpenGL context could be made for the "
+                                "window"));
+}
+
+void Scene3D::refuseGL(const QString &problem)
+{
+    vertexCount = 0;
+    triangleCount = 0;
+    fatalHandler({problem});
+}
 
 Scene3D::~Scene3D()
 {
@@ -116,6 +169,12 @@ void Scene3D::reportFailure(const char *action, const QString &why, const QStrin
 
 void Scene3D::initializeGL()
 {
+    const QString shortcoming = glShortcoming();
+    if (!shortcoming.isEmpty()) {
+        refuseGL(QStringLiteral("globe: cannot draw with OpenGL %1 on %2: %3")
+                     .arg(glText(GL_VERSION), glText(GL_RENDERER), shortcoming));
+        return;
+    }
     qglClearColor(QColor(Qt::white));
     glEnable(GL_DEPTH_TEST);
     loadWorld();

@@ -21,10 +21,10 @@ public:
     explicit Scene3D(QWidget *parent = nullptr);
     ~Scene3D() override;
 
-    // Called when the world is refused or the GL cannot hold it, with one
-    // line per problem. The default prints the lines on stderr and ends the
-    // process with status 2; if a replacement returns, the window shows an
-    // empty world. Returns the handler it replaces.
+    // Called when the world is refused, or when OpenGL cannot draw the globe
+    // or hold it, with one line per problem. The default prints the lines on
+    // stderr and ends the process with status 2; if a replacement returns,
+    // the window shows an empty world. Returns the handler it replaces.
     using FatalHandler = void (*)(const QStringList &problems);
     static FatalHandler setFatalHandler(FatalHandler handler);
 
@@ -70,6 +70,7 @@ private:
     friend struct SceneAccess; // tests and benchmarks: see tests/sceneaccess.h
 
     bool insideViewport(int x, int y) const;
+    void refuseGL(const QString &problem);
     void stepVertex(int vertex, Triangle *triangles, int step);
     void buildTriangles();
     void destroyTriangles();

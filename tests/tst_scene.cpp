@@ -159,6 +159,7 @@ private slots:
     void clickOnAStripOfATallWindowHitsNothing();
     void refusedWorldEndsWithStatus2();
     void noListsForTheTrianglesIsFatal();
+    void unusableGLIsFatal();
 
 private:
     QImage frame(Scene3D &scene);
@@ -522,6 +523,43 @@ void SceneTest::noListsForTheTrianglesIsFatal()
         QTest::keyClick(f.scene.get(), key);
     click(*f.scene, QPoint(250, 250));
     QVERIFY(!QFile::exists(f.path("save.dat")));
+}
+
+void SceneTest::unusableGLIsFatal()
+{
+    // No context at all: Qt would never call initializeGL and leave a black
+    // window waiting for input that does nothing.
+    QTemporaryDir dir;
+    writeTestWorld(dir.path(), {2, WorldRecipe::Flat, 1, false});
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_XCB_GL_INTEGRATION", "none");
+    QProcess globe;
+    globe.setProcessEnvironment(environment);
+    globe.setWorkingDirectory(dir.path());
+    globe.start(GLOBE_EXE, QStringList());
+    QVERIFY(globe.waitForFinished(10000));
+    QCOMPARE(globe.exitCode(), 2);
+    QVERIFY(globe.readAllStandardError().contains(
+        "globe: cannot draw: no OpenGL context could be made for the window\n"));
+
+    // A context without display lists, as a core profile is: named, and
+    // nothing is built on it.
+    QGLFormat core;
+    core.setProfile(QGLFormat::CoreProfile);
+    core.setVersion(3, 3);
+    QGLFormat::setDefaultFormat(core);
+    const Scene3D::FatalHandler previous =
+        Scene3D::setFatalHandler([](const QStringList &problems) { fatalProblems = problems; });
+    SceneFixture f({1, WorldRecipe::Flat, 1, false});
+    Scene3D::setFatalHandler(previous);
+    QGLFormat::setDefaultFormat(QGLFormat());
+    QCOMPARE(fatalProblems.size(), 1);
+    QVERIFY2(fatalProblems[0].startsWith("globe: cannot draw with OpenGL ") &&
+                 fatalProblems[0].contains("Core Profile") &&
+                 fatalProblems[0].endsWith(": it has no display lists"),
+             qPrintable(fatalProblems[0]));
+    QCOMPARE(triangleCount, 0);
+    QVERIFY(!SceneAccess::triangles(*f.scene));
 }
 
 QTEST_MAIN(SceneTest)
