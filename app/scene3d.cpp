@@ -8,6 +8,7 @@
 #include "world/worldtables.h"
 
 #include <GL/glu.h>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -36,6 +37,13 @@ void printLines(const QStringList &lines)
 void refuseAndExit(const QStringList &problems)
 {
     printLines(problems);
+    // Started from the desktop menu, the user has no terminal (globe-launch).
+    if (!qEnvironmentVariableIsEmpty("GLOBE_ERROR_BOX") && qApp) {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Cannot start"),
+                        problems.join(QLatin1Char('\n')));
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+    }
     // Nothing is built and nothing can be lost yet: leave at once rather
     // than unwind a half-initialised GL window.
     std::_Exit(2);

@@ -23,8 +23,9 @@ public:
 
     // Called when the world is refused, or when OpenGL cannot draw the globe
     // or hold it, with one line per problem. The default prints the lines on
-    // stderr and ends the process with status 2; if a replacement returns,
-    // the window shows an empty world. Returns the handler it replaces.
+    // stderr (and, when GLOBE_ERROR_BOX is set, in a message box) and ends
+    // the process with status 2; if a replacement returns, the window shows
+    // an empty world. Returns the handler it replaces.
     using FatalHandler = void (*)(const QStringList &problems);
     static FatalHandler setFatalHandler(FatalHandler handler);
 
