@@ -110,7 +110,7 @@ QString glShortcoming()
 {
     int major = 0, minor = 0;
     if (std::sscanf(qPrintable(glText(GL_VERSION)), "%d.%d", &major, &minor) != 2)
-        return QStringLiteral("it reports no version");
+        return QStringLiteral("its version is not desktop OpenGL's");
     if (major < 1 || (major == 1 && minor < 1))
         return QStringLiteral("it is older than 1.1");
     glFailed();

@@ -2,8 +2,9 @@
 // hooks and drawing pass, and every user input (drag, wheel, keys, click).
 //
 // Units: rotations in degrees, yShift in model units, positions of input
-// events in logical widget pixels (y downward), widgetWidth, widgetHeight and
-// picking in device pixels (the two differ on a scaled screen). Everything runs on the GUI thread.
+// events in logical widget pixels (y downward); widgetWidth, widgetHeight and
+// picking in device pixels, which differ from them on a scaled screen.
+// Everything runs on the GUI thread.
 #ifndef SCENE3D_H
 #define SCENE3D_H
 
