@@ -57,6 +57,11 @@ void releaseHeldMessages()
 
 std::unique_ptr<QApplication> startApplication(int &argc, char **argv)
 {
+    // Qt 5 tries X11 unless told otherwise (or the session says Wayland): on
+    // a Wayland desktop without Xwayland there is no X display to connect to.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "wayland");
     const QtMessageHandler previous = qInstallMessageHandler(holdMessage);
     auto app = std::make_unique<QApplication>(argc, argv);
     qInstallMessageHandler(previous);
