@@ -104,8 +104,9 @@ int runMap(const QStringList &arguments)
                      QStringLiteral("Draws the globe of the world in DIR as an equirectangular "
                                     "map, north up and east to the right: column x at longitude "
                                     "360 (x + 0.5) / W - 180, row y at latitude 90 - 180 (y + "
-                                    "0.5) / H degrees, a vertex at longitude 180 - azimuth. Each "
-                                    "pixel has the colour the editor shows there."));
+                                    "0.5) / H degrees, a vertex at longitude 180 - azimuth; or, "
+                                    "with --projection cube, as six cube-map faces. Each pixel "
+                                    "has the colour the editor shows there."));
     line.addLevelOptions();
     line.parser.addOptions({outOption, pngOption, widthOption, projectionOption, heightmapOption});
     int status = 0;
