@@ -868,9 +868,7 @@ void ExportTest::earthTerrain()
 
 void ExportTest::cubeFacesShowTheMap_data()
 {
-    QTest::addColumn<bool>("heightmap");
-    QTest::newRow("colour map") << false;
-    QTest::newRow("heightmap") << true;
+    geoTiffMap_data(); // a colour map and a heightmap
 }
 
 // Looked up as a cube-map reader looks, each face shows what the map shows
