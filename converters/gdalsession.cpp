@@ -157,3 +157,10 @@ GDALDatasetH openRaster(const QString &path, QString *error, const QStringList &
             error);
     return nullptr;
 }
+
+int gdalProgress(double complete, const char *, void *part)
+{
+    if (part)
+        static_cast<const ProgressPart *>(part)->update(complete);
+    return 1;
+}

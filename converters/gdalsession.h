@@ -7,6 +7,8 @@
 #ifndef GDALSESSION_H
 #define GDALSESSION_H
 
+#include "world/progress.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -38,5 +40,9 @@ public:
 // "PATH: REASON" in *error, when it cannot be opened.
 GDALDatasetH openRaster(const QString &path, QString *error,
                         const QStringList &openOptions = QStringList(), QString *picked = nullptr);
+// A GDALProgressFunc over a ProgressPart: pass it with the part's address as
+// the callback's argument wherever GDAL does the work (GDALCreateCopy,
+// GDALWarp, GDALRasterIO's psExtraArg, ...). It never cancels the work.
+int gdalProgress(double complete, const char *message, void *part);
 
 #endif

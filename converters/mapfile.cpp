@@ -1,5 +1,6 @@
 #include "converters/mapfile.h"
 
+#include "converters/cubemap.h"
 #include "converters/drawnmesh.h"
 #include "converters/gdalsession.h"
 #include "world/tablefile.h"
@@ -10,6 +11,10 @@
 #include <cpl_vsi.h>
 #include <gdal.h>
 #include <ogr_srs_api.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -64,7 +69,7 @@ bool fillBands(GDALDatasetH target, const QImage &image, bool grey)
     return true;
 }
 
-bool geoTiffBytes(const QImage &image, QByteArray *bytes)
+bool geoTiffBytes(const QImage &image, QByteArray *bytes, const ProgressPart &progress)
 {
     GdalSession session;
     const bool grey = image.format() == QImage::Format_Grayscale16;
@@ -85,7 +90,8 @@ bool geoTiffBytes(const QImage &image, QByteArray *bytes)
     const char *options[] = {"COMPRESS=DEFLATE",
                              grey ? "PHOTOMETRIC=MINISBLACK" : "PHOTOMETRIC=RGB", nullptr};
     GDALDatasetH tiff = ok ? GDALCreateCopy(GDALGetDriverByName("GTiff"), name, memory, FALSE,
-                                            const_cast<char **>(options), nullptr, nullptr)
+                                            const_cast<char **>(options), gdalProgress,
+                                            const_cast<ProgressPart *>(&progress))
                            : nullptr;
     GDALClose(memory);
     ok = tiff != nullptr;
@@ -97,6 +103,63 @@ bool geoTiffBytes(const QImage &image, QByteArray *bytes)
         *bytes = QByteArray(reinterpret_cast<const char *>(data), int(length));
     VSIUnlink(name);
     return data != nullptr;
+}
+
+// The files are written whole beside their targets, each as NAME.new
+// through the durable writer, and only once all are there renamed over
+// their targets, the folder synced after. So a failure while writing, such
+// as a full disk, leaves every target as it was and no .new file behind;
+// only a rename failing part way, which needs neither space nor a new name,
+// could leave some targets replaced, and the status then says which.
+// (A shared helper for writing files together can take this function's
+// place.)
+Status writeAllOrNothing(const QStringList &paths, const QVector<QByteArray> &files)
+{
+    for (const QString &path : paths) {
+        const QFileInfo target(path);
+        if (target.exists() && !target.isFile())
+            return Status::notWritten(path, QStringLiteral("it is not a regular file"));
+    }
+    QStringList staged;
+    for (int i = 0; i < paths.size(); ++i) {
+        const Status status = writeFileAtomically(paths[i] + QLatin1String(".new"), files[i]);
+        // A folder that cannot be synced now is reported after the renames.
+        if (!status.ok() && status.kind() != Status::NotDurable) {
+            for (const QString &file : staged)
+                QFile::remove(file);
+            return Status::notWritten(paths[i], status.reason());
+        }
+        staged << paths[i] + QLatin1String(".new");
+    }
+    for (int i = 0; i < paths.size(); ++i) {
+        if (std::rename(QFile::encodeName(staged[i]).constData(),
+                        QFile::encodeName(paths[i]).constData()) != 0) {
+            QString reason = QString::fromLocal8Bit(std::strerror(errno));
+            for (int j = i; j < paths.size(); ++j)
+                QFile::remove(staged[j]);
+            if (i > 0)
+                reason += QStringLiteral("; already replaced: %1").arg(paths.mid(0, i).join(", "));
+            return Status::notWritten(paths[i], reason);
+        }
+    }
+    QString reason;
+    if (!syncFolder(paths.value(0), &reason))
+        return Status::notDurable(paths.join(QStringLiteral(", ")), reason);
+    return Status();
+}
+
+Status writeCubeMap(const DrawnMesh &mesh, const MapOptions &options, const ProgressPart &progress)
+{
+    const QVector<QImage> faces =
+        renderCubeFaces(mesh, options.width / 4, options.heightmap, progress.part(0, 0.9));
+    QStringList paths;
+    QVector<QByteArray> files;
+    for (int face = 0; face < cubeFaces; ++face) {
+        progress.update(0.9 + 0.05 * face / cubeFaces);
+        paths << cubeFaceFile(options.out, face);
+        files << pngBytes(faces[face]);
+    }
+    return writeAllOrNothing(paths, files);
 }
 
 } // namespace
@@ -113,28 +176,41 @@ bool mapFormatOf(const QString &path, MapFormat *format)
     return true;
 }
 
-bool mapFileBytes(const QImage &image, MapFormat format, QByteArray *bytes, QString *error)
+bool mapFileBytes(const QImage &image, MapFormat format, QByteArray *bytes, QString *error,
+                  const ProgressPart &progress)
 {
     if (format == MapFormat::Png) {
         *bytes = pngBytes(image);
         return true;
     }
-    if (geoTiffBytes(image, bytes))
+    if (geoTiffBytes(image, bytes, progress))
         return true;
     if (error)
         *error = QStringLiteral("the GeoTIFF could not be made (%1)").arg(GdalSession::lastError());
     return false;
 }
 
-Status writeMap(const World &world, const MapOptions &options, int *unrestorable)
+QString cubeFaceFile(const QString &out, int face)
+{
+    const QString suffix = QFileInfo(out).suffix();
+    return QStringLiteral("%1-%2.%3")
+        .arg(out.left(out.size() - suffix.size() - 1), QLatin1String(cubeFaceName(face)), suffix);
+}
+
+Status writeMap(const World &world, const MapOptions &options, int *unrestorable,
+                const ProgressPart &progress)
 {
     const DrawnMesh mesh = drawnMesh(world);
     *unrestorable = 0;
-    const QImage image = options.heightmap ? renderHeightmap(mesh, options.width, unrestorable)
-                                           : renderColourMap(mesh, options.width);
+    if (options.projection == MapProjection::Cube)
+        return writeCubeMap(mesh, options, progress);
+    const ProgressPart drawing = progress.part(0, 0.8);
+    const QImage image = options.heightmap
+                             ? renderHeightmap(mesh, options.width, unrestorable, drawing)
+                             : renderColourMap(mesh, options.width, drawing);
     QByteArray bytes;
     QString error;
-    if (!mapFileBytes(image, options.format, &bytes, &error))
+    if (!mapFileBytes(image, options.format, &bytes, &error, progress.part(0.8, 0.95)))
         return Status::refused(QStringLiteral("%1: %2").arg(options.out, error));
     return writeFileAtomically(options.out, bytes);
 }

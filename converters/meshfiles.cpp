@@ -20,12 +20,16 @@ Status foldersExist(const QVector<MeshOutput> &outputs)
     return Status();
 }
 
-Status encodeAll(const DrawnMesh &mesh, const ExportOptions &options, QVector<QByteArray> &files)
+Status encodeAll(const DrawnMesh &mesh, const ExportOptions &options, QVector<QByteArray> &files,
+                 const ProgressPart &progress)
 {
+    const int count = options.outputs.size();
     for (const MeshOutput &output : options.outputs) {
         QByteArray bytes;
         QString error;
-        if (!encodeMesh(mesh, output.format, options.mesh, &bytes, &error))
+        const int done = files.size();
+        if (!encodeMesh(mesh, output.format, options.mesh, &bytes, &error,
+                        progress.part(double(done) / count, double(done + 1) / count)))
             return Status::notWritten(output.path, error);
         files << bytes;
     }
@@ -43,7 +47,8 @@ bool printsSolid(const QVector<MeshOutput> &outputs)
 
 } // namespace
 
-Status exportMesh(const World &world, const ExportOptions &options, ExportReport *report)
+Status exportMesh(const World &world, const ExportOptions &options, ExportReport *report,
+                  const ProgressPart &progress)
 {
     Status status = foldersExist(options.outputs);
     if (!status.ok())
@@ -52,10 +57,12 @@ Status exportMesh(const World &world, const ExportOptions &options, ExportReport
     if (options.mesh.reliefShare >= 0)
         setRelief(mesh, options.mesh.reliefShare);
     QVector<QByteArray> files;
-    if (!(status = encodeAll(mesh, options, files)).ok())
+    if (!(status = encodeAll(mesh, options, files, progress.part(0, 0.9))).ok())
         return status;
-    for (int i = 0; i < files.size() && status.ok(); ++i)
+    for (int i = 0; i < files.size() && status.ok(); ++i) {
+        progress.part(0.9, 1).update(i, files.size());
         status = writeFileAtomically(options.outputs[i].path, files[i]);
+    }
     if (!status.ok())
         return status;
     report->vertices = mesh.vertexCount();

@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "converters/meshfiles.h"
+#include "world/progress.h"
 
 namespace {
 
@@ -157,11 +158,13 @@ int runExport(const QStringList &arguments)
         !optionsOf(line.parser, options.mesh, &status) ||
         !reliefOf(line.parser, options.outputs, options.mesh, &status))
         return status;
+    Progress progress;
     World world;
     if (!line.loadWorldAndLevels(&world, &status))
         return status;
     ExportReport written;
-    const Status exported = exportMesh(world, options, &written);
+    const Status exported = exportMesh(world, options, &written, progress);
+    progress.finish(exported.ok());
     if (!exported.ok())
         return report(exported);
     QStringList lines{QStringLiteral("%1 vertices, %2 triangles written")

@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "converters/heightmapimport.h"
+#include "world/progress.h"
 #include "world/worldload.h"
 
 #include <QDir>
@@ -117,7 +118,15 @@ QString coverageLine(const RasterSummary &r, bool noDataIsSea)
     return line;
 }
 
+// ImportProgress's callback over a ProgressPart.
+int updatePart(double complete, const char *, void *part)
+{
+    static_cast<ProgressPart *>(part)->update(complete);
+    return 1;
+}
+
 } // namespace
+
 int runImport(const QStringList &arguments)
 {
     CommandLine line(QStringLiteral("import"),
@@ -138,12 +147,18 @@ int runImport(const QStringList &arguments)
         return report(scale);
     options.scale.noDataIsSea = line.parser.isSet(noDataSeaOption);
     // The samples fall on the globe as the editor starts it.
+    Progress progress;
     World world;
     const Status loaded = line.loadWorld(DemoTerrain::AsFlagged, &world);
     if (!loaded.ok())
         return reportProblems(loaded);
+    progress.update(0.1);
+    // GDAL's reads and the sampling fill the rest of the line.
+    ProgressPart rest = ProgressPart(progress).part(0.1, 1.0);
+    options.progress = {updatePart, &rest};
     ImportSummary found;
     const Status imported = importRelief(line.dir(), world, options, &found);
+    progress.finish(imported.ok());
     if (!imported.ok())
         return report(imported);
     const QString levelsPath = QDir(line.dir()).filePath(QString::fromLatin1(levelsFileName));

@@ -318,3 +318,8 @@ void setDeviceWrite(DeviceWrite write)
 {
     deviceWrite = write ? write : plainWrite;
 }
+
+bool syncFolder(const QString &path, QString *reason)
+{
+    return syncFolderOf(path, reason);
+}

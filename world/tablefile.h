@@ -63,6 +63,10 @@ QByteArray encodeFloatTable(const QVector<float> &table);
 // cut may still undo).
 Status writeFileAtomically(const QString &path, const QByteArray &bytes);
 
+// Syncs the folder that holds path, which makes a rename there durable;
+// false, with the reason, if it cannot.
+bool syncFolder(const QString &path, QString *reason);
+
 // ".partial": what an interrupted write may leave beside its file, until the
 // next write of that file takes it over.
 extern const char *const partialSuffix;
