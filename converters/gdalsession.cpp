@@ -99,9 +99,26 @@ GDALDatasetH openRaster(const QString &path, QString *error, const QStringList &
 {
     if (picked)
         picked->clear();
-    const bool named = path.startsWith(QLatin1String("/vsi")) || isSubdatasetName(path);
-    if (!named && !QFileInfo(path).isFile()) {
-        refusal(path, QStringLiteral("no such file"), error);
+    // GDAL's other virtual file systems reach the network (/vsicurl/,
+    // /vsis3/, ...): only the program's own memory files are read.
+    if (path.startsWith(QLatin1String("/vsi")) && !path.startsWith(QLatin1String("/vsimem/"))) {
+        refusal(path, QStringLiteral("GDAL's virtual file systems are not read (only local files)"),
+                error);
+        return nullptr;
+    }
+    const bool named = path.startsWith(QLatin1String("/vsimem/")) || isSubdatasetName(path);
+    // What a subdataset name holds: DRIVER:"file":name or DRIVER:file:name.
+    static const QRegularExpression inner(QStringLiteral("^[A-Za-z0-9_]+:(\"([^\"]+)\"|([^:]+))"));
+    const QRegularExpressionMatch part = inner.match(path);
+    const QString file = !named ? path
+                         : isSubdatasetName(path) && part.hasMatch()
+                             ? part.captured(2) + part.captured(3)
+                             : QString();
+    if (!file.isEmpty() && !QFileInfo(file).isFile()) {
+        refusal(path,
+                QFileInfo::exists(file) ? QStringLiteral("not a regular file")
+                                        : QStringLiteral("no such file"),
+                error);
         return nullptr;
     }
     std::vector<QByteArray> optionBytes;
