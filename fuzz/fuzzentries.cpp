@@ -14,10 +14,13 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 #include <cpl_vsi.h>
 #include <gdal.h>
 
 const QByteArray worldPartSeparator("#GLOBE-PART#");
+const QByteArray rasterPartSeparator("#GLOBE-RASTER#");
 const WorldRecipe saveInputWorld{1, WorldRecipe::Random, 7, false};
 
 namespace {
@@ -235,14 +238,15 @@ LevelScale scaleOf(const QByteArray &input)
     scale.seaLevel = 10.0 * qint8(byte(1));
     scale.hasPeak = scale.hasSeaLevel && (byte(0) & 2);
     scale.peak = scale.seaLevel + byte(2) + 1;
+    scale.noDataIsSea = byte(0) & 4;
     return scale;
 }
 
 // A claim past the fuzzing bound is left alone (see rasterFuzzSamples).
-bool withinFuzzBound(const char *path)
+bool withinFuzzBound(const QString &path)
 {
     CPLPushErrorHandler(CPLQuietErrorHandler);
-    GDALDatasetH dataset = GDALOpen(path, GA_ReadOnly);
+    GDALDatasetH dataset = GDALOpen(path.toUtf8().constData(), GA_ReadOnly);
     CPLPopErrorHandler();
     if (!dataset)
         return true; // the import must refuse it
@@ -251,26 +255,51 @@ bool withinFuzzBound(const char *path)
     return samples <= rasterFuzzSamples;
 }
 
-QStringList judgeImport(bool imported, const QVector<int> &levels, const QString &error,
-                        const QString &path, int vertices)
+QStringList judgeImport(const Status &imported, const QVector<int> &levels,
+                        const QStringList &paths, const QVector<int> &before,
+                        const ImportSummary &summary)
 {
     QStringList broken;
-    if (imported && levels.size() != vertices)
+    if (!imported.ok()) {
+        const QString error = imported.message();
+        const bool named = std::any_of(paths.begin(), paths.end(), [&](const QString &path) {
+            return error.startsWith(path + QStringLiteral(": "));
+        });
+        if (!named || error.contains('\n') || levels != before)
+            broken << QStringLiteral("refusal is not one line naming the file, or changed the "
+                                     "levels: ") +
+                          error;
+        return broken;
+    }
+    if (levels.size() != before.size())
         broken << QStringLiteral("import gave %1 levels for %2 vertices")
                       .arg(levels.size())
-                      .arg(vertices);
-    for (int v = 0; imported && v < levels.size(); ++v) {
+                      .arg(before.size());
+    for (int v = 0; v < levels.size(); ++v) {
         if (levels[v] < 0 || levels[v] > 9) {
             broken << QStringLiteral("import gave vertex %1 level %2").arg(v).arg(levels[v]);
             break;
         }
     }
-    if (!imported && (!error.startsWith(path + QStringLiteral(": ")) || error.contains('\n')))
-        broken << QStringLiteral("refusal is not one line naming the file: ") + error;
+    const bool reached = std::any_of(summary.rasters.begin(), summary.rasters.end(),
+                                     [](const RasterSummary &r) { return r.took + r.noData > 0; });
+    if (!reached && levels != before)
+        broken << QStringLiteral("import reached no vertex, but changed the levels");
     return broken;
 }
 
 } // namespace
+
+QVector<QByteArray> splitRasterInput(const QByteArray &rasters)
+{
+    QVector<QByteArray> parts;
+    int from = 0;
+    for (int at; parts.size() < maxFuzzRasters - 1 &&
+                 (at = rasters.indexOf(rasterPartSeparator, from)) >= 0;
+         from = at + rasterPartSeparator.size())
+        parts << rasters.mid(from, at - from);
+    return parts << rasters.mid(from);
+}
 
 QVector<QByteArray> splitWorldInput(const QByteArray &input)
 {
@@ -328,20 +357,25 @@ QStringList checkSaveInput(const QByteArray &input)
 QStringList checkRasterInput(const QByteArray &input)
 {
     static const RasterWorld world;
-    const char *path = "/vsimem/relief";
-    const QByteArray raster = input.mid(3);
-    VSILFILE *file = VSIFileFromMemBuffer(
-        path, reinterpret_cast<GByte *>(const_cast<char *>(raster.constData())),
-        vsi_l_offset(raster.size()), FALSE);
-    VSIFCloseL(file);
-    QStringList broken;
-    if (withinFuzzBound(path)) {
-        QVector<int> levels;
-        const Status imported = levelsFromRaster(QString::fromLatin1(path), world.mesh,
-                                                 scaleOf(input), levels, nullptr);
-        broken = judgeImport(imported.ok(), levels, imported.message(), QString::fromLatin1(path),
-                             world.mesh.vertexCount());
+    const QVector<QByteArray> parts = splitRasterInput(input.mid(3));
+    QStringList paths;
+    for (int k = 0; k < parts.size(); ++k) {
+        paths << QStringLiteral("/vsimem/relief%1").arg(k);
+        VSIFCloseL(VSIFileFromMemBuffer(
+            paths[k].toUtf8().constData(),
+            reinterpret_cast<GByte *>(const_cast<char *>(parts[k].constData())),
+            vsi_l_offset(parts[k].size()), FALSE));
     }
-    VSIUnlink(path);
+    QStringList broken;
+    if (std::all_of(paths.begin(), paths.end(), withinFuzzBound)) {
+        // Over the world's own levels, as an import is: what no raster
+        // reaches must keep its level.
+        QVector<int> levels = world.mesh.levels;
+        ImportSummary summary;
+        const Status imported = applyRasters(paths, world.mesh, scaleOf(input), levels, &summary);
+        broken = judgeImport(imported, levels, paths, world.mesh.levels, summary);
+    }
+    for (const QString &path : paths)
+        VSIUnlink(path.toUtf8().constData());
     return broken;
 }

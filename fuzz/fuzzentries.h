@@ -37,15 +37,21 @@ extern const WorldRecipe saveInputWorld;
 // complete table of one level per vertex, and a refusal names save.dat.
 QStringList checkSaveInput(const QByteArray &input);
 
-// Imports the bytes as a relief raster (any format GDAL reads, decoded from
-// memory) into a subdivision-2 world, as `globe-world import` does short of
-// writing base002.dat. The first byte picks the level scale: bit 0 a sea
-// level of (signed) byte 1 times 10, bit 1 a peak byte 2 + 1 above it; the
-// raster's bytes follow. The import either gives every vertex a level from
-// 0 to 9, or refuses with one line naming the file. Rasters of more than
-// rasterFuzzSamples samples are only opened: reading one takes seconds,
-// and the refusal of larger claims is tested on its own.
+// Imports the bytes as relief rasters (any format GDAL reads, decoded from
+// memory) into a subdivision-2 world over its own levels, as `globe-world
+// import` does short of writing base002.dat. The first byte picks the level
+// scale: bit 0 a sea level of (signed) byte 1 times 10, bit 1 a peak byte 2
+// + 1 above it, bit 2 no-data as sea; the rasters' bytes follow, up to
+// maxFuzzRasters of them joined by rasterPartSeparator, applied in order.
+// The import either gives every vertex a level from 0 to 9, leaving the
+// levels as they were when no raster reached a vertex, or refuses with one
+// line naming a file and changes nothing. Rasters of more than
+// rasterFuzzSamples samples are only opened: reading one takes seconds, and
+// the refusal of larger claims is tested on its own.
 const qint64 rasterFuzzSamples = qint64(1) << 20;
+extern const QByteArray rasterPartSeparator;
+const int maxFuzzRasters = 3;
+QVector<QByteArray> splitRasterInput(const QByteArray &rasters);
 QStringList checkRasterInput(const QByteArray &input);
 
 #endif

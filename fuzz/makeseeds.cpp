@@ -63,11 +63,17 @@ bool writeSaveSeeds(const QDir &dir)
            writeSeed(dir.filePath("cut.bin"), right.chopped(3));
 }
 
+// Where a seed raster lies: a geotransform and a coordinate system, or none.
+struct Placement
+{
+    double transform[6];
+    const char *srs; // "EPSG:n", or nullptr for a bare map
+};
+
 // A small raster in a format GDAL writes, as file bytes: a sloping relief of
-// the given sample type, georeferenced when global is set (pixel areas, or
-// grid-registered samples when registered is set too).
+// the given sample type, placed as placement says.
 QByteArray rasterBytes(const char *driverName, GDALDataType type, int width, int height,
-                       bool global, bool registered)
+                       const Placement &placement)
 {
     GDALDatasetH memory =
         GDALCreate(GDALGetDriverByName("MEM"), "", width, height, 1, type, nullptr);
@@ -79,13 +85,12 @@ QByteArray rasterBytes(const char *driverName, GDALDataType type, int width, int
                          1, GDT_Float64, 0, 0) != CE_None)
             return {};
     }
-    if (global) {
-        const double dx = 360.0 / (registered ? width - 1 : width);
-        const double dy = 180.0 / (registered ? height - 1 : height);
-        double transform[6] = {-180 - (registered ? dx / 2 : 0), dx, 0,
-                               90 + (registered ? dy / 2 : 0),   0,  -dy};
-        GDALSetGeoTransform(memory, transform);
-        GDALSetProjection(memory, SRS_WKT_WGS84_LAT_LONG);
+    if (placement.srs) {
+        GDALSetGeoTransform(memory, const_cast<double *>(placement.transform));
+        OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+        OSRSetFromUserInput(srs, placement.srs);
+        GDALSetSpatialRef(memory, srs);
+        OSRDestroySpatialReference(srs);
     }
     const char *path = "/vsimem/seed";
     GDALDatasetH file = GDALCreateCopy(GDALGetDriverByName(driverName), path, memory, FALSE,
@@ -102,34 +107,51 @@ QByteArray rasterBytes(const char *driverName, GDALDataType type, int width, int
 }
 
 // Rasters of the kinds the import takes, each behind the three scale bytes
-// checkRasterInput reads: no sea level, and sea level 0 with a peak.
+// checkRasterInput reads: no sea level, and sea level 0 with a peak and
+// no-data as sea. The last seed lays a regional raster over a global one.
 bool writeRasterSeeds(const QDir &dir)
 {
     GDALAllRegister();
+    const Placement map{{0, 1, 0, 0, 0, 1}, nullptr};
+    const Placement global{{-180, 11.25, 0, 90, 0, -11.25}, "EPSG:4326"};
+    const Placement grid{{-185.625, 11.25, 0, 95.625, 0, -11.25}, "EPSG:4326"};
+    const Placement eastward{{0, 11.25, 0, 90, 0, -11.25}, "EPSG:4326"};
+    const Placement regional{{20, 1, 0, 40, 0, -1}, "EPSG:4326"};
+    const Placement mercator{{-2e7, 1.25e6, 0, 2e7, 0, -1.25e6}, "EPSG:3857"};
+    const Placement polar{{-4e6, 2.5e5, 0, 4e6, 0, -2.5e5}, "EPSG:3031"};
     const struct
     {
         const char *name, *driver;
         GDALDataType type;
         int width, height;
-        bool global, registered;
+        const Placement &placement;
     } seeds[] = {
-        {"map.png", "PNG", GDT_Byte, 32, 16, false, false},
-        {"map16.png", "PNG", GDT_UInt16, 32, 16, false, false},
-        {"metres.tif", "GTiff", GDT_Int16, 32, 16, true, false},
-        {"grid.tif", "GTiff", GDT_Float32, 33, 17, true, true},
+        {"map.png", "PNG", GDT_Byte, 32, 16, map},
+        {"map16.png", "PNG", GDT_UInt16, 32, 16, map},
+        {"metres.tif", "GTiff", GDT_Int16, 32, 16, global},
+        {"grid.tif", "GTiff", GDT_Float32, 33, 17, grid},
+        {"eastward.tif", "GTiff", GDT_Int16, 32, 16, eastward},
+        {"regional.tif", "GTiff", GDT_Int16, 20, 20, regional},
+        {"mercator.tif", "GTiff", GDT_Int16, 32, 32, mercator},
+        {"polar.tif", "GTiff", GDT_Float32, 32, 32, polar},
     };
     bool ok = true;
+    QByteArray layered = QByteArray("\x05\x00\x80", 3);
     for (const auto &seed : seeds) {
-        const QByteArray raster = rasterBytes(seed.driver, seed.type, seed.width, seed.height,
-                                              seed.global, seed.registered);
+        const QByteArray raster =
+            rasterBytes(seed.driver, seed.type, seed.width, seed.height, seed.placement);
         ok = !raster.isEmpty() && ok;
         ok = writeSeed(dir.filePath(QStringLiteral("plain-%1").arg(seed.name)),
                        QByteArray(3, '\0') + raster) &&
              writeSeed(dir.filePath(QStringLiteral("sea-%1").arg(seed.name)),
-                       QByteArray("\x03\x00\x80", 3) + raster) &&
+                       QByteArray("\x07\x00\x80", 3) + raster) &&
              ok;
+        if (&seed.placement == &global)
+            layered += raster + rasterPartSeparator;
+        if (&seed.placement == &regional)
+            layered += raster;
     }
-    return ok;
+    return writeSeed(dir.filePath(QStringLiteral("layered.tif")), layered) && ok;
 }
 
 } // namespace
