@@ -121,6 +121,10 @@ bool ReliefRaster::open(const QString &file, QString *error)
         return false;
     const double *t = transform;
     hasTransform = GDALGetGeoTransform(dataset, transform) == CE_None;
+    // A NaN or an infinity would pass every bound below and then become a
+    // row or column number.
+    if (hasTransform && !std::all_of(t, t + 6, [](double v) { return std::isfinite(v); }))
+        return refuse(QStringLiteral("has a geotransform that is not a finite number"), error);
     if (!hasTransform) {
         if (rasterWidth < 2 || rasterWidth != 2 * rasterHeight)
             return refuse(QStringLiteral("is %1 x %2 pixels, but a map must be twice as wide as "
