@@ -3,11 +3,12 @@
 #include "converters/reliefraster.h"
 #include "converters/vertexsampler.h"
 #include "converters/worldmap.h"
+#include "world/filenames.h"
+#include "world/regularfile.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <algorithm>
 #include <cmath>
@@ -17,6 +18,9 @@
 const char *const levelsBackupSuffix = ".bak";
 
 namespace {
+
+// Far above the levels of the largest world generate makes (2.6 MB).
+const qint64 levelsFileLimit = qint64(1) << 30;
 
 int levelAboveSea(double value, double sea, double peak)
 {
@@ -97,27 +101,31 @@ Status levelsFromRaster(const QString &path, const DrawnMesh &mesh, const LevelS
 Status writeStartingLevels(const QString &dir, const QVector<int> &levels)
 {
     const QString path = QDir(dir).filePath(QString::fromLatin1(levelsFileName));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Status::refused((file.exists() ? QStringLiteral("%1: cannot be read (%2)")
-                                              : QStringLiteral("%1: missing (%2)"))
-                                   .arg(path, file.errorString()));
     // One read: the backup is the old file's bytes, the new table its levels.
-    const QByteArray old = file.readAll();
+    QByteArray old;
+    const FileOpen opened = readRegularFile(path, NameLink::Refused, levelsFileLimit, &old);
+    if (!opened.ok)
+        return Status::refused((opened.missing ? QStringLiteral("%1: missing (%2)")
+                                               : QStringLiteral("%1: cannot be read (%2)"))
+                                   .arg(shownName(path), opened.reason));
+    if (opened.size > levelsFileLimit)
+        return Status::refused(QStringLiteral("%1: %2 bytes, far more than the levels of a world")
+                                   .arg(shownName(path))
+                                   .arg(opened.size));
     QVector<int> table;
     const TableRead read = decodeIntTable(old, table);
     if (!read.ok())
         return Status::refused(describeTableRead(path, read));
     if (table.size() < levels.size())
         return Status::refused(QStringLiteral("%1: holds %2 levels, but the world has %3 vertices")
-                                   .arg(path)
+                                   .arg(shownName(path))
                                    .arg(table.size())
                                    .arg(levels.size()));
     std::copy(levels.begin(), levels.end(), table.begin());
-    Status status = writeFileAtomically(path + QLatin1String(levelsBackupSuffix), old);
-    if (status.ok())
-        status = writeFileAtomically(path, encodeIntTable(table));
-    return status;
+    // Both or neither: a backup replaced for an import that then failed
+    // would hold the levels of no import at all.
+    return writeFilesAtomically(
+        {{path + QLatin1String(levelsBackupSuffix), old}, {path, encodeIntTable(table)}});
 }
 
 Status importRelief(const QString &dir, const World &world, const ImportOptions &options,

@@ -1,5 +1,7 @@
 #include "converters/mapfile.h"
 
+#include "world/filenames.h"
+
 #include "converters/drawnmesh.h"
 #include "converters/gdalsession.h"
 #include "world/tablefile.h"
@@ -135,6 +137,6 @@ Status writeMap(const World &world, const MapOptions &options, int *unrestorable
     QByteArray bytes;
     QString error;
     if (!mapFileBytes(image, options.format, &bytes, &error))
-        return Status::refused(QStringLiteral("%1: %2").arg(options.out, error));
+        return Status::refused(QStringLiteral("%1: %2").arg(shownName(options.out), error));
     return writeFileAtomically(options.out, bytes);
 }

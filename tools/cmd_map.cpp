@@ -2,6 +2,7 @@
 
 #include "converters/mapfile.h"
 #include "converters/worldmap.h"
+#include "world/filenames.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ bool readOutput(const CommandLine &line, QString *file, MapFormat *format, int *
         return true;
     *status = usageError(QStringLiteral("%1: the name must end in .png (a PNG) or .tif or .tiff "
                                         "(a GeoTIFF)")
-                             .arg(*file));
+                             .arg(shownName(*file)));
     return false;
 }
 
