@@ -1,5 +1,6 @@
 #include "converters/heightmapimport.h"
 
+#include "converters/rastersafety.h"
 #include "converters/reliefraster.h"
 #include "converters/vertexsampler.h"
 #include "converters/worldmap.h"
@@ -132,8 +133,9 @@ Status importRelief(const QString &dir, const World &world, const ImportOptions 
                     RasterSummary *summary)
 {
     QVector<int> levels;
-    Status status =
-        levelsFromRaster(options.raster, drawnMesh(world), options.scale, levels, summary);
+    Status status = checkRasterSource(options.raster);
+    if (status.ok())
+        status = levelsFromRaster(options.raster, drawnMesh(world), options.scale, levels, summary);
     if (status.ok())
         status = writeStartingLevels(dir, levels);
     return status;

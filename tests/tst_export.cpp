@@ -623,6 +623,26 @@ void ExportTest::refusals_data()
     QTest::newRow("missing --levels file") << Setup([](const QString &w, const QString &s) {
         return QStringList{"info", w, "--levels", s + "/save.dat"};
     }) << 2 << "save.dat: " << 1;
+    // A raw band took /etc/passwd's bytes as samples; /vsicurl/ made requests.
+    QTest::newRow("VRT raw band")
+        << Setup([=](const QString &w, const QString &s) {
+               writeBytes(
+                   s + "/raw.vrt",
+                   "<VRTDataset rasterXSize=\"64\" rasterYSize=\"32\">\n"
+                   "  <VRTRasterBand dataType=\"Byte\" band=\"1\" subClass=\"VRTRawRasterBand\">\n"
+                   "    <SourceFilename>/etc/passwd</SourceFilename>\n"
+                   "  </VRTRasterBand>\n"
+                   "</VRTDataset>\n");
+               return import(w, s + "/raw.vrt");
+           })
+        << 2
+        << "raw.vrt: a raw band (VRTRawRasterBand), which reads the bytes of any file: "
+           "/etc/passwd"
+        << 1;
+    QTest::newRow("/vsicurl/ name") << Setup([=](const QString &w, const QString &) {
+        return import(w, "/vsicurl/http://127.0.0.1:9/relief.tif");
+    }) << 2 << "relief.tif: a GDAL virtual file path"
+                                    << 1;
     QTest::newRow("export into a missing folder") << Setup([](const QString &w, const QString &s) {
         return QStringList{"export", w, "--obj", s + "/no/such/folder/out.obj"};
     }) << 2 << "out.obj: not written" << 1;
