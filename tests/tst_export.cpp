@@ -57,6 +57,8 @@ private slots:
     void importGreyValues();
     void refusals_data();
     void refusals();
+    void exportReplacesLinksNotFollows_data();
+    void exportReplacesLinksNotFollows();
     void orientation();
     void importGeoTiff_data();
     void importGeoTiff();
@@ -680,6 +682,29 @@ void ExportTest::refusals()
     QCOMPARE(QDir(scratch).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
     QCOMPARE(readBytes(path(folder, levelsFileName)), levels);
     QVERIFY(!QFile::exists(path(folder, "base002.dat.bak")));
+}
+
+void ExportTest::exportReplacesLinksNotFollows_data()
+{
+    addPlantedLinkRows();
+}
+
+// export --out wrote through a link planted at OUT.partial into the file it
+// named, with status 0.
+void ExportTest::exportReplacesLinksNotFollows()
+{
+    QFETCH(PlantedLink, link);
+    const QString folder = world(1);
+    const QString scratch = dir.filePath(QString("links%1").arg(int(link)));
+    QVERIFY(QDir().mkpath(scratch));
+    const QString victim = scratch + "/victim", out = scratch + "/out.ply";
+    writeBytes(victim, "someone's file\n");
+    plantLink(link, out, victim);
+    const Status exported = exportPly(folder, out);
+    QVERIFY2(exported.ok(), qPrintable(exported.message()));
+    QCOMPARE(readBytes(victim), QByteArray("someone's file\n"));
+    QVERIFY(isPlainFile(out));
+    QVERIFY(readBytes(out).startsWith("ply\n"));
 }
 
 // The map's right is east on the globe: a mark 90 degrees east of the

@@ -178,15 +178,17 @@ bool createFile(Staged &s, QString *reason)
     return false;
 }
 
-// A short write that the device did not call an error has no reason of its
-// own, and "Unknown error" would tell the user nothing.
-QString whyNotWritten(const QFileDevice &file, qint64 count, const QByteArray &bytes)
+// QFile reports a short write as a count, without the error that cut it
+// short; writing the rest once more brings out the system's reason ("No
+// space left on device"). A count with no error behind it says only that.
+QString whyNotWritten(const QFileDevice &file, int fd, qint64 count, const QByteArray &bytes)
 {
     if (file.error() != QFileDevice::NoError)
         return file.errorString();
-    return QStringLiteral("only %1 of %2 bytes written")
-        .arg(qMax<qint64>(count, 0))
-        .arg(bytes.size());
+    const qint64 done = qMax<qint64>(count, 0);
+    if (::write(fd, bytes.constData() + done, size_t(bytes.size() - done)) < 0)
+        return systemError();
+    return QStringLiteral("only %1 of %2 bytes written").arg(done).arg(bytes.size());
 }
 
 bool fill(Staged &s, const QByteArray &bytes, QString *reason)
@@ -199,7 +201,7 @@ bool fill(Staged &s, const QByteArray &bytes, QString *reason)
     }
     const qint64 count = deviceWrite(file, bytes);
     if (count != bytes.size()) {
-        *reason = whyNotWritten(file, count, bytes);
+        *reason = whyNotWritten(file, s.file.get(), count, bytes);
         return false;
     }
     // The owner first: a change of owner clears bits that the mode sets.
