@@ -124,9 +124,10 @@ Status writeStartingLevels(const QString &dir, const QVector<int> &levels)
                                    .arg(levels.size()));
     std::copy(levels.begin(), levels.end(), table.begin());
     // Both or neither: a backup replaced for an import that then failed
-    // would hold the levels of no import at all.
-    return writeFilesAtomically(
-        {{path + QLatin1String(levelsBackupSuffix), old}, {path, encodeIntTable(table)}});
+    // would hold the levels of no import at all. The copy is as private as
+    // its original.
+    return writeFilesAtomically({{path + QLatin1String(levelsBackupSuffix), old, opened.mode},
+                                 {path, encodeIntTable(table)}});
 }
 
 Status importRelief(const QString &dir, const World &world, const ImportOptions &options,

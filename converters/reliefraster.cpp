@@ -1,5 +1,8 @@
 #include "converters/reliefraster.h"
 
+#include "world/filenames.h"
+
+#include <QFile>
 #include <QFileInfo>
 
 #include <gdal.h>
@@ -43,7 +46,7 @@ ReliefRaster::~ReliefRaster()
 bool ReliefRaster::refuse(const QString &reason, QString *error) const
 {
     if (error)
-        *error = QStringLiteral("%1: %2").arg(path, reason);
+        *error = QStringLiteral("%1: %2").arg(shownName(path), reason);
     return false;
 }
 
@@ -52,8 +55,8 @@ bool ReliefRaster::open(const QString &file, QString *error)
     path = file;
     if (!file.startsWith(QLatin1String("/vsi")) && !QFileInfo(file).isFile())
         return refuse(QStringLiteral("no such file"), error);
-    dataset = GDALOpenEx(file.toUtf8().constData(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr,
-                         nullptr, nullptr);
+    dataset = GDALOpenEx(QFile::encodeName(file).constData(), GDAL_OF_RASTER | GDAL_OF_READONLY,
+                         nullptr, nullptr, nullptr);
     if (!dataset) {
         const QString why = GdalSession::lastError();
         return refuse(QStringLiteral("not a readable raster (%1)")

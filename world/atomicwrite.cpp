@@ -100,6 +100,7 @@ struct Staged
     Descriptor file;      // the new file, locked for as long as it is ours
     QByteArray temporary; // its name until the rename; after an exchange, the old file's
     bool existed = false;
+    int mode = -1; // FileWrite::mode
     enum { Waiting, Renamed, Exchanged } state = Waiting;
 };
 
@@ -146,7 +147,7 @@ bool inspectTarget(Staged &s, QString *reason)
 // look for it, so that a later writer never takes it for a stray.
 bool createFile(Staged &s, QString *reason)
 {
-    const mode_t mode = s.keep.regular ? 0600 : 0666;
+    const mode_t mode = s.keep.regular || s.mode >= 0 ? 0600 : 0666;
     s.file.reset(::openat(s.folder.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
     if (s.file.valid())
         return ::flock(s.file.get(), LOCK_EX) == 0 || (*reason = systemError(), false);
@@ -205,14 +206,13 @@ bool fill(Staged &s, const QByteArray &bytes, QString *reason)
         return false;
     }
     // The owner first: a change of owner clears bits that the mode sets.
-    if (s.keep.regular) {
-        // Where a change of owner is not permitted, the file stays ours.
-        if (::fchown(s.file.get(), s.keep.owner, s.keep.group) != 0)
-            errno = 0;
-        if (::fchmod(s.file.get(), s.keep.mode) != 0) {
-            *reason = systemError();
-            return false;
-        }
+    // Where a change of owner is not permitted, the file stays ours.
+    if (s.keep.regular && ::fchown(s.file.get(), s.keep.owner, s.keep.group) != 0)
+        errno = 0;
+    const int mode = s.mode >= 0 ? s.mode : s.keep.regular ? int(s.keep.mode) : -1;
+    if (mode >= 0 && ::fchmod(s.file.get(), mode_t(mode) & 0777) != 0) {
+        *reason = systemError();
+        return false;
     }
     if (::fsync(s.file.get()) != 0) {
         *reason = systemError();
@@ -377,6 +377,7 @@ Status writeFilesAtomically(const QVector<FileWrite> &files)
     QString reason;
     for (int i = 0; i < files.size(); ++i) {
         staged[size_t(i)].path = files[i].path;
+        staged[size_t(i)].mode = files[i].mode;
         if (!stage(staged[size_t(i)], files[i].bytes, &reason)) {
             dropTemporaries(staged);
             return Status::notWritten(files[i].path, reason);

@@ -37,6 +37,10 @@ struct FileWrite
 {
     QString path;
     QByteArray bytes;
+    // The permission bits the file gets, whatever the target had: a copy
+    // takes its original's. -1: the target's, or for a new file 0666 less
+    // the umask.
+    int mode = -1;
 };
 
 // Writes several files all or nothing: every new file is written and synced

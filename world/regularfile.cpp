@@ -65,6 +65,7 @@ FileOpen openRegularFile(const QString &path, NameLink link, QFile &file)
     }
     result.ok = true;
     result.size = info.st_size;
+    result.mode = int(info.st_mode & 0777);
     return result;
 }
 

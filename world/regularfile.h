@@ -24,6 +24,7 @@ struct FileOpen
     bool ok = false;
     bool missing = false; // nothing at all has the name
     qint64 size = 0;      // fstat's, once open
+    int mode = 0;         // its permission bits, once open
     QString reason;       // why not, in the system's words or ours: "a FIFO, not a regular file"
 };
 
