@@ -17,20 +17,19 @@ QString notRegular(const char *what)
 
 QString typeProblem(mode_t mode)
 {
+    static const struct
+    {
+        mode_t type;
+        const char *name;
+    } types[] = {{S_IFDIR, "a folder"},           {S_IFIFO, "a FIFO"},
+                 {S_IFCHR, "a character device"}, {S_IFBLK, "a block device"},
+                 {S_IFSOCK, "a socket"},          {S_IFLNK, "a symbolic link"}};
     if (S_ISREG(mode))
         return QString();
-    if (S_ISDIR(mode))
-        return notRegular("a folder");
-    if (S_ISFIFO(mode))
-        return notRegular("a FIFO");
-    if (S_ISCHR(mode))
-        return notRegular("a character device");
-    if (S_ISBLK(mode))
-        return notRegular("a block device");
-    if (S_ISSOCK(mode))
-        return notRegular("a socket");
-    if (S_ISLNK(mode))
-        return notRegular("a symbolic link");
+    for (const auto &type : types) {
+        if ((mode & S_IFMT) == type.type)
+            return notRegular(type.name);
+    }
     return notRegular("not a file");
 }
 
