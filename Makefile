@@ -41,7 +41,7 @@ SANITIZER_RUN := $(XRUN) env $(if $(MESA_DRIVER),LD_PRELOAD=$(MESA_DRIVER))
 SOURCES    = $(shell find app terrain world overlays generator converters tools tests bench fuzz \
                    -name '*.cpp' -o -name '*.h' | sort)
 
-.PHONY: all deps build world run test bench install package clean fuzz asan-build test-asan soak kill-test \
+.PHONY: all deps build programs world run test bench install package clean fuzz asan-build test-asan soak kill-test \
         format format-check
 
 all: build
@@ -67,10 +67,15 @@ $(BUILD)/CMakeCache.txt: | deps
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
+# What `make run` needs and no more: the tests and the benchmark take minutes
+# to build on a small machine.
+programs: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target globe globe-world
+
 $(WORLD)/base001.dat:
 	$(BUILD)/tools/globe-world generate $(WORLD) $(WORLD_ARGS)
 
-world: build
+world: programs
 	@$(MAKE) --no-print-directory $(WORLD)/base001.dat
 
 run: world

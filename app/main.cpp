@@ -1,12 +1,15 @@
 #include "app/scene3d.h"
+#include "app/startup.h"
 
-#include <QApplication>
+#include <QDir>
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    const std::unique_ptr<QApplication> app = startApplication(argc, argv);
     Scene3D scene;
+    // The world is the working directory; Qt adds " — Globe".
+    scene.setWindowTitle(QDir::current().dirName());
     scene.resize(QSize(500, 500));
     scene.show();
-    return app.exec();
+    return app->exec();
 }

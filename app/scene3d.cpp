@@ -8,6 +8,7 @@
 #include "world/worldtables.h"
 
 #include <GL/glu.h>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -35,6 +36,13 @@ void printLines(const QStringList &lines)
 void refuseAndExit(const QStringList &problems)
 {
     printLines(problems);
+    // Started from the desktop menu, the user has no terminal (globe-launch).
+    if (!qEnvironmentVariableIsEmpty("GLOBE_ERROR_BOX") && qApp) {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Cannot start"),
+                        problems.join(QLatin1Char('\n')));
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+    }
     // Nothing is built and nothing can be lost yet: leave at once rather
     // than unwind a half-initialised GL window.
     std::_Exit(2);
@@ -59,6 +67,56 @@ QString sentenceOf(const char *action, const Status &why)
     return QStringLiteral("Nothing was %1: %2.").arg(QLatin1String(action), why.message());
 }
 
+// Compiling the lists takes seconds at high subdivisions (about 12 s at 8,
+// on software GL), and the window does not repaint meanwhile.
+struct BusyCursor
+{
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
+
+QString glText(GLenum name)
+{
+    const GLubyte *text = glGetString(name);
+    return text ? QString::fromLatin1(reinterpret_cast<const char *>(text))
+                : QStringLiteral("(unknown)");
+}
+
+bool glFailed()
+{
+    bool failed = false;
+    // A lost context may report its loss forever.
+    for (int k = 0; k < 8 && glGetError() != GL_NO_ERROR; ++k)
+        failed = true;
+    return failed;
+}
+
+// What keeps the current context from drawing the globe, or an empty string.
+// A core profile, some indirect contexts and very old drivers lack one of
+// the three; without them the lists or the pick pass would fail later with a
+// message about the symptom.
+QString glShortcoming()
+{
+    int major = 0, minor = 0;
+    if (std::sscanf(qPrintable(glText(GL_VERSION)), "%d.%d", &major, &minor) != 2)
+        return QStringLiteral("its version is not desktop OpenGL's");
+    if (major < 1 || (major == 1 && minor < 1))
+        return QStringLiteral("it is older than 1.1");
+    glFailed();
+    glIsList(1);
+    if (glFailed())
+        return QStringLiteral("it has no display lists");
+    GLuint buffer[4];
+    glSelectBuffer(4, buffer);
+    glRenderMode(GL_SELECT);
+    glRenderMode(GL_RENDER);
+    if (glFailed())
+        return QStringLiteral("it has no selection mode");
+    return QString();
+}
+
 // The wheel's step as Qt 4's QWheelEvent::delta() gave it: the dominant
 // component, so a horizontal wheel acts as a vertical one.
 int wheelDelta(const QWheelEvent *event)
@@ -72,7 +130,20 @@ int wheelDelta(const QWheelEvent *event)
 Scene3D::Scene3D(QWidget *parent)
     : QGLWidget(parent), xRot(homeXRot), yRot(0.0f), zRot(0.0f), yShift(-0.0f), zoom(1.0f),
       lastPos(0, 0)
-{}
+{
+    // Without a context Qt never calls initializeGL: the window would stay
+    // black, and F9 would save nothing.
+    if (!isValid())
+        refuseGL(QStringLiteral("globe: cannot draw: no OpenGL context could be made for the "
+                                "window"));
+}
+
+void Scene3D::refuseGL(const QString &problem)
+{
+    vertexCount = 0;
+    triangleCount = 0;
+    fatalHandler({problem});
+}
 
 Scene3D::~Scene3D()
 {
@@ -108,6 +179,12 @@ void Scene3D::reportFailure(const char *action, const Status &why, const QString
 
 void Scene3D::initializeGL()
 {
+    const QString shortcoming = glShortcoming();
+    if (!shortcoming.isEmpty()) {
+        refuseGL(QStringLiteral("globe: cannot draw with OpenGL %1 on %2: %3")
+                     .arg(glText(GL_VERSION), glText(GL_RENDERER), shortcoming));
+        return;
+    }
     qglClearColor(QColor(Qt::white));
     glEnable(GL_DEPTH_TEST);
     const Status loaded = loadWorld();
@@ -123,7 +200,13 @@ void Scene3D::initializeGL()
 
 void Scene3D::buildTriangles()
 {
-    triangles = new Triangle[triangleCount];
+    // Every array starts at row 0: after a restore, and in a second window
+    // of the same process, the previous array left nextIndex at its end.
+    Triangle::setNextIndex(0);
+    {
+        const BusyCursor busy; // gone before a fatal box
+        triangles = new Triangle[triangleCount];
+    }
     if (triangleCount > 0 && !Triangle::listsReserved()) {
         destroyTriangles();
         triangleCount = 0;
@@ -220,8 +303,12 @@ void Scene3D::mouseMoveEvent(QMouseEvent *event)
 
 void Scene3D::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (clickPending)
-        pickVertex(event->x(), event->y());
+    if (clickPending) {
+        // The viewport is in device pixels, the event in Qt's logical ones:
+        // on a scaled screen (2, or 1.5) they differ by the ratio.
+        const QPointF at = event->localPos() * devicePixelRatioF();
+        pickVertex(qRound(at.x()), qRound(at.y()));
+    }
     updateGL();
 }
 
@@ -359,13 +446,21 @@ void Scene3D::rebuildTerrain(Status (*load)(), const char *action)
     }
     makeCurrent();
     destroyTriangles();
-    Triangle::setNextIndex(0);
     buildTriangles();
+}
+
+bool Scene3D::insideViewport(int x, int y) const
+{
+    const int bottom = (widgetHeight - widgetWidth) / 2;
+    const int row = widgetHeight - 1 - y; // GL's rows count from the bottom
+    return x >= 0 && x < widgetWidth && row >= bottom && row < bottom + widgetWidth;
 }
 
 void Scene3D::pickVertex(int x, int y)
 {
-    if (triangleCount == 0)
+    // A tall window's strips show the background, but the enlarged globe
+    // goes on beyond the viewport, and the pick box would find it there.
+    if (triangleCount == 0 || !insideViewport(x, y))
         return;
     makeCurrent();
     GLuint selectBuffer[4];

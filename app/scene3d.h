@@ -2,7 +2,9 @@
 // hooks and drawing pass, and every user input (drag, wheel, keys, click).
 //
 // Units: rotations in degrees, yShift in model units, positions of input
-// events in widget pixels (y downward). Everything runs on the GUI thread.
+// events in logical widget pixels (y downward); widgetWidth, widgetHeight and
+// picking in device pixels, which differ from them on a scaled screen.
+// Everything runs on the GUI thread.
 #ifndef SCENE3D_H
 #define SCENE3D_H
 
@@ -22,10 +24,11 @@ public:
     explicit Scene3D(QWidget *parent = nullptr);
     ~Scene3D() override;
 
-    // Called when the world is refused or the GL cannot hold it, with one
-    // line per problem. The default prints the lines on stderr and ends the
-    // process with status 2; if a replacement returns, the window shows an
-    // empty world. Returns the handler it replaces.
+    // Called when the world is refused, or when OpenGL cannot draw the globe
+    // or hold it, with one line per problem. The default prints the lines on
+    // stderr (and, when GLOBE_ERROR_BOX is set, in a message box) and ends
+    // the process with status 2; if a replacement returns, the window shows
+    // an empty world. Returns the handler it replaces.
     using FatalHandler = void (*)(const QStringList &problems);
     static FatalHandler setFatalHandler(FatalHandler handler);
 
@@ -44,7 +47,9 @@ public:
     void resetTerrain();
 
     // Selects the vertex nearest to the click at (x, y) on the triangle under
-    // it, if any; a click on the background keeps the selection.
+    // it, if any; a click on the background or outside the viewport keeps the
+    // selection. (x, y) is in the viewport's device pixels, not in the
+    // events' logical ones.
     void pickVertex(int x, int y);
     void selectNearestCorner(int x, int y, int triangle, const GLint viewport[4]);
 
@@ -68,6 +73,8 @@ protected:
 private:
     friend struct SceneAccess; // tests and benchmarks: see tests/sceneaccess.h
 
+    bool insideViewport(int x, int y) const;
+    void refuseGL(const QString &problem);
     void stepVertex(int vertex, Triangle *triangles, int step);
     void buildTriangles();
     void destroyTriangles();

@@ -24,3 +24,10 @@ QString GdalSession::lastError()
     // Some drivers break their messages over lines; ours is one line.
     return QString::fromUtf8(CPLGetLastErrorMsg()).simplified();
 }
+
+int gdalProgress(double complete, const char *, void *part)
+{
+    if (part)
+        static_cast<const ProgressPart *>(part)->update(complete);
+    return 1;
+}

@@ -4,6 +4,8 @@
 #ifndef GDALSESSION_H
 #define GDALSESSION_H
 
+#include "world/progress.h"
+
 #include <QString>
 
 class GdalSession
@@ -17,5 +19,10 @@ public:
     // GDAL's last error message, for the end of our line ("" when none).
     static QString lastError();
 };
+
+// A GDALProgressFunc over a ProgressPart: pass it with the part's address as
+// the callback's argument wherever GDAL does the work (GDALCreateCopy,
+// GDALWarp, GDALRasterIO's psExtraArg, ...). It never cancels the work.
+int gdalProgress(double complete, const char *message, void *part);
 
 #endif

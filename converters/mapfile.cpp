@@ -1,9 +1,10 @@
 #include "converters/mapfile.h"
 
-#include "world/filenames.h"
-
+#include "converters/cubemap.h"
 #include "converters/drawnmesh.h"
 #include "converters/gdalsession.h"
+#include "world/atomicwrite.h"
+#include "world/filenames.h"
 #include "world/tablefile.h"
 
 #include <QBuffer>
@@ -12,6 +13,7 @@
 #include <cpl_vsi.h>
 #include <gdal.h>
 #include <ogr_srs_api.h>
+
 
 namespace {
 
@@ -66,7 +68,7 @@ bool fillBands(GDALDatasetH target, const QImage &image, bool grey)
     return true;
 }
 
-bool geoTiffBytes(const QImage &image, QByteArray *bytes)
+bool geoTiffBytes(const QImage &image, QByteArray *bytes, const ProgressPart &progress)
 {
     GdalSession session;
     const bool grey = image.format() == QImage::Format_Grayscale16;
@@ -87,7 +89,8 @@ bool geoTiffBytes(const QImage &image, QByteArray *bytes)
     const char *options[] = {"COMPRESS=DEFLATE",
                              grey ? "PHOTOMETRIC=MINISBLACK" : "PHOTOMETRIC=RGB", nullptr};
     GDALDatasetH tiff = ok ? GDALCreateCopy(GDALGetDriverByName("GTiff"), name, memory, FALSE,
-                                            const_cast<char **>(options), nullptr, nullptr)
+                                            const_cast<char **>(options), gdalProgress,
+                                            const_cast<ProgressPart *>(&progress))
                            : nullptr;
     GDALClose(memory);
     ok = tiff != nullptr;
@@ -99,6 +102,19 @@ bool geoTiffBytes(const QImage &image, QByteArray *bytes)
         *bytes = QByteArray(reinterpret_cast<const char *>(data), int(length));
     VSIUnlink(name);
     return data != nullptr;
+}
+
+Status writeCubeMap(const DrawnMesh &mesh, const MapOptions &options, const ProgressPart &progress)
+{
+    const QVector<QImage> faces =
+        renderCubeFaces(mesh, options.width / 4, options.heightmap, progress.part(0, 0.9));
+    // All six or none: a cube of faces from two worlds is no cube.
+    QVector<FileWrite> files;
+    for (int face = 0; face < cubeFaces; ++face) {
+        progress.update(0.9 + 0.05 * face / cubeFaces);
+        files.append({cubeFaceFile(options.out, face), pngBytes(faces[face])});
+    }
+    return writeFilesAtomically(files);
 }
 
 } // namespace
@@ -115,28 +131,41 @@ bool mapFormatOf(const QString &path, MapFormat *format)
     return true;
 }
 
-bool mapFileBytes(const QImage &image, MapFormat format, QByteArray *bytes, QString *error)
+bool mapFileBytes(const QImage &image, MapFormat format, QByteArray *bytes, QString *error,
+                  const ProgressPart &progress)
 {
     if (format == MapFormat::Png) {
         *bytes = pngBytes(image);
         return true;
     }
-    if (geoTiffBytes(image, bytes))
+    if (geoTiffBytes(image, bytes, progress))
         return true;
     if (error)
         *error = QStringLiteral("the GeoTIFF could not be made (%1)").arg(GdalSession::lastError());
     return false;
 }
 
-Status writeMap(const World &world, const MapOptions &options, int *unrestorable)
+QString cubeFaceFile(const QString &out, int face)
+{
+    const QString suffix = QFileInfo(out).suffix();
+    return QStringLiteral("%1-%2.%3")
+        .arg(out.left(out.size() - suffix.size() - 1), QLatin1String(cubeFaceName(face)), suffix);
+}
+
+Status writeMap(const World &world, const MapOptions &options, int *unrestorable,
+                const ProgressPart &progress)
 {
     const DrawnMesh mesh = drawnMesh(world);
     *unrestorable = 0;
-    const QImage image = options.heightmap ? renderHeightmap(mesh, options.width, unrestorable)
-                                           : renderColourMap(mesh, options.width);
+    if (options.projection == MapProjection::Cube)
+        return writeCubeMap(mesh, options, progress);
+    const ProgressPart drawing = progress.part(0, 0.8);
+    const QImage image = options.heightmap
+                             ? renderHeightmap(mesh, options.width, unrestorable, drawing)
+                             : renderColourMap(mesh, options.width, drawing);
     QByteArray bytes;
     QString error;
-    if (!mapFileBytes(image, options.format, &bytes, &error))
+    if (!mapFileBytes(image, options.format, &bytes, &error, progress.part(0.8, 0.95)))
         return Status::refused(QStringLiteral("%1: %2").arg(shownName(options.out), error));
     return writeFileAtomically(options.out, bytes);
 }

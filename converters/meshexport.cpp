@@ -58,7 +58,7 @@ UpAxis upAxisOf(MeshFormat format, const MeshExportOptions &options)
 }
 
 bool encodeMesh(const DrawnMesh &mesh, MeshFormat format, const MeshExportOptions &options,
-                QByteArray *bytes, QString *error)
+                QByteArray *bytes, QString *error, const ProgressPart &progress)
 {
     const UpAxis up = upAxisOf(format, options);
     switch (format) {
@@ -66,7 +66,7 @@ bool encodeMesh(const DrawnMesh &mesh, MeshFormat format, const MeshExportOption
     case MeshFormat::Gltf:
         return encodeGltf(mesh, format == MeshFormat::Glb, bytes, error);
     case MeshFormat::ThreeMf:
-        return encode3mf(mesh, options.diameterMm, bytes, error);
+        return encode3mf(mesh, options.diameterMm, bytes, error, progress);
     case MeshFormat::Stl:
         *bytes = encodeStl(mesh, up, options.diameterMm);
         break;

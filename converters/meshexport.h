@@ -11,6 +11,7 @@
 
 #include "converters/drawnmesh.h"
 #include "converters/meshframe.h"
+#include "world/progress.h"
 
 #include <QByteArray>
 #include <QString>
@@ -43,9 +44,10 @@ const double minDiameterMm = 1e-3;
 const double maxDiameterMm = 1e6;
 
 // The file for one format. False, with *error set to one line, only when a
-// format library fails.
+// format library fails. progress follows the encoding where its library
+// reports it (3MF); the others are quick.
 bool encodeMesh(const DrawnMesh &mesh, MeshFormat format, const MeshExportOptions &options,
-                QByteArray *bytes, QString *error);
+                QByteArray *bytes, QString *error, const ProgressPart &progress = {});
 
 // The up axis the options give a format.
 UpAxis upAxisOf(MeshFormat format, const MeshExportOptions &options);

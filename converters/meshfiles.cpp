@@ -21,12 +21,16 @@ Status foldersExist(const QVector<MeshOutput> &outputs)
     return Status();
 }
 
-Status encodeAll(const DrawnMesh &mesh, const ExportOptions &options, QVector<QByteArray> &files)
+Status encodeAll(const DrawnMesh &mesh, const ExportOptions &options, QVector<QByteArray> &files,
+                 const ProgressPart &progress)
 {
+    const int count = options.outputs.size();
     for (const MeshOutput &output : options.outputs) {
         QByteArray bytes;
         QString error;
-        if (!encodeMesh(mesh, output.format, options.mesh, &bytes, &error))
+        const int done = files.size();
+        if (!encodeMesh(mesh, output.format, options.mesh, &bytes, &error,
+                        progress.part(double(done) / count, double(done + 1) / count)))
             return Status::notWritten(output.path, error);
         files << bytes;
     }
@@ -44,15 +48,17 @@ bool printsSolid(const QVector<MeshOutput> &outputs)
 
 } // namespace
 
-Status exportMesh(const World &world, const ExportOptions &options, ExportReport *report)
+Status exportMesh(const World &world, const ExportOptions &options, ExportReport *report,
+                  const ProgressPart &progress)
 {
     Status status = foldersExist(options.outputs);
     if (!status.ok())
         return status;
     const DrawnMesh mesh = drawnMesh(world);
     QVector<QByteArray> files;
-    if (!(status = encodeAll(mesh, options, files)).ok())
+    if (!(status = encodeAll(mesh, options, files, progress.part(0, 0.9))).ok())
         return status;
+    progress.update(0.9);
     QVector<FileWrite> writes;
     for (int i = 0; i < files.size(); ++i)
         writes.append({options.outputs[i].path, files[i]});

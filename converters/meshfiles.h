@@ -3,6 +3,7 @@
 #define MESHFILES_H
 
 #include "converters/meshexport.h"
+#include "world/progress.h"
 #include "world/status.h"
 #include "world/world.h"
 
@@ -33,6 +34,8 @@ struct ExportReport
 // folder is missing is refused before any file is written, and every file
 // is encoded before the first is written, so that a mistyped path or a
 // format library's failure leaves none of them.
-Status exportMesh(const World &world, const ExportOptions &options, ExportReport *report);
+// progress follows the files.
+Status exportMesh(const World &world, const ExportOptions &options, ExportReport *report,
+                  const ProgressPart &progress = {});
 
 #endif

@@ -24,6 +24,11 @@ QVector<float> framedPositions(const DrawnMesh &mesh, UpAxis up, double scale)
     return framed;
 }
 
+Vec3 modelFromYUp(const Vec3 &framed)
+{
+    return {framed.x, -framed.z, framed.y};
+}
+
 double millimetresPerUnit(double diameterMm)
 {
     return diameterMm / (2 * baseSphereRadius);

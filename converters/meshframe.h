@@ -8,6 +8,7 @@
 #define MESHFRAME_H
 
 #include "converters/drawnmesh.h"
+#include "terrain/vec3.h"
 
 #include <QString>
 #include <QVector>
@@ -23,6 +24,10 @@ QString upAxisName(UpAxis up);
 
 // Every vertex's position in the frame of up, times scale: x, y, z per vertex.
 QVector<float> framedPositions(const DrawnMesh &mesh, UpAxis up, double scale = 1.0);
+
+// A direction given in the Y-up frame, back in the editor's: (x, y, z) =
+// (X, -Z, Y).
+Vec3 modelFromYUp(const Vec3 &framed);
 
 // Millimetres per model unit when the base sphere (where the sea lies) is
 // diameterMm across.

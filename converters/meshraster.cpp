@@ -206,6 +206,34 @@ int MeshRaster::locate(int x, int y, const Vec3 &d, double weights[3]) const
     return -1;
 }
 
+// The sample whose bin lists every triangle whose cap holds d: rows and
+// columns counted as boxOf counts them, from the samples' centres, the
+// columns wrapped at the seam.
+QPoint MeshRaster::binnedSampleOf(const Vec3 &d) const
+{
+    const double theta = std::atan2(std::hypot(d.x, d.y), d.z);
+    const int w = samples.width;
+    const int x = int(std::floor(turnOf(std::atan2(d.x, d.y)) * w - samples.offset()));
+    return QPoint((x % w + w) % w, rowOf(theta));
+}
+
+int MeshRaster::locate(const Vec3 &d, double weights[3]) const
+{
+    const QPoint sample = binnedSampleOf(d);
+    return locate(sample.x(), sample.y(), d, weights);
+}
+
+int MeshRaster::nearestCorner(int t, const Vec3 &d) const
+{
+    const int *corner = triangles[t].corner;
+    int nearest = corner[0];
+    for (int k = 1; k < 3; ++k) {
+        if (dot(d, units[corner[k]]) > dot(d, units[nearest]))
+            nearest = corner[k];
+    }
+    return nearest;
+}
+
 void MeshRaster::ownersOfRow(int y, std::vector<int> &owners) const
 {
     owners.assign(size_t(samples.width), -1);
@@ -215,13 +243,7 @@ void MeshRaster::ownersOfRow(int y, std::vector<int> &owners) const
         const int t = locate(x, y, d, weights);
         if (t < 0)
             continue;
-        const int *corner = triangles[t].corner;
-        int nearest = corner[0];
-        for (int k = 1; k < 3; ++k) {
-            if (dot(d, units[corner[k]]) > dot(d, units[nearest]))
-                nearest = corner[k];
-        }
-        owners[x] = nearest;
+        owners[x] = nearestCorner(t, d);
     }
     for (int v : rowVertices[y])
         owners[own[v].x()] = v;

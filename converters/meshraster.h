@@ -44,6 +44,11 @@ public:
     // The triangle under direction d of sample (x, y) and its corners'
     // weights at the point where d meets the flat triangle; -1 when none.
     int locate(int x, int y, const Vec3 &d, double weights[3]) const;
+    // The same for any direction d (not necessarily of unit length), such as
+    // a cube map's pixel's.
+    int locate(const Vec3 &d, double weights[3]) const;
+    // The corner of triangle t nearest direction d: the largest cosine.
+    int nearestCorner(int t, const Vec3 &d) const;
     const int *corners(int t) const { return triangles[t].corner; }
     // The vertex each sample of row y belongs to, -1 under a hole: the corner
     // nearest the sample's direction among those of the triangle under it,
@@ -77,6 +82,7 @@ private:
     void setColumns(Box &box, int x0, int x1) const;
     void fillBins();
     int rowOf(double theta) const;
+    QPoint binnedSampleOf(const Vec3 &d) const;
 
     SampleGrid samples;
     int cellSize, cellsX, cellsY;

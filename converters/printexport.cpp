@@ -86,8 +86,19 @@ bool setSolid(NMR::PLib3MFModelMeshObject *object, const DrawnMesh &mesh, double
            LIB3MF_OK;
 }
 
-bool writeModel(NMR::PLib3MFModel *model, QByteArray *bytes, QString *error)
+// lib3mf's callback: the percentage of one pass over the package.
+bool writerProgress(int percent, NMR::ProgressIdentifier, void *part)
 {
+    static_cast<const ProgressPart *>(part)->update(percent, 100);
+    return true; // never cancel
+}
+
+// Sizing the package writes it once, and filling the buffer again: each
+// pass is half the work.
+bool writeModel(NMR::PLib3MFModel *model, QByteArray *bytes, QString *error,
+                const ProgressPart &progress)
+{
+    const ProgressPart sizing = progress.part(0, 0.5), filling = progress.part(0.5, 1);
     NMR::PLib3MFModelWriter *writer = nullptr;
     if (NMR::lib3mf_model_querywriter(model, "3mf", &writer) != LIB3MF_OK) {
         *error = lib3mfError(model, "make its 3MF writer");
@@ -95,11 +106,15 @@ bool writeModel(NMR::PLib3MFModel *model, QByteArray *bytes, QString *error)
     }
     const Handle owned(writer);
     ULONG64 size = 0;
+    NMR::lib3mf_writer_setprogresscallback(writer, writerProgress,
+                                           const_cast<ProgressPart *>(&sizing));
     if (NMR::lib3mf_writer_getstreamsize(writer, &size) != LIB3MF_OK || size > ULONG64(INT_MAX)) {
         *error = lib3mfError(writer, "size the 3MF package");
         return false;
     }
     bytes->resize(int(size));
+    NMR::lib3mf_writer_setprogresscallback(writer, writerProgress,
+                                           const_cast<ProgressPart *>(&filling));
     if (NMR::lib3mf_writer_writetobuffer(writer, reinterpret_cast<BYTE *>(bytes->data()), size) !=
         LIB3MF_OK) {
         *error = lib3mfError(writer, "write the 3MF package");
@@ -142,7 +157,8 @@ QByteArray encodeStl(const DrawnMesh &mesh, UpAxis up, double diameterMm)
     return out;
 }
 
-bool encode3mf(const DrawnMesh &mesh, double diameterMm, QByteArray *bytes, QString *error)
+bool encode3mf(const DrawnMesh &mesh, double diameterMm, QByteArray *bytes, QString *error,
+               const ProgressPart &progress)
 {
     NMR::PLib3MFModel *model = nullptr;
     if (NMR::lib3mf_createmodel(&model) != LIB3MF_OK) {
@@ -165,5 +181,5 @@ bool encode3mf(const DrawnMesh &mesh, double diameterMm, QByteArray *bytes, QStr
         return false;
     }
     const Handle ownedItem(item);
-    return writeModel(model, bytes, error);
+    return writeModel(model, bytes, error, progress);
 }

@@ -18,6 +18,8 @@
 #include "converters/drawnmesh.h"
 #include "converters/meshframe.h"
 
+#include "world/progress.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -27,7 +29,9 @@ double peakDiameterMm(const DrawnMesh &mesh, double diameterMm);
 
 QByteArray encodeStl(const DrawnMesh &mesh, UpAxis up, double diameterMm);
 
-// False, with *error set, when lib3mf fails.
-bool encode3mf(const DrawnMesh &mesh, double diameterMm, QByteArray *bytes, QString *error);
+// False, with *error set, when lib3mf fails. progress follows lib3mf's
+// writing of the package.
+bool encode3mf(const DrawnMesh &mesh, double diameterMm, QByteArray *bytes, QString *error,
+               const ProgressPart &progress = {});
 
 #endif

@@ -109,7 +109,12 @@ case_first_start() {
     "$tools/globe-launch" 2>"$scratch/err" &
     pid=$!
     started="$pid"
-    wait_until 30 globe_window_of "$pid" || fail "no editor window; stderr: $(cat "$scratch/err")"
+    # The title names the world's folder; the class is the menu entry's.
+    wait_until 30 globe_window_of "$pid" "world — Globe" ||
+        fail "no editor window titled after its world; stderr: $(cat "$scratch/err")"
+    class=$(sed -n 's/^StartupWMClass=//p' "$prefix/share/applications/globe.desktop")
+    xprop -id "$window" WM_CLASS | grep -qF "\"$class\"" ||
+        fail "window class $(xprop -id "$window" WM_CLASS), not the menu entry's '$class'"
     # The launcher became the editor (exec), in the world's folder.
     same_file "/proc/$pid/exe" "$tools/globe" || fail "process $pid is not globe"
     same_file "/proc/$pid/cwd" "$world" || fail "globe does not run in $world"
@@ -124,10 +129,11 @@ case_first_start() {
     done
 }
 
+# Sets window to the window titled $2 of process $1.
 globe_window_of() {
     alive "$1" || fail "the launcher ended; stderr: $(cat "$scratch/err")"
-    for id in $(windows_titled globe); do
-        [ "$(window_pid "$id")" = "$1" ] && return 0
+    for window in $(windows_titled "$2"); do
+        [ "$(window_pid "$window")" = "$1" ] && return 0
     done
     return 1
 }

@@ -32,6 +32,12 @@ gl_free='world/.*|terrain/(levelrules|vec3)\.h'
 } | grep -vx 'world/levelstore.cpp includes terrain/triangle.h' >"$scratch/wrong"
 [ -s "$scratch/wrong" ] && fail "includes across the layers: $(cat "$scratch/wrong")"
 
+# The editor's program-wide tables are the editor's alone: globe-world's
+# layers take the world as a value.
+grep -l '#include "world/worldtables.h"' "$source"/generator/* "$source"/converters/* \
+    "$source"/tools/* >"$scratch/tables"
+[ -s "$scratch/tables" ] && fail "the editor's tables used in: $(cat "$scratch/tables")"
+
 command -v readelf >/dev/null || skip "readelf is missing"
 readelf -d "$tool" | grep NEEDED | grep -E 'libGL|libGLU|libOpenGL' &&
     fail "globe-world links a GL library"

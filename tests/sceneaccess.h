@@ -33,11 +33,7 @@ struct SceneAccess
     static void paint(Scene3D &s) { s.paintGL(); }
     // Frees the array and its lists, as a restore does before it rebuilds.
     static void destroy(Scene3D &s) { s.destroyTriangles(); }
-    static void build(Scene3D &s)
-    {
-        Triangle::setNextIndex(0);
-        s.buildTriangles();
-    }
+    static void build(Scene3D &s) { s.buildTriangles(); }
 };
 
 #endif

@@ -36,7 +36,6 @@ void SceneFixture::open(int width, int height)
 {
     previous = QDir::currentPath();
     QDir::setCurrent(folder);
-    Triangle::setNextIndex(0); // a fresh window in the same process starts at row 0 again
     selectedVertex = 0;
     recorded.clear();
     Scene3D::setWarningHandler(recordWarning);

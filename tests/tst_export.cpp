@@ -1,5 +1,6 @@
 // globe-world export, map and import on generated worlds: the files other
 // programs read, the pixel rules, the heightmap round trip and every refusal.
+#include "converters/cubemap.h"
 #include "converters/earthrelief.h"
 #include "converters/heightmapimport.h"
 #include "converters/mapfile.h"
@@ -7,6 +8,7 @@
 #include "converters/worldmap.h"
 #include "terrain/vec3.h"
 #include "world/levelstore.h"
+#include "world/progress.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
 #include "world/worldwrite.h"
@@ -23,6 +25,10 @@
 
 #include <gdal.h>
 #include <ogr_srs_api.h>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
 
 #include <cmath>
 
@@ -65,6 +71,11 @@ private slots:
     void geoTiffMap_data();
     void geoTiffMap();
     void earthTerrain();
+    void cubeFacesShowTheMap_data();
+    void cubeFacesShowTheMap();
+    void cubeFacesAllOrNothing();
+    void progressOnTerminalsOnly_data();
+    void progressOnTerminalsOnly();
 
 private:
     QString world(int subdivision, WorldRecipe::Terrain levels = WorldRecipe::Random,
@@ -107,6 +118,44 @@ Status mapWorld(const QString &folder, const QString &file, int width = defaultM
     options.heightmap = heightmap;
     int unrestorable = 0;
     return writeMap(world, options, &unrestorable);
+}
+
+Status mapCube(const QString &folder, const QString &file, int width, bool heightmap)
+{
+    MapOptions options;
+    options.out = file;
+    options.projection = MapProjection::Cube;
+    options.width = width;
+    options.heightmap = heightmap;
+    int unrestorable = 0;
+    return writeMap(loadTestWorld(folder), options, &unrestorable);
+}
+
+// Where a reader of OpenGL's cube-map table (GL 4.6, table 8.19) looks up a
+// direction r of the Y-up frame: the face of the major axis, then s and t
+// from the table's sc and tc, t = 0 on the image's top row.
+QPoint cubeLookup(const Vec3 &r, int size, int *face)
+{
+    const double ax = std::fabs(r.x), ay = std::fabs(r.y), az = std::fabs(r.z);
+    double sc, tc, ma;
+    if (ax >= ay && ax >= az) {
+        *face = r.x > 0 ? 0 : 1;
+        sc = r.x > 0 ? -r.z : r.z;
+        tc = -r.y;
+        ma = ax;
+    } else if (ay >= az) {
+        *face = r.y > 0 ? 2 : 3;
+        sc = r.x;
+        tc = r.y > 0 ? r.z : -r.z;
+        ma = ay;
+    } else {
+        *face = r.z > 0 ? 4 : 5;
+        sc = r.z > 0 ? r.x : -r.x;
+        tc = -r.y;
+        ma = az;
+    }
+    auto pixel = [size](double c) { return std::min(size - 1, int((c + 1) / 2 * size)); };
+    return QPoint(pixel(sc / ma), pixel(tc / ma));
 }
 
 Status importRaster(const QString &folder, const QString &raster, const LevelScale &scale = {})
@@ -860,6 +909,134 @@ void ExportTest::earthTerrain()
         land += earth.levels[v] > 0;
     const double share = double(land) / earth.vertexCount;
     QVERIFY2(share > 0.27 && share < 0.31, qPrintable(QString::number(share)));
+}
+
+void ExportTest::cubeFacesShowTheMap_data()
+{
+    geoTiffMap_data(); // a colour map and a heightmap
+}
+
+// Looked up as a cube-map reader looks, each face shows what the map shows
+// in the same direction, found by longitude and latitude in the Y-up frame
+// (pole on +Y, longitude 0 on +Z, east on +X): a swapped, mirrored or
+// turned face shows another place. Colours are compared at random
+// directions, near enough for the blend; heightmap values, which jump
+// between corners, exactly at the vertices' directions.
+void ExportTest::cubeFacesShowTheMap()
+{
+    QFETCH(bool, heightmap);
+    const QString folder = world(3), cube = folder + "/cube.png", map = folder + "/map.png";
+    const int width = 2048, size = width / 4;
+    QVERIFY(mapCube(folder, cube, width, heightmap).ok());
+    QVERIFY(mapWorld(folder, map, width, heightmap).ok());
+    const QImage equirectangular(map);
+    QVector<QImage> faces;
+    for (int face = 0; face < cubeFaces; ++face) {
+        faces << QImage(cubeFaceFile(cube, face));
+        QCOMPARE(faces.last().size(), QSize(size, size));
+    }
+    auto compare = [&](const Vec3 &r) {
+        const double longitude = std::atan2(r.x, r.z), latitude = std::asin(r.y);
+        const int x = std::min(width - 1, int((longitude / M_PI + 1) / 2 * width));
+        const int y = std::min(width / 2 - 1, int((0.5 - latitude / M_PI) * width / 2));
+        int face = 0;
+        const QPoint p = cubeLookup(r, size, &face);
+        const QString where = QString("face %1 pixel %2,%3").arg(face).arg(p.x()).arg(p.y());
+        if (heightmap) {
+            const auto value = [](const QImage &image, int i, int j) {
+                return reinterpret_cast<const quint16 *>(image.constScanLine(j))[i];
+            };
+            QVERIFY2(value(faces[face], p.x(), p.y()) == value(equirectangular, x, y),
+                     qPrintable(where));
+            return;
+        }
+        const Rgb want = rgbAt(equirectangular, x, y), got = rgbAt(faces[face], p.x(), p.y());
+        for (int channel = 0; channel < 3; ++channel)
+            QVERIFY2(std::abs(got[channel] - want[channel]) <= 8, qPrintable(where));
+    };
+    const World world = loadTestWorld(folder);
+    QRandomGenerator random(7);
+    for (int k = 0; k < (heightmap ? world.vertexCount : 4000); ++k) {
+        Vec3 r;
+        if (heightmap) {
+            const Vec3 d = unitDirection(world.coords[2 * k], world.coords[2 * k + 1]);
+            r = {d.x, d.z, -d.y};
+        } else {
+            r = normalised({random.generateDouble() - 0.5, random.generateDouble() - 0.5,
+                            random.generateDouble() - 0.5});
+        }
+        compare(r);
+        if (QTest::currentTestFailed())
+            return;
+    }
+}
+
+// A face that cannot be written (a folder has its name) leaves the old
+// faces as they were, and nothing beside them.
+void ExportTest::cubeFacesAllOrNothing()
+{
+    const QString folder = world(2), cube = folder + "/cube.png";
+    const int last = cubeFaces - 1;
+    for (int face = 0; face < last; ++face)
+        writeBytes(cubeFaceFile(cube, face), "old");
+    QVERIFY(QDir().mkdir(cubeFaceFile(cube, last)));
+    const QStringList before = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    const Status status = mapCube(folder, cube, 64, false);
+    QCOMPARE(status.kind(), Status::NotWritten);
+    QVERIFY2(status.message().startsWith(cubeFaceFile(cube, last)), qPrintable(status.message()));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), before);
+    for (int face = 0; face < last; ++face)
+        QCOMPARE(readBytes(cubeFaceFile(cube, face)), QByteArray("old"));
+}
+
+void ExportTest::progressOnTerminalsOnly_data()
+{
+    QTest::addColumn<bool>("terminal");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("terminal, PNG") << true << "map.png";
+    QTest::newRow("terminal, GeoTIFF through GDAL") << true << "map.tif";
+    QTest::newRow("pipe") << false << "map.tif";
+}
+
+// Under a pseudo-terminal a map shows GDAL's progress line, whole and in
+// order; a script reading through a pipe sees none of it.
+void ExportTest::progressOnTerminalsOnly()
+{
+    QFETCH(bool, terminal);
+    QFETCH(QString, file);
+    int reader = -1, writer = -1;
+    if (terminal) {
+        QCOMPARE(openpty(&reader, &writer, nullptr, nullptr, nullptr), 0);
+    } else {
+        int ends[2];
+        QCOMPARE(pipe(ends), 0);
+        reader = ends[0];
+        writer = ends[1];
+    }
+    FILE *to = fdopen(writer, "w");
+    QVERIFY(to);
+    const QString folder = world(2);
+    {
+        Progress progress(to, 0);
+        MapOptions options;
+        options.out = folder + "/" + file;
+        mapFormatOf(options.out, &options.format);
+        options.width = 64;
+        int unrestorable = 0;
+        QVERIFY(writeMap(loadTestWorld(folder), options, &unrestorable, progress).ok());
+        progress.finish();
+    }
+    std::fclose(to);
+    QByteArray shown;
+    char buffer[256];
+    ssize_t got;
+    fcntl(reader, F_SETFL, O_NONBLOCK);
+    while ((got = read(reader, buffer, sizeof buffer)) > 0)
+        shown.append(buffer, int(got));
+    close(reader);
+    QCOMPARE(shown, terminal ? QByteArray("0...10...20...30...40...50...60...70...80...90...100 "
+                                          "- done.\r\n")
+                             : QByteArray());
 }
 
 QTEST_GUILESS_MAIN(ExportTest)

@@ -145,6 +145,7 @@ private slots:
     void viewportAndAspect_data();
     void viewportAndAspect();
     void firstFrame();
+    void secondWindowDrawsTheSamePicture();
     void globeShowsLevelColours();
     void markerAndAxesFollowTheirSwitches();
     void keyTable_data();
@@ -156,8 +157,10 @@ private slots:
     void clickSelectsVertexUnderCursor_data();
     void clickSelectsVertexUnderCursor();
     void clickOnBackgroundKeepsSelection();
+    void clickOnAStripOfATallWindowHitsNothing();
     void refusedWorldEndsWithStatus2();
     void noListsForTheTrianglesIsFatal();
+    void unusableGLIsFatal();
 
 private:
     QImage frame(Scene3D &scene);
@@ -227,6 +230,20 @@ void SceneTest::firstFrame()
     image = frame(*f.scene);
     QCOMPARE(countPixels(image.copy(5, 249, 10, 2), red), 10);
     QCOMPARE(countPixels(image.copy(485, 249, 10, 2), red), 10);
+}
+
+// A window's destructor frees its array and lists, and the next window of
+// the process builds its own from row 0: the same world, the same picture.
+void SceneTest::secondWindowDrawsTheSamePicture()
+{
+    const WorldRecipe recipe{3, WorldRecipe::Random, 2, false};
+    QImage first;
+    {
+        SceneFixture f(recipe);
+        first = frame(*f.scene);
+    }
+    SceneFixture f(recipe);
+    QCOMPARE(frame(*f.scene), first);
 }
 
 QVector<int> SceneTest::frontVertices(const SceneFixture &fixture, int wanted)
@@ -443,6 +460,9 @@ void SceneTest::clickSelectsVertexUnderCursor()
     QFETCH(int, turns);
     QFETCH(int, notches);
     SceneFixture f({2, WorldRecipe::Random, 3, false});
+    // tests/CMakeLists.txt runs this again at QT_SCALE_FACTOR=2, where the
+    // clicks' logical pixels are half the viewport's.
+    QCOMPARE(f.scene->devicePixelRatioF(), qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble());
     for (int k = 0; k < turns; ++k)
         QTest::keyClick(f.scene.get(), Qt::Key_Left);
     for (int k = 0; k < qAbs(notches); ++k)
@@ -477,6 +497,18 @@ void SceneTest::clickOnBackgroundKeepsSelection()
     QCOMPARE(selectedVertex, 17);
 }
 
+void SceneTest::clickOnAStripOfATallWindowHitsNothing()
+{
+    // The globe, drawn 1.6 times larger, reaches into both strips unseen.
+    SceneFixture f({2, WorldRecipe::Flat, 1, false}, 500, 800);
+    selectedVertex = 17;
+    click(*f.scene, QPoint(250, 120));
+    click(*f.scene, QPoint(250, 680));
+    QCOMPARE(selectedVertex, 17);
+    click(*f.scene, QPoint(250, 160));
+    QVERIFY(selectedVertex != 17);
+}
+
 void SceneTest::refusedWorldEndsWithStatus2()
 {
     QTemporaryDir dir;
@@ -506,6 +538,43 @@ void SceneTest::noListsForTheTrianglesIsFatal()
         QTest::keyClick(f.scene.get(), key);
     click(*f.scene, QPoint(250, 250));
     QVERIFY(!QFile::exists(f.path("save.dat")));
+}
+
+void SceneTest::unusableGLIsFatal()
+{
+    // No context at all: Qt would never call initializeGL and leave a black
+    // window waiting for input that does nothing.
+    QTemporaryDir dir;
+    writeTestWorld(dir.path(), {2, WorldRecipe::Flat, 1, false});
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_XCB_GL_INTEGRATION", "none");
+    QProcess globe;
+    globe.setProcessEnvironment(environment);
+    globe.setWorkingDirectory(dir.path());
+    globe.start(GLOBE_EXE, QStringList());
+    QVERIFY(globe.waitForFinished(10000));
+    QCOMPARE(globe.exitCode(), 2);
+    QVERIFY(globe.readAllStandardError().contains(
+        "globe: cannot draw: no OpenGL context could be made for the window\n"));
+
+    // A context without display lists, as a core profile is: named, and
+    // nothing is built on it.
+    QGLFormat core;
+    core.setProfile(QGLFormat::CoreProfile);
+    core.setVersion(3, 3);
+    QGLFormat::setDefaultFormat(core);
+    const Scene3D::FatalHandler previous =
+        Scene3D::setFatalHandler([](const QStringList &problems) { fatalProblems = problems; });
+    SceneFixture f({1, WorldRecipe::Flat, 1, false});
+    Scene3D::setFatalHandler(previous);
+    QGLFormat::setDefaultFormat(QGLFormat());
+    QCOMPARE(fatalProblems.size(), 1);
+    QVERIFY2(fatalProblems[0].startsWith("globe: cannot draw with OpenGL ") &&
+                 fatalProblems[0].contains("Core Profile") &&
+                 fatalProblems[0].endsWith(": it has no display lists"),
+             qPrintable(fatalProblems[0]));
+    QCOMPARE(triangleCount, 0);
+    QVERIFY(!SceneAccess::triangles(*f.scene));
 }
 
 QTEST_MAIN(SceneTest)

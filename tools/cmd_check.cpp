@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "generator/meshcheck.h"
+#include "world/progress.h"
 
 #include <QApplication>
 #include <QDir>
@@ -49,14 +50,17 @@ int runCheck(const QStringList &arguments)
     int status = 0;
     if (!line.parse(arguments, &status))
         return status;
+    Progress progress;
     World world;
     Status checked = line.loadWorld(DemoTerrain::Off, &world);
     if (checked.ok()) {
+        progress.update(0.5);
         const QStringList problems =
             checkMeshProperties(world.header, world.coords, world.corners, world.fans);
         if (!problems.isEmpty())
             checked = Status::refused(problems);
     }
+    progress.finish(checked.ok());
     if (!checked.ok()) {
         status = reportProblems(checked);
         if (line.parser.isSet(guiOption))

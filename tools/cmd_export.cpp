@@ -3,6 +3,7 @@
 #include "converters/meshexport.h"
 #include "converters/meshfiles.h"
 #include "world/filenames.h"
+#include "world/progress.h"
 
 namespace {
 
@@ -105,11 +106,13 @@ int runExport(const QStringList &arguments)
     if (!outputsOf(line.parser, options.outputs, &status) ||
         !optionsOf(line.parser, options.mesh, &status))
         return status;
+    Progress progress;
     World world;
     if (!line.loadWorldAndLevels(&world, &status))
         return status;
     ExportReport written;
-    const Status exported = exportMesh(world, options, &written);
+    const Status exported = exportMesh(world, options, &written, progress);
+    progress.finish(exported.ok());
     if (!exported.ok())
         return report(exported);
     QStringList lines{QStringLiteral("%1 vertices, %2 triangles written")

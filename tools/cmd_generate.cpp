@@ -2,6 +2,7 @@
 
 #include "converters/earthrelief.h"
 #include "generator/worldgen.h"
+#include "world/progress.h"
 #include "world/worldwrite.h"
 
 namespace {
@@ -72,10 +73,15 @@ int runGenerate(const QStringList &arguments)
     const Status parsed = readRecipe(line.parser, recipe, &earth);
     if (!parsed.ok())
         return report(parsed);
+    // The steps take about a third of the time each.
+    Progress progress;
     World world = generateWorld(recipe);
+    progress.update(earth ? 0.3 : 0.5);
     Status made = earth ? layEarthRelief(world) : Status();
+    progress.update(earth ? 0.6 : 0.5);
     if (made.ok())
         made = writeWorld(line.dir(), world);
+    progress.finish(made.ok());
     if (!made.ok())
         return report(made);
     printLines(stdout, {QStringLiteral("%1: %2 vertices, %3 triangles, subdivision %4")

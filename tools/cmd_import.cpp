@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "converters/heightmapimport.h"
+#include "world/progress.h"
 #include "world/worldload.h"
 
 #include <QDir>
@@ -90,12 +91,15 @@ int runImport(const QStringList &arguments)
     if (!scale.ok())
         return report(scale);
     // The samples fall on the globe as the editor starts it.
+    Progress progress;
     World world;
     const Status loaded = line.loadWorld(DemoTerrain::AsFlagged, &world);
     if (!loaded.ok())
         return reportProblems(loaded);
+    progress.update(0.1);
     RasterSummary found;
     const Status imported = importRelief(line.dir(), world, options, &found);
+    progress.finish(imported.ok());
     if (!imported.ok())
         return report(imported);
     const QString levelsPath = QDir(line.dir()).filePath(QString::fromLatin1(levelsFileName));

@@ -1,8 +1,10 @@
 #include "commands.h"
 
+#include "converters/cubemap.h"
 #include "converters/mapfile.h"
 #include "converters/worldmap.h"
 #include "world/filenames.h"
+#include "world/progress.h"
 
 namespace {
 
@@ -14,24 +16,67 @@ const QCommandLineOption pngOption(QStringLiteral("png"), QStringLiteral("The sa
                                    QStringLiteral("FILE"));
 const QCommandLineOption widthOption(QStringLiteral("width"),
                                      QStringLiteral("Width W in pixels, even, from 2 to %1 "
-                                                    "(default %2); the map is W / 2 high.")
+                                                    "(default %2); the map is W / 2 high, a cube's "
+                                                    "faces W / 4 square (W a multiple of 4).")
                                          .arg(maxMapWidth)
                                          .arg(defaultMapWidth),
                                      QStringLiteral("W"), QString::number(defaultMapWidth));
+const QCommandLineOption projectionOption(
+    QStringLiteral("projection"),
+    QStringLiteral("equirectangular (default) or cube: six PNG faces NAME-px.png, NAME-nx.png, "
+                   "NAME-py.png, NAME-ny.png, NAME-pz.png and NAME-nz.png for --out NAME.png, "
+                   "each W / 4 square, in OpenGL's cube-map face table, Y up as in the glTF "
+                   "export."),
+    QStringLiteral("equirectangular|cube"), QStringLiteral("equirectangular"));
 const QCommandLineOption heightmapOption(QStringLiteral("heightmap"),
                                          QStringLiteral("Write a 16-bit grey heightmap instead: "
                                                         "level L as round(L x 65535 / 9), from "
                                                         "the nearest corner."));
 
-Status readWidth(const QString &text, int *width)
+Status readProjection(const QString &text, MapOptions &options)
 {
+    if (text == QLatin1String("equirectangular"))
+        options.projection = MapProjection::Equirectangular;
+    else if (text == QLatin1String("cube"))
+        options.projection = MapProjection::Cube;
+    else
+        return Status::usage(
+            QStringLiteral("--projection must be equirectangular or cube, not '%1'").arg(text));
+    if (options.projection == MapProjection::Cube && options.format != MapFormat::Png)
+        return Status::usage(
+            QStringLiteral("%1: a cube map's faces are PNGs: name it NAME.png").arg(options.out));
+    return Status();
+}
+
+// A cube's faces are a quarter of the width, as the equator's four faces are.
+Status readWidth(const QString &text, MapOptions &options)
+{
+    const bool cube = options.projection == MapProjection::Cube;
+    const int step = cube ? 4 : 2;
     bool ok = false;
-    *width = text.toInt(&ok);
-    if (ok && *width >= 2 && *width <= maxMapWidth && *width % 2 == 0)
+    options.width = text.toInt(&ok);
+    if (ok && options.width >= step && options.width <= maxMapWidth && options.width % step == 0)
         return Status();
-    return Status::usage(QStringLiteral("--width must be an even number from 2 to %1, not '%2'")
-                             .arg(maxMapWidth)
-                             .arg(text));
+    const QString rule = cube ? QStringLiteral("a multiple of 4 from 4 to %1 for a cube")
+                              : QStringLiteral("an even number from 2 to %1");
+    return Status::usage(
+        QStringLiteral("--width must be %1, not '%2'").arg(rule.arg(maxMapWidth), text));
+}
+
+// What was written, for the user.
+QString writtenLine(const MapOptions &options)
+{
+    if (options.projection == MapProjection::Equirectangular)
+        return QStringLiteral("%1: %2 x %3 pixels")
+            .arg(options.out)
+            .arg(options.width)
+            .arg(options.width / 2);
+    QStringList faces;
+    for (int face = 0; face < cubeFaces; ++face)
+        faces << cubeFaceFile(options.out, face);
+    return QStringLiteral("%1: six faces of %2 x %2 pixels")
+        .arg(faces.join(QStringLiteral(", ")))
+        .arg(options.width / 4);
 }
 
 // The output file, from --out or its synonym --png, and its format.
@@ -60,24 +105,29 @@ int runMap(const QStringList &arguments)
                      QStringLiteral("Draws the globe of the world in DIR as an equirectangular "
                                     "map, north up and east to the right: column x at longitude "
                                     "360 (x + 0.5) / W - 180, row y at latitude 90 - 180 (y + "
-                                    "0.5) / H degrees, a vertex at longitude 180 - azimuth. Each "
-                                    "pixel has the colour the editor shows there."));
+                                    "0.5) / H degrees, a vertex at longitude 180 - azimuth; or, "
+                                    "with --projection cube, as six cube-map faces. Each pixel "
+                                    "has the colour the editor shows there."));
     line.addLevelOptions();
-    line.parser.addOptions({outOption, pngOption, widthOption, heightmapOption});
+    line.parser.addOptions({outOption, pngOption, widthOption, projectionOption, heightmapOption});
     int status = 0;
     MapOptions options;
     if (!line.parse(arguments, &status) ||
         !readOutput(line, &options.out, &options.format, &status))
         return status;
-    const Status width = readWidth(line.parser.value(widthOption), &options.width);
-    if (!width.ok())
-        return report(width);
+    Status read = readProjection(line.parser.value(projectionOption), options);
+    if (read.ok())
+        read = readWidth(line.parser.value(widthOption), options);
+    if (!read.ok())
+        return report(read);
     options.heightmap = line.parser.isSet(heightmapOption);
+    Progress progress;
     World world;
     if (!line.loadWorldAndLevels(&world, &status))
         return status;
     int unrestorable = 0;
-    const Status mapped = writeMap(world, options, &unrestorable);
+    const Status mapped = writeMap(world, options, &unrestorable, progress);
+    progress.finish(mapped.ok());
     if (!mapped.ok())
         return report(mapped);
     if (unrestorable > 0)
@@ -85,10 +135,6 @@ int runMap(const QStringList &arguments)
                                            "restore the levels of %1 vertices: pixels too few "
                                            "for the mesh (use a wider map)")
                                 .arg(unrestorable)});
-    printLines(stdout, {QStringLiteral("%1: %2 x %3 pixels")
-                            .arg(options.out)
-                            .arg(options.width)
-                            .arg(options.width / 2),
-                        line.levelsLine(world)});
+    printLines(stdout, {writtenLine(options), line.levelsLine(world)});
     return report(mapped);
 }

@@ -17,7 +17,7 @@ const Command commands[] = {
     {"check", "Check a world as the editor does, then its mesh.", runCheck},
     {"info", "Describe a world: counts and land and sea.", runInfo},
     {"export", "Write the drawn globe as 3D files: glTF, STL, 3MF, PLY or OBJ.", runExport},
-    {"map", "Draw the globe as an equirectangular map or heightmap (PNG, GeoTIFF).", runMap},
+    {"map", "Draw the globe as a map or heightmap (PNG, GeoTIFF) or a cube map.", runMap},
     {"import", "Set a world's starting levels from a relief raster.", runImport},
 };
 

@@ -1,0 +1,15 @@
+// The editor's application object, made so that a desktop without a display
+// to connect to gets one line and status 1 rather than Qt's abort.
+#ifndef STARTUP_H
+#define STARTUP_H
+
+#include <QApplication>
+
+#include <memory>
+
+// Connects to the display, or prints why it cannot and ends the process with
+// status 1. Names the program so that the window's title ("earth — Globe"),
+// its X class and its Wayland app id match the menu entry (globe.desktop).
+std::unique_ptr<QApplication> startApplication(int &argc, char **argv);
+
+#endif
