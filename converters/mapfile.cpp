@@ -14,7 +14,6 @@
 #include <gdal.h>
 #include <ogr_srs_api.h>
 
-
 namespace {
 
 // The CRC of a PNG chunk (ISO 3309, as the PNG standard gives it).
