@@ -1,5 +1,9 @@
 #include "converters/gdalsession.h"
 
+#include "converters/rastersafety.h"
+#include "world/filenames.h"
+
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -36,7 +40,7 @@ namespace {
 QString refusal(const QString &path, const QString &reason, QString *error)
 {
     if (error)
-        *error = QStringLiteral("%1: %2").arg(path, reason);
+        *error = QStringLiteral("%1: %2").arg(shownName(path), reason);
     return QString();
 }
 
@@ -99,28 +103,20 @@ GDALDatasetH openRaster(const QString &path, QString *error, const QStringList &
 {
     if (picked)
         picked->clear();
-    // GDAL's other virtual file systems reach the network (/vsicurl/,
-    // /vsis3/, ...): only the program's own memory files are read.
-    if (path.startsWith(QLatin1String("/vsi")) && !path.startsWith(QLatin1String("/vsimem/"))) {
-        refusal(path, QStringLiteral("GDAL's virtual file systems are not read (only local files)"),
-                error);
-        return nullptr;
-    }
-    const bool named = path.startsWith(QLatin1String("/vsimem/")) || isSubdatasetName(path);
-    // What a subdataset name holds: DRIVER:"file":name or DRIVER:file:name.
+    // A subdataset name holds its file: DRIVER:"file":name or DRIVER:file:name.
     static const QRegularExpression inner(QStringLiteral("^[A-Za-z0-9_]+:(\"([^\"]+)\"|([^:]+))"));
+    const bool subdataset = isSubdatasetName(path);
     const QRegularExpressionMatch part = inner.match(path);
-    const QString file = !named ? path
-                         : isSubdatasetName(path) && part.hasMatch()
-                             ? part.captured(2) + part.captured(3)
-                             : QString();
-    if (!file.isEmpty() && !QFileInfo(file).isFile()) {
-        refusal(path,
-                QFileInfo::exists(file) ? QStringLiteral("not a regular file")
-                                        : QStringLiteral("no such file"),
-                error);
+    const QString file = subdataset && part.hasMatch() ? part.captured(2) + part.captured(3) : path;
+    // Only what the user named, as a plain local file GDAL may read, and for
+    // a VRT every source it names (rastersafety.h).
+    const Status safe = checkRasterSource(file);
+    if (!safe.ok()) {
+        if (error)
+            *error = safe.message();
         return nullptr;
     }
+    const bool named = path.startsWith(QLatin1String("/vsimem/")) || subdataset;
     std::vector<QByteArray> optionBytes;
     std::vector<const char *> options;
     for (const QString &option : openOptions) {
@@ -128,8 +124,9 @@ GDALDatasetH openRaster(const QString &path, QString *error, const QStringList &
         options.push_back(optionBytes.back().constData());
     }
     options.push_back(nullptr);
-    GDALDatasetH dataset = GDALOpenEx(path.toUtf8().constData(), GDAL_OF_RASTER | GDAL_OF_READONLY,
-                                      nullptr, options.data(), nullptr);
+    GDALDatasetH dataset =
+        GDALOpenEx(QFile::encodeName(path).constData(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr,
+                   options.data(), nullptr);
     if (!dataset) {
         const QString why = GdalSession::lastError();
         refusal(path,

@@ -3,11 +3,12 @@
 #include "converters/reliefraster.h"
 #include "converters/vertexsampler.h"
 #include "converters/worldmap.h"
+#include "world/filenames.h"
+#include "world/regularfile.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <algorithm>
 #include <cmath>
@@ -19,6 +20,8 @@ namespace {
 
 // Rows a strip holds: about 32 MiB of samples.
 const qint64 stripBytes = qint64(32) << 20;
+// Far above the levels of the largest world generate makes (2.6 MB).
+const qint64 levelsFileLimit = qint64(1) << 30;
 
 int levelAboveSea(double value, double sea, double peak)
 {
@@ -188,68 +191,73 @@ Status levelsFromRaster(const QString &path, const DrawnMesh &mesh, const LevelS
 
 namespace {
 
-// base002.dat's bytes and its levels.
-Status readLevelsFile(const QString &path, QByteArray *bytes, QVector<int> &table)
+// A world's base002.dat as it stands: its bytes for the backup, its levels,
+// and its permission bits, which the backup keeps.
+struct LevelsFile
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Status::refused((file.exists() ? QStringLiteral("%1: cannot be read (%2)")
-                                              : QStringLiteral("%1: missing (%2)"))
-                                   .arg(path, file.errorString()));
-    *bytes = file.readAll();
-    const TableRead read = decodeIntTable(*bytes, table);
+    QString path;
+    QByteArray bytes;
+    QVector<int> table;
+    int mode = 0;
+};
+
+// Reads dir's base002.dat, which must hold a level for each of the world's
+// vertexCount vertices.
+Status readLevelsFile(const QString &dir, int vertexCount, LevelsFile &file)
+{
+    file.path = QDir(dir).filePath(QString::fromLatin1(levelsFileName));
+    const QString shown = shownName(file.path);
+    const FileOpen opened =
+        readRegularFile(file.path, NameLink::Refused, levelsFileLimit, &file.bytes);
+    if (!opened.ok)
+        return Status::refused((opened.missing ? QStringLiteral("%1: missing (%2)")
+                                               : QStringLiteral("%1: cannot be read (%2)"))
+                                   .arg(shown, opened.reason));
+    if (opened.size > levelsFileLimit)
+        return Status::refused(QStringLiteral("%1: %2 bytes, far more than the levels of a world")
+                                   .arg(shown)
+                                   .arg(opened.size));
+    file.mode = opened.mode;
+    const TableRead read = decodeIntTable(file.bytes, file.table);
     if (!read.ok())
-        return Status::refused(describeTableRead(path, read));
+        return Status::refused(describeTableRead(shown, read));
+    if (file.table.size() < vertexCount)
+        return Status::refused(QStringLiteral("%1: holds %2 levels, but the world has %3 vertices")
+                                   .arg(shown)
+                                   .arg(file.table.size())
+                                   .arg(vertexCount));
     return Status();
 }
 
-QString levelsPathOf(const QString &dir)
+// Replaces the first levels.size() entries of base002.dat, keeping the old
+// file as base002.dat.bak. Both or neither: a backup replaced for an import
+// that then failed would hold the levels of no import at all. The copy is
+// as private as its original.
+Status writeStartingLevels(const LevelsFile &file, const QVector<int> &levels)
 {
-    return QDir(dir).filePath(QString::fromLatin1(levelsFileName));
+    QVector<int> table = file.table;
+    std::copy(levels.begin(), levels.end(), table.begin());
+    return writeFilesAtomically(
+        {{file.path + QLatin1String(levelsBackupSuffix), file.bytes, file.mode},
+         {file.path, encodeIntTable(table)}});
 }
 
 } // namespace
-
-Status writeStartingLevels(const QString &dir, const QVector<int> &levels)
-{
-    const QString path = levelsPathOf(dir);
-    // One read: the backup is the old file's bytes, the new table its levels.
-    QByteArray old;
-    QVector<int> table;
-    const Status read = readLevelsFile(path, &old, table);
-    if (!read.ok())
-        return read;
-    if (table.size() < levels.size())
-        return Status::refused(QStringLiteral("%1: holds %2 levels, but the world has %3 vertices")
-                                   .arg(path)
-                                   .arg(table.size())
-                                   .arg(levels.size()));
-    std::copy(levels.begin(), levels.end(), table.begin());
-    Status status = writeFileAtomically(path + QLatin1String(levelsBackupSuffix), old);
-    if (status.ok())
-        status = writeFileAtomically(path, encodeIntTable(table));
-    return status;
-}
 
 Status importRelief(const QString &dir, const World &world, const ImportOptions &options,
                     ImportSummary *summary)
 {
     // The levels before the import are base002.dat's, which the vertices
-    // beyond the rasters keep.
-    QByteArray old;
-    QVector<int> table;
-    Status status = readLevelsFile(levelsPathOf(dir), &old, table);
+    // beyond the rasters keep; the file is read once, for them and for the
+    // backup.
+    LevelsFile file;
+    Status status = readLevelsFile(dir, world.vertexCount, file);
     if (!status.ok())
         return status;
-    if (table.size() < world.vertexCount)
-        return Status::refused(QStringLiteral("%1: holds %2 levels, but the world has %3 vertices")
-                                   .arg(levelsPathOf(dir))
-                                   .arg(table.size())
-                                   .arg(world.vertexCount));
-    QVector<int> levels = table.mid(0, world.vertexCount);
+    QVector<int> levels = file.table.mid(0, world.vertexCount);
     status = applyRasters(options.rasters, drawnMesh(world), options.scale, levels, summary,
                           options.progress);
     if (status.ok())
-        status = writeStartingLevels(dir, levels);
+        status = writeStartingLevels(file, levels);
     return status;
 }

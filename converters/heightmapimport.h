@@ -87,11 +87,6 @@ Status levelsFromRaster(const QString &path, const DrawnMesh &mesh, const LevelS
 
 extern const char *const levelsBackupSuffix; // ".bak"
 
-// Replaces the first levels.size() entries of dir's base002.dat, after copying
-// the old file to base002.dat.bak (replacing an older copy). Both files are
-// written whole or not at all; on failure base002.dat is as it was.
-Status writeStartingLevels(const QString &dir, const QVector<int> &levels);
-
 struct ImportOptions
 {
     QStringList rasters; // the relief files, applied in order
@@ -102,7 +97,8 @@ struct ImportOptions
 // The import command: sets the starting levels of the world that was loaded
 // from dir (as the editor starts it: the samples fall on the globe it draws)
 // from the rasters over the levels base002.dat holds, keeping the old
-// base002.dat as base002.dat.bak.
+// base002.dat as base002.dat.bak (replacing an older copy): both files are
+// written whole, or neither, and base002.dat is read once.
 Status importRelief(const QString &dir, const World &world, const ImportOptions &options,
                     ImportSummary *summary);
 

@@ -3,6 +3,8 @@
 #include "converters/cubemap.h"
 #include "converters/drawnmesh.h"
 #include "converters/gdalsession.h"
+#include "world/atomicwrite.h"
+#include "world/filenames.h"
 #include "world/tablefile.h"
 
 #include <QBuffer>
@@ -11,10 +13,6 @@
 #include <cpl_vsi.h>
 #include <gdal.h>
 #include <ogr_srs_api.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -105,61 +103,17 @@ bool geoTiffBytes(const QImage &image, QByteArray *bytes, const ProgressPart &pr
     return data != nullptr;
 }
 
-// The files are written whole beside their targets, each as NAME.new
-// through the durable writer, and only once all are there renamed over
-// their targets, the folder synced after. So a failure while writing, such
-// as a full disk, leaves every target as it was and no .new file behind;
-// only a rename failing part way, which needs neither space nor a new name,
-// could leave some targets replaced, and the status then says which.
-// (A shared helper for writing files together can take this function's
-// place.)
-Status writeAllOrNothing(const QStringList &paths, const QVector<QByteArray> &files)
-{
-    for (const QString &path : paths) {
-        const QFileInfo target(path);
-        if (target.exists() && !target.isFile())
-            return Status::notWritten(path, QStringLiteral("it is not a regular file"));
-    }
-    QStringList staged;
-    for (int i = 0; i < paths.size(); ++i) {
-        const Status status = writeFileAtomically(paths[i] + QLatin1String(".new"), files[i]);
-        // A folder that cannot be synced now is reported after the renames.
-        if (!status.ok() && status.kind() != Status::NotDurable) {
-            for (const QString &file : staged)
-                QFile::remove(file);
-            return Status::notWritten(paths[i], status.reason());
-        }
-        staged << paths[i] + QLatin1String(".new");
-    }
-    for (int i = 0; i < paths.size(); ++i) {
-        if (std::rename(QFile::encodeName(staged[i]).constData(),
-                        QFile::encodeName(paths[i]).constData()) != 0) {
-            QString reason = QString::fromLocal8Bit(std::strerror(errno));
-            for (int j = i; j < paths.size(); ++j)
-                QFile::remove(staged[j]);
-            if (i > 0)
-                reason += QStringLiteral("; already replaced: %1").arg(paths.mid(0, i).join(", "));
-            return Status::notWritten(paths[i], reason);
-        }
-    }
-    QString reason;
-    if (!syncFolder(paths.value(0), &reason))
-        return Status::notDurable(paths.join(QStringLiteral(", ")), reason);
-    return Status();
-}
-
 Status writeCubeMap(const DrawnMesh &mesh, const MapOptions &options, const ProgressPart &progress)
 {
     const QVector<QImage> faces =
         renderCubeFaces(mesh, options.width / 4, options.heightmap, progress.part(0, 0.9));
-    QStringList paths;
-    QVector<QByteArray> files;
+    // All six or none: a cube of faces from two worlds is no cube.
+    QVector<FileWrite> files;
     for (int face = 0; face < cubeFaces; ++face) {
         progress.update(0.9 + 0.05 * face / cubeFaces);
-        paths << cubeFaceFile(options.out, face);
-        files << pngBytes(faces[face]);
+        files.append({cubeFaceFile(options.out, face), pngBytes(faces[face])});
     }
-    return writeAllOrNothing(paths, files);
+    return writeFilesAtomically(files);
 }
 
 } // namespace
@@ -211,6 +165,6 @@ Status writeMap(const World &world, const MapOptions &options, int *unrestorable
     QByteArray bytes;
     QString error;
     if (!mapFileBytes(image, options.format, &bytes, &error, progress.part(0.8, 0.95)))
-        return Status::refused(QStringLiteral("%1: %2").arg(options.out, error));
+        return Status::refused(QStringLiteral("%1: %2").arg(shownName(options.out), error));
     return writeFileAtomically(options.out, bytes);
 }

@@ -41,6 +41,12 @@ struct MeshExportOptions
     double reliefShare = -1;
 };
 
+// The diameters a print may have: from a micrometre (below it, float
+// positions crowd together and normals come out NaN) up to a kilometre (far
+// beyond any printer, well within a float).
+const double minDiameterMm = 1e-3;
+const double maxDiameterMm = 1e6;
+
 // The file for one format. False, with *error set to one line, only when a
 // format library fails. progress follows the encoding where its library
 // reports it (3MF); the others are quick.

@@ -1,7 +1,8 @@
 #include "converters/meshfiles.h"
 
 #include "converters/printexport.h"
-#include "world/tablefile.h"
+#include "world/atomicwrite.h"
+#include "world/filenames.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,9 +14,9 @@ Status foldersExist(const QVector<MeshOutput> &outputs)
     for (const MeshOutput &output : outputs) {
         const QDir folder = QFileInfo(output.path).absoluteDir();
         if (!folder.exists())
-            return Status::notWritten(
-                output.path,
-                QStringLiteral("no folder %1").arg(QDir::toNativeSeparators(folder.path())));
+            return Status::notWritten(output.path,
+                                      QStringLiteral("no folder %1")
+                                          .arg(shownName(QDir::toNativeSeparators(folder.path()))));
     }
     return Status();
 }
@@ -59,11 +60,11 @@ Status exportMesh(const World &world, const ExportOptions &options, ExportReport
     QVector<QByteArray> files;
     if (!(status = encodeAll(mesh, options, files, progress.part(0, 0.9))).ok())
         return status;
-    for (int i = 0; i < files.size() && status.ok(); ++i) {
-        progress.part(0.9, 1).update(i, files.size());
-        status = writeFileAtomically(options.outputs[i].path, files[i]);
-    }
-    if (!status.ok())
+    progress.update(0.9);
+    QVector<FileWrite> writes;
+    for (int i = 0; i < files.size(); ++i)
+        writes.append({options.outputs[i].path, files[i]});
+    if (!(status = writeFilesAtomically(writes)).ok())
         return status;
     report->vertices = mesh.vertexCount();
     report->triangles = mesh.triangleCount();

@@ -30,7 +30,7 @@ struct ExportReport
     double peakDiameterMm = 0; // with solid: the print across its highest peaks
 };
 
-// Writes every output, each replaced whole or not at all. A file whose
+// Writes every output, all of them or none (writeFilesAtomically). A file whose
 // folder is missing is refused before any file is written, and every file
 // is encoded before the first is written, so that a mistyped path or a
 // format library's failure leaves none of them.

@@ -1,5 +1,7 @@
 #include "converters/reliefraster.h"
 
+#include "world/filenames.h"
+
 #include <cpl_string.h>
 #include <gdal_alg.h>
 #include <gdal_utils.h>
@@ -105,7 +107,7 @@ ReliefRaster::~ReliefRaster()
 bool ReliefRaster::refuse(const QString &reason, QString *error) const
 {
     if (error)
-        *error = QStringLiteral("%1: %2").arg(path, reason);
+        *error = QStringLiteral("%1: %2").arg(shownName(path), reason);
     return false;
 }
 

@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <unistd.h>
 
 using FileDamage = std::function<void(const SceneFixture &)>;
@@ -167,6 +169,11 @@ void EditingTest::badRestoreKeepsTerrain_data()
     QTest::newRow("save.dat longer by one") << Qt::Key_F10 << FileDamage([](const SceneFixture &f) {
         writeIntTable(f.path("save.dat"), QVector<int>(163, 3));
     }) << notRestored + "holds 163 levels, but the world has 162 vertices";
+    // A FIFO froze the editor on F10, with the edits not yet saved.
+    QTest::newRow("save.dat a FIFO") << Qt::Key_F10 << FileDamage([](const SceneFixture &f) {
+        QFile::remove(f.path("save.dat"));
+        ::mkfifo(QFile::encodeName(f.path("save.dat")).constData(), 0600);
+    }) << notRestored + "cannot be read (a FIFO, not a regular file)";
     QTest::newRow("base002.dat gone before a reset")
         << Qt::Key_N
         << FileDamage([](const SceneFixture &f) { QFile::remove(f.path("base002.dat")); })

@@ -64,6 +64,8 @@ private slots:
     void importGreyValues();
     void refusals_data();
     void refusals();
+    void exportReplacesLinksNotFollows_data();
+    void exportReplacesLinksNotFollows();
     void orientation();
     void importGeoTiff_data();
     void importGeoTiff();
@@ -684,6 +686,26 @@ void ExportTest::refusals_data()
     QTest::newRow("missing --levels file") << Setup([](const QString &w, const QString &s) {
         return QStringList{"info", w, "--levels", s + "/save.dat"};
     }) << 2 << "save.dat: " << 1;
+    // A raw band took /etc/passwd's bytes as samples; /vsicurl/ made requests.
+    QTest::newRow("VRT raw band")
+        << Setup([=](const QString &w, const QString &s) {
+               writeBytes(
+                   s + "/raw.vrt",
+                   "<VRTDataset rasterXSize=\"64\" rasterYSize=\"32\">\n"
+                   "  <VRTRasterBand dataType=\"Byte\" band=\"1\" subClass=\"VRTRawRasterBand\">\n"
+                   "    <SourceFilename>/etc/passwd</SourceFilename>\n"
+                   "  </VRTRasterBand>\n"
+                   "</VRTDataset>\n");
+               return import(w, s + "/raw.vrt");
+           })
+        << 2
+        << "raw.vrt: a raw band (VRTRawRasterBand), which reads the bytes of any file: "
+           "/etc/passwd"
+        << 1;
+    QTest::newRow("/vsicurl/ name") << Setup([=](const QString &w, const QString &) {
+        return import(w, "/vsicurl/http://127.0.0.1:9/relief.tif");
+    }) << 2 << "relief.tif: a GDAL virtual file path"
+                                    << 1;
     QTest::newRow("export into a missing folder") << Setup([](const QString &w, const QString &s) {
         return QStringList{"export", w, "--obj", s + "/no/such/folder/out.obj"};
     }) << 2 << "out.obj: not written" << 1;
@@ -721,6 +743,29 @@ void ExportTest::refusals()
     QCOMPARE(QDir(scratch).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
     QCOMPARE(readBytes(path(folder, levelsFileName)), levels);
     QVERIFY(!QFile::exists(path(folder, "base002.dat.bak")));
+}
+
+void ExportTest::exportReplacesLinksNotFollows_data()
+{
+    addPlantedLinkRows();
+}
+
+// export --out wrote through a link planted at OUT.partial into the file it
+// named, with status 0.
+void ExportTest::exportReplacesLinksNotFollows()
+{
+    QFETCH(PlantedLink, link);
+    const QString folder = world(1);
+    const QString scratch = dir.filePath(QString("links%1").arg(int(link)));
+    QVERIFY(QDir().mkpath(scratch));
+    const QString victim = scratch + "/victim", out = scratch + "/out.ply";
+    writeBytes(victim, "someone's file\n");
+    plantLink(link, out, victim);
+    const Status exported = exportPly(folder, out);
+    QVERIFY2(exported.ok(), qPrintable(exported.message()));
+    QCOMPARE(readBytes(victim), QByteArray("someone's file\n"));
+    QVERIFY(isPlainFile(out));
+    QVERIFY(readBytes(out).startsWith("ply\n"));
 }
 
 // The map's right is east on the globe: a mark 90 degrees east of the
@@ -1155,22 +1200,21 @@ void ExportTest::cubeFacesShowTheMap()
     }
 }
 
-// A face that cannot be written leaves the old faces as they were, and
-// nothing beside them.
+// A face that cannot be written (a folder has its name) leaves the old
+// faces as they were, and nothing beside them.
 void ExportTest::cubeFacesAllOrNothing()
 {
     const QString folder = world(2), cube = folder + "/cube.png";
-    for (int face = 0; face < cubeFaces; ++face)
+    const int last = cubeFaces - 1;
+    for (int face = 0; face < last; ++face)
         writeBytes(cubeFaceFile(cube, face), "old");
-    const QString blocked = cubeFaceFile(cube, cubeFaces - 1) + ".new";
-    QVERIFY(QDir().mkdir(blocked));
-    const QStringList before = QDir(folder).entryList(QDir::Files);
+    QVERIFY(QDir().mkdir(cubeFaceFile(cube, last)));
+    const QStringList before = QDir(folder).entryList(QDir::Files | QDir::Hidden);
     const Status status = mapCube(folder, cube, 64, false);
     QCOMPARE(status.kind(), Status::NotWritten);
-    QVERIFY2(status.message().startsWith(cubeFaceFile(cube, cubeFaces - 1)),
-             qPrintable(status.message()));
-    QCOMPARE(QDir(folder).entryList(QDir::Files), before);
-    for (int face = 0; face < cubeFaces; ++face)
+    QVERIFY2(status.message().startsWith(cubeFaceFile(cube, last)), qPrintable(status.message()));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), before);
+    for (int face = 0; face < last; ++face)
         QCOMPARE(readBytes(cubeFaceFile(cube, face)), QByteArray("old"));
 }
 

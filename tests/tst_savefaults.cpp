@@ -143,6 +143,8 @@ private slots:
     void failedSaveKeepsEarlierSaveDat_data();
     void failedSaveKeepsEarlierSaveDat();
     void saveOfLongerBaseTableRestores();
+    void plantedLinksAreReplacedNotFollowed_data();
+    void plantedLinksAreReplacedNotFollowed();
 };
 
 void SaveFaultTest::initTestCase()
@@ -221,6 +223,32 @@ void SaveFaultTest::saveOfLongerBaseTableRestores()
     StderrCapture stderrText;
     QTest::keyClick(f.scene.get(), Qt::Key_F10);
     QCOMPARE(stderrText.text(), QString());
+}
+
+void SaveFaultTest::plantedLinksAreReplacedNotFollowed_data()
+{
+    addPlantedLinkRows();
+}
+
+// F9 opened save.dat.partial without O_NOFOLLOW or O_EXCL: through a link a
+// world's archive carried there, it overwrote the file the link named, and
+// left save.dat a link to it.
+void SaveFaultTest::plantedLinksAreReplacedNotFollowed()
+{
+    QFETCH(PlantedLink, link);
+    QTemporaryDir base;
+    const QString world = base.filePath("world");
+    writeTestWorld(world, faultWorld);
+    const QString victim = base.filePath("victim");
+    writeBytes(victim, "someone's file\n");
+    SceneFixture f(world);
+    QVERIFY(f.ready());
+    plantLink(link, f.path("save.dat"), victim);
+    QTest::keyClick(f.scene.get(), Qt::Key_F9);
+    QCOMPARE(f.warnings(), QStringList());
+    QCOMPARE(readBytes(victim), QByteArray("someone's file\n"));
+    QVERIFY(isPlainFile(f.path("save.dat")));
+    QCOMPARE(readBytes(f.path("save.dat")).size(), 652);
 }
 
 QTEST_MAIN(SaveFaultTest)

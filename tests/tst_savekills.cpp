@@ -95,7 +95,10 @@ void SaveKillTest::killedSavesLeaveWholeSaveDat()
         const QString problem = saveProblem(save, 2562);
         QVERIFY2(problem.isEmpty(),
                  qPrintable(QStringLiteral("kill %1: %2").arg(kill).arg(problem)));
-        leftPartial += QFile::exists(save + partialSuffix);
+        leftPartial += !QDir(dir.path())
+                            .entryList({QStringLiteral("save.dat") + partialSuffix + '*'},
+                                       QDir::Files | QDir::Hidden)
+                            .isEmpty();
     }
     qInfo("%d kills, %d of them left a partial file", kills, leftPartial);
 

@@ -4,8 +4,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSemaphore>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 class TableFileTest : public QObject
 {
@@ -23,6 +27,8 @@ private slots:
     void describesEachFailure();
     void encodeReadRoundTrip();
     void writeIntoMissingFolderNamesFileAndReason();
+    void racingWritersEachWriteTheirOwn();
+    void rewriteKeepsMode();
 };
 
 static QByteArray bytes(std::initializer_list<int> values)
@@ -186,6 +192,60 @@ void TableFileTest::writeIntoMissingFolderNamesFileAndReason()
     QCOMPARE(written.kind(), Status::NotWritten);
     QVERIFY2(written.message().startsWith(path + ": not written ("), qPrintable(written.message()));
     QVERIFY(!QFile::exists(path));
+}
+
+// Holds the first writer inside its write while a second writer of the same
+// file runs from start to end.
+QSemaphore firstWriting, secondDone;
+
+qint64 holdFirstWriter(QIODevice &device, const QByteArray &bytes)
+{
+    if (bytes.endsWith(char(1))) {
+        firstWriting.release();
+        secondDone.acquire();
+    }
+    return device.write(bytes);
+}
+
+// Both writers shared one temporary file: the second was refused as "another
+// program is writing it now", or, a moment later, truncated the live file
+// the first had just renamed. Each must write its own, and the last rename
+// wins whole.
+void TableFileTest::racingWritersEachWriteTheirOwn()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("save.dat");
+    QVERIFY(writeIntTable(path, QVector<int>(1000, 0)).ok());
+    setDeviceWrite(holdFirstWriter);
+    Status first;
+    QThread *writer = QThread::create([&] { first = writeIntTable(path, QVector<int>(1000, 1)); });
+    writer->start();
+    QVERIFY(firstWriting.tryAcquire(1, 10000));
+    const Status second = writeIntTable(path, QVector<int>(1000, 2));
+    secondDone.release();
+    QVERIFY(writer->wait(10000));
+    delete writer;
+    setDeviceWrite(nullptr);
+    QVERIFY2(second.ok(), qPrintable(second.message()));
+    QVERIFY2(first.ok(), qPrintable(first.message()));
+    QVector<int> table;
+    QVERIFY(readIntTable(path, table).ok());
+    QCOMPARE(table, QVector<int>(1000, 1));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"save.dat"});
+}
+
+// A rewrite made a 0600 file 0644: a private world or export became readable
+// by everyone.
+void TableFileTest::rewriteKeepsMode()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("base002.dat");
+    QVERIFY(writeIntTable(path, {1, 2}).ok());
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    QVERIFY(writeIntTable(path, {3, 4}).ok());
+    struct stat info;
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 07777, mode_t(0600));
 }
 
 QTEST_GUILESS_MAIN(TableFileTest)

@@ -9,7 +9,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <climits>
+#include <limits>
 
 using WorldEdit = std::function<void(const QString &dir)>;
 Q_DECLARE_METATYPE(WorldEdit)
@@ -221,6 +224,21 @@ void WorldLoadTest::refusesBrokenWorld_data()
         << edit(fansFileName, [](QVector<int> &f) { f[6 * 12 + 3] = 5120; })
         << "base005.dat: vertex 12 fan entry 3 is triangle 5120, but the world has 5120 "
            "triangles";
+    // A FIFO hung the loader for ever; a link made it read what it names.
+    QTest::newRow("base001.dat a FIFO") << WorldEdit([](const QString &dir) {
+        QFile::remove(file(dir, headerFileName));
+        QCOMPARE(::mkfifo(QFile::encodeName(file(dir, headerFileName)).constData(), 0600), 0);
+    }) << "base001.dat: cannot be read (a FIFO, not a regular file)";
+    QTest::newRow("base005.dat a link to /dev/zero") << WorldEdit([](const QString &dir) {
+        QFile::remove(file(dir, fansFileName));
+        QVERIFY(QFile::link("/dev/zero", file(dir, fansFileName)));
+    }) << "base005.dat: cannot be read (a symbolic link, not a regular file)";
+    QTest::newRow("NaN angle") << WorldEdit([](const QString &dir) {
+        QVector<float> coords;
+        QVERIFY(readFloatTable(file(dir, coordsFileName), coords).ok());
+        coords[2 * 7 + 1] = std::numeric_limits<float>::quiet_NaN();
+        QVERIFY(writeFloatTable(file(dir, coordsFileName), coords).ok());
+    }) << "base003.dat: vertex 7 azimuth angle is nan, but must be a finite number";
     QTest::newRow("fan naming a triangle without the vertex")
         << edit(fansFileName, [](QVector<int> &f) { f[6 * 12 + 3] = f[6 * 40]; })
         << "does not have vertex 12 as a corner";

@@ -7,6 +7,9 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 void writeTestWorld(const QString &dir, const WorldRecipe &recipe)
 {
     const Status written = writeWorld(dir, generateWorld(recipe));
@@ -55,4 +58,34 @@ int runProgram(const QString &program, const QStringList &arguments, QString *ou
         return -1;
     *output = process.readAllStandardOutput() + process.readAllStandardError();
     return process.exitCode();
+}
+
+void addPlantedLinkRows()
+{
+    QTest::addColumn<PlantedLink>("link");
+    QTest::newRow("symbolic link at the temporary name") << PlantedLink::SymlinkAtTemporary;
+    QTest::newRow("hard link at the temporary name") << PlantedLink::HardLinkAtTemporary;
+    QTest::newRow("symbolic link at the target") << PlantedLink::SymlinkAtTarget;
+    QTest::newRow("hard link at the target") << PlantedLink::HardLinkAtTarget;
+}
+
+void plantLink(PlantedLink link, const QString &target, const QString &victim)
+{
+    const bool atTarget =
+        link == PlantedLink::SymlinkAtTarget || link == PlantedLink::HardLinkAtTarget;
+    const QByteArray name = QFile::encodeName(atTarget ? target : target + ".partial");
+    const QByteArray to = QFile::encodeName(victim);
+    ::unlink(name.constData());
+    const bool symbolic =
+        link == PlantedLink::SymlinkAtTemporary || link == PlantedLink::SymlinkAtTarget;
+    const int made = symbolic ? ::symlink(to.constData(), name.constData())
+                              : ::link(to.constData(), name.constData());
+    QVERIFY2(made == 0, "cannot plant the link");
+}
+
+bool isPlainFile(const QString &path)
+{
+    struct stat info;
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+           info.st_nlink == 1;
 }

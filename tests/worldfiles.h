@@ -6,6 +6,7 @@
 #include "world/worldload.h"
 
 #include <QByteArray>
+#include <QMetaType>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -26,5 +27,25 @@ World loadTestWorld(const QString &dir, DemoTerrain demo = DemoTerrain::Off);
 
 // Reads an integer table file, lets edit change it, writes it back.
 void editIntTable(const QString &path, const std::function<void(QVector<int> &)> &edit);
+
+// Links an attacker plants where a writer of target works: at the name of
+// the temporary file writers used to take (target + ".partial") or at the
+// target itself, each pointing at (or being) victim, a file elsewhere.
+enum class PlantedLink {
+    SymlinkAtTemporary,
+    HardLinkAtTemporary,
+    SymlinkAtTarget,
+    HardLinkAtTarget
+};
+Q_DECLARE_METATYPE(PlantedLink)
+
+// Adds one row per kind of planted link, in a column "link".
+void addPlantedLinkRows();
+
+// Plants the link; fails the calling test when it cannot be made.
+void plantLink(PlantedLink link, const QString &target, const QString &victim);
+
+// Whether path is a regular file of one link (not a symbolic link).
+bool isPlainFile(const QString &path);
 
 #endif

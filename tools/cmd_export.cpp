@@ -1,6 +1,8 @@
 #include "commands.h"
 
+#include "converters/meshexport.h"
 #include "converters/meshfiles.h"
+#include "world/filenames.h"
 #include "world/progress.h"
 
 namespace {
@@ -48,7 +50,7 @@ bool outputsOf(const QCommandLineParser &parser, QVector<MeshOutput> &outputs, i
         if (!meshFormatOf(path, &format)) {
             *status =
                 usageError(QStringLiteral("export: %1: not a format export writes; name it %2")
-                               .arg(path, meshExtensions()));
+                               .arg(shownName(path), meshExtensions()));
             return false;
         }
         outputs.append({path, format});
@@ -72,16 +74,14 @@ bool optionsOf(const QCommandLineParser &parser, MeshExportOptions &options, int
         options.upGiven = true;
         options.up = up == QLatin1String("y") ? UpAxis::Y : UpAxis::Z;
     }
-    if (parser.isSet(diameterOption)) {
-        bool number = false;
-        options.diameterMm = parser.value(diameterOption).toDouble(&number);
-        // Up to a kilometre: far beyond any printer, well within a float.
-        if (!number || !(options.diameterMm > 0 && options.diameterMm <= 1e6)) {
-            *status = usageError(QStringLiteral("export: --diameter must be a number of "
-                                                "millimetres above 0 and up to 1000000, not '%1'")
-                                     .arg(parser.value(diameterOption)));
-            return false;
-        }
+    if (parser.isSet(diameterOption) && !numberInRange(parser.value(diameterOption), minDiameterMm,
+                                                       maxDiameterMm, &options.diameterMm)) {
+        *status = usageError(QStringLiteral("export: --diameter must be a number of "
+                                            "millimetres from %1 to %2, not '%3'")
+                                 .arg(minDiameterMm)
+                                 .arg(maxDiameterMm, 0, 'f', 0)
+                                 .arg(parser.value(diameterOption)));
+        return false;
     }
     return true;
 }

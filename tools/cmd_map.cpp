@@ -3,6 +3,7 @@
 #include "converters/cubemap.h"
 #include "converters/mapfile.h"
 #include "converters/worldmap.h"
+#include "world/filenames.h"
 #include "world/progress.h"
 
 namespace {
@@ -92,7 +93,7 @@ bool readOutput(const CommandLine &line, QString *file, MapFormat *format, int *
         return true;
     *status = usageError(QStringLiteral("%1: the name must end in .png (a PNG) or .tif or .tiff "
                                         "(a GeoTIFF)")
-                             .arg(*file));
+                             .arg(shownName(*file)));
     return false;
 }
 

@@ -1,10 +1,13 @@
 #include "commands.h"
 
+#include "world/filenames.h"
 #include "world/worldload.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+
+#include <cmath>
 
 CommandLine::CommandLine(const QString &name, const QString &description) : name(name)
 {
@@ -33,6 +36,16 @@ bool CommandLine::parse(const QStringList &arguments, int *status)
                        : QStringLiteral("%1: one DIR only, not %2").arg(arguments[0]).arg(given));
         return false;
     }
+    return true;
+}
+
+bool numberInRange(const QString &text, double low, double high, double *value)
+{
+    bool number = false;
+    const double read = text.toDouble(&number);
+    if (!number || !std::isfinite(read) || !(read >= low && read <= high))
+        return false;
+    *value = read;
     return true;
 }
 
@@ -104,7 +117,8 @@ Status CommandLine::loadWorld(DemoTerrain demo, World *world) const
 {
     // Without this, a mistyped folder reads as five missing files.
     if (!QFileInfo(dir()).isDir())
-        return Status::refused(QStringLiteral("globe-world: %1: no such folder").arg(dir()));
+        return Status::refused(
+            QStringLiteral("globe-world: %1: no such folder").arg(shownName(dir())));
     return ::loadWorld(dir(), demo, world);
 }
 

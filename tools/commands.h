@@ -69,6 +69,11 @@ private:
     bool levelOptions = false;
 };
 
+// Whether text is a finite number from low to high, into *value: what every
+// numeric option checks before its value goes anywhere, since NaN and
+// infinities pass a comparison written the wrong way round.
+bool numberInRange(const QString &text, double low, double high, double *value);
+
 // --help or --help-all.
 bool helpAsked(const QCommandLineParser &parser);
 

@@ -2,6 +2,8 @@
 // its own cmd_*.cpp; this file only finds and runs it.
 #include "commands.h"
 
+#include "world/filenames.h"
+
 #include <QApplication>
 
 #include <cstring>
@@ -82,6 +84,7 @@ bool wantsWindow(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+    keepFileNameBytes();
     const std::unique_ptr<QCoreApplication> app(
         wantsWindow(argc, argv) ? new QApplication(argc, argv) : new QCoreApplication(argc, argv));
     QCoreApplication::setApplicationName(QStringLiteral("globe-world"));

@@ -1,6 +1,7 @@
 #include "world/levelstore.h"
 
 #include "terrain/triangle.h"
+#include "world/filenames.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
 #include "world/worldtables.h"
@@ -11,16 +12,17 @@ namespace {
 
 enum LevelCount { Exactly, AtLeast };
 
-Status readLevels(const QString &path, int vertexCount, LevelCount rule, QVector<int> &levels)
+Status readLevels(const QString &path, NameLink link, int vertexCount, LevelCount rule,
+                  QVector<int> &levels)
 {
-    const TableRead read = readIntTable(path, levels);
+    const TableRead read = readIntTable(path, levels, link);
     if (!read.ok())
         return Status::refused(describeTableRead(path, read));
     const bool counted =
         rule == Exactly ? levels.size() == vertexCount : levels.size() >= vertexCount;
     if (!counted)
         return Status::refused(QStringLiteral("%1: holds %2 levels, but the world has %3 vertices")
-                                   .arg(path)
+                                   .arg(shownName(path))
                                    .arg(levels.size())
                                    .arg(vertexCount));
     return Status();
@@ -58,12 +60,12 @@ Status saveLevels(const Triangle *triangles)
 
 Status readLevelTable(const QString &path, int vertexCount, QVector<int> &levels)
 {
-    return readLevels(path, vertexCount, Exactly, levels);
+    return readLevels(path, NameLink::Refused, vertexCount, Exactly, levels);
 }
 
 Status readStartingLevels(const QString &path, int vertexCount, QVector<int> &levels)
 {
-    return readLevels(path, vertexCount, AtLeast, levels);
+    return readLevels(path, NameLink::Refused, vertexCount, AtLeast, levels);
 }
 
 Status loadSavedLevels()
@@ -80,7 +82,9 @@ Status takeLevels(const LevelSource &source, World &world)
 {
     QVector<int> levels = world.levels;
     if (!source.file.isEmpty()) {
-        const Status status = readLevelTable(source.file, world.vertexCount, levels);
+        // The user typed this name: a link there is theirs to follow.
+        const Status status =
+            readLevels(source.file, NameLink::Followed, world.vertexCount, Exactly, levels);
         if (!status.ok())
             return status;
     }

@@ -1,8 +1,11 @@
 #include "world/status.h"
 
+#include "world/filenames.h"
+
 Status Status::notWritten(const QString &file, const QString &reason)
 {
-    Status status(NotWritten, {QStringLiteral("%1: not written (%2)").arg(file, reason)});
+    Status status(NotWritten,
+                  {QStringLiteral("%1: not written (%2)").arg(shownName(file), reason)});
     status.file_ = file;
     status.reason_ = reason;
     return status;
@@ -12,7 +15,7 @@ Status Status::notDurable(const QString &file, const QString &reason)
 {
     Status status(NotDurable,
                   {QStringLiteral("%1: written, but %2, so it may not survive a power cut")
-                       .arg(file, reason)});
+                       .arg(shownName(file), reason)});
     status.file_ = file;
     status.reason_ = reason;
     return status;

@@ -1,15 +1,11 @@
 #include "world/tablefile.h"
 
+#include "world/filenames.h"
+
 #include <QFile>
-#include <QFileInfo>
 #include <QtEndian>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <limits>
 
@@ -17,19 +13,10 @@
 #include <emmintrin.h>
 #endif
 
-const char *const partialSuffix = ".partial";
-
 namespace {
 
 const qint64 countBytes = 4;
 const qint64 elementBytes = 4;
-
-qint64 plainWrite(QIODevice &device, const QByteArray &bytes)
-{
-    return device.write(bytes);
-}
-
-DeviceWrite deviceWrite = plainWrite;
 
 template <typename T> T fromBigEndianBits(const uchar *p)
 {
@@ -63,11 +50,11 @@ template <typename T> TableRead decodeTable(const QByteArray &bytes, QVector<T> 
     return read;
 }
 
-TableRead failedOpen(const QFile &file)
+TableRead failedOpen(const FileOpen &opened)
 {
     TableRead read;
-    read.status = file.exists() ? TableRead::Unreadable : TableRead::Missing;
-    read.reason = file.errorString();
+    read.status = opened.missing ? TableRead::Missing : TableRead::Unreadable;
+    read.reason = opened.reason;
     return read;
 }
 
@@ -121,16 +108,21 @@ qint64 readElements(QFile &file, uchar *out, qint64 wanted)
     return done;
 }
 
-// A file that says its size up front gets its table sized once, from the
-// count and the size, and never larger than what the file holds.
-template <typename T> TableRead readRegularFile(QFile &file, QVector<T> &table)
+// The table is sized once, from the count and fstat's size, and never larger
+// than what the file holds.
+template <typename T> TableRead readOpenFile(QFile &file, QVector<T> &table)
 {
+    TableRead read;
+    read.bytes = file.size();
+    // Files of /proc claim no size: they are as empty as they say.
+    if (read.bytes < countBytes) {
+        read.status = TableRead::NoCount;
+        return read;
+    }
     uchar count[countBytes];
     const qint64 got = file.read(reinterpret_cast<char *>(count), countBytes);
     if (got < 0)
         return unreadable(file);
-    TableRead read;
-    read.bytes = file.size();
     if (got < countBytes) {
         read.bytes = got;
         read.status = TableRead::NoCount;
@@ -153,20 +145,14 @@ template <typename T> TableRead readRegularFile(QFile &file, QVector<T> &table)
     return read;
 }
 
-template <typename T> TableRead readTable(const QString &path, QVector<T> &table)
+template <typename T> TableRead readTable(const QString &path, QVector<T> &table, NameLink link)
 {
     table.clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return failedOpen(file);
-    // Pipes, and files such as those of /proc that claim no size, are read
-    // whole and decoded instead.
-    if (!file.isSequential() && file.size() >= countBytes)
-        return readRegularFile(file, table);
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return unreadable(file);
-    return decodeTable(bytes, table);
+    QFile file;
+    const FileOpen opened = openRegularFile(path, link, file);
+    if (!opened.ok)
+        return failedOpen(opened);
+    return readOpenFile(file, table);
 }
 
 template <typename T> QByteArray encodeTable(const QVector<T> &table)
@@ -182,73 +168,6 @@ template <typename T> QByteArray encodeTable(const QVector<T> &table)
     return bytes;
 }
 
-// A short write that the device did not call an error has no reason of its
-// own, and "Unknown error" would tell the user nothing.
-QString whyNotWritten(const QFileDevice &file, qint64 count, const QByteArray &bytes)
-{
-    if (file.error() != QFileDevice::NoError)
-        return file.errorString();
-    return QStringLiteral("only %1 of %2 bytes written")
-        .arg(qMax<qint64>(count, 0))
-        .arg(bytes.size());
-}
-
-QString systemError()
-{
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
-
-// The rename is only durable once the folder that holds the name is synced.
-// A file system that cannot sync a folder at all (EINVAL) has nothing more to
-// give; any other failure is a real one.
-bool syncFolderOf(const QString &path, QString *reason)
-{
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const bool synced = fd >= 0 && (::fsync(fd) == 0 || errno == EINVAL);
-    if (!synced)
-        *reason = QStringLiteral("its folder could not be synced (%1)").arg(systemError());
-    if (fd >= 0)
-        ::close(fd);
-    return synced;
-}
-
-// The bytes go to path + partialSuffix, are flushed and synced, and only then
-// renamed over path. The name is fixed, so a save killed half-way leaves at
-// most that one file, which the next save takes over; the lock tells a file
-// a killed writer left from one another writer is filling right now.
-bool writeDurably(const QString &path, const QByteArray &bytes, QString *reason)
-{
-    const QString partial = path + QLatin1String(partialSuffix);
-    QFile file(partial);
-    // ReadWrite: WriteOnly would truncate a file another writer holds.
-    if (!file.open(QIODevice::ReadWrite)) {
-        *reason = file.errorString();
-        return false;
-    }
-    if (::flock(file.handle(), LOCK_EX | LOCK_NB) != 0) {
-        *reason = errno == EWOULDBLOCK ? QStringLiteral("another program is writing it now")
-                                       : systemError();
-        return false;
-    }
-    qint64 count = -1;
-    bool written =
-        file.resize(0) && (count = deviceWrite(file, bytes)) == bytes.size() && file.flush();
-    if (!written)
-        *reason = whyNotWritten(file, count, bytes);
-    else if (!(written = ::fsync(file.handle()) == 0))
-        *reason = systemError();
-    else if (!(written = ::rename(QFile::encodeName(partial).constData(),
-                                  QFile::encodeName(path).constData()) == 0))
-        *reason = systemError();
-    // Not file.remove(): after a failed flush it skips the removal, since
-    // close() fails again on the bytes still buffered.
-    file.close();
-    if (!written)
-        QFile::remove(partial);
-    return written;
-}
-
 } // namespace
 
 TableRead decodeIntTable(const QByteArray &bytes, QVector<int> &table)
@@ -261,18 +180,19 @@ TableRead decodeFloatTable(const QByteArray &bytes, QVector<float> &table)
     return decodeTable(bytes, table);
 }
 
-TableRead readIntTable(const QString &path, QVector<int> &table)
+TableRead readIntTable(const QString &path, QVector<int> &table, NameLink link)
 {
-    return readTable(path, table);
+    return readTable(path, table, link);
 }
 
-TableRead readFloatTable(const QString &path, QVector<float> &table)
+TableRead readFloatTable(const QString &path, QVector<float> &table, NameLink link)
 {
-    return readTable(path, table);
+    return readTable(path, table, link);
 }
 
-QString describeTableRead(const QString &file, const TableRead &read)
+QString describeTableRead(const QString &name, const TableRead &read)
 {
+    const QString file = shownName(name);
     switch (read.status) {
     case TableRead::Ok:
         return QString();
@@ -302,24 +222,4 @@ QByteArray encodeIntTable(const QVector<int> &table)
 QByteArray encodeFloatTable(const QVector<float> &table)
 {
     return encodeTable(table);
-}
-
-Status writeFileAtomically(const QString &path, const QByteArray &bytes)
-{
-    QString reason;
-    if (!writeDurably(path, bytes, &reason))
-        return Status::notWritten(path, reason);
-    if (!syncFolderOf(path, &reason))
-        return Status::notDurable(path, reason);
-    return Status();
-}
-
-void setDeviceWrite(DeviceWrite write)
-{
-    deviceWrite = write ? write : plainWrite;
-}
-
-bool syncFolder(const QString &path, QString *reason)
-{
-    return syncFolderOf(path, reason);
 }

@@ -12,10 +12,11 @@
 #ifndef TABLEFILE_H
 #define TABLEFILE_H
 
+#include "world/atomicwrite.h"
+#include "world/regularfile.h"
 #include "world/status.h"
 
 #include <QByteArray>
-#include <QIODevice>
 #include <QString>
 #include <QVector>
 
@@ -42,10 +43,14 @@ struct TableRead
 TableRead decodeIntTable(const QByteArray &bytes, QVector<int> &table);
 TableRead decodeFloatTable(const QByteArray &bytes, QVector<float> &table);
 
-// Reads a whole table file. On any failure the table holds what could be
-// decoded (possibly nothing); callers must check the result before use.
-TableRead readIntTable(const QString &path, QVector<int> &table);
-TableRead readFloatTable(const QString &path, QVector<float> &table);
+// Reads a whole table file, which must be a regular file (regularfile.h:
+// a FIFO, a device or, unless link says otherwise, a symbolic link is
+// Unreadable), no further than the size it has when opened. On any failure
+// the table holds what could be decoded (possibly nothing); callers must
+// check the result before use.
+TableRead readIntTable(const QString &path, QVector<int> &table, NameLink link = NameLink::Refused);
+TableRead readFloatTable(const QString &path, QVector<float> &table,
+                         NameLink link = NameLink::Refused);
 
 // One line for a failed read, naming the file: "base004.dat: declares 3
 // elements but holds only 2 (12 bytes)". Empty for a successful read.
@@ -53,30 +58,6 @@ QString describeTableRead(const QString &file, const TableRead &read);
 
 QByteArray encodeIntTable(const QVector<int> &table);
 QByteArray encodeFloatTable(const QVector<float> &table);
-
-// Writes bytes to path atomically and durably: the file is either replaced
-// whole or left as it was, and once this returns success the new bytes
-// survive a crash or a power cut. The bytes are written to path +
-// partialSuffix, synced, renamed over path, and the folder is synced. Fails
-// with NotWritten when path is as it was, or with NotDurable when only the
-// folder could not be synced (path then holds the new bytes, which a power
-// cut may still undo).
-Status writeFileAtomically(const QString &path, const QByteArray &bytes);
-
-// Syncs the folder that holds path, which makes a rename there durable;
-// false, with the reason, if it cannot.
-bool syncFolder(const QString &path, QString *reason);
-
-// ".partial": what an interrupted write may leave beside its file, until the
-// next write of that file takes it over.
-extern const char *const partialSuffix;
-
-// How writeFileAtomically hands the bytes to its open temporary file: returns
-// the count written, -1 on error. Tests replace it to make a write fail part
-// way where the file system cannot be made to; nullptr restores the plain
-// QIODevice::write. Not thread-safe: set it only while nothing is saving.
-using DeviceWrite = qint64 (*)(QIODevice &device, const QByteArray &bytes);
-void setDeviceWrite(DeviceWrite write);
 
 inline Status writeIntTable(const QString &path, const QVector<int> &table)
 {

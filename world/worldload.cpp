@@ -1,14 +1,15 @@
 #include "world/worldload.h"
 
 #include "world/meshrules.h"
+#include "world/regularfile.h"
 #include "world/rulereport.h"
 #include "world/tablefile.h"
 #include "world/worldtables.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTextStream>
 
+#include <cmath>
 #include <limits>
 #include <utility>
 
@@ -37,6 +38,9 @@ const DemoLevel demoLevels[113] = {
 // clang-format on
 
 namespace {
+
+// A flag is one integer; the rest of a longer file is never looked at.
+const qint64 demoFileLimit = 4096;
 
 struct Counts
 {
@@ -124,6 +128,28 @@ bool outside(int value, qint64 count)
     return quint32(value) >= quint32(count);
 }
 
+Q_DECL_COLD_FUNCTION void reportAngle(RuleReport &report, qint64 v, int k, float angle)
+{
+    report.add(QStringLiteral("vertex %1 %2 angle is %3, but must be a finite number")
+                   .arg(v)
+                   .arg(k == 0 ? QStringLiteral("polar") : QStringLiteral("azimuth"))
+                   .arg(double(angle)));
+}
+
+// A NaN or infinite angle puts the vertex nowhere: every position, normal
+// and bound built from it is NaN.
+void checkAngles(const QVector<float> &coords, const Counts &counts, QStringList &out)
+{
+    RuleReport report(out, coordsFileName, "angles that are not finite");
+    const float *angle = coords.constData();
+    for (qint64 v = 0; v < counts.vertices; ++v, angle += 2) {
+        for (int k = 0; k < 2; ++k) {
+            if (Q_UNLIKELY(!std::isfinite(angle[k])))
+                reportAngle(report, v, k, angle[k]);
+        }
+    }
+}
+
 void checkCorners(const QVector<int> &corners, const Counts &counts, QStringList &out)
 {
     RuleReport report(out, cornersFileName, "corners out of range");
@@ -156,9 +182,10 @@ void checkFans(const QVector<int> &fans, const QVector<int> &corners, const Coun
 
 template <typename T>
 void readInto(const QDir &dir, const char *name, QVector<T> &table, QStringList &problems,
-              TableRead (*reader)(const QString &, QVector<T> &))
+              TableRead (*reader)(const QString &, QVector<T> &, NameLink))
 {
-    const TableRead read = reader(dir.filePath(QString::fromLatin1(name)), table);
+    const TableRead read =
+        reader(dir.filePath(QString::fromLatin1(name)), table, NameLink::Refused);
     if (!read.ok())
         problems << describeTableRead(QString::fromLatin1(name), read);
 }
@@ -189,7 +216,8 @@ QStringList checkWorldTables(const QVector<int> &header, const QVector<int> &lev
     if (!checkCounts(header, counts, out))
         return out;
     checkLength(levelsFileName, levels.size(), counts.vertices, 1, "levels", "vertices", out);
-    checkLength(coordsFileName, coords.size(), counts.vertices, 2, "angles", "vertices", out);
+    if (checkLength(coordsFileName, coords.size(), counts.vertices, 2, "angles", "vertices", out))
+        checkAngles(coords, counts, out);
     const bool cornersFit = checkLength(cornersFileName, corners.size(), counts.triangles, 4,
                                         "integers", "triangles", out);
     const bool fansFit =
@@ -203,10 +231,10 @@ QStringList checkWorldTables(const QVector<int> &header, const QVector<int> &lev
 
 int readDemoFlag(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray text;
+    if (!readRegularFile(path, NameLink::Refused, demoFileLimit, &text).ok)
         return 0;
-    QTextStream stream(&file);
+    QTextStream stream(text);
     int flag = 0;
     stream >> flag;
     return stream.status() == QTextStream::Ok ? flag : 0;

@@ -35,8 +35,9 @@ Status loadWorld(const QString &dir, DemoTerrain demo, World *world);
 // counts 0, so that nothing built from them reads outside a table.
 Status loadWorld();
 
-// The first integer of the file as QTextStream reads it; 0 when the file is
-// missing, unreadable, empty or does not start with an integer.
+// The first integer of the file as QTextStream reads it, from its first 4 KiB;
+// 0 when the file is missing, not a regular file (regularfile.h: a link is
+// not followed), empty or does not start with an integer.
 int readDemoFlag(const QString &path);
 
 // The built-in demo terrain: 113 (vertex, level) pairs over vertices 0..142.
@@ -57,8 +58,8 @@ qint64 headerVertexCount(const QVector<int> &header);
 qint64 headerTriangleCount(const QVector<int> &header);
 
 // Checks the tables as they stand against the world's invariants (header of
-// 11 entries, sound counts, long enough tables, corners and fans in range and
-// consistent). Returns one line per problem, at most a few per rule.
+// 11 entries, sound counts, long enough tables, finite angles, corners and
+// fans in range and consistent). Returns one line per problem, at most a few per rule.
 QStringList checkWorldTables(const QVector<int> &header, const QVector<int> &levels,
                              const QVector<float> &coords, const QVector<int> &corners,
                              const QVector<int> &fans);

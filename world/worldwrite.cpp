@@ -1,5 +1,7 @@
 #include "world/worldwrite.h"
 
+#include "world/atomicwrite.h"
+#include "world/filenames.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
 
@@ -8,19 +10,15 @@
 Status writeWorld(const QString &dir, const World &world)
 {
     if (!QDir().mkpath(dir))
-        return Status::refused(QStringLiteral("%1: cannot create the folder").arg(dir));
+        return Status::refused(QStringLiteral("%1: cannot create the folder").arg(shownName(dir)));
     const QDir folder(dir);
     auto path = [&folder](const char *name) { return folder.filePath(QString::fromLatin1(name)); };
-    Status status = writeIntTable(path(headerFileName), world.header);
-    if (status.ok())
-        status = writeIntTable(path(levelsFileName), world.levels);
-    if (status.ok())
-        status = writeFloatTable(path(coordsFileName), world.coords);
-    if (status.ok())
-        status = writeIntTable(path(cornersFileName), world.corners);
-    if (status.ok())
-        status = writeIntTable(path(fansFileName), world.fans);
-    if (status.ok())
-        status = writeFileAtomically(path(demoFileName), QByteArray::number(world.demoFlag) + '\n');
-    return status;
+    return writeFilesAtomically({
+        {path(headerFileName), encodeIntTable(world.header)},
+        {path(levelsFileName), encodeIntTable(world.levels)},
+        {path(coordsFileName), encodeFloatTable(world.coords)},
+        {path(cornersFileName), encodeIntTable(world.corners)},
+        {path(fansFileName), encodeIntTable(world.fans)},
+        {path(demoFileName), QByteArray::number(world.demoFlag) + '\n'},
+    });
 }

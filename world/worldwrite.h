@@ -8,8 +8,9 @@
 #include <QString>
 
 // Writes the world's tables and demo flag into the folder dir, creating it
-// when needed. Each file is replaced whole or not at all; a failure names
-// the file.
+// when needed: all six files or none (writeFilesAtomically), so that a
+// failure (a full disk) leaves the world that was there whole. A failure
+// names the file and the system's reason.
 Status writeWorld(const QString &dir, const World &world);
 
 #endif

@@ -1,0 +1,84 @@
+#include "world/regularfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+QString notRegular(const char *what)
+{
+    return QStringLiteral("%1, not a regular file").arg(QLatin1String(what));
+}
+
+QString typeProblem(mode_t mode)
+{
+    static const struct
+    {
+        mode_t type;
+        const char *name;
+    } types[] = {{S_IFDIR, "a folder"},           {S_IFIFO, "a FIFO"},
+                 {S_IFCHR, "a character device"}, {S_IFBLK, "a block device"},
+                 {S_IFSOCK, "a socket"},          {S_IFLNK, "a symbolic link"}};
+    if (S_ISREG(mode))
+        return QString();
+    for (const auto &type : types) {
+        if ((mode & S_IFMT) == type.type)
+            return notRegular(type.name);
+    }
+    return notRegular("not a file");
+}
+
+} // namespace
+
+FileOpen openRegularFile(const QString &path, NameLink link, QFile &file)
+{
+    FileOpen result;
+    int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+    if (link == NameLink::Refused)
+        flags |= O_NOFOLLOW;
+    const int fd = ::open(QFile::encodeName(path).constData(), flags);
+    if (fd < 0) {
+        result.missing = errno == ENOENT;
+        // O_NOFOLLOW's refusal reads "Too many levels of symbolic links".
+        result.reason = errno == ELOOP && link == NameLink::Refused
+                            ? notRegular("a symbolic link")
+                            : QString::fromLocal8Bit(std::strerror(errno));
+        return result;
+    }
+    struct stat info;
+    if (::fstat(fd, &info) != 0)
+        result.reason = QString::fromLocal8Bit(std::strerror(errno));
+    else
+        result.reason = typeProblem(info.st_mode);
+    if (!result.reason.isEmpty() ||
+        !file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        if (result.reason.isEmpty())
+            result.reason = file.errorString();
+        ::close(fd);
+        return result;
+    }
+    result.ok = true;
+    result.size = info.st_size;
+    result.mode = int(info.st_mode & 0777);
+    return result;
+}
+
+FileOpen readRegularFile(const QString &path, NameLink link, qint64 maxBytes, QByteArray *bytes)
+{
+    QFile file;
+    FileOpen result = openRegularFile(path, link, file);
+    if (!result.ok)
+        return result;
+    const qint64 wanted = std::min(file.size(), maxBytes);
+    *bytes = file.read(wanted);
+    if (file.error() != QFileDevice::NoError) {
+        result.ok = false;
+        result.reason = file.errorString();
+    }
+    return result;
+}
