@@ -66,12 +66,14 @@ Status sampleRaster(const QString &path, const DrawnMesh &mesh, Sampled &out,
 
     const MeshRaster placed(mesh, grid);
     VertexSampler sampler(placed);
-    const int stripRows =
-        int(std::max<qint64>(1, stripBytes / (qint64(grid.width) * qint64(sizeof(double) + 1))));
+    const int rows = raster.endRow() - raster.firstRow();
+    // No more rows than the raster covers: a small raster must not cost a
+    // whole strip's allocation.
+    const int stripRows = int(std::clamp<qint64>(
+        stripBytes / (qint64(grid.width) * qint64(sizeof(double) + 1)), 1, std::max(rows, 1)));
     std::vector<double> values(size_t(grid.width) * size_t(stripRows));
     std::vector<unsigned char> states(values.size());
     double lowest = std::numeric_limits<double>::infinity(), highest = -lowest;
-    const int rows = raster.endRow() - raster.firstRow();
     for (int y = raster.firstRow(); y < raster.endRow(); y += stripRows) {
         const int count = std::min(stripRows, raster.endRow() - y);
         if (!raster.readRows(y, count, values.data(), states.data(), &error))

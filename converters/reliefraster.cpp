@@ -278,7 +278,9 @@ bool ReliefRaster::prepareLonLat(int wantedWidth, QString *error)
     frameWest = gridWest + k * stepX;
     shift = int(((qint64(k) % width) + width) % width);
     columnBegin = 0;
-    columnEnd = std::min(width, int(std::ceil((east - frameWest) / stepX - 1e-6)));
+    // In double until clamped: a huge pixel width puts the east edge far
+    // beyond any int of columns.
+    columnEnd = int(std::min<double>(width, std::ceil((east - frameWest) / stepX - 1e-6)));
     rowBegin = std::max(0, int(std::floor((frameNorth - north) / stepY + 1e-6)));
     rowEnd = std::min(samples.rows(), int(std::ceil((frameNorth - south) / stepY - 1e-6)));
     return true;
