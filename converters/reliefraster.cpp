@@ -20,6 +20,10 @@ const double noValue = std::numeric_limits<double>::quiet_NaN();
 // the file's geotransform, nothing more.
 const double edgeTolerance = 1e-3;
 
+// Far beyond the Earth in any projection's metres or feet, yet well inside
+// what PROJ handles quickly: corners near 1e180 kept it busy for minutes.
+const double maxProjectedCoordinate = 1e10;
+
 bool near(double value, double wanted, double step)
 {
     return std::fabs(value - wanted) <= edgeTolerance * std::fabs(step);
@@ -147,7 +151,7 @@ bool ReliefRaster::open(const QString &file, QString *error)
                                      "flips it"),
                       error);
     if (!lonLat)
-        return true;
+        return withinAnyMap(error);
     const double west = t[0], north = t[3], east = west + rasterWidth * t[1],
                  south = north + rasterHeight * t[5];
     if (north > 90 - t[5] * (1 + edgeTolerance) || south < -90 + t[5] * (1 + edgeTolerance) ||
@@ -158,6 +162,24 @@ bool ReliefRaster::open(const QString &file, QString *error)
                                QString::number(south, 'g', 12), QString::number(north, 'g', 12))
                           .arg(srs ? QString() : QStringLiteral(" (it has no coordinate system)")),
                       error);
+    }
+    return true;
+}
+
+bool ReliefRaster::withinAnyMap(QString *error) const
+{
+    const double *t = transform;
+    for (const double column : {0.0, double(rasterWidth)}) {
+        for (const double row : {0.0, double(rasterHeight)}) {
+            const double x = t[0] + column * t[1] + row * t[2];
+            const double y = t[3] + column * t[4] + row * t[5];
+            if (!(std::fabs(x) <= maxProjectedCoordinate && std::fabs(y) <= maxProjectedCoordinate))
+                return refuse(QStringLiteral("has a corner at x %1, y %2, beyond any map of the "
+                                             "Earth in its coordinate system")
+                                  .arg(x, 0, 'g', 6)
+                                  .arg(y, 0, 'g', 6),
+                              error);
+        }
     }
     return true;
 }

@@ -85,6 +85,7 @@ private:
 
     bool refuse(const QString &reason, QString *error) const;
     bool chooseBands(QString *error);
+    bool withinAnyMap(QString *error) const;
     bool checkBlocks(QString *error);
     bool prepareLonLat(int wantedWidth, QString *error);
     bool prepareWarp(int wantedWidth, QString *error);
