@@ -37,6 +37,8 @@ Status encodeAll(const DrawnMesh &mesh, const ExportOptions &options, QVector<QB
     return Status();
 }
 
+} // namespace
+
 bool printsSolid(const QVector<MeshOutput> &outputs)
 {
     for (const MeshOutput &output : outputs) {
@@ -45,8 +47,6 @@ bool printsSolid(const QVector<MeshOutput> &outputs)
     }
     return false;
 }
-
-} // namespace
 
 Status exportMesh(const World &world, const ExportOptions &options, ExportReport *report,
                   const ProgressPart &progress)

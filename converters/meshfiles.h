@@ -30,6 +30,9 @@ struct ExportReport
     double peakDiameterMm = 0; // with solid: the print across its highest peaks
 };
 
+// Whether an STL or 3MF file is among the outputs: a print, in millimetres.
+bool printsSolid(const QVector<MeshOutput> &outputs);
+
 // Writes every output, all of them or none (writeFilesAtomically). A file whose
 // folder is missing is refused before any file is written, and every file
 // is encoded before the first is written, so that a mistyped path or a

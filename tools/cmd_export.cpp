@@ -39,7 +39,7 @@ const QCommandLineOption reliefOption(
 
 // Every file asked for, in the order given; a usage error for a name whose
 // format is unknown.
-bool outputsOf(const QCommandLineParser &parser, QVector<MeshOutput> &outputs, int *status)
+Status outputsOf(const QCommandLineParser &parser, QVector<MeshOutput> &outputs)
 {
     for (const QString &path : parser.values(plyOption))
         outputs.append({path, MeshFormat::Ply});
@@ -48,78 +48,63 @@ bool outputsOf(const QCommandLineParser &parser, QVector<MeshOutput> &outputs, i
     for (const QString &path : parser.values(outOption)) {
         MeshFormat format;
         if (!meshFormatOf(path, &format)) {
-            *status =
-                usageError(QStringLiteral("export: %1: not a format export writes; name it %2")
-                               .arg(shownName(path), meshExtensions()));
-            return false;
+            return Status::usage(
+                QStringLiteral("export: %1: not a format export writes; name it %2")
+                    .arg(shownName(path), meshExtensions()));
         }
         outputs.append({path, format});
     }
     if (outputs.isEmpty()) {
-        *status = usageError(QStringLiteral("export: give --out FILE (%1)").arg(meshExtensions()));
-        return false;
+        return Status::usage(QStringLiteral("export: give --out FILE (%1)").arg(meshExtensions()));
     }
-    return true;
+    return Status();
 }
 
-bool optionsOf(const QCommandLineParser &parser, MeshExportOptions &options, int *status)
+Status optionsOf(const QCommandLineParser &parser, MeshExportOptions &options)
 {
     if (parser.isSet(upOption)) {
         const QString up = parser.value(upOption).toLower();
         if (up != QLatin1String("y") && up != QLatin1String("z")) {
-            *status = usageError(QStringLiteral("export: --up must be y or z, not '%1'")
+            return Status::usage(QStringLiteral("export: --up must be y or z, not '%1'")
                                      .arg(parser.value(upOption)));
-            return false;
         }
         options.upGiven = true;
         options.up = up == QLatin1String("y") ? UpAxis::Y : UpAxis::Z;
     }
     if (parser.isSet(diameterOption) && !numberInRange(parser.value(diameterOption), minDiameterMm,
                                                        maxDiameterMm, &options.diameterMm)) {
-        *status = usageError(QStringLiteral("export: --diameter must be a number of "
+        return Status::usage(QStringLiteral("export: --diameter must be a number of "
                                             "millimetres from %1 to %2, not '%3'")
                                  .arg(minDiameterMm)
                                  .arg(maxDiameterMm, 0, 'f', 0)
                                  .arg(parser.value(diameterOption)));
-        return false;
     }
-    return true;
-}
-
-bool printsSolid(const QVector<MeshOutput> &outputs)
-{
-    for (const MeshOutput &output : outputs) {
-        if (output.format == MeshFormat::Stl || output.format == MeshFormat::ThreeMf)
-            return true;
-    }
-    return false;
+    return Status();
 }
 
 // --relief 3mm or 10%, as a share of the base sphere's radius.
-bool reliefOf(const QCommandLineParser &parser, const QVector<MeshOutput> &outputs,
-              MeshExportOptions &options, int *status)
+Status reliefOf(const QCommandLineParser &parser, const QVector<MeshOutput> &outputs,
+                MeshExportOptions &options)
 {
     if (!parser.isSet(reliefOption))
-        return true;
+        return Status();
     const QString text = parser.value(reliefOption).trimmed().toLower();
     const bool mm = text.endsWith(QLatin1String("mm")), percent = text.endsWith('%');
     bool number = false;
     const double value = text.left(text.size() - (mm ? 2 : percent ? 1 : 0)).toDouble(&number);
     const double share = mm ? value / (options.diameterMm / 2) : value / 100;
     if (!(mm || percent) || !number || !(share >= 0 && share <= 1)) {
-        *status = usageError(QStringLiteral("export: --relief must be millimetres (3mm) or a "
+        return Status::usage(QStringLiteral("export: --relief must be millimetres (3mm) or a "
                                             "share of the sea sphere's radius (10%), from 0 up "
                                             "to the radius, not '%1'")
                                  .arg(parser.value(reliefOption)));
-        return false;
     }
     if (mm && !printsSolid(outputs)) {
-        *status = usageError(QStringLiteral("export: --relief in millimetres is for STL and "
+        return Status::usage(QStringLiteral("export: --relief in millimetres is for STL and "
                                             "3MF files; give the others a share (10%)"));
-        return false;
     }
     options.reliefShare = share;
-    return true;
+    return Status();
 }
 
 // How big the print comes out: the base sphere and the highest peak.
@@ -154,10 +139,13 @@ int runExport(const QStringList &arguments)
     if (!line.parse(arguments, &status))
         return status;
     ExportOptions options;
-    if (!outputsOf(line.parser, options.outputs, &status) ||
-        !optionsOf(line.parser, options.mesh, &status) ||
-        !reliefOf(line.parser, options.outputs, options.mesh, &status))
-        return status;
+    Status parsed = outputsOf(line.parser, options.outputs);
+    if (parsed.ok())
+        parsed = optionsOf(line.parser, options.mesh);
+    if (parsed.ok())
+        parsed = reliefOf(line.parser, options.outputs, options.mesh);
+    if (!parsed.ok())
+        return report(parsed);
     Progress progress;
     World world;
     if (!line.loadWorldAndLevels(&world, &status))

@@ -139,12 +139,14 @@ int runImport(const QStringList &arguments)
     int status = 0;
     ImportOptions options;
     QString first;
-    if (!line.parse(arguments, &status) || !line.required(heightmapOption, &first, &status))
+    if (!line.parse(arguments, &status))
         return status;
+    Status read = line.required(heightmapOption, &first);
+    if (read.ok())
+        read = readScale(line.parser, options.scale);
+    if (!read.ok())
+        return report(read);
     options.rasters = line.parser.values(heightmapOption);
-    const Status scale = readScale(line.parser, options.scale);
-    if (!scale.ok())
-        return report(scale);
     options.scale.noDataIsSea = line.parser.isSet(noDataSeaOption);
     // The samples fall on the globe as the editor starts it.
     Progress progress;

@@ -80,21 +80,17 @@ QString writtenLine(const MapOptions &options)
 }
 
 // The output file, from --out or its synonym --png, and its format.
-bool readOutput(const CommandLine &line, QString *file, MapFormat *format, int *status)
+Status readOutput(const CommandLine &line, QString *file, MapFormat *format)
 {
     const QCommandLineParser &parser = line.parser;
-    if (parser.isSet(outOption) && parser.isSet(pngOption)) {
-        *status = usageError(QStringLiteral("map: give --out FILE or --png FILE, not both"));
-        return false;
-    }
-    if (!line.required(parser.isSet(pngOption) ? pngOption : outOption, file, status))
-        return false;
-    if (mapFormatOf(*file, format))
-        return true;
-    *status = usageError(QStringLiteral("%1: the name must end in .png (a PNG) or .tif or .tiff "
+    if (parser.isSet(outOption) && parser.isSet(pngOption))
+        return Status::usage(QStringLiteral("map: give --out FILE or --png FILE, not both"));
+    const Status given = line.required(parser.isSet(pngOption) ? pngOption : outOption, file);
+    if (!given.ok() || mapFormatOf(*file, format))
+        return given;
+    return Status::usage(QStringLiteral("%1: the name must end in .png (a PNG) or .tif or .tiff "
                                         "(a GeoTIFF)")
                              .arg(shownName(*file)));
-    return false;
 }
 
 } // namespace
@@ -112,10 +108,11 @@ int runMap(const QStringList &arguments)
     line.parser.addOptions({outOption, pngOption, widthOption, projectionOption, heightmapOption});
     int status = 0;
     MapOptions options;
-    if (!line.parse(arguments, &status) ||
-        !readOutput(line, &options.out, &options.format, &status))
+    if (!line.parse(arguments, &status))
         return status;
-    Status read = readProjection(line.parser.value(projectionOption), options);
+    Status read = readOutput(line, &options.out, &options.format);
+    if (read.ok())
+        read = readProjection(line.parser.value(projectionOption), options);
     if (read.ok())
         read = readWidth(line.parser.value(widthOption), options);
     if (!read.ok())

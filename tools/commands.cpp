@@ -153,13 +153,11 @@ QString CommandLine::levelsLine(const World &world) const
     return line;
 }
 
-bool CommandLine::required(const QCommandLineOption &option, QString *value, int *status) const
+Status CommandLine::required(const QCommandLineOption &option, QString *value) const
 {
-    if (parser.isSet(option)) {
-        *value = parser.value(option);
-        return true;
-    }
-    *status = usageError(QStringLiteral("%1: missing --%2 %3")
-                             .arg(name, option.names().constFirst(), option.valueName()));
-    return false;
+    if (!parser.isSet(option))
+        return Status::usage(QStringLiteral("%1: missing --%2 %3")
+                                 .arg(name, option.names().constFirst(), option.valueName()));
+    *value = parser.value(option);
+    return Status();
 }

@@ -62,7 +62,7 @@ public:
     // Where the levels came from, for the user: "levels: base002.dat as stored".
     QString levelsLine(const World &world) const;
     // An option's value; a usage error when the option is missing.
-    bool required(const QCommandLineOption &option, QString *value, int *status) const;
+    Status required(const QCommandLineOption &option, QString *value) const;
 
 private:
     QString name;
