@@ -24,6 +24,13 @@ const double edgeTolerance = 1e-3;
 // what PROJ handles quickly: corners near 1e180 kept it busy for minutes.
 const double maxProjectedCoordinate = 1e10;
 
+// A row or column from 0 to limit, clamped while still a double: a huge
+// pixel size puts an edge far beyond any int.
+int clampedEdge(double value, int limit)
+{
+    return value > 0 ? int(std::min<double>(value, limit)) : 0;
+}
+
 bool near(double value, double wanted, double step)
 {
     return std::fabs(value - wanted) <= edgeTolerance * std::fabs(step);
@@ -155,7 +162,7 @@ bool ReliefRaster::open(const QString &file, QString *error)
     const double west = t[0], north = t[3], east = west + rasterWidth * t[1],
                  south = north + rasterHeight * t[5];
     if (north > 90 - t[5] * (1 + edgeTolerance) || south < -90 + t[5] * (1 + edgeTolerance) ||
-        std::fabs(west) > 540 || !std::isfinite(east)) {
+        std::fabs(west) > 540 || !std::isfinite(east) || !std::isfinite(south)) {
         return refuse(QStringLiteral("covers x %1 to %2 and y %3 to %4, which are not longitudes "
                                      "and latitudes%5")
                           .arg(QString::number(west, 'g', 12), QString::number(east, 'g', 12),
@@ -300,11 +307,9 @@ bool ReliefRaster::prepareLonLat(int wantedWidth, QString *error)
     frameWest = gridWest + k * stepX;
     shift = int(((qint64(k) % width) + width) % width);
     columnBegin = 0;
-    // In double until clamped: a huge pixel width puts the east edge far
-    // beyond any int of columns.
-    columnEnd = int(std::min<double>(width, std::ceil((east - frameWest) / stepX - 1e-6)));
-    rowBegin = std::max(0, int(std::floor((frameNorth - north) / stepY + 1e-6)));
-    rowEnd = std::min(samples.rows(), int(std::ceil((frameNorth - south) / stepY - 1e-6)));
+    columnEnd = clampedEdge(std::ceil((east - frameWest) / stepX - 1e-6), width);
+    rowBegin = clampedEdge(std::floor((frameNorth - north) / stepY + 1e-6), samples.rows());
+    rowEnd = clampedEdge(std::ceil((frameNorth - south) / stepY - 1e-6), samples.rows());
     return true;
 }
 
