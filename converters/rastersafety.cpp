@@ -13,6 +13,13 @@
 #include <cpl_minixml.h>
 #include <cpl_vsi.h>
 #include <gdal.h>
+#include <proj.h>
+
+#include <cerrno>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <memory>
@@ -198,7 +205,134 @@ QString SourceCheck::checkNamedSource(const CPLXMLNode *node, const QString &vrt
     return QStringLiteral("%1: source refused: %2").arg(shownName(vrt), found);
 }
 
+// A coordinate system names the grid files PROJ reads for it
+// ("+nadgrids=/etc/shadow", a WKT PARAMETERFILE), and PROJ opens them while
+// GDAL parses the raster's header, before any check here could see them: a
+// FIFO named so hung the import. PROJ may read regular files inside its own
+// data folders only, and write none.
+namespace projfiles {
+
+struct Handle
+{
+    int fd;
+};
+
+// Found once, with PROJ's standard file functions.
+const QStringList &folders()
+{
+    static const QStringList found = [] {
+        QStringList out;
+        const QString paths = QFile::decodeName(proj_info().searchpath);
+        for (const QString &folder : paths.split(QLatin1Char(':'), Qt::SkipEmptyParts))
+            out << QDir::cleanPath(folder) + QLatin1Char('/');
+        return out;
+    }();
+    return found;
+}
+
+bool inProjFolders(const char *name)
+{
+    const QString path = QDir::cleanPath(QFile::decodeName(name));
+    return std::any_of(folders().begin(), folders().end(),
+                       [&](const QString &folder) { return path.startsWith(folder); });
+}
+
+PROJ_FILE_HANDLE *open(PJ_CONTEXT *, const char *name, PROJ_OPEN_ACCESS access, void *)
+{
+    if (access != PROJ_OPEN_ACCESS_READ_ONLY || !inProjFolders(name))
+        return nullptr;
+    const int fd = ::open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat status;
+    if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
+        return nullptr;
+    }
+    return reinterpret_cast<PROJ_FILE_HANDLE *>(new Handle{fd});
+}
+
+int fdOf(PROJ_FILE_HANDLE *handle)
+{
+    return reinterpret_cast<Handle *>(handle)->fd;
+}
+
+size_t read(PJ_CONTEXT *, PROJ_FILE_HANDLE *handle, void *buffer, size_t bytes, void *)
+{
+    size_t done = 0;
+    while (done < bytes) {
+        const ssize_t got = ::read(fdOf(handle), static_cast<char *>(buffer) + done, bytes - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += size_t(got);
+    }
+    return done;
+}
+
+size_t write(PJ_CONTEXT *, PROJ_FILE_HANDLE *, const void *, size_t, void *)
+{
+    return 0;
+}
+
+int seek(PJ_CONTEXT *, PROJ_FILE_HANDLE *handle, long long offset, int whence, void *)
+{
+    return ::lseek(fdOf(handle), off_t(offset), whence) >= 0;
+}
+
+unsigned long long tell(PJ_CONTEXT *, PROJ_FILE_HANDLE *handle, void *)
+{
+    const off_t at = ::lseek(fdOf(handle), 0, SEEK_CUR);
+    return at < 0 ? 0 : static_cast<unsigned long long>(at);
+}
+
+void close(PJ_CONTEXT *, PROJ_FILE_HANDLE *handle, void *)
+{
+    ::close(fdOf(handle));
+    delete reinterpret_cast<Handle *>(handle);
+}
+
+int exists(PJ_CONTEXT *, const char *name, void *)
+{
+    struct stat status;
+    return inProjFolders(name) && ::stat(name, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+int refuse(PJ_CONTEXT *, const char *, void *)
+{
+    return 0;
+}
+
+int refuseRename(PJ_CONTEXT *, const char *, const char *, void *)
+{
+    return 0;
+}
+
+void restrict(PJ_CONTEXT *context)
+{
+    folders(); // before PROJ's look for its folders comes to us
+    static const PROJ_FILE_API api{1,     open,   read,   write,  seek,        tell,
+                                   close, exists, refuse, refuse, refuseRename};
+    proj_context_set_fileapi(context, &api, nullptr);
+    proj_context_set_enable_network(context, 0);
+}
+
+} // namespace projfiles
+
 } // namespace
+
+// GDAL makes a PROJ context for each thread, and PROJ gives a new context
+// the standard file functions, not the default context's: every context made
+// in a program that links this is given ours as it is made.
+extern "C" PJ_CONTEXT *proj_context_create(void)
+{
+    using Create = PJ_CONTEXT *(*)();
+    static const Create create = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "proj_context_create"));
+    PJ_CONTEXT *context = create ? create() : nullptr;
+    if (context)
+        projfiles::restrict(context);
+    return context;
+}
 
 const QStringList &allowedRasterDrivers()
 {
@@ -220,6 +354,7 @@ const QStringList &allowedRasterDrivers()
 void restrictGdal()
 {
     static const bool restricted = [] {
+        projfiles::restrict(nullptr);
         // Before the first registration: no plugin is loaded at all.
         CPLSetConfigOption("GDAL_DRIVER_PATH", "disable");
         const GdalSession registered; // registers the built-in drivers once

@@ -6,6 +6,10 @@
 // samples), run Python, or name sources that are themselves URLs, devices or
 // other VRTs. The import checks a raster with checkRasterSource before it
 // opens it, and restrictGdal leaves GDAL able to read raster files only.
+// PROJ, below GDAL, opens the grid files a raster's coordinate system names
+// while GDAL opens the raster: in every program that links this, each PROJ
+// context reads regular files in PROJ's own data folders only, and no
+// network.
 #ifndef RASTERSAFETY_H
 #define RASTERSAFETY_H
 

@@ -29,6 +29,7 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -702,6 +703,24 @@ void ExportTest::refusals_data()
         << "raw.vrt: a raw band (VRTRawRasterBand), which reads the bytes of any file: "
            "/etc/passwd"
         << 1;
+    // PROJ opened the grid a coordinate system names, a FIFO: the import hung.
+    QTest::newRow("FIFO-grid") // no space: the name goes into a PROJ string
+        << Setup([=](const QString &w, const QString &s) {
+               image(s + "/grey.png", 64, 32, Qt::gray);
+               ::mkfifo(QFile::encodeName(s + "/grid").constData(), 0600);
+               writeBytes(s + "/grid.vrt",
+                          "<VRTDataset rasterXSize=\"64\" rasterYSize=\"32\">\n"
+                          "  <SRS>+proj=merc +ellps=intl +nadgrids=" +
+                              s.toUtf8() +
+                              "/grid +units=m</SRS>\n"
+                              "  <GeoTransform>-2e7, 625000, 0, 1e7, 0, -625000</GeoTransform>\n"
+                              "  <VRTRasterBand dataType=\"Byte\" band=\"1\"><SimpleSource>\n"
+                              "    <SourceFilename relativeToVRT=\"1\">grey.png</SourceFilename>\n"
+                              "  </SimpleSource></VRTRasterBand>\n"
+                              "</VRTDataset>\n");
+               return import(w, s + "/grid.vrt");
+           })
+        << 2 << "grid.vrt: " << 1;
     QTest::newRow("/vsicurl/ name") << Setup([=](const QString &w, const QString &) {
         return import(w, "/vsicurl/http://127.0.0.1:9/relief.tif");
     }) << 2 << "relief.tif: a GDAL virtual file path"
