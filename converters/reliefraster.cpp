@@ -352,10 +352,11 @@ bool ReliefRaster::prepareWarp(int wantedWidth, QString *error)
         if (maxY > 45)
             maxY = 90;
     }
-    columnBegin = std::max(0, int(std::floor((minX + 180) / stepX)) - 1);
-    columnEnd = std::min(width, int(std::ceil((maxX + 180) / stepX)) + 1);
-    rowBegin = std::max(0, int(std::floor((90 - maxY) / stepY)) - 1);
-    rowEnd = std::min(samples.rows(), int(std::ceil((90 - minY) / stepY)) + 1);
+    // GDAL's extent can be NaN or far off the globe: clamped as doubles.
+    columnBegin = clampedEdge(std::floor((minX + 180) / stepX) - 1, width);
+    columnEnd = clampedEdge(std::ceil((maxX + 180) / stepX) + 1, width);
+    rowBegin = clampedEdge(std::floor((90 - maxY) / stepY) - 1, samples.rows());
+    rowEnd = clampedEdge(std::ceil((90 - minY) / stepY) + 1, samples.rows());
     if (rowEnd <= rowBegin || columnEnd <= columnBegin)
         return true;
 
