@@ -7,6 +7,7 @@
 #include <gdal_utils.h>
 #include <gdalwarper.h>
 #include <ogr_srs_api.h>
+#include <proj.h>
 
 #include <algorithm>
 #include <cmath>
@@ -29,6 +30,18 @@ const double maxProjectedCoordinate = 1e10;
 int clampedEdge(double value, int limit)
 {
     return value > 0 ? int(std::min<double>(value, limit)) : 0;
+}
+
+// No map of the Earth has pixels below a nanometre (or a billionth of a
+// degree); GDAL's search for a warped raster's extent spun for ever on
+// pixels near 1e-306 wide.
+const double minPixelSide = 1e-9;
+
+bool hasPixelArea(const double t[6])
+{
+    const double across = std::hypot(t[1], t[4]), down = std::hypot(t[2], t[5]);
+    const double area = std::fabs(t[1] * t[5] - t[2] * t[4]);
+    return across >= minPixelSide && down >= minPixelSide && area >= 1e-9 * across * down;
 }
 
 bool near(double value, double wanted, double step)
@@ -55,6 +68,54 @@ bool isLonLat(OGRSpatialReferenceH srs)
     const double radiansPerUnit = OSRGetAngularUnits(srs, nullptr);
     return std::fabs(radiansPerUnit - 3.14159265358979323846 / 180) < 1e-9 &&
            OSRGetPrimeMeridian(srs, nullptr) == 0;
+}
+
+enum class CrsKind { Geographic, Geocentric, Projected, Other };
+
+CrsKind kindOf(PJ_TYPE type)
+{
+    switch (type) {
+    case PJ_TYPE_GEOGRAPHIC_2D_CRS:
+    case PJ_TYPE_GEOGRAPHIC_3D_CRS:
+        return CrsKind::Geographic;
+    case PJ_TYPE_GEOCENTRIC_CRS:
+        return CrsKind::Geocentric;
+    case PJ_TYPE_PROJECTED_CRS:
+        return CrsKind::Projected;
+    default:
+        return CrsKind::Other;
+    }
+}
+
+CrsKind kindOf(OGRSpatialReferenceH srs)
+{
+    if (OSRIsCompound(srs))
+        return CrsKind::Other;
+    return OSRIsProjected(srs)    ? CrsKind::Projected
+           : OSRIsGeocentric(srs) ? CrsKind::Geocentric
+           : OSRIsGeographic(srs) ? CrsKind::Geographic
+                                  : CrsKind::Other;
+}
+
+// The code a coordinate system gives itself, as AUTHORITY:CODE, when the
+// database has that code for a system of another kind; empty otherwise.
+// PROJ 9.1 dereferences a null pointer when asked the way from a geographic
+// system whose code is a geocentric one's, and a file may say anything.
+QString codeOfAnotherKind(OGRSpatialReferenceH srs)
+{
+    const char *authority = OSRGetAuthorityName(srs, nullptr);
+    const char *code = OSRGetAuthorityCode(srs, nullptr);
+    const CrsKind kind = kindOf(srs);
+    if (!authority || !code || kind == CrsKind::Other)
+        return QString();
+    PJ *named = proj_create_from_database(nullptr, authority, code, PJ_CATEGORY_CRS, 0, nullptr);
+    if (!named)
+        return QString();
+    const CrsKind namedKind = kindOf(proj_get_type(named));
+    proj_destroy(named);
+    if (namedKind == CrsKind::Other || namedKind == kind)
+        return QString();
+    return QStringLiteral("%1:%2").arg(QString::fromUtf8(authority), QString::fromUtf8(code));
 }
 
 QString nameOf(OGRSpatialReferenceH srs)
@@ -138,6 +199,12 @@ bool ReliefRaster::open(const QString &file, QString *error)
     // row or column number.
     if (hasTransform && !std::all_of(t, t + 6, [](double v) { return std::isfinite(v); }))
         return refuse(QStringLiteral("has a geotransform that is not a finite number"), error);
+    if (hasTransform && !hasPixelArea(t))
+        return refuse(QStringLiteral("has pixels of %1 by %2 units, too small or too flat for "
+                                     "any map of the Earth")
+                          .arg(std::hypot(t[1], t[4]), 0, 'g', 3)
+                          .arg(std::hypot(t[2], t[5]), 0, 'g', 3),
+                      error);
     if (!hasTransform) {
         if (rasterWidth < 2 || rasterWidth != 2 * rasterHeight)
             return refuse(QStringLiteral("is %1 x %2 pixels, but a map must be twice as wide as "
@@ -151,6 +218,11 @@ bool ReliefRaster::open(const QString &file, QString *error)
         return true;
     }
     OGRSpatialReferenceH srs = GDALGetSpatialRef(dataset);
+    if (const QString code = srs ? codeOfAnotherKind(srs) : QString(); !code.isEmpty())
+        return refuse(QStringLiteral("is in %1, but its code %2 names a coordinate system of "
+                                     "another kind")
+                          .arg(nameOf(srs), code),
+                      error);
     const bool northUp = t[2] == 0 && t[4] == 0 && t[1] > 0 && t[5] < 0;
     lonLat = isLonLat(srs) && northUp;
     if (!srs && !northUp)
