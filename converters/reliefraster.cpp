@@ -115,13 +115,15 @@ QString codeOfAnotherKind(OGRSpatialReferenceH srs)
     proj_destroy(named);
     if (namedKind == CrsKind::Other || namedKind == kind)
         return QString();
-    return QStringLiteral("%1:%2").arg(QString::fromUtf8(authority), QString::fromUtf8(code));
+    return shownName(
+        QStringLiteral("%1:%2").arg(QString::fromUtf8(authority), QString::fromUtf8(code)));
 }
 
+// The file names its coordinate system, and may put a newline in the name.
 QString nameOf(OGRSpatialReferenceH srs)
 {
     const char *name = srs ? OSRGetName(srs) : nullptr;
-    return name ? QString::fromUtf8(name) : QStringLiteral("its coordinate system");
+    return name ? shownName(QString::fromUtf8(name)) : QStringLiteral("its coordinate system");
 }
 
 // [begin, end) of frame cells split so that a cell only partly over the

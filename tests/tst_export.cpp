@@ -721,6 +721,23 @@ void ExportTest::refusals_data()
                return import(w, s + "/grid.vrt");
            })
         << 2 << "grid.vrt: " << 1;
+    // A coordinate system's name is the file's, and held a newline.
+    QTest::newRow("newline in a coordinate system's name")
+        << Setup([=](const QString &w, const QString &s) {
+               image(s + "/grey.png", 64, 32, Qt::gray);
+               writeBytes(s + "/named.vrt",
+                          "<VRTDataset rasterXSize=\"64\" rasterYSize=\"32\">\n"
+                          "  <SRS>GEOGCS[\"Two&#10;lines\",DATUM[\"WGS_1984\",SPHEROID[\"WGS "
+                          "84\",6378137,298.257223563]],PRIMEM[\"Greenwich\",0],UNIT[\"degree\","
+                          "0.0174532925199433],AUTHORITY[\"EPSG\",\"4978\"]]</SRS>\n"
+                          "  <GeoTransform>-180, 5.625, 0, 90, 0, -5.625</GeoTransform>\n"
+                          "  <VRTRasterBand dataType=\"Byte\" band=\"1\"><SimpleSource>\n"
+                          "    <SourceFilename relativeToVRT=\"1\">grey.png</SourceFilename>\n"
+                          "  </SimpleSource></VRTRasterBand>\n"
+                          "</VRTDataset>\n");
+               return import(w, s + "/named.vrt");
+           })
+        << 2 << "is in Two\\nlines, but its code EPSG:4978" << 1;
     QTest::newRow("/vsicurl/ name") << Setup([=](const QString &w, const QString &) {
         return import(w, "/vsicurl/http://127.0.0.1:9/relief.tif");
     }) << 2 << "relief.tif: a GDAL virtual file path"
