@@ -12,6 +12,8 @@ PACKAGES  := qtbase5-dev libqt5opengl5-dev libglu1-mesa-dev cmake g++ make \
 PACKAGES  += libgdal-dev libproj-dev gdal-bin time
 # The 3D exports' format libraries: glTF (tinygltf) and 3MF (lib3mf).
 PACKAGES  += libtinygltf-dev lib3mf-dev
+# The 3MF's painting for the slicers rewrites lib3mf's package with libzip.
+PACKAGES  += libzip-dev
 # Where `make install` puts the programs, menu entry, icon and documentation.
 PREFIX    ?= /usr/local
 # The default world: subdivision 4, random continents with a fixed seed, demo island on.

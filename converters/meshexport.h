@@ -10,6 +10,7 @@
 #define MESHEXPORT_H
 
 #include "converters/drawnmesh.h"
+#include "converters/filamentpaint.h"
 #include "converters/meshframe.h"
 #include "world/progress.h"
 
@@ -39,6 +40,12 @@ struct MeshExportOptions
     // radius (linear in the level, setRelief in drawnmesh.h); below 0, the
     // editor's heights.
     double reliefShare = -1;
+    // STL and 3MF: the globe cut into two halves laid on the bed
+    // (printhalves.h), with holes for pins pinDiameterMm across (0: none).
+    bool halves = false;
+    double pinDiameterMm = 0;
+    // 3MF: each triangle painted with its levels' filament (filamentpaint.h).
+    FilamentLevels filaments;
 };
 
 // The diameters a print may have: from a micrometre (below it, float

@@ -1,6 +1,7 @@
 #include "converters/meshfiles.h"
 
 #include "converters/printexport.h"
+#include "converters/printhalves.h"
 #include "world/atomicwrite.h"
 #include "world/filenames.h"
 
@@ -21,18 +22,50 @@ Status foldersExist(const QVector<MeshOutput> &outputs)
     return Status();
 }
 
-Status encodeAll(const DrawnMesh &mesh, const ExportOptions &options, QVector<QByteArray> &files,
-                 const ProgressPart &progress)
+// The print as one 3MF: the whole globe or its halves, painted or not.
+Status encodePrint3mf(const DrawnMesh &mesh, const PrintHalves *halves,
+                      const MeshExportOptions &options, QByteArray &bytes,
+                      const ProgressPart &progress)
+{
+    QVector<PrintObject> objects{{"globe", &mesh}};
+    if (halves)
+        objects = {{"north", &halves->north}, {"south", &halves->south}};
+    Status status = encode3mfObjects(objects, options.diameterMm, bytes, progress);
+    if (status.ok() && options.filaments.painted()) {
+        QVector<const DrawnMesh *> meshes;
+        for (const PrintObject &object : objects)
+            meshes << object.mesh;
+        status = paint3mf(bytes, meshes, options.filaments);
+    }
+    return status;
+}
+
+Status encodeAll(const DrawnMesh &mesh, const PrintHalves *halves, const ExportOptions &options,
+                 QVector<FileWrite> &files, const ProgressPart &progress)
 {
     const int count = options.outputs.size();
-    for (const MeshOutput &output : options.outputs) {
+    for (int done = 0; done < count; ++done) {
+        const MeshOutput &output = options.outputs[done];
+        const ProgressPart part = progress.part(double(done) / count, double(done + 1) / count);
         QByteArray bytes;
-        QString error;
-        const int done = files.size();
-        if (!encodeMesh(mesh, output.format, options.mesh, &bytes, &error,
-                        progress.part(double(done) / count, double(done + 1) / count)))
-            return Status::notWritten(output.path, error);
-        files << bytes;
+        if (halves && output.format == MeshFormat::Stl) {
+            // The bed's frame: Z up whatever --up says.
+            files.append({halfFileName(output.path, "north"),
+                          encodeStl(halves->north, UpAxis::Z, options.mesh.diameterMm)});
+            files.append({halfFileName(output.path, "south"),
+                          encodeStl(halves->south, UpAxis::Z, options.mesh.diameterMm)});
+            continue;
+        }
+        if (output.format == MeshFormat::ThreeMf && (halves || options.mesh.filaments.painted())) {
+            const Status status = encodePrint3mf(mesh, halves, options.mesh, bytes, part);
+            if (!status.ok())
+                return Status::notWritten(output.path, status.message());
+        } else {
+            QString error;
+            if (!encodeMesh(mesh, output.format, options.mesh, &bytes, &error, part))
+                return Status::notWritten(output.path, error);
+        }
+        files.append({output.path, bytes});
     }
     return Status();
 }
@@ -57,15 +90,27 @@ Status exportMesh(const World &world, const ExportOptions &options, ExportReport
     DrawnMesh mesh = drawnMesh(world);
     if (options.mesh.reliefShare >= 0)
         setRelief(mesh, options.mesh.reliefShare);
-    QVector<QByteArray> files;
-    if (!(status = encodeAll(mesh, options, files, progress.part(0, 0.9))).ok())
+    PrintHalves halves;
+    if (options.mesh.halves &&
+        !(status =
+              cutIntoHalves(mesh, {options.mesh.diameterMm, options.mesh.pinDiameterMm}, halves))
+             .ok())
+        return status;
+    QVector<FileWrite> writes;
+    if (!(status = encodeAll(mesh, options.mesh.halves ? &halves : nullptr, options, writes,
+                             progress.part(0, 0.9)))
+             .ok())
         return status;
     progress.update(0.9);
-    QVector<FileWrite> writes;
-    for (int i = 0; i < files.size(); ++i)
-        writes.append({options.outputs[i].path, files[i]});
     if (!(status = writeFilesAtomically(writes)).ok())
         return status;
+    if (options.mesh.halves) {
+        report->northTriangles = halves.north.triangleCount();
+        report->southTriangles = halves.south.triangleCount();
+        report->holes = halves.holeCentresMm.size();
+        report->holeDiameterMm = halves.holeDiameterMm;
+        report->holeDepthMm = halves.holeDepthMm;
+    }
     report->vertices = mesh.vertexCount();
     report->triangles = mesh.triangleCount();
     report->solid = printsSolid(options.outputs);

@@ -28,12 +28,18 @@ struct ExportReport
     int vertices = 0, triangles = 0;
     bool solid = false;        // an STL or 3MF file among the outputs
     double peakDiameterMm = 0; // with solid: the print across its highest peaks
+    // With halves: each half's triangles, and the pin holes in each cut face.
+    int northTriangles = 0, southTriangles = 0;
+    int holes = 0;
+    double holeDiameterMm = 0, holeDepthMm = 0;
 };
 
 // Whether an STL or 3MF file is among the outputs: a print, in millimetres.
 bool printsSolid(const QVector<MeshOutput> &outputs);
 
-// Writes every output, all of them or none (writeFilesAtomically). A file whose
+// Writes every output, all of them or none (writeFilesAtomically); with
+// halves, an STL output is two files (halfFileName) and a 3MF one holds
+// both. A file whose
 // folder is missing is refused before any file is written, and every file
 // is encoded before the first is written, so that a mistyped path or a
 // format library's failure leaves none of them.

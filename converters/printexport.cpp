@@ -160,26 +160,34 @@ QByteArray encodeStl(const DrawnMesh &mesh, UpAxis up, double diameterMm)
 bool encode3mf(const DrawnMesh &mesh, double diameterMm, QByteArray *bytes, QString *error,
                const ProgressPart &progress)
 {
+    const Status status = encode3mfObjects({{"globe", &mesh}}, diameterMm, *bytes, progress);
+    *error = status.message();
+    return status.ok();
+}
+
+Status encode3mfObjects(const QVector<PrintObject> &objects, double diameterMm, QByteArray &bytes,
+                        const ProgressPart &progress)
+{
     NMR::PLib3MFModel *model = nullptr;
-    if (NMR::lib3mf_createmodel(&model) != LIB3MF_OK) {
-        *error = QStringLiteral("lib3mf could not make a model");
-        return false;
-    }
+    if (NMR::lib3mf_createmodel(&model) != LIB3MF_OK)
+        return Status::refused(QStringLiteral("lib3mf could not make a model"));
     const Handle ownedModel(model);
-    NMR::PLib3MFModelMeshObject *object = nullptr;
-    if (NMR::lib3mf_model_setunit(model, NMR::MODELUNIT_MILLIMETER) != LIB3MF_OK ||
-        NMR::lib3mf_model_addmeshobject(model, &object) != LIB3MF_OK) {
-        *error = lib3mfError(model, "add the globe");
-        return false;
+    if (NMR::lib3mf_model_setunit(model, NMR::MODELUNIT_MILLIMETER) != LIB3MF_OK)
+        return Status::refused(lib3mfError(model, "set the unit"));
+    for (const PrintObject &part : objects) {
+        NMR::PLib3MFModelMeshObject *object = nullptr;
+        if (NMR::lib3mf_model_addmeshobject(model, &object) != LIB3MF_OK)
+            return Status::refused(lib3mfError(model, "add the globe"));
+        const Handle ownedObject(object);
+        NMR::PLib3MFModelBuildItem *item = nullptr;
+        if (NMR::lib3mf_object_setnameutf8(object, part.name) != LIB3MF_OK ||
+            !setSolid(object, *part.mesh, diameterMm) ||
+            NMR::lib3mf_model_addbuilditem(model, object, nullptr, &item) != LIB3MF_OK)
+            return Status::refused(lib3mfError(object, "build the globe's mesh"));
+        const Handle ownedItem(item);
     }
-    const Handle ownedObject(object);
-    NMR::PLib3MFModelBuildItem *item = nullptr;
-    if (NMR::lib3mf_object_setnameutf8(object, "globe") != LIB3MF_OK ||
-        !setSolid(object, mesh, diameterMm) ||
-        NMR::lib3mf_model_addbuilditem(model, object, nullptr, &item) != LIB3MF_OK) {
-        *error = lib3mfError(object, "build the globe's mesh");
-        return false;
-    }
-    const Handle ownedItem(item);
-    return writeModel(model, bytes, error, progress);
+    QString error;
+    if (!writeModel(model, &bytes, &error, progress))
+        return Status::refused(error);
+    return Status();
 }

@@ -11,7 +11,8 @@
 //
 // 3MF: written with lib3mf, unit millimetre, Z up as the format defines:
 // one mesh object with the level colours (sRGB, as 3MF defines its colours)
-// on each triangle's three corners, and one build item.
+// on each triangle's three corners, and one build item (the halves: one
+// object and build item each).
 #ifndef PRINTEXPORT_H
 #define PRINTEXPORT_H
 
@@ -19,9 +20,11 @@
 #include "converters/meshframe.h"
 
 #include "world/progress.h"
+#include "world/status.h"
 
 #include <QByteArray>
 #include <QString>
+#include <QVector>
 
 // Twice the distance of the farthest corner from the centre, in
 // millimetres: how wide the print is across its highest peaks.
@@ -33,5 +36,16 @@ QByteArray encodeStl(const DrawnMesh &mesh, UpAxis up, double diameterMm);
 // writing of the package.
 bool encode3mf(const DrawnMesh &mesh, double diameterMm, QByteArray *bytes, QString *error,
                const ProgressPart &progress = {});
+
+// The 3MF of several solids on one plate, each an object of its own name
+// with its build item, in the order given; positions in model units, laid
+// out by the caller.
+struct PrintObject
+{
+    const char *name;
+    const DrawnMesh *mesh;
+};
+Status encode3mfObjects(const QVector<PrintObject> &objects, double diameterMm, QByteArray &bytes,
+                        const ProgressPart &progress = {});
 
 #endif
