@@ -1,5 +1,7 @@
 #include "converters/filamentpaint.h"
 
+#include "world/filenames.h"
+
 #include <zip.h>
 
 #include <QRegularExpression>
@@ -18,7 +20,9 @@ const char *const slic3rNamespace = " xmlns:slic3rpe=\"http://schemas.slic3r.org
 
 Status badSpec(const QString &spec, const QString &reason)
 {
-    return Status::usage(QStringLiteral("export: --filament-levels '%1': %2").arg(spec, reason));
+    // Escaped as a name is, so that the message stays one line.
+    return Status::usage(
+        QStringLiteral("export: --filament-levels %1: %2").arg(shownName(spec), reason));
 }
 
 struct ZipClosed

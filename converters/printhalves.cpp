@@ -99,20 +99,21 @@ Cut cutAtEquator(const DrawnMesh &mesh, double scale)
     return cut;
 }
 
-// The nearest the surface comes to the centre: the least distance of a
-// triangle's plane, which no point of the triangle is nearer than.
-double nearestSurfaceMm(const Solid &globe)
+// How near the surface may come to the centre: every corner stands on the
+// base sphere or above it, and a triangle whose corners are at most an
+// angle apart seen from the centre comes no nearer than its cosine of it.
+double nearestSurfaceMm(const DrawnMesh &mesh, double baseRadiusMm)
 {
-    double nearest = HUGE_VAL;
-    for (int t = 0; 3 * t < globe.corners.size(); ++t) {
-        const Vec3 &a = globe.points[globe.corners[3 * t]];
-        const Vec3 n = cross(globe.points[globe.corners[3 * t + 1]] - a,
-                             globe.points[globe.corners[3 * t + 2]] - a);
-        const double length = std::sqrt(dot(n, n));
-        if (length > 0)
-            nearest = std::min(nearest, std::fabs(dot(n, a)) / length);
+    double cosine = 1;
+    for (int t = 0; t < mesh.triangleCount(); ++t) {
+        for (int k = 0; k < 3; ++k) {
+            const float *a = mesh.positions.constData() + 3 * mesh.corners[3 * t + k];
+            const float *b = mesh.positions.constData() + 3 * mesh.corners[3 * t + (k + 1) % 3];
+            const Vec3 u = normalised({a[0], a[1], a[2]}), v = normalised({b[0], b[1], b[2]});
+            cosine = std::min(cosine, dot(u, v));
+        }
     }
-    return nearest;
+    return baseRadiusMm * std::max(0.0, cosine);
 }
 
 struct HoleLayout
@@ -166,9 +167,10 @@ void unwrap(const Solid &s, QVector<int> &ring, const QPointF &centre, QVector<d
 
 // The cut face between an outer and an inner ring around centre, both
 // counter-clockwise in the plane z = 0: each step joins the ring whose next
-// point comes first around the centre. The face looks down (the solid lies
+// point comes first around the centre, unless that triangle would fold
+// over and the other's would not. The face looks down (the solid lies
 // above it), so its triangles turn clockwise seen from above. False when a
-// triangle would fold over.
+// triangle would fold over whichever ring steps.
 bool band(QVector<int> outer, QVector<int> inner, const QPointF &centre, Solid &s)
 {
     QVector<double> outerAngles, innerAngles;
@@ -177,17 +179,20 @@ bool band(QVector<int> outer, QVector<int> inner, const QPointF &centre, Solid &
     const int n = outer.size(), m = inner.size();
     int i = 0, j = 0;
     while (i < n || j < m) {
-        int a, b, c;
-        if (i < n && (j == m || outerAngles[i + 1] <= innerAngles[j + 1])) {
-            a = outer[i], b = outer[(i + 1) % n], c = inner[j % m];
+        const int o = outer[i % n], in = inner[j % m];
+        const int nextOuter = outer[(i + 1) % n], nextInner = inner[(j + 1) % m];
+        const bool outerTurns = i < n && turnOf(s, o, nextOuter, in) > 0;
+        const bool innerTurns = j < m && turnOf(s, o, nextInner, in) > 0;
+        const bool outerFirst = j == m || (i < n && outerAngles[i + 1] <= innerAngles[j + 1]);
+        if (outerTurns && (outerFirst || !innerTurns)) {
+            s.triangle(o, in, nextOuter);
             ++i;
-        } else {
-            a = outer[i % n], b = inner[(j + 1) % m], c = inner[j];
+        } else if (innerTurns) {
+            s.triangle(o, in, nextInner);
             ++j;
-        }
-        if (!(turnOf(s, a, b, c) > 0))
+        } else {
             return false;
-        s.triangle(a, c, b);
+        }
     }
     return true;
 }
@@ -345,18 +350,18 @@ Status cutIntoHalves(const DrawnMesh &mesh, const HalvesOptions &options, PrintH
 {
     const double scale = millimetresPerUnit(options.diameterMm);
     const Cut cut = cutAtEquator(mesh, scale);
-    Solid globe = cut.whole;
-    globe.corners = mesh.corners;
-    const double inner = nearestSurfaceMm(globe);
+    const double inner = nearestSurfaceMm(mesh, options.diameterMm / 2);
     const double pin = options.pinDiameterMm;
     if (pin > 0 && !pinsFit(pin, inner)) {
+        const double largest = std::floor(largestPinMm(inner) * 100) / 100;
         return Status::refused(
             QStringLiteral("export: --pins %1: holes for pins %1 mm across do not fit a half of "
-                           "this globe with %2 mm of wall around them; the largest pin that fits "
-                           "is %3 mm")
+                           "this globe with %2 mm of wall around them; %3")
                 .arg(pin)
                 .arg(pinWallMm)
-                .arg(std::floor(largestPinMm(inner) * 100) / 100, 0, 'f', 2));
+                .arg(largest > 0 ? QStringLiteral("the largest pin that fits is %1 mm")
+                                       .arg(largest, 0, 'f', 2)
+                                 : QStringLiteral("no pin does")));
     }
     const HoleLayout hole = holeLayout(pin, inner);
     halves.holeCentresMm.clear();

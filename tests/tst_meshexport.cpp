@@ -1,7 +1,9 @@
 // globe-world export's 3D files as other programs read them: glTF through
 // tinygltf and the Khronos validator, STL as a solid to print, and the
 // refusals that must leave nothing behind.
+#include "converters/filamentpaint.h"
 #include "converters/meshfiles.h"
+#include "converters/printhalves.h"
 #include "terrain/vec3.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
@@ -33,6 +35,10 @@ private slots:
     void reliefInMillimetres();
     void refusalsLeaveNothing_data();
     void refusalsLeaveNothing();
+    void halvesAreClosedOnTheBed();
+    void pinHolesMeet();
+    void paintCodesByLevel();
+    void prusaSlicerChangesTools();
 
 private:
     QString world(int subdivision);
@@ -118,6 +124,31 @@ QVector<Facet> stlFacets(const QByteArray &stl)
 QString pointKey(const Vec3 &p)
 {
     return QStringLiteral("%1 %2 %3").arg(p.x, 0, 'g', 9).arg(p.y, 0, 'g', 9).arg(p.z, 0, 'g', 9);
+}
+
+// The first edge not run along once each way by two facets, or "" when
+// the facets close a consistently turned solid.
+QString unpairedEdge(const QVector<Facet> &facets)
+{
+    QHash<QString, int> edges; // "from|to" -> facets running along it that way
+    for (const Facet &f : facets) {
+        for (int k = 0; k < 3; ++k)
+            ++edges[pointKey(f.corners[k]) + "|" + pointKey(f.corners[(k + 1) % 3])];
+    }
+    for (auto edge = edges.cbegin(); edge != edges.cend(); ++edge) {
+        const QStringList ends = edge.key().split('|');
+        if (edge.value() != 1 || edges.value(ends[1] + "|" + ends[0]) != 1)
+            return edge.key();
+    }
+    return QString();
+}
+
+double volumeOf(const QVector<Facet> &facets)
+{
+    double volume = 0;
+    for (const Facet &f : facets)
+        volume += dot(f.corners[0], cross(f.corners[1], f.corners[2])) / 6;
+    return volume;
 }
 
 } // namespace
@@ -251,7 +282,6 @@ void MeshExportTest::stlIsAClosedSolid()
     QCOMPARE(stl.size(), 84 + 50 * 1280);
     const QVector<Facet> facets = stlFacets(stl);
 
-    QHash<QString, int> edges; // "from|to" -> facets running along it that way
     double lowest = HUGE_VAL, highest = 0;
     for (const Facet &f : facets) {
         QVERIFY(std::fabs(dot(f.normal, f.normal) - 1) < 1e-5);
@@ -259,18 +289,13 @@ void MeshExportTest::stlIsAClosedSolid()
         QVERIFY(dot(f.normal, turn) > 0);
         QVERIFY(dot(f.normal, f.corners[0] + f.corners[1] + f.corners[2]) > 0);
         for (int k = 0; k < 3; ++k) {
-            ++edges[pointKey(f.corners[k]) + "|" + pointKey(f.corners[(k + 1) % 3])];
             const double radius = std::sqrt(dot(f.corners[k], f.corners[k]));
             lowest = std::min(lowest, radius);
             highest = std::max(highest, radius);
         }
     }
-    QCOMPARE(edges.size(), 3 * 1280);
-    for (auto edge = edges.cbegin(); edge != edges.cend(); ++edge) {
-        const QStringList ends = edge.key().split('|');
-        QVERIFY2(edge.value() == 1 && edges.value(ends[1] + "|" + ends[0]) == 1,
-                 qPrintable(edge.key()));
-    }
+    const QString unpaired = unpairedEdge(facets);
+    QVERIFY2(unpaired.isEmpty(), qPrintable(unpaired));
     QVERIFY2(std::fabs(lowest - diameter / 2) < 1e-3 * diameter,
              qPrintable(QString::number(lowest)));
     QVERIFY(highest > lowest * 1.01);
@@ -317,31 +342,177 @@ void MeshExportTest::reliefInMillimetres()
 void MeshExportTest::refusalsLeaveNothing_data()
 {
     QTest::addColumn<QStringList>("files"); // in the scratch folder
+    QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("message");
     QTest::newRow("unknown extension")
-        << QStringList{"globe.glb", "globe.fbx"} << 1
+        << QStringList{"globe.glb", "globe.fbx"} << QStringList() << 1
         << "globe.fbx: not a format export writes; name it .glb, .gltf, .stl, .3mf, .ply or .obj";
-    QTest::newRow("missing folder")
-        << QStringList{"globe.stl", "no/such/globe.glb"} << 2 << "globe.glb: not written";
+    QTest::newRow("missing folder") << QStringList{"globe.stl", "no/such/globe.glb"}
+                                    << QStringList() << 2 << "globe.glb: not written";
+    for (const char *format : {"ply", "obj", "glb"}) {
+        QTest::addRow("--halves into .%s", format)
+            << QStringList{"globe.stl", QString("globe.") + format} << QStringList{"--halves"} << 1
+            << "--halves is for STL and 3MF files, not";
+    }
+    QTest::newRow("--filaments into STL")
+        << QStringList{"globe.3mf", "globe.stl"} << QStringList{"--filaments", "3"} << 1
+        << "globe.stl cannot hold the filaments' paint";
+    for (const char *count : {"0", "1", "17"}) {
+        QTest::addRow("--filaments %s", count)
+            << QStringList{"globe.3mf"} << QStringList{"--filaments", count} << 1
+            << "--filaments must be a whole number from 2 to 16";
+    }
+    QTest::newRow("unordered levels")
+        << QStringList{"globe.3mf"} << QStringList{"--filament-levels", "1-4,0,5-9"} << 1
+        << "the groups must run in order from level 0";
+    QTest::newRow("overlapping levels")
+        << QStringList{"globe.3mf"} << QStringList{"--filament-levels", "0-4,3-9"} << 1
+        << "the groups must run in order from level 0";
+    QTest::newRow("pins too large")
+        << QStringList{"globe.3mf", "globe.stl"} << QStringList{"--halves", "--pins", "20"} << 2
+        << "--pins 20: holes for pins 20 mm across do not fit a half of this globe with 2 mm of "
+           "wall around them; the largest pin that fits is ";
 }
 
 // One line naming the file, and not even the files that could be written.
 void MeshExportTest::refusalsLeaveNothing()
 {
     QFETCH(QStringList, files);
+    QFETCH(QStringList, options);
     QFETCH(int, status);
     QFETCH(QString, message);
     const QString folder = world(2);
     const QString scratch = dir.filePath(QString("scratch %1").arg(QTest::currentDataTag()));
     QVERIFY(QDir().mkpath(scratch));
-    QStringList arguments{"export", folder};
+    QStringList arguments = QStringList{"export", folder} + options;
     for (const QString &file : files)
         arguments << "--out" << scratch + "/" + file;
     QCOMPARE(run(arguments, &output), status);
     QVERIFY2(output.contains(message), qPrintable(output));
     QCOMPARE(output.count('\n'), 1);
     QCOMPARE(QDir(scratch).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
+// Each half is a closed solid turned outward, lying on its cut face at
+// z = 0 apart from the other; its cut face looks down everywhere, so it
+// folds over nowhere; and the halves hold the whole globe less the holes,
+// so the cut lost nothing.
+void MeshExportTest::halvesAreClosedOnTheBed()
+{
+    const QString folder = world(3);
+    QVERIFY(exportWorld(folder, {folder + "/whole.stl"}).ok());
+    QCOMPARE(run({"export", folder, "--out", folder + "/globe.stl", "--halves", "--pins", "1.75"},
+                 &output),
+             0);
+    QVERIFY2(output.contains("pin holes: 3 in each cut face, 2.05 mm across, 5.25 mm deep"),
+             qPrintable(output));
+    double halvesVolume = 0, northEnd = 0, southStart = 0;
+    for (const char *half : {"north", "south"}) {
+        const QVector<Facet> facets = stlFacets(readBytes(folder + "/globe-" + half + ".stl"));
+        const QString unpaired = unpairedEdge(facets);
+        QVERIFY2(unpaired.isEmpty(), qPrintable(half + (": " + unpaired)));
+        double lowest = HUGE_VAL, left = HUGE_VAL, right = -HUGE_VAL;
+        for (const Facet &f : facets) {
+            for (const Vec3 &p : f.corners)
+                lowest = std::min(lowest, p.z), left = std::min(left, p.x),
+                right = std::max(right, p.x);
+            if (f.corners[0].z == 0 && f.corners[1].z == 0 && f.corners[2].z == 0)
+                QVERIFY(f.normal.z < 0);
+        }
+        QCOMPARE(lowest, 0.0);
+        if (QByteArray(half) == "north")
+            northEnd = right;
+        else
+            southStart = left;
+        const double volume = volumeOf(facets);
+        QVERIFY(volume > 0);
+        halvesVolume += volume;
+    }
+    QVERIFY(northEnd < southStart);
+    const double holeArea = 12 * 1.025 * 1.025 * std::sin(2 * M_PI / 24);
+    const double whole = volumeOf(stlFacets(readBytes(folder + "/whole.stl")));
+    QVERIFY2(std::fabs(halvesVolume + 6 * holeArea * 5.25 - whole) < 1e-5 * whole,
+             qPrintable(QString("%1 %2").arg(halvesVolume).arg(whole)));
+}
+
+// Turned back over onto the north half, the south half's holes lie on the
+// north half's: each hole's roof is centred where the holes were laid out.
+void MeshExportTest::pinHolesMeet()
+{
+    DrawnMesh mesh = drawnMesh(loadTestWorld(world(4)));
+    setRelief(mesh, 0.06);
+    PrintHalves halves;
+    QVERIFY(cutIntoHalves(mesh, {100, 1.75}, halves).ok());
+    QCOMPARE(halves.holeCentresMm.size(), 3);
+    const double scale = millimetresPerUnit(100);
+    for (const bool north : {true, false}) {
+        const DrawnMesh &half = north ? halves.north : halves.south;
+        const QPointF offset = north ? halves.northOffsetMm : halves.southOffsetMm;
+        for (const QPointF &centre : halves.holeCentresMm) {
+            QPointF sum;
+            int roof = 0;
+            for (int v = 0; v < half.vertexCount(); ++v) {
+                const float *p = half.positions.constData() + 3 * v;
+                QPointF at = QPointF(p[0] * scale, p[1] * scale) - offset;
+                if (!north)
+                    at.setY(-at.y()); // turned back over
+                if (std::fabs(p[2] * scale - halves.holeDepthMm) < 1e-3 &&
+                    QLineF(at, centre).length() < halves.holeDiameterMm)
+                    sum += at, ++roof;
+            }
+            QCOMPARE(roof, 24);
+            QVERIFY(QLineF(sum / roof, centre).length() < 1e-3);
+        }
+    }
+}
+
+// The codes PrusaSlicer, Bambu Studio and OrcaSlicer read for a whole
+// triangle of one filament; the levels' groups; a triangle's filament is its
+// corners' majority, or the middle one.
+void MeshExportTest::paintCodesByLevel()
+{
+    const QByteArrayList codes{"4", "8", "0C", "1C", "2C"};
+    for (int filament = 1; filament <= codes.size(); ++filament)
+        QCOMPARE(paintCode(filament), codes[filament - 1]);
+    QCOMPARE(paintCode(16), QByteArray("DC"));
+    QCOMPARE(filamentBands(4).filamentOfLevel, QVector<int>({1, 2, 2, 2, 3, 3, 3, 4, 4, 4}));
+    QCOMPARE(filamentBands(16).filamentOfLevel, QVector<int>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    FilamentLevels levels;
+    QVERIFY(parseFilamentLevels("0,1-4,5-9", levels).ok());
+    QCOMPARE(levels.filamentOfLevel, QVector<int>({1, 2, 2, 2, 2, 3, 3, 3, 3, 3}));
+    QCOMPARE(filamentLevelsText(levels), QString("1: level 0; 2: levels 1-4; 3: levels 5-9"));
+    DrawnMesh triangle;
+    triangle.corners = {0, 1, 2};
+    const std::pair<QVector<int>, int> cases[] = {{{0, 0, 7}, 1}, {{7, 0, 7}, 3}, {{9, 2, 0}, 2}};
+    for (const auto &[corners, filament] : cases) {
+        triangle.levels = corners;
+        QCOMPARE(triangleFilament(levels, triangle, 0), filament);
+    }
+}
+
+// The real slicer reads both halves as manifold and prints the painted
+// levels with four tools.
+void MeshExportTest::prusaSlicerChangesTools()
+{
+    const QString slicer = QStandardPaths::findExecutable("prusa-slicer");
+    if (slicer.isEmpty())
+        QSKIP("prusa-slicer is not installed");
+    const QString folder = world(3), file = folder + "/globe.3mf", gcode = folder + "/globe.gcode";
+    QCOMPARE(run({"export", folder, "--out", file, "--diameter", "40", "--relief", "2mm",
+                  "--halves", "--pins", "1.75", "--filaments", "4"},
+                 &output),
+             0);
+    QCOMPARE(runProgram(slicer, {"--info", file}, &output), 0);
+    QCOMPARE(output.count("manifold = yes"), 2);
+    QCOMPARE(runProgram(slicer,
+                        {"--export-gcode", file, "--output", gcode, "--nozzle-diameter",
+                         "0.4,0.4,0.4,0.4", "--use-relative-e-distances", "--wipe-tower"},
+                        &output),
+             0);
+    const QByteArray sliced = readBytes(gcode);
+    for (const char *tool : {"\nT0\n", "\nT1\n", "\nT2\n", "\nT3\n"})
+        QVERIFY2(sliced.contains(tool), tool);
 }
 
 QTEST_GUILESS_MAIN(MeshExportTest)
