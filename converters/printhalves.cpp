@@ -138,6 +138,21 @@ bool pinsFit(double pinMm, double innerRadiusMm)
            hole.depth + pinWallMm <= std::sqrt(innerRadiusMm * innerRadiusMm - outer * outer);
 }
 
+// The two ways a cut can fail, neither of which a drawn globe should meet.
+Status notOneLoop()
+{
+    return Status::refused(QStringLiteral("export: the equator does not cut this globe in one "
+                                          "loop around the pole, so it cannot be printed in "
+                                          "halves"));
+}
+
+Status folds()
+{
+    return Status::refused(QStringLiteral("export: the cut face of this globe's halves would "
+                                          "fold over itself, so it cannot be printed in "
+                                          "halves"));
+}
+
 double angleAround(const Vec3 &p, const QPointF &centre)
 {
     return std::atan2(p.y - centre.y(), p.x - centre.x());
@@ -169,9 +184,9 @@ void unwrap(const Solid &s, QVector<int> &ring, const QPointF &centre, QVector<d
 // counter-clockwise in the plane z = 0: each step joins the ring whose next
 // point comes first around the centre, unless that triangle would fold
 // over and the other's would not. The face looks down (the solid lies
-// above it), so its triangles turn clockwise seen from above. False when a
-// triangle would fold over whichever ring steps.
-bool band(QVector<int> outer, QVector<int> inner, const QPointF &centre, Solid &s)
+// above it), so its triangles turn clockwise seen from above. Refused when
+// a triangle would fold over whichever ring steps.
+Status band(QVector<int> outer, QVector<int> inner, const QPointF &centre, Solid &s)
 {
     QVector<double> outerAngles, innerAngles;
     unwrap(s, outer, centre, outerAngles);
@@ -191,10 +206,10 @@ bool band(QVector<int> outer, QVector<int> inner, const QPointF &centre, Solid &
             s.triangle(o, in, nextInner);
             ++j;
         } else {
-            return false;
+            return folds();
         }
     }
-    return true;
+    return Status();
 }
 
 // A hole's wall and roof, going up from its ring in the cut face.
@@ -224,27 +239,26 @@ QVector<int> circle(Solid &s, const QPointF &centre, double radius, int corners,
 }
 
 // The flat face closing a half along its rim, with the holes in it.
-bool closeCutFace(const QVector<int> &rim, const QVector<QPointF> &holes, double holeRadius,
-                  double depth, double innerRadius, Solid &s)
+Status closeCutFace(const QVector<int> &rim, const QVector<QPointF> &holes, double holeRadius,
+                    double depth, double innerRadius, Solid &s)
 {
     const int centre = s.add({0, 0, 0});
     if (holes.isEmpty()) {
         for (int i = 0; i < rim.size(); ++i) {
             const int a = rim[i], b = rim[(i + 1) % rim.size()];
             if (!(turnOf(s, centre, a, b) > 0))
-                return false;
+                return folds();
             s.triangle(centre, b, a);
         }
-        return true;
+        return Status();
     }
     // One sector of the inner circle per hole, its edges halfway between
     // the holes.
     const double start = std::atan2(holes[0].y(), holes[0].x()) - pi / holeCount;
     const QVector<int> inner = circle(s, {0, 0}, innerShare * innerRadius, innerCorners, start);
-    if (!band(rim, inner, {0, 0}, s))
-        return false;
+    Status status = band(rim, inner, {0, 0}, s);
     const int perSector = innerCorners / holeCount;
-    for (int h = 0; h < holes.size(); ++h) {
+    for (int h = 0; status.ok() && h < holes.size(); ++h) {
         // The holes are a third of a turn apart, in either order.
         const double turn = std::atan2(holes[h].y(), holes[h].x()) - pi / holeCount - start;
         const int first = int(std::lround(turn / (2 * pi) * innerCorners));
@@ -252,17 +266,16 @@ bool closeCutFace(const QVector<int> &rim, const QVector<QPointF> &holes, double
         for (int j = 0; j <= perSector; ++j)
             sector << inner[((first + j) % innerCorners + innerCorners) % innerCorners];
         const QVector<int> ring = circle(s, holes[h], holeRadius, holeCorners, 0);
-        if (!band(sector, ring, holes[h], s))
-            return false;
+        status = band(sector, ring, holes[h], s);
         holeWalls(ring, depth, s);
     }
-    return true;
+    return status;
 }
 
 // One side's triangles as a solid of its own, turned so that it lies on the
 // cut face, and the rim of its cut face counter-clockwise seen from above.
-// False when the rim is not one loop around the pole running that way.
-bool takeSide(const Cut &cut, int side, Solid &half, QVector<int> &rim)
+// Refused when the rim is not one loop around the pole running that way.
+Status takeSide(const Cut &cut, int side, Solid &half, QVector<int> &rim)
 {
     QHash<int, int> taken;
     auto take = [&](int v) {
@@ -270,8 +283,9 @@ bool takeSide(const Cut &cut, int side, Solid &half, QVector<int> &rim)
         if (found != taken.constEnd())
             return *found;
         Vec3 p = cut.whole.points[v];
+        // Adding 0 turns the rim's -0 into 0, as the bed's plane.
         if (side == 1)
-            p = {p.x, -p.y, -p.z};
+            p = {p.x, -p.y + 0.0, -p.z + 0.0};
         return *taken.insert(v, half.add(p, cut.whole.levels[v]));
     };
     QHash<quint64, int> edges;
@@ -289,7 +303,7 @@ bool takeSide(const Cut &cut, int side, Solid &half, QVector<int> &rim)
         if (edges.contains(edgeKey(b, a)))
             continue;
         if (e.value() != 1 || next.contains(a) || half.points[a].z != 0 || half.points[b].z != 0)
-            return false;
+            return notOneLoop();
         next.insert(a, b);
     }
     rim = next.keys().toVector();
@@ -299,9 +313,9 @@ bool takeSide(const Cut &cut, int side, Solid &half, QVector<int> &rim)
     });
     for (int i = 0; i < rim.size(); ++i) {
         if (next.value(rim[i], -1) != rim[(i + 1) % rim.size()])
-            return false;
+            return notOneLoop();
     }
-    return rim.size() >= 3;
+    return rim.size() >= 3 ? Status() : notOneLoop();
 }
 
 // The half in model units, moved by offset (millimetres) on the bed.
@@ -382,12 +396,11 @@ Status cutIntoHalves(const DrawnMesh &mesh, const HalvesOptions &options, PrintH
             for (QPointF &h : holes)
                 h.setY(-h.y());
         }
-        if (!takeSide(cut, side, sides[side], rim) ||
-            !closeCutFace(rim, holes, hole.radius, hole.depth, inner, sides[side])) {
-            return Status::refused(QStringLiteral("export: the equator does not cut this globe "
-                                                  "in one loop around the pole, so it cannot "
-                                                  "be printed in halves"));
-        }
+        Status status = takeSide(cut, side, sides[side], rim);
+        if (status.ok())
+            status = closeCutFace(rim, holes, hole.radius, hole.depth, inner, sides[side]);
+        if (!status.ok())
+            return status;
     }
     // Apart by a twentieth of the globe, and never less than 2 mm.
     const double gap = std::max(2.0, options.diameterMm / 20);
