@@ -47,8 +47,8 @@ Status paintedModel(const QByteArray &model, const QVector<QByteArray> &codes, Q
     if (modelTag < 0)
         return packageError("read", "no model element");
     const int afterName = modelTag + int(qstrlen("<model"));
-    painted.reserve(model.size() + codes.size() * 48);
     painted = model.left(afterName) + slic3rNamespace;
+    painted.reserve(model.size() + codes.size() * 48);
     int from = afterName, triangle = 0;
     for (int at = model.indexOf("<triangle ", from); at >= 0;
          at = model.indexOf("<triangle ", from)) {
@@ -185,7 +185,9 @@ Status paint3mf(QByteArray &package, const QVector<const DrawnMesh *> &objects,
         zip_source_free(replacement);
         return packageError("rewrite", zip_strerror(archive.get()));
     }
-    zip_set_file_compression(archive.get(), zip_uint64_t(index), ZIP_CM_DEFLATE, 0);
+    // The fastest level: the painted model repeats itself so much that the
+    // default level's search spends seconds on it for a few per cent.
+    zip_set_file_compression(archive.get(), zip_uint64_t(index), ZIP_CM_DEFLATE, 1);
     if (zip_close(archive.get()) != 0)
         return packageError("rewrite", zip_strerror(archive.get()));
     archive.release();

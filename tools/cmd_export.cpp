@@ -2,6 +2,7 @@
 
 #include "converters/meshexport.h"
 #include "converters/meshfiles.h"
+#include "converters/printhalves.h"
 #include "world/filenames.h"
 #include "world/progress.h"
 
@@ -197,23 +198,32 @@ Status filamentsOf(const QCommandLineParser &parser, const QVector<MeshOutput> &
 }
 
 // What the print's parts came to: the halves, their holes, the filaments.
-QStringList printPartsLines(const ExportReport &written, const MeshExportOptions &options)
+QStringList printPartsLines(const ExportReport &written, const ExportOptions &options)
 {
     QStringList lines;
-    if (options.halves)
-        lines << QStringLiteral("halves cut at the equator, each on its cut face: north %1 "
-                                "triangles, south %2")
-                     .arg(written.northTriangles)
-                     .arg(written.southTriangles);
+    if (options.mesh.halves) {
+        QString line = QStringLiteral("halves cut at the equator, each on its cut face: north %1 "
+                                      "triangles, south %2")
+                           .arg(written.northTriangles)
+                           .arg(written.southTriangles);
+        for (const MeshOutput &output : options.outputs) {
+            if (output.format == MeshFormat::Stl)
+                line += QStringLiteral("; %1 and %2")
+                            .arg(shownName(halfFileName(output.path, "north")),
+                                 shownName(halfFileName(output.path, "south")));
+        }
+        lines << line;
+    }
     if (written.holes > 0)
         lines << QStringLiteral("pin holes: %1 in each cut face, %2 mm across, %3 mm deep, for "
                                 "pins of %4 mm")
                      .arg(written.holes)
                      .arg(written.holeDiameterMm, 0, 'f', 2)
                      .arg(written.holeDepthMm, 0, 'f', 2)
-                     .arg(options.pinDiameterMm);
-    if (options.filaments.painted())
-        lines << QStringLiteral("filaments painted: %1").arg(filamentLevelsText(options.filaments));
+                     .arg(options.mesh.pinDiameterMm);
+    if (options.mesh.filaments.painted())
+        lines << QStringLiteral("filaments painted: %1")
+                     .arg(filamentLevelsText(options.mesh.filaments));
     return lines;
 }
 
@@ -275,7 +285,7 @@ int runExport(const QStringList &arguments)
                       line.levelsLine(world)};
     if (written.solid)
         lines << printSizeLine(written, options.mesh.diameterMm)
-              << printPartsLines(written, options.mesh);
+              << printPartsLines(written, options);
     printLines(stdout, lines);
     return report(exported);
 }
