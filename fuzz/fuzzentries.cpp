@@ -1,7 +1,7 @@
 #include "fuzz/fuzzentries.h"
 
-#include "converters/drawnmesh.h"
-#include "converters/heightmapimport.h"
+#include "meshes/drawnmesh.h"
+#include "relief/heightmapimport.h"
 #include "generator/meshcheck.h"
 #include "terrain/levelrules.h"
 #include "world/levelstore.h"

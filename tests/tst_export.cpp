@@ -1,11 +1,11 @@
 // globe-world export, map and import on generated worlds: the files other
 // programs read, the pixel rules, the heightmap round trip and every refusal.
-#include "converters/cubemap.h"
-#include "converters/earthrelief.h"
-#include "converters/heightmapimport.h"
-#include "converters/mapfile.h"
-#include "converters/meshfiles.h"
-#include "converters/worldmap.h"
+#include "maps/cubemap.h"
+#include "relief/earthrelief.h"
+#include "relief/heightmapimport.h"
+#include "maps/mapfile.h"
+#include "meshes/meshfiles.h"
+#include "maps/worldmap.h"
 #include "terrain/vec3.h"
 #include "world/levelstore.h"
 #include "world/progress.h"

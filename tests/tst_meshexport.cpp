@@ -1,7 +1,7 @@
 // globe-world export's 3D files as other programs read them: glTF through
 // tinygltf and the Khronos validator, STL as a solid to print, and the
 // refusals that must leave nothing behind.
-#include "converters/meshfiles.h"
+#include "meshes/meshfiles.h"
 #include "terrain/vec3.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"

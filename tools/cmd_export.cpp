@@ -1,7 +1,7 @@
 #include "commands.h"
 
-#include "converters/meshexport.h"
-#include "converters/meshfiles.h"
+#include "meshes/meshexport.h"
+#include "meshes/meshfiles.h"
 #include "world/filenames.h"
 #include "world/progress.h"
 

@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "converters/earthrelief.h"
+#include "relief/earthrelief.h"
 #include "generator/worldgen.h"
 #include "world/progress.h"
 #include "world/worldwrite.h"

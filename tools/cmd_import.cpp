@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "converters/heightmapimport.h"
+#include "relief/heightmapimport.h"
 #include "world/progress.h"
 #include "world/worldload.h"
 

@@ -1,8 +1,8 @@
 #include "commands.h"
 
-#include "converters/cubemap.h"
-#include "converters/mapfile.h"
-#include "converters/worldmap.h"
+#include "maps/cubemap.h"
+#include "maps/mapfile.h"
+#include "maps/worldmap.h"
 #include "world/filenames.h"
 #include "world/progress.h"
 
