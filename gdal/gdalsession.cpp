@@ -1,7 +1,5 @@
 #include "gdal/gdalsession.h"
 
-#include "world/filenames.h"
-
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -18,13 +16,6 @@ QString GdalSession::lastError()
 }
 
 namespace {
-
-QString refusal(const QString &path, const QString &reason, QString *error)
-{
-    if (error)
-        *error = QStringLiteral("%1: %2").arg(shownName(path), reason);
-    return QString();
-}
 
 // GDAL's subdataset syntax, DRIVER:"file":name or DRIVER:file:name.
 bool isSubdatasetName(const QString &path)
@@ -80,9 +71,10 @@ bool isElevationLike(const QString &variable)
 
 } // namespace
 
-GDALDatasetH openRaster(const QString &path, QString *error, const QStringList &openOptions,
-                        QString *picked)
+Status openRaster(const QString &path, GdalDataset &dataset, const QStringList &openOptions,
+                  QString *picked)
 {
+    dataset.reset();
     if (picked)
         picked->clear();
     // A subdataset name holds its file: DRIVER:"file":name or DRIVER:file:name.
@@ -92,12 +84,8 @@ GDALDatasetH openRaster(const QString &path, QString *error, const QStringList &
     const QString file = subdataset && part.hasMatch() ? part.captured(2) + part.captured(3) : path;
     // Only what the user named, as a plain local file GDAL may read, and for
     // a VRT every source it names (sandbox.h).
-    const Status safe = checkRasterSource(file);
-    if (!safe.ok()) {
-        if (error)
-            *error = safe.message();
-        return nullptr;
-    }
+    if (const Status safe = checkRasterSource(file); !safe.ok())
+        return safe;
     const bool named = path.startsWith(QLatin1String("/vsimem/")) || subdataset;
     std::vector<QByteArray> optionBytes;
     std::vector<const char *> options;
@@ -106,23 +94,23 @@ GDALDatasetH openRaster(const QString &path, QString *error, const QStringList &
         options.push_back(optionBytes.back().constData());
     }
     options.push_back(nullptr);
-    GDALDatasetH dataset =
-        GDALOpenEx(QFile::encodeName(path).constData(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr,
-                   options.data(), nullptr);
-    if (!dataset) {
+    GdalDataset opened(GDALOpenEx(QFile::encodeName(path).constData(),
+                                  GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, options.data(),
+                                  nullptr));
+    if (!opened) {
         const QString why = GdalSession::lastError();
-        refusal(path,
-                named && why.isEmpty()
-                    ? QStringLiteral("no such file or subdataset")
-                    : QStringLiteral("not a readable raster (%1)")
-                          .arg(why.isEmpty() ? QStringLiteral("no format GDAL knows") : why),
-                error);
-        return nullptr;
+        return Status::refused(
+            path, named && why.isEmpty()
+                      ? QStringLiteral("no such file or subdataset")
+                      : QStringLiteral("not a readable raster (%1)")
+                            .arg(why.isEmpty() ? QStringLiteral("no format GDAL knows") : why));
     }
-    if (GDALGetRasterCount(dataset) > 0)
-        return dataset;
-    const std::vector<Subdataset> all = subdatasetsOf(dataset);
-    GDALClose(dataset);
+    if (GDALGetRasterCount(opened.get()) > 0) {
+        dataset = std::move(opened);
+        return Status();
+    }
+    const std::vector<Subdataset> all = subdatasetsOf(opened.get());
+    opened.reset();
     std::vector<Subdataset> flat, elevation;
     for (const Subdataset &s : all) {
         if (!isTwoDimensional(s))
@@ -135,23 +123,19 @@ GDALDatasetH openRaster(const QString &path, QString *error, const QStringList &
     if (pick.size() == 1) {
         if (picked)
             *picked = pick.front().name;
-        return openRaster(pick.front().name, error, openOptions);
+        return openRaster(pick.front().name, dataset, openOptions);
     }
-    if (all.empty()) {
-        refusal(path, QStringLiteral("has 0 bands and no subdatasets"), error);
-        return nullptr;
-    }
+    if (all.empty())
+        return Status::refused(path, QStringLiteral("has 0 bands and no subdatasets"));
     QStringList names;
     for (const Subdataset &s : (flat.empty() ? all : flat))
         names << variableOf(s.name);
-    refusal(path,
-            QStringLiteral("holds %1 variables (%2) and none stands out as the elevation; name "
-                           "one as GDAL does, like --heightmap '%3'")
-                .arg(all.size())
-                .arg(names.join(QStringLiteral(", ")))
-                .arg((flat.empty() ? all : flat).front().name),
-            error);
-    return nullptr;
+    return Status::refused(
+        path, QStringLiteral("holds %1 variables (%2) and none stands out as the elevation; name "
+                             "one as GDAL does, like --heightmap '%3'")
+                  .arg(all.size())
+                  .arg(names.join(QStringLiteral(", ")))
+                  .arg((flat.empty() ? all : flat).front().name));
 }
 
 int gdalProgress(double complete, const char *, void *part)

@@ -14,6 +14,9 @@
 #include <QStringList>
 
 #include <gdal.h>
+#include <gdal_alg.h>
+
+#include <memory>
 
 class GdalSession
 {
@@ -30,16 +33,29 @@ private:
     QuietGdal quiet;
 };
 
+// Owners of GDAL's handles: a dataset closed, a transformer (of any kind
+// GDAL makes) destroyed when its owner goes.
+struct GdalDatasetClose
+{
+    void operator()(void *dataset) const { GDALClose(dataset); }
+};
+using GdalDataset = std::unique_ptr<void, GdalDatasetClose>;
+struct GdalTransformerDestroy
+{
+    void operator()(void *transformer) const { GDALDestroyTransformer(transformer); }
+};
+using GdalTransformer = std::unique_ptr<void, GdalTransformerDestroy>;
+
 // Opens the raster at path for reading, within a GdalSession: a file, a
 // /vsi path, or one of GDAL's subdataset names (NETCDF:"file":variable,
 // HDF5:"file"://path, ...). A container of subdatasets without bands of its
 // own (a NetCDF or HDF file of several variables) opens as its one
 // elevation-like 2-D variable; with none or several, it is refused naming
 // them; *picked, if given, is then its GDAL name (else empty). openOptions
-// are GDAL's (OVERVIEW_LEVEL=n opens an overview). Null, with one line
-// "PATH: REASON" in *error, when it cannot be opened.
-GDALDatasetH openRaster(const QString &path, QString *error,
-                        const QStringList &openOptions = QStringList(), QString *picked = nullptr);
+// are GDAL's (OVERVIEW_LEVEL=n opens an overview). Refused in one line
+// "PATH: REASON" when it cannot be opened, dataset then empty.
+Status openRaster(const QString &path, GdalDataset &dataset,
+                  const QStringList &openOptions = QStringList(), QString *picked = nullptr);
 // A GDALProgressFunc over a ProgressPart: pass it with the part's address as
 // the callback's argument wherever GDAL does the work (GDALCreateCopy,
 // GDALWarp, GDALRasterIO's psExtraArg, ...). It never cancels the work.

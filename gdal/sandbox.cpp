@@ -77,7 +77,7 @@ private:
 
 QString problem(const QString &name, const QString &reason)
 {
-    return QStringLiteral("%1: %2").arg(shownName(name), reason);
+    return aboutFile(name, reason);
 }
 
 // The bytes of a VRT, from the disk or from the program's own memory files.
@@ -202,7 +202,7 @@ QString SourceCheck::checkNamedSource(const CPLXMLNode *node, const QString &vrt
     const QString found = check(source, depth + 1, NameLink::Refused);
     if (found.isEmpty())
         return QString();
-    return QStringLiteral("%1: source refused: %2").arg(shownName(vrt), found);
+    return aboutFile(vrt, QStringLiteral("source refused: ") + found);
 }
 
 // A coordinate system names the grid files PROJ reads for it

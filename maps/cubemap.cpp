@@ -1,8 +1,8 @@
 #include "maps/cubemap.h"
 
-#include "meshes/meshframe.h"
 #include "maps/meshraster.h"
 #include "maps/worldmap.h"
+#include "meshes/meshframe.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "maps/mapfile.h"
 
+#include "gdal/gdalsession.h"
 #include "maps/cubemap.h"
 #include "meshes/drawnmesh.h"
-#include "gdal/gdalsession.h"
 #include "world/atomicwrite.h"
 #include "world/filenames.h"
 #include "world/tablefile.h"
@@ -130,18 +130,17 @@ bool mapFormatOf(const QString &path, MapFormat *format)
     return true;
 }
 
-bool mapFileBytes(const QImage &image, MapFormat format, QByteArray *bytes, QString *error,
-                  const ProgressPart &progress)
+Status mapFileBytes(const QImage &image, MapFormat format, const QString &path, QByteArray *bytes,
+                    const ProgressPart &progress)
 {
     if (format == MapFormat::Png) {
         *bytes = pngBytes(image);
-        return true;
+        return Status();
     }
     if (geoTiffBytes(image, bytes, progress))
-        return true;
-    if (error)
-        *error = QStringLiteral("the GeoTIFF could not be made (%1)").arg(GdalSession::lastError());
-    return false;
+        return Status();
+    return Status::refused(
+        path, QStringLiteral("the GeoTIFF could not be made (%1)").arg(GdalSession::lastError()));
 }
 
 QString cubeFaceFile(const QString &out, int face)
@@ -163,8 +162,7 @@ Status writeMap(const World &world, const MapOptions &options, int *unrestorable
                              ? renderHeightmap(mesh, options.width, unrestorable, drawing)
                              : renderColourMap(mesh, options.width, drawing);
     QByteArray bytes;
-    QString error;
-    if (!mapFileBytes(image, options.format, &bytes, &error, progress.part(0.8, 0.95)))
-        return Status::refused(QStringLiteral("%1: %2").arg(shownName(options.out), error));
-    return writeFileAtomically(options.out, bytes);
+    const Status made =
+        mapFileBytes(image, options.format, options.out, &bytes, progress.part(0.8, 0.95));
+    return made.ok() ? writeFileAtomically(options.out, bytes) : made;
 }

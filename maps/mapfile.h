@@ -27,10 +27,11 @@ enum class MapFormat { Png, GeoTiff };
 bool mapFormatOf(const QString &path, MapFormat *format);
 
 // The file bytes of a map: image is Format_RGB888 or Format_Grayscale16,
-// twice as wide as high. False, with one line in *error, if GDAL fails.
-// progress follows GDAL's writing of a GeoTIFF.
-bool mapFileBytes(const QImage &image, MapFormat format, QByteArray *bytes, QString *error,
-                  const ProgressPart &progress = {});
+// twice as wide as high. Refused, in one line naming path (the file the
+// bytes are for), if GDAL fails. progress follows GDAL's writing of a
+// GeoTIFF.
+Status mapFileBytes(const QImage &image, MapFormat format, const QString &path, QByteArray *bytes,
+                    const ProgressPart &progress = {});
 
 enum class MapProjection { Equirectangular, Cube };
 

@@ -13,8 +13,8 @@
 #ifndef WORLDMAP_H
 #define WORLDMAP_H
 
-#include "meshes/drawnmesh.h"
 #include "maps/meshraster.h"
+#include "meshes/drawnmesh.h"
 #include "world/progress.h"
 
 #include <QImage>

@@ -130,16 +130,14 @@ float linearFromSrgb(float c)
     return float(s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4));
 }
 
-bool encodeGltf(const DrawnMesh &mesh, bool binary, QByteArray *bytes, QString *error)
+Status encodeGltf(const DrawnMesh &mesh, bool binary, const QString &path, QByteArray *bytes)
 {
     const tinygltf::Model model = globeModel(mesh);
     std::ostringstream stream;
     tinygltf::TinyGLTF writer;
-    if (!writer.WriteGltfSceneToStream(&model, stream, false, binary)) {
-        *error = QStringLiteral("tinygltf could not write the glTF");
-        return false;
-    }
+    if (!writer.WriteGltfSceneToStream(&model, stream, false, binary))
+        return Status::notWritten(path, QStringLiteral("tinygltf could not write the glTF"));
     const std::string text = stream.str();
     *bytes = QByteArray(text.data(), int(text.size()));
-    return true;
+    return Status();
 }

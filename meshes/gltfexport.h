@@ -15,13 +15,15 @@
 #define GLTFEXPORT_H
 
 #include "meshes/drawnmesh.h"
+#include "world/status.h"
 
 #include <QByteArray>
 #include <QString>
 
 // binary: a .glb file; otherwise a .gltf file with its buffer inside it (a
-// base64 data URI). False, with *error set, when tinygltf fails.
-bool encodeGltf(const DrawnMesh &mesh, bool binary, QByteArray *bytes, QString *error);
+// base64 data URI). Not written, naming path (the file the bytes are for),
+// when tinygltf fails.
+Status encodeGltf(const DrawnMesh &mesh, bool binary, const QString &path, QByteArray *bytes);
 
 // A colour channel from sRGB-encoded (0 to 1) to linear light (0 to 1).
 float linearFromSrgb(float c);

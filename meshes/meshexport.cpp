@@ -57,16 +57,16 @@ UpAxis upAxisOf(MeshFormat format, const MeshExportOptions &options)
     return options.upGiven ? options.up : UpAxis::Z;
 }
 
-bool encodeMesh(const DrawnMesh &mesh, MeshFormat format, const MeshExportOptions &options,
-                QByteArray *bytes, QString *error, const ProgressPart &progress)
+Status encodeMesh(const DrawnMesh &mesh, MeshFormat format, const MeshExportOptions &options,
+                  const QString &path, QByteArray *bytes, const ProgressPart &progress)
 {
     const UpAxis up = upAxisOf(format, options);
     switch (format) {
     case MeshFormat::Glb:
     case MeshFormat::Gltf:
-        return encodeGltf(mesh, format == MeshFormat::Glb, bytes, error);
+        return encodeGltf(mesh, format == MeshFormat::Glb, path, bytes);
     case MeshFormat::ThreeMf:
-        return encode3mf(mesh, options.diameterMm, bytes, error, progress);
+        return encode3mf(mesh, options.diameterMm, path, bytes, progress);
     case MeshFormat::Stl:
         *bytes = encodeStl(mesh, up, options.diameterMm);
         break;
@@ -77,5 +77,5 @@ bool encodeMesh(const DrawnMesh &mesh, MeshFormat format, const MeshExportOption
         *bytes = encodeObj(mesh, up);
         break;
     }
-    return true;
+    return Status();
 }

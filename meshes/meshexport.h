@@ -12,6 +12,7 @@
 #include "meshes/drawnmesh.h"
 #include "meshes/meshframe.h"
 #include "world/progress.h"
+#include "world/status.h"
 
 #include <QByteArray>
 #include <QString>
@@ -47,11 +48,11 @@ struct MeshExportOptions
 const double minDiameterMm = 1e-3;
 const double maxDiameterMm = 1e6;
 
-// The file for one format. False, with *error set to one line, only when a
+// The bytes of path in one format. Not written, naming path, only when a
 // format library fails. progress follows the encoding where its library
 // reports it (3MF); the others are quick.
-bool encodeMesh(const DrawnMesh &mesh, MeshFormat format, const MeshExportOptions &options,
-                QByteArray *bytes, QString *error, const ProgressPart &progress = {});
+Status encodeMesh(const DrawnMesh &mesh, MeshFormat format, const MeshExportOptions &options,
+                  const QString &path, QByteArray *bytes, const ProgressPart &progress = {});
 
 // The up axis the options give a format.
 UpAxis upAxisOf(MeshFormat format, const MeshExportOptions &options);

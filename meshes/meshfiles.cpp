@@ -27,11 +27,12 @@ Status encodeAll(const DrawnMesh &mesh, const ExportOptions &options, QVector<QB
     const int count = options.outputs.size();
     for (const MeshOutput &output : options.outputs) {
         QByteArray bytes;
-        QString error;
         const int done = files.size();
-        if (!encodeMesh(mesh, output.format, options.mesh, &bytes, &error,
-                        progress.part(double(done) / count, double(done + 1) / count)))
-            return Status::notWritten(output.path, error);
+        const Status encoded =
+            encodeMesh(mesh, output.format, options.mesh, output.path, &bytes,
+                       progress.part(double(done) / count, double(done + 1) / count));
+        if (!encoded.ok())
+            return encoded;
         files << bytes;
     }
     return Status();

@@ -95,32 +95,26 @@ bool writerProgress(int percent, NMR::ProgressIdentifier, void *part)
 
 // Sizing the package writes it once, and filling the buffer again: each
 // pass is half the work.
-bool writeModel(NMR::PLib3MFModel *model, QByteArray *bytes, QString *error,
-                const ProgressPart &progress)
+Status writeModel(NMR::PLib3MFModel *model, const QString &path, QByteArray *bytes,
+                  const ProgressPart &progress)
 {
     const ProgressPart sizing = progress.part(0, 0.5), filling = progress.part(0.5, 1);
     NMR::PLib3MFModelWriter *writer = nullptr;
-    if (NMR::lib3mf_model_querywriter(model, "3mf", &writer) != LIB3MF_OK) {
-        *error = lib3mfError(model, "make its 3MF writer");
-        return false;
-    }
+    if (NMR::lib3mf_model_querywriter(model, "3mf", &writer) != LIB3MF_OK)
+        return Status::notWritten(path, lib3mfError(model, "make its 3MF writer"));
     const Handle owned(writer);
     ULONG64 size = 0;
     NMR::lib3mf_writer_setprogresscallback(writer, writerProgress,
                                            const_cast<ProgressPart *>(&sizing));
-    if (NMR::lib3mf_writer_getstreamsize(writer, &size) != LIB3MF_OK || size > ULONG64(INT_MAX)) {
-        *error = lib3mfError(writer, "size the 3MF package");
-        return false;
-    }
+    if (NMR::lib3mf_writer_getstreamsize(writer, &size) != LIB3MF_OK || size > ULONG64(INT_MAX))
+        return Status::notWritten(path, lib3mfError(writer, "size the 3MF package"));
     bytes->resize(int(size));
     NMR::lib3mf_writer_setprogresscallback(writer, writerProgress,
                                            const_cast<ProgressPart *>(&filling));
     if (NMR::lib3mf_writer_writetobuffer(writer, reinterpret_cast<BYTE *>(bytes->data()), size) !=
-        LIB3MF_OK) {
-        *error = lib3mfError(writer, "write the 3MF package");
-        return false;
-    }
-    return true;
+        LIB3MF_OK)
+        return Status::notWritten(path, lib3mfError(writer, "write the 3MF package"));
+    return Status();
 }
 
 } // namespace
@@ -157,29 +151,23 @@ QByteArray encodeStl(const DrawnMesh &mesh, UpAxis up, double diameterMm)
     return out;
 }
 
-bool encode3mf(const DrawnMesh &mesh, double diameterMm, QByteArray *bytes, QString *error,
-               const ProgressPart &progress)
+Status encode3mf(const DrawnMesh &mesh, double diameterMm, const QString &path, QByteArray *bytes,
+                 const ProgressPart &progress)
 {
     NMR::PLib3MFModel *model = nullptr;
-    if (NMR::lib3mf_createmodel(&model) != LIB3MF_OK) {
-        *error = QStringLiteral("lib3mf could not make a model");
-        return false;
-    }
+    if (NMR::lib3mf_createmodel(&model) != LIB3MF_OK)
+        return Status::notWritten(path, QStringLiteral("lib3mf could not make a model"));
     const Handle ownedModel(model);
     NMR::PLib3MFModelMeshObject *object = nullptr;
     if (NMR::lib3mf_model_setunit(model, NMR::MODELUNIT_MILLIMETER) != LIB3MF_OK ||
-        NMR::lib3mf_model_addmeshobject(model, &object) != LIB3MF_OK) {
-        *error = lib3mfError(model, "add the globe");
-        return false;
-    }
+        NMR::lib3mf_model_addmeshobject(model, &object) != LIB3MF_OK)
+        return Status::notWritten(path, lib3mfError(model, "add the globe"));
     const Handle ownedObject(object);
     NMR::PLib3MFModelBuildItem *item = nullptr;
     if (NMR::lib3mf_object_setnameutf8(object, "globe") != LIB3MF_OK ||
         !setSolid(object, mesh, diameterMm) ||
-        NMR::lib3mf_model_addbuilditem(model, object, nullptr, &item) != LIB3MF_OK) {
-        *error = lib3mfError(object, "build the globe's mesh");
-        return false;
-    }
+        NMR::lib3mf_model_addbuilditem(model, object, nullptr, &item) != LIB3MF_OK)
+        return Status::notWritten(path, lib3mfError(object, "build the globe's mesh"));
     const Handle ownedItem(item);
-    return writeModel(model, bytes, error, progress);
+    return writeModel(model, path, bytes, progress);
 }

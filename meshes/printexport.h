@@ -17,6 +17,7 @@
 
 #include "meshes/drawnmesh.h"
 #include "meshes/meshframe.h"
+#include "world/status.h"
 
 #include "world/progress.h"
 
@@ -29,9 +30,9 @@ double peakDiameterMm(const DrawnMesh &mesh, double diameterMm);
 
 QByteArray encodeStl(const DrawnMesh &mesh, UpAxis up, double diameterMm);
 
-// False, with *error set, when lib3mf fails. progress follows lib3mf's
-// writing of the package.
-bool encode3mf(const DrawnMesh &mesh, double diameterMm, QByteArray *bytes, QString *error,
-               const ProgressPart &progress = {});
+// Not written, naming path (the file the bytes are for), when lib3mf fails.
+// progress follows lib3mf's writing of the package.
+Status encode3mf(const DrawnMesh &mesh, double diameterMm, const QString &path, QByteArray *bytes,
+                 const ProgressPart &progress = {});
 
 #endif

@@ -1,7 +1,7 @@
 #include "relief/earthrelief.h"
 
-#include "meshes/drawnmesh.h"
 #include "gdal/gdalsession.h"
+#include "meshes/drawnmesh.h"
 #include "relief/heightmapimport.h"
 
 #include <QFile>

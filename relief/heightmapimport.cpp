@@ -1,8 +1,8 @@
 #include "relief/heightmapimport.h"
 
-#include "relief/reliefraster.h"
 #include "maps/vertexsampler.h"
 #include "maps/worldmap.h"
+#include "relief/reliefraster.h"
 #include "world/filenames.h"
 #include "world/regularfile.h"
 #include "world/tablefile.h"
@@ -49,9 +49,11 @@ Status sampleRaster(const QString &path, const DrawnMesh &mesh, Sampled &out,
                     double progressSpan)
 {
     ReliefRaster raster;
-    QString error;
-    if (!raster.open(path, &error) || !raster.prepare(wantedGridWidth(mesh), &error))
-        return Status::refused(error);
+    Status status = raster.open(path);
+    if (status.ok())
+        status = raster.prepare(wantedGridWidth(mesh));
+    if (!status.ok())
+        return status;
     const SampleGrid &grid = raster.grid();
     summary.path = path;
     summary.subdataset = raster.subdataset();
@@ -76,8 +78,9 @@ Status sampleRaster(const QString &path, const DrawnMesh &mesh, Sampled &out,
     double lowest = std::numeric_limits<double>::infinity(), highest = -lowest;
     for (int y = raster.firstRow(); y < raster.endRow(); y += stripRows) {
         const int count = std::min(stripRows, raster.endRow() - y);
-        if (!raster.readRows(y, count, values.data(), states.data(), &error))
-            return Status::refused(error);
+        status = raster.readRows(y, count, values.data(), states.data());
+        if (!status.ok())
+            return status;
         for (int r = 0; r < count; ++r) {
             const size_t at = size_t(r) * size_t(grid.width);
             for (int x = 0; x < grid.width; ++x) {
@@ -93,7 +96,7 @@ Status sampleRaster(const QString &path, const DrawnMesh &mesh, Sampled &out,
                               nullptr, progress.data);
     }
     if (!(lowest <= highest))
-        return Status::refused(QStringLiteral("%1: holds no sample with data").arg(path));
+        return Status::refused(path, QStringLiteral("holds no sample with data"));
     summary.lowest = lowest;
     summary.highest = highest;
     out.means = sampler.means();

@@ -146,93 +146,89 @@ std::vector<std::pair<int, int>> partsOf(int begin, int end, double first, doubl
     return parts;
 }
 
+// GDAL's options of a transformer into longitude and latitude.
+char **toLonLat()
+{
+    static const char *const options[] = {"DST_SRS=EPSG:4326", nullptr};
+    return const_cast<char **>(options);
+}
+
+struct WarpOptionsDestroy
+{
+    void operator()(GDALWarpOptions *options) const { GDALDestroyWarpOptions(options); }
+};
+
 } // namespace
 
 struct ReliefRaster::Warp
 {
-    GDALDatasetH source = nullptr;   // what is warped: one of the three below
-    GDALDatasetH overview = nullptr; // the raster opened at an overview
-    GDALDatasetH reduced =
-        nullptr; // GDAL's averaged read of it at about twice the grid's resolution
-    GDALDatasetH vrt = nullptr;
-    void *coverage = nullptr; // grid pixel to raster pixel
-    ~Warp()
-    {
-        if (vrt)
-            GDALClose(vrt);
-        if (coverage)
-            GDALDestroyGenImgProjTransformer(coverage);
-        if (reduced)
-            GDALClose(reduced);
-        if (overview)
-            GDALClose(overview);
-    }
+    GDALDatasetH source = nullptr; // what is warped: the raster, or one of the two below
+    GdalDataset overview;          // the raster opened at an overview
+    GdalDataset reduced;      // GDAL's averaged read of it at about twice the grid's resolution
+    GdalTransformer coverage; // grid pixel to raster pixel
+    GdalDataset vrt;
 };
 
 ReliefRaster::ReliefRaster() = default;
 
-ReliefRaster::~ReliefRaster()
+ReliefRaster::~ReliefRaster() = default;
+
+Status ReliefRaster::refuse(const QString &reason) const
 {
-    warp.reset();
-    if (dataset)
-        GDALClose(dataset);
+    return Status::refused(path, reason);
 }
 
-bool ReliefRaster::refuse(const QString &reason, QString *error) const
-{
-    if (error)
-        *error = QStringLiteral("%1: %2").arg(shownName(path), reason);
-    return false;
-}
-
-bool ReliefRaster::open(const QString &file, QString *error)
+Status ReliefRaster::open(const QString &file)
 {
     path = file;
-    dataset = openRaster(file, error, QStringList(), &picked);
-    if (!dataset)
-        return false;
-    rasterWidth = GDALGetRasterXSize(dataset);
-    rasterHeight = GDALGetRasterYSize(dataset);
-    if (!chooseBands(error) || !checkBlocks(error))
-        return false;
+    Status status = openRaster(file, dataset, QStringList(), &picked);
+    if (status.ok()) {
+        rasterWidth = GDALGetRasterXSize(dataset.get());
+        rasterHeight = GDALGetRasterYSize(dataset.get());
+        status = chooseBands();
+    }
+    if (status.ok())
+        status = checkBlocks();
+    if (!status.ok())
+        return status;
+    hasTransform = GDALGetGeoTransform(dataset.get(), transform) == CE_None;
+    if (hasTransform)
+        return placeGeoreferenced();
+    if (rasterWidth < 2 || rasterWidth != 2 * rasterHeight)
+        return refuse(QStringLiteral("is %1 x %2 pixels, but a map must be twice as wide as "
+                                     "it is high (or georeferenced)")
+                          .arg(rasterWidth)
+                          .arg(rasterHeight));
+    const double map[6] = {-180, 360.0 / rasterWidth, 0, 90, 0, -180.0 / rasterHeight};
+    std::copy(map, map + 6, transform);
+    lonLat = true;
+    return Status();
+}
+
+Status ReliefRaster::placeGeoreferenced()
+{
     const double *t = transform;
-    hasTransform = GDALGetGeoTransform(dataset, transform) == CE_None;
     // A NaN or an infinity would pass every bound below and then become a
     // row or column number.
-    if (hasTransform && !std::all_of(t, t + 6, [](double v) { return std::isfinite(v); }))
-        return refuse(QStringLiteral("has a geotransform that is not a finite number"), error);
-    if (hasTransform && !hasPixelArea(t))
+    if (!std::all_of(t, t + 6, [](double v) { return std::isfinite(v); }))
+        return refuse(QStringLiteral("has a geotransform that is not a finite number"));
+    if (!hasPixelArea(t))
         return refuse(QStringLiteral("has pixels of %1 by %2 units, too small or too flat for "
                                      "any map of the Earth")
                           .arg(std::hypot(t[1], t[4]), 0, 'g', 3)
-                          .arg(std::hypot(t[2], t[5]), 0, 'g', 3),
-                      error);
-    if (!hasTransform) {
-        if (rasterWidth < 2 || rasterWidth != 2 * rasterHeight)
-            return refuse(QStringLiteral("is %1 x %2 pixels, but a map must be twice as wide as "
-                                         "it is high (or georeferenced)")
-                              .arg(rasterWidth)
-                              .arg(rasterHeight),
-                          error);
-        const double map[6] = {-180, 360.0 / rasterWidth, 0, 90, 0, -180.0 / rasterHeight};
-        std::copy(map, map + 6, transform);
-        lonLat = true;
-        return true;
-    }
-    OGRSpatialReferenceH srs = GDALGetSpatialRef(dataset);
+                          .arg(std::hypot(t[2], t[5]), 0, 'g', 3));
+    OGRSpatialReferenceH srs = GDALGetSpatialRef(dataset.get());
     if (const QString code = srs ? codeOfAnotherKind(srs) : QString(); !code.isEmpty())
         return refuse(QStringLiteral("is in %1, but its code %2 names a coordinate system of "
                                      "another kind")
-                          .arg(nameOf(srs), code),
-                      error);
+                          .arg(nameOf(srs), code));
     const bool northUp = t[2] == 0 && t[4] == 0 && t[1] > 0 && t[5] < 0;
     lonLat = isLonLat(srs) && northUp;
     if (!srs && !northUp)
         return refuse(QStringLiteral("has no coordinate system, and its geotransform turns or "
-                                     "flips it"),
-                      error);
+                                     "flips it"));
     if (!lonLat)
-        return withinAnyMap(error);
+        return withinAnyMap();
     const double west = t[0], north = t[3], east = west + rasterWidth * t[1],
                  south = north + rasterHeight * t[5];
     if (north > 90 - t[5] * (1 + edgeTolerance) || south < -90 + t[5] * (1 + edgeTolerance) ||
@@ -241,13 +237,12 @@ bool ReliefRaster::open(const QString &file, QString *error)
                                      "and latitudes%5")
                           .arg(QString::number(west, 'g', 12), QString::number(east, 'g', 12),
                                QString::number(south, 'g', 12), QString::number(north, 'g', 12))
-                          .arg(srs ? QString() : QStringLiteral(" (it has no coordinate system)")),
-                      error);
+                          .arg(srs ? QString() : QStringLiteral(" (it has no coordinate system)")));
     }
-    return true;
+    return Status();
 }
 
-bool ReliefRaster::withinAnyMap(QString *error) const
+Status ReliefRaster::withinAnyMap() const
 {
     const double *t = transform;
     for (const double column : {0.0, double(rasterWidth)}) {
@@ -258,19 +253,18 @@ bool ReliefRaster::withinAnyMap(QString *error) const
                 return refuse(QStringLiteral("has a corner at x %1, y %2, beyond any map of the "
                                              "Earth in its coordinate system")
                                   .arg(x, 0, 'g', 6)
-                                  .arg(y, 0, 'g', 6),
-                              error);
+                                  .arg(y, 0, 'g', 6));
         }
     }
-    return true;
+    return Status();
 }
 
-bool ReliefRaster::chooseBands(QString *error)
+Status ReliefRaster::chooseBands()
 {
-    const int count = GDALGetRasterCount(dataset);
+    const int count = GDALGetRasterCount(dataset.get());
     std::vector<GDALRasterBandH> colour;
     for (int b = 1; b <= count; ++b) {
-        GDALRasterBandH band = GDALGetRasterBand(dataset, b);
+        GDALRasterBandH band = GDALGetRasterBand(dataset.get(), b);
         if (GDALGetRasterColorInterpretation(band) != GCI_AlphaBand)
             colour.push_back(band);
     }
@@ -283,12 +277,10 @@ bool ReliefRaster::chooseBands(QString *error)
     }
     if (bands.empty())
         return refuse(
-            QStringLiteral("has %1 bands, but a heightmap needs one grey band").arg(colour.size()),
-            error);
+            QStringLiteral("has %1 bands, but a heightmap needs one grey band").arg(colour.size()));
     const GDALDataType type = GDALGetRasterDataType(bands[0]);
     if (GDALDataTypeIsComplex(type))
-        return refuse(QStringLiteral("has complex samples, but a heightmap needs real ones"),
-                      error);
+        return refuse(QStringLiteral("has complex samples, but a heightmap needs real ones"));
     unsignedType = type == GDT_Byte || type == GDT_UInt16;
     typeMaximum = type == GDT_Byte ? 255 : 65535;
     int has = 0;
@@ -300,23 +292,22 @@ bool ReliefRaster::chooseBands(QString *error)
         for (int i = 0; i < GDALGetColorEntryCount(table); ++i) {
             const GDALColorEntry *entry = GDALGetColorEntry(table, i);
             if (entry->c1 != entry->c2 || entry->c2 != entry->c3)
-                return refuse(QStringLiteral("has a colour palette, but a heightmap must be grey"),
-                              error);
+                return refuse(QStringLiteral("has a colour palette, but a heightmap must be grey"));
             palette.push_back(entry->c1);
         }
         unsignedType = true;
         typeMaximum = 255;
     }
-    return true;
+    return Status();
 }
 
 // GDAL decodes a block whole: one that cannot fit the import's memory is
 // refused before anything is read.
-bool ReliefRaster::checkBlocks(QString *error)
+Status ReliefRaster::checkBlocks()
 {
-    const char *interleave = GDALGetMetadataItem(dataset, "INTERLEAVE", "IMAGE_STRUCTURE");
+    const char *interleave = GDALGetMetadataItem(dataset.get(), "INTERLEAVE", "IMAGE_STRUCTURE");
     const qint64 together = interleave && QByteArray(interleave) == "PIXEL"
-                                ? std::max(1, GDALGetRasterCount(dataset))
+                                ? std::max(1, GDALGetRasterCount(dataset.get()))
                                 : 1;
     for (GDALRasterBandH band : bands) {
         int bx = 0, by = 0;
@@ -330,10 +321,9 @@ bool ReliefRaster::checkBlocks(QString *error)
                               .arg(bx)
                               .arg(by)
                               .arg(bytes >> 20)
-                              .arg(maxBlockBytes >> 20),
-                          error);
+                              .arg(maxBlockBytes >> 20));
     }
-    return true;
+    return Status();
 }
 
 int ReliefRaster::gridWidthFor(double nativeWidth, int wantedWidth, int limit) const
@@ -344,20 +334,21 @@ int ReliefRaster::gridWidthFor(double nativeWidth, int wantedWidth, int limit) c
     return wantedWidth;
 }
 
-bool ReliefRaster::prepare(int wantedWidth, QString *error)
+Status ReliefRaster::prepare(int wantedWidth)
 {
-    if (!(lonLat ? prepareLonLat(wantedWidth, error) : prepareWarp(wantedWidth, error)))
-        return false;
+    if (lonLat)
+        prepareLonLat(wantedWidth);
+    else if (const Status warped = prepareWarp(wantedWidth); !warped.ok())
+        return warped;
     if (rowEnd <= rowBegin || columnEnd <= columnBegin)
-        return refuse(QStringLiteral("covers no part of the globe"), error);
+        return refuse(QStringLiteral("covers no part of the globe"));
     for (size_t b = 0; b < bands.size(); ++b)
         strip[b].clear();
-    return true;
+    return Status();
 }
 
-bool ReliefRaster::prepareLonLat(int wantedWidth, QString *error)
+void ReliefRaster::prepareLonLat(int wantedWidth)
 {
-    (void)error;
     const double *t = transform;
     const double dx = t[1], dy = -t[5];
     const int w = rasterWidth, h = rasterHeight;
@@ -384,38 +375,57 @@ bool ReliefRaster::prepareLonLat(int wantedWidth, QString *error)
     columnEnd = clampedEdge(std::ceil((east - frameWest) / stepX - 1e-6), width);
     rowBegin = clampedEdge(std::floor((frameNorth - north) / stepY + 1e-6), samples.rows());
     rowEnd = clampedEdge(std::ceil((frameNorth - south) / stepY - 1e-6), samples.rows());
-    return true;
 }
 
-bool ReliefRaster::prepareWarp(int wantedWidth, QString *error)
+Status ReliefRaster::prepareWarp(int wantedWidth)
 {
-    const char *toLonLat[] = {"DST_SRS=EPSG:4326", nullptr};
-    void *suggest =
-        GDALCreateGenImgProjTransformer2(dataset, nullptr, const_cast<char **>(toLonLat));
+    Extent extent;
+    if (const Status found = suggestExtent(extent); !found.ok())
+        return found;
+    chooseWarpFrame(extent, wantedWidth);
+    if (rowEnd <= rowBegin || columnEnd <= columnBegin)
+        return Status();
+    warp.reset(new Warp);
+    warp->source = dataset.get();
+    const double ratio = extent.nativeWidth / samples.width;
+    Status status = openOverview(ratio);
+    if (status.ok())
+        status = reduceSource(ratio);
+    if (status.ok())
+        status = buildWarpedVrt();
+    return status;
+}
+
+Status ReliefRaster::suggestExtent(Extent &extent) const
+{
+    GdalTransformer suggest(GDALCreateGenImgProjTransformer2(dataset.get(), nullptr, toLonLat()));
     if (!suggest)
         return refuse(QStringLiteral("is in %1, which GDAL cannot turn into longitudes and "
                                      "latitudes (%2)")
-                          .arg(nameOf(GDALGetSpatialRef(dataset)), GdalSession::lastError()),
-                      error);
-    double suggested[6], extent[4];
+                          .arg(nameOf(GDALGetSpatialRef(dataset.get())), GdalSession::lastError()));
+    double suggested[6], box[4];
     int pixels = 0, lines = 0;
-    const CPLErr found = GDALSuggestedWarpOutput2(dataset, GDALGenImgProjTransform, suggest,
-                                                  suggested, &pixels, &lines, extent, 0);
-    GDALDestroyGenImgProjTransformer(suggest);
+    const CPLErr found = GDALSuggestedWarpOutput2(
+        dataset.get(), GDALGenImgProjTransform, suggest.get(), suggested, &pixels, &lines, box, 0);
+    suggest.reset();
     if (found != CE_None || !(suggested[1] > 0))
         return refuse(QStringLiteral("is in %1, but GDAL finds no place for it on the globe (%2)")
-                          .arg(nameOf(GDALGetSpatialRef(dataset)), GdalSession::lastError()),
-                      error);
-    const double nativeWidth = 360 / suggested[1];
+                          .arg(nameOf(GDALGetSpatialRef(dataset.get())), GdalSession::lastError()));
+    extent = Extent{360 / suggested[1], box[0], box[1], box[2], box[3]};
+    return Status();
+}
+
+void ReliefRaster::chooseWarpFrame(const Extent &extent, int wantedWidth)
+{
     // Warped, no sample stays as it was: the world's resolution is enough.
-    const int width = gridWidthFor(nativeWidth, wantedWidth, 0);
+    const int width = gridWidthFor(extent.nativeWidth, wantedWidth, 0);
     samples = SampleGrid{width, width / 2, false};
     stepX = 360.0 / width;
     stepY = 180.0 / (width / 2);
     frameWest = -180;
     frameNorth = 90;
     shift = 0;
-    double minX = extent[0], minY = extent[1], maxX = extent[2], maxY = extent[3];
+    double minX = extent.minX, minY = extent.minY, maxX = extent.maxX, maxY = extent.maxY;
     // Across the antimeridian, or around a pole: every longitude, and the
     // pole's rows, which GDAL's edge sampling can miss.
     if (maxX - minX > 359 || minX < -180 || maxX > 180) {
@@ -431,14 +441,12 @@ bool ReliefRaster::prepareWarp(int wantedWidth, QString *error)
     columnEnd = clampedEdge(std::ceil((maxX + 180) / stepX) + 1, width);
     rowBegin = clampedEdge(std::floor((90 - maxY) / stepY) - 1, samples.rows());
     rowEnd = clampedEdge(std::ceil((90 - minY) / stepY) + 1, samples.rows());
-    if (rowEnd <= rowBegin || columnEnd <= columnBegin)
-        return true;
+}
 
-    warp.reset(new Warp);
-    warp->source = dataset;
-    // The overview nearest the grid without being coarser, as gdalwarp's
-    // -ovr AUTO picks it.
-    const double ratio = nativeWidth / width;
+// The overview nearest the grid without being coarser, as gdalwarp's -ovr
+// AUTO picks it; ratio is the raster's resolution over the grid's.
+Status ReliefRaster::openOverview(double ratio)
+{
     const int overviews = GDALGetOverviewCount(bands[0]);
     int level = -1;
     for (int i = 0; i < overviews && ratio > 1; ++i) {
@@ -446,93 +454,98 @@ bool ReliefRaster::prepareWarp(int wantedWidth, QString *error)
         if (overview && GDALGetRasterBandXSize(overview) * ratio >= rasterWidth * 0.999)
             level = i;
     }
-    if (level >= 0) {
-        warp->overview = openRaster(picked.isEmpty() ? path : picked, error,
-                                    {QStringLiteral("OVERVIEW_LEVEL=%1").arg(level)});
-        if (!warp->overview)
-            return false;
-        warp->source = warp->overview;
-    }
-    // Far finer than the grid still: the warper would gather huge source
-    // windows for each chunk (around a pole, the whole cap). GDAL's own
-    // averaged read (gdal_translate -r average -outsize, as a virtual
-    // dataset read block by block) brings it to about twice the grid's
-    // resolution first.
+    if (level < 0)
+        return Status();
+    const Status opened = openRaster(picked.isEmpty() ? path : picked, warp->overview,
+                                     {QStringLiteral("OVERVIEW_LEVEL=%1").arg(level)});
+    if (opened.ok())
+        warp->source = warp->overview.get();
+    return opened;
+}
+
+// Far finer than the grid still: the warper would gather huge source
+// windows for each chunk (around a pole, the whole cap). GDAL's own averaged
+// read (gdal_translate -r average -outsize, as a virtual dataset read block
+// by block) brings it to about twice the grid's resolution first.
+Status ReliefRaster::reduceSource(double ratio)
+{
     const int sourceWidth = GDALGetRasterXSize(warp->source),
               sourceHeight = GDALGetRasterYSize(warp->source);
     const double left = ratio * sourceWidth / rasterWidth;
-    if (left > 4) {
-        const QByteArray width = QByteArray::number(
-                             std::max(1, int(std::ceil(sourceWidth * 2 / left)))),
-                         height = QByteArray::number(
-                             std::max(1, int(std::ceil(sourceHeight * 2 / left))));
-        const char *arguments[] = {"-of",
-                                   "VRT",
-                                   "-r",
-                                   palette.empty() ? "average" : "nearest",
-                                   "-outsize",
-                                   width.constData(),
-                                   height.constData(),
-                                   nullptr};
-        GDALTranslateOptions *translate =
-            GDALTranslateOptionsNew(const_cast<char **>(arguments), nullptr);
-        warp->reduced = GDALTranslate("", warp->source, translate, nullptr);
-        GDALTranslateOptionsFree(translate);
-        if (!warp->reduced)
-            return refuse(QStringLiteral("cannot be read at a lower resolution (%1)")
-                              .arg(GdalSession::lastError()),
-                          error);
-        warp->source = warp->reduced;
+    if (!(left > 4))
+        return Status();
+    const QByteArray width =
+                         QByteArray::number(std::max(1, int(std::ceil(sourceWidth * 2 / left)))),
+                     height =
+                         QByteArray::number(std::max(1, int(std::ceil(sourceHeight * 2 / left))));
+    const char *arguments[] = {"-of",
+                               "VRT",
+                               "-r",
+                               palette.empty() ? "average" : "nearest",
+                               "-outsize",
+                               width.constData(),
+                               height.constData(),
+                               nullptr};
+    GDALTranslateOptions *translate =
+        GDALTranslateOptionsNew(const_cast<char **>(arguments), nullptr);
+    warp->reduced.reset(GDALTranslate("", warp->source, translate, nullptr));
+    GDALTranslateOptionsFree(translate);
+    if (!warp->reduced)
+        return refuse(QStringLiteral("cannot be read at a lower resolution (%1)")
+                          .arg(GdalSession::lastError()));
+    warp->source = warp->reduced.get();
+    return Status();
+}
+
+void ReliefRaster::fillWarpOptions(GDALWarpOptions &options) const
+{
+    options.hSrcDS = warp->source;
+    options.nBandCount = int(bands.size());
+    options.panSrcBands = static_cast<int *>(CPLMalloc(sizeof(int) * bands.size()));
+    options.panDstBands = static_cast<int *>(CPLMalloc(sizeof(int) * bands.size()));
+    options.padfDstNoDataReal = static_cast<double *>(CPLMalloc(sizeof(double) * bands.size()));
+    if (hasNoData)
+        options.padfSrcNoDataReal = static_cast<double *>(CPLMalloc(sizeof(double) * bands.size()));
+    for (size_t b = 0; b < bands.size(); ++b) {
+        options.panSrcBands[b] = GDALGetBandNumber(bands[b]);
+        options.panDstBands[b] = int(b) + 1;
+        options.padfDstNoDataReal[b] = noValue;
+        if (hasNoData)
+            options.padfSrcNoDataReal[b] = noData;
     }
+    options.eResampleAlg = palette.empty() ? GRA_Average : GRA_NearestNeighbour;
+    options.eWorkingDataType = GDT_Float64;
+    options.dfWarpMemoryLimit = 64.0 * (1 << 20);
+    options.papszWarpOptions = CSLSetNameValue(nullptr, "INIT_DEST", "NO_DATA");
+    options.pfnTransformer = GDALApproxTransform;
+}
+
+Status ReliefRaster::buildWarpedVrt()
+{
     const double window[6] = {frameWest + columnBegin * stepX, stepX, 0,
                               frameNorth - rowBegin * stepY,   0,     -stepY};
     const double frame[6] = {frameWest, stepX, 0, frameNorth, 0, -stepY};
-    void *transformer =
-        GDALCreateGenImgProjTransformer2(warp->source, nullptr, const_cast<char **>(toLonLat));
-    warp->coverage =
-        GDALCreateGenImgProjTransformer2(dataset, nullptr, const_cast<char **>(toLonLat));
-    if (!transformer || !warp->coverage) {
-        if (transformer)
-            GDALDestroyGenImgProjTransformer(transformer);
-        return refuse(QStringLiteral("cannot be warped (%1)").arg(GdalSession::lastError()), error);
-    }
-    GDALSetGenImgProjTransformerDstGeoTransform(transformer, window);
-    GDALSetGenImgProjTransformerDstGeoTransform(warp->coverage, frame);
-    void *approximate = GDALCreateApproxTransformer(GDALGenImgProjTransform, transformer, 0.125);
-    GDALApproxTransformerOwnsSubtransformer(approximate, TRUE);
-
-    GDALWarpOptions *options = GDALCreateWarpOptions();
-    options->hSrcDS = warp->source;
-    options->nBandCount = int(bands.size());
-    options->panSrcBands = static_cast<int *>(CPLMalloc(sizeof(int) * bands.size()));
-    options->panDstBands = static_cast<int *>(CPLMalloc(sizeof(int) * bands.size()));
-    options->padfDstNoDataReal = static_cast<double *>(CPLMalloc(sizeof(double) * bands.size()));
-    if (hasNoData)
-        options->padfSrcNoDataReal =
-            static_cast<double *>(CPLMalloc(sizeof(double) * bands.size()));
-    for (size_t b = 0; b < bands.size(); ++b) {
-        options->panSrcBands[b] = GDALGetBandNumber(bands[b]);
-        options->panDstBands[b] = int(b) + 1;
-        options->padfDstNoDataReal[b] = noValue;
-        if (hasNoData)
-            options->padfSrcNoDataReal[b] = noData;
-    }
-    options->eResampleAlg = palette.empty() ? GRA_Average : GRA_NearestNeighbour;
-    options->eWorkingDataType = GDT_Float64;
-    options->dfWarpMemoryLimit = 64.0 * (1 << 20);
-    options->papszWarpOptions = CSLSetNameValue(nullptr, "INIT_DEST", "NO_DATA");
-    options->pfnTransformer = GDALApproxTransform;
-    options->pTransformerArg = approximate;
-    warp->vrt = GDALCreateWarpedVRT(warp->source, columnEnd - columnBegin, rowEnd - rowBegin,
-                                    const_cast<double *>(window), options);
+    GdalTransformer transformer(
+        GDALCreateGenImgProjTransformer2(warp->source, nullptr, toLonLat()));
+    warp->coverage.reset(GDALCreateGenImgProjTransformer2(dataset.get(), nullptr, toLonLat()));
+    if (!transformer || !warp->coverage)
+        return refuse(QStringLiteral("cannot be warped (%1)").arg(GdalSession::lastError()));
+    GDALSetGenImgProjTransformerDstGeoTransform(transformer.get(), window);
+    GDALSetGenImgProjTransformerDstGeoTransform(warp->coverage.get(), frame);
+    GdalTransformer approximate(
+        GDALCreateApproxTransformer(GDALGenImgProjTransform, transformer.release(), 0.125));
+    GDALApproxTransformerOwnsSubtransformer(approximate.get(), TRUE);
+    const std::unique_ptr<GDALWarpOptions, WarpOptionsDestroy> options(GDALCreateWarpOptions());
+    fillWarpOptions(*options);
+    options->pTransformerArg = approximate.get();
+    warp->vrt.reset(GDALCreateWarpedVRT(warp->source, columnEnd - columnBegin, rowEnd - rowBegin,
+                                        const_cast<double *>(window), options.get()));
     if (!warp->vrt)
-        GDALDestroyApproxTransformer(approximate);
-    GDALDestroyWarpOptions(options);
-    if (!warp->vrt)
-        return refuse(QStringLiteral("cannot be warped (%1)").arg(GdalSession::lastError()), error);
+        return refuse(QStringLiteral("cannot be warped (%1)").arg(GdalSession::lastError()));
+    approximate.release(); // the warped VRT's now
     for (size_t b = 0; b < bands.size(); ++b)
-        GDALSetRasterNoDataValue(GDALGetRasterBand(warp->vrt, int(b) + 1), noValue);
-    return true;
+        GDALSetRasterNoDataValue(GDALGetRasterBand(warp->vrt.get(), int(b) + 1), noValue);
+    return Status();
 }
 
 bool ReliefRaster::typeRange(double *lowest, double *highest) const
@@ -542,22 +555,21 @@ bool ReliefRaster::typeRange(double *lowest, double *highest) const
     return unsignedType;
 }
 
-bool ReliefRaster::readRows(int y, int count, double *values, unsigned char *states, QString *error)
+Status ReliefRaster::readRows(int y, int count, double *values, unsigned char *states)
 {
     const size_t cells = size_t(samples.width) * size_t(count);
     for (size_t b = 0; b < bands.size(); ++b)
         strip[b].assign(cells, noValue);
     covered.assign(cells, 0);
-    if (!(warp ? readWarped(y, count, error) : readLonLat(y, count, error)))
-        return false;
-    return finishRows(y, count, values, states, error);
+    const Status read = warp ? readWarped(y, count) : readLonLat(y, count);
+    return read.ok() ? finishRows(count, values, states) : read;
 }
 
-bool ReliefRaster::readLonLat(int y, int count, QString *error)
+Status ReliefRaster::readLonLat(int y, int count)
 {
     const int ya = std::max(y, rowBegin), yb = std::min(y + count, rowEnd);
     if (ya >= yb)
-        return true;
+        return Status();
     const double *t = transform;
     const int w = rasterWidth, h = rasterHeight, width = samples.width;
     // Frame edges in the raster's pixels.
@@ -591,28 +603,27 @@ bool ReliefRaster::readLonLat(int y, int count, QString *error)
                                    sizeof(double), GSpacing(sizeof(double)) * width,
                                    &extra) != CE_None)
                     return refuse(
-                        QStringLiteral("cannot be read (%1)").arg(GdalSession::lastError()), error);
+                        QStringLiteral("cannot be read (%1)").arg(GdalSession::lastError()));
             }
             for (int r = 0; r < bufferHeight; ++r)
                 std::fill_n(covered.begin() + long(at) + long(r) * width, bufferWidth, 1);
         }
     }
-    return true;
+    return Status();
 }
 
-bool ReliefRaster::readWarped(int y, int count, QString *error)
+Status ReliefRaster::readWarped(int y, int count)
 {
     const int ya = std::max(y, rowBegin), yb = std::min(y + count, rowEnd);
     if (ya >= yb || !warp)
-        return true;
+        return Status();
     const int width = samples.width, columns = columnEnd - columnBegin;
     for (size_t b = 0; b < bands.size(); ++b) {
         if (GDALRasterIO(
-                GDALGetRasterBand(warp->vrt, int(b) + 1), GF_Read, 0, ya - rowBegin, columns,
+                GDALGetRasterBand(warp->vrt.get(), int(b) + 1), GF_Read, 0, ya - rowBegin, columns,
                 yb - ya, strip[b].data() + size_t(ya - y) * width + size_t(columnBegin), columns,
                 yb - ya, GDT_Float64, sizeof(double), int(sizeof(double)) * width) != CE_None)
-            return refuse(QStringLiteral("cannot be warped (%1)").arg(GdalSession::lastError()),
-                          error);
+            return refuse(QStringLiteral("cannot be warped (%1)").arg(GdalSession::lastError()));
     }
     // Which samples' centres fall on the raster: the others are outside it.
     const size_t n = size_t(columns);
@@ -624,21 +635,19 @@ bool ReliefRaster::readWarped(int y, int count, QString *error)
             ys[size_t(c)] = r + 0.5;
             zs[size_t(c)] = 0;
         }
-        GDALGenImgProjTransform(warp->coverage, TRUE, columns, xs.data(), ys.data(), zs.data(),
-                                ok.data());
+        GDALGenImgProjTransform(warp->coverage.get(), TRUE, columns, xs.data(), ys.data(),
+                                zs.data(), ok.data());
         unsigned char *inside = covered.data() + size_t(r - y) * width + size_t(columnBegin);
         for (int c = 0; c < columns; ++c) {
             inside[c] = ok[size_t(c)] && xs[size_t(c)] >= 0 && xs[size_t(c)] < rasterWidth &&
                         ys[size_t(c)] >= 0 && ys[size_t(c)] < rasterHeight;
         }
     }
-    return true;
+    return Status();
 }
 
-bool ReliefRaster::finishRows(int y, int count, double *values, unsigned char *states,
-                              QString *error)
+Status ReliefRaster::finishRows(int count, double *values, unsigned char *states)
 {
-    (void)y;
     const int width = samples.width;
     for (int r = 0; r < count; ++r) {
         const size_t row = size_t(r) * width;
@@ -653,8 +662,7 @@ bool ReliefRaster::finishRows(int y, int count, double *values, unsigned char *s
             }
             if (bands.size() == 3 && (std::isfinite(value) || std::isfinite(strip[1][from])) &&
                 (strip[1][from] != value || strip[2][from] != value))
-                return refuse(QStringLiteral("has coloured pixels, but a heightmap must be grey"),
-                              error);
+                return refuse(QStringLiteral("has coloured pixels, but a heightmap must be grey"));
             // An infinite height is no height.
             const bool holdsData = !(hasNoData && value == noData) && std::isfinite(value);
             if (!palette.empty() && holdsData)
@@ -663,5 +671,5 @@ bool ReliefRaster::finishRows(int y, int count, double *values, unsigned char *s
             states[to] = holdsData ? Data : NoData;
         }
     }
-    return true;
+    return Status();
 }

@@ -31,6 +31,8 @@
 
 #include <QString>
 
+#include <gdalwarper.h>
+
 #include <memory>
 #include <vector>
 
@@ -53,12 +55,13 @@ public:
     ReliefRaster(const ReliefRaster &) = delete;
     ReliefRaster &operator=(const ReliefRaster &) = delete;
 
-    // Opens and checks the raster; false with one line naming path in *error.
-    bool open(const QString &path, QString *error);
+    // Opens and checks the raster; refused in one line naming path.
+    Status open(const QString &path);
     // Chooses the grid: the raster's own when it needs at most
     // max(wantedWidth, nativeColumnLimit) columns (wantedWidth when warped),
-    // else wantedWidth (even) columns. False, with one line, when the raster cannot be placed.
-    bool prepare(int wantedWidth, QString *error);
+    // else wantedWidth (even) columns. Refused, in one line, when the raster
+    // cannot be placed.
+    Status prepare(int wantedWidth);
 
     // The subdataset open picked in a file of several, by GDAL's name; else empty.
     const QString &subdataset() const { return picked; }
@@ -72,9 +75,9 @@ public:
     int firstRow() const { return rowBegin; }
     int endRow() const { return rowEnd; }
     // Rows y .. y + count - 1 of grid(), grid().width values and states a
-    // row. False with one line in *error when the file fails or a sample
-    // turns out coloured.
-    bool readRows(int y, int count, double *values, unsigned char *states, QString *error);
+    // row. Refused in one line when the file fails or a sample turns out
+    // coloured.
+    Status readRows(int y, int count, double *values, unsigned char *states);
 
     // The full range of 8- and 16-bit unsigned samples (0..255, 0..65535);
     // false for other sample types, whose range is their data's.
@@ -83,20 +86,34 @@ public:
 private:
     struct Warp;
 
-    bool refuse(const QString &reason, QString *error) const;
-    bool chooseBands(QString *error);
-    bool withinAnyMap(QString *error) const;
-    bool checkBlocks(QString *error);
-    bool prepareLonLat(int wantedWidth, QString *error);
-    bool prepareWarp(int wantedWidth, QString *error);
+    // Where GDAL's warper puts the raster on the globe.
+    struct Extent
+    {
+        double nativeWidth; // the columns of a global grid at the raster's resolution
+        double minX, minY, maxX, maxY;
+    };
+
+    Status refuse(const QString &reason) const;
+    Status placeGeoreferenced();
+    Status chooseBands();
+    Status withinAnyMap() const;
+    Status checkBlocks();
+    void prepareLonLat(int wantedWidth);
+    Status prepareWarp(int wantedWidth);
+    Status suggestExtent(Extent &extent) const;
+    void chooseWarpFrame(const Extent &extent, int wantedWidth);
+    Status openOverview(double ratio);
+    Status reduceSource(double ratio);
+    void fillWarpOptions(GDALWarpOptions &options) const;
+    Status buildWarpedVrt();
     int gridWidthFor(double nativeWidth, int wantedWidth, int limit) const;
-    bool readLonLat(int y, int count, QString *error);
-    bool readWarped(int y, int count, QString *error);
-    bool finishRows(int y, int count, double *values, unsigned char *states, QString *error);
+    Status readLonLat(int y, int count);
+    Status readWarped(int y, int count);
+    Status finishRows(int count, double *values, unsigned char *states);
 
     GdalSession session;
     QString path, picked;
-    GDALDatasetH dataset = nullptr;
+    GdalDataset dataset;
     std::vector<GDALRasterBandH> bands; // one grey band, or red, green and blue
     std::vector<double> palette;        // grey value per index of a grey palette
     int rasterWidth = 0, rasterHeight = 0;
