@@ -3,25 +3,17 @@
 #include "maps/vertexsampler.h"
 #include "maps/worldmap.h"
 #include "relief/reliefraster.h"
-#include "world/filenames.h"
-#include "world/regularfile.h"
-#include "world/tablefile.h"
+#include "world/levelstore.h"
 #include "world/worldload.h"
-
-#include <QDir>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-const char *const levelsBackupSuffix = ".bak";
-
 namespace {
 
 // Rows a strip holds: about 32 MiB of samples.
 const qint64 stripBytes = qint64(32) << 20;
-// Far above the levels of the largest world generate makes (2.6 MB).
-const qint64 levelsFileLimit = qint64(1) << 30;
 
 int levelAboveSea(double value, double sea, double peak)
 {
@@ -45,8 +37,7 @@ struct Sampled
 
 // One pass over the raster, strip by strip.
 Status sampleRaster(const QString &path, const DrawnMesh &mesh, Sampled &out,
-                    RasterSummary &summary, const ImportProgress &progress, double progressFrom,
-                    double progressSpan)
+                    RasterSummary &summary, const ProgressPart &progress)
 {
     ReliefRaster raster;
     Status status = raster.open(path);
@@ -91,9 +82,7 @@ Status sampleRaster(const QString &path, const DrawnMesh &mesh, Sampled &out,
             }
             sampler.addRow(y + r, values.data() + at, states.data() + at);
         }
-        if (progress.function)
-            progress.function(progressFrom + progressSpan * (y + count - raster.firstRow()) / rows,
-                              nullptr, progress.data);
+        progress.update(y + count - raster.firstRow(), rows);
     }
     if (!(lowest <= highest))
         return Status::refused(path, QStringLiteral("holds no sample with data"));
@@ -116,14 +105,15 @@ int wantedGridWidth(const DrawnMesh &mesh)
 }
 
 Status applyRasters(const QStringList &paths, const DrawnMesh &mesh, const LevelScale &scale,
-                    QVector<int> &levels, ImportSummary *summary, const ImportProgress &progress)
+                    QVector<int> &levels, ImportSummary *summary, const ProgressPart &progress)
 {
     std::vector<Sampled> sampled(size_t(paths.size()));
     ImportSummary found;
     for (int i = 0; i < paths.size(); ++i) {
         RasterSummary one;
-        const Status status = sampleRaster(paths[i], mesh, sampled[size_t(i)], one, progress,
-                                           double(i) / paths.size(), 1.0 / paths.size());
+        const Status status =
+            sampleRaster(paths[i], mesh, sampled[size_t(i)], one,
+                         progress.part(double(i) / paths.size(), double(i + 1) / paths.size()));
         if (!status.ok())
             return status;
         found.rasters << one;
@@ -173,8 +163,7 @@ Status applyRasters(const QStringList &paths, const DrawnMesh &mesh, const Level
             }
         }
     }
-    if (progress.function)
-        progress.function(1.0, nullptr, progress.data);
+    progress.update(1.0);
     if (summary)
         *summary = found;
     return Status();
@@ -194,69 +183,14 @@ Status levelsFromRaster(const QString &path, const DrawnMesh &mesh, const LevelS
     return status;
 }
 
-namespace {
-
-// A world's base002.dat as it stands: its bytes for the backup, its levels,
-// and its permission bits, which the backup keeps.
-struct LevelsFile
-{
-    QString path;
-    QByteArray bytes;
-    QVector<int> table;
-    int mode = 0;
-};
-
-// Reads dir's base002.dat, which must hold a level for each of the world's
-// vertexCount vertices.
-Status readLevelsFile(const QString &dir, int vertexCount, LevelsFile &file)
-{
-    file.path = QDir(dir).filePath(QString::fromLatin1(levelsFileName));
-    const QString shown = shownName(file.path);
-    const FileOpen opened =
-        readRegularFile(file.path, NameLink::Refused, levelsFileLimit, &file.bytes);
-    if (!opened.ok)
-        return Status::refused((opened.missing ? QStringLiteral("%1: missing (%2)")
-                                               : QStringLiteral("%1: cannot be read (%2)"))
-                                   .arg(shown, opened.reason));
-    if (opened.size > levelsFileLimit)
-        return Status::refused(QStringLiteral("%1: %2 bytes, far more than the levels of a world")
-                                   .arg(shown)
-                                   .arg(opened.size));
-    file.mode = opened.mode;
-    const TableRead read = decodeIntTable(file.bytes, file.table);
-    if (!read.ok())
-        return Status::refused(describeTableRead(shown, read));
-    if (file.table.size() < vertexCount)
-        return Status::refused(QStringLiteral("%1: holds %2 levels, but the world has %3 vertices")
-                                   .arg(shown)
-                                   .arg(file.table.size())
-                                   .arg(vertexCount));
-    return Status();
-}
-
-// Replaces the first levels.size() entries of base002.dat, keeping the old
-// file as base002.dat.bak. Both or neither: a backup replaced for an import
-// that then failed would hold the levels of no import at all. The copy is
-// as private as its original.
-Status writeStartingLevels(const LevelsFile &file, const QVector<int> &levels)
-{
-    QVector<int> table = file.table;
-    std::copy(levels.begin(), levels.end(), table.begin());
-    return writeFilesAtomically(
-        {{file.path + QLatin1String(levelsBackupSuffix), file.bytes, file.mode},
-         {file.path, encodeIntTable(table)}});
-}
-
-} // namespace
-
 Status importRelief(const QString &dir, const World &world, const ImportOptions &options,
                     ImportSummary *summary)
 {
     // The levels before the import are base002.dat's, which the vertices
     // beyond the rasters keep; the file is read once, for them and for the
     // backup.
-    LevelsFile file;
-    Status status = readLevelsFile(dir, world.vertexCount, file);
+    StartingLevels file;
+    Status status = readStartingLevels(dir, world.vertexCount, file);
     if (!status.ok())
         return status;
     QVector<int> levels = file.table.mid(0, world.vertexCount);

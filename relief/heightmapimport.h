@@ -21,6 +21,7 @@
 #define HEIGHTMAPIMPORT_H
 
 #include "meshes/drawnmesh.h"
+#include "world/progress.h"
 #include "world/status.h"
 #include "world/world.h"
 
@@ -60,38 +61,28 @@ struct ImportSummary
     bool belowZeroWithoutSeaLevel = false;
 };
 
-// Reports progress from 0 to 1 across all rasters, after each strip of
-// rows; function may be null. Its shape is GDAL's GDALProgressFunc (its
-// return value is ignored: an import is not cancelled halfway).
-struct ImportProgress
-{
-    int (*function)(double complete, const char *message, void *data) = nullptr;
-    void *data = nullptr;
-};
-
 // The columns of the grid a world of mesh's size needs: 32 x 2^S, about 30
 // samples in every vertex's share (the equator's; more towards the poles).
 int wantedGridWidth(const DrawnMesh &mesh);
 
 // Applies the rasters in order to levels, which hold the mesh's vertex
 // levels before the import; refused, with one line naming the file, when a
-// raster cannot be used (levels then as they were).
+// raster cannot be used (levels then as they were). progress runs from 0 to
+// 1 across all rasters, after each strip of rows.
 Status applyRasters(const QStringList &paths, const DrawnMesh &mesh, const LevelScale &scale,
                     QVector<int> &levels, ImportSummary *summary,
-                    const ImportProgress &progress = ImportProgress());
+                    const ProgressPart &progress = {});
 
 // One raster over a world of level 0 everywhere: the level of every vertex
 // of mesh from the raster at path.
 Status levelsFromRaster(const QString &path, const DrawnMesh &mesh, const LevelScale &scale,
                         QVector<int> &levels, RasterSummary *summary);
 
-extern const char *const levelsBackupSuffix; // ".bak"
-
 struct ImportOptions
 {
     QStringList rasters; // the relief files, applied in order
     LevelScale scale;
-    ImportProgress progress;
+    ProgressPart progress;
 };
 
 // The import command: sets the starting levels of the world that was loaded
