@@ -1,95 +1,52 @@
-// globe-world export, map and import on generated worlds: the files other
-// programs read, the pixel rules, the heightmap round trip and every refusal.
-#include "maps/cubemap.h"
+// globe-world import on generated worlds: rasters of every layout and
+// coordinate system placed on the globe, the Earth terrain, and every
+// refusal of a raster from a stranger.
 #include "relief/earthrelief.h"
 #include "relief/heightmapimport.h"
-#include "maps/mapfile.h"
-#include "meshes/meshfiles.h"
-#include "maps/worldmap.h"
 #include "terrain/vec3.h"
-#include "world/levelstore.h"
-#include "world/progress.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
 #include "world/worldwrite.h"
 #include "worldfiles.h"
 
 #include <QDir>
-#include <QImage>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <QtTest>
 
 #include <cpl_string.h>
 #include <gdal.h>
 #include <ogr_srs_api.h>
 
-#include <fcntl.h>
-#include <pty.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cmath>
+#include <functional>
 
-using Rgb = QVector<int>;
 // Expected levels at places: longitude and latitude in degrees, then the
 // level (or, negated, the lowest level wanted there).
 using Places = QVector<QVector<double>>;
 using RasterSetup = std::function<QString(const QString &scratch)>;
 Q_DECLARE_METATYPE(RasterSetup)
 
-class ExportTest : public QObject
+class ImportTest : public WorldSuite
 {
     Q_OBJECT
 
 private slots:
-    void plyVertices_data();
-    void plyVertices();
-    void objMatchesPly();
-    void readBackByAssimp_data();
-    void readBackByAssimp();
-    void levelSources_data();
-    void levelSources();
-    void pixelRule_data();
-    void pixelRule();
-    void flatWorldIsSeaEverywhere_data();
-    void flatWorldIsSeaEverywhere();
-    void vertexPixelsShowTheirLevel_data();
-    void vertexPixelsShowTheirLevel();
-    void heightmapRoundTrip_data();
-    void heightmapRoundTrip();
     void importGreyValues_data();
     void importGreyValues();
     void refusals_data();
     void refusals();
-    void exportReplacesLinksNotFollows_data();
-    void exportReplacesLinksNotFollows();
-    void orientation();
     void importGeoTiff_data();
-    void importGeoTiff();
     void importPlacement_data();
     void importPlacement();
     void regionalRaster();
     void noDataKeepsLevels();
     void peakDefault();
+    void importGeoTiff();
     void netcdfVariables();
-    void geoTiffMap_data();
-    void geoTiffMap();
     void earthTerrain();
-    void cubeFacesShowTheMap_data();
-    void cubeFacesShowTheMap();
-    void cubeFacesAllOrNothing();
-    void progressOnTerminalsOnly_data();
-    void progressOnTerminalsOnly();
-
-private:
-    QString world(int subdivision, WorldRecipe::Terrain levels = WorldRecipe::Random,
-                  bool demo = false);
-    QTemporaryDir dir;
-    QString output; // stdout and stderr of the last run
 };
 
 namespace {
@@ -97,73 +54,6 @@ namespace {
 int run(const QStringList &arguments, QString *output)
 {
     return runProgram(GLOBE_WORLD_EXE, arguments, output);
-}
-
-// The commands as globe-world runs them, short of parsing and printing.
-Status exportPly(const QString &folder, const QString &file, const LevelSource &levels = {})
-{
-    World world = loadTestWorld(folder);
-    const Status taken = takeLevels(levels, world);
-    if (!taken.ok())
-        return taken;
-    ExportOptions options;
-    options.outputs.append({file, MeshFormat::Ply});
-    ExportReport written;
-    return exportMesh(world, options, &written);
-}
-
-Status mapWorld(const QString &folder, const QString &file, int width = defaultMapWidth,
-                bool heightmap = false, const LevelSource &levels = {})
-{
-    World world = loadTestWorld(folder);
-    const Status taken = takeLevels(levels, world);
-    if (!taken.ok())
-        return taken;
-    MapOptions options;
-    options.out = file;
-    mapFormatOf(file, &options.format);
-    options.width = width;
-    options.heightmap = heightmap;
-    int unrestorable = 0;
-    return writeMap(world, options, &unrestorable);
-}
-
-Status mapCube(const QString &folder, const QString &file, int width, bool heightmap)
-{
-    MapOptions options;
-    options.out = file;
-    options.projection = MapProjection::Cube;
-    options.width = width;
-    options.heightmap = heightmap;
-    int unrestorable = 0;
-    return writeMap(loadTestWorld(folder), options, &unrestorable);
-}
-
-// Where a reader of OpenGL's cube-map table (GL 4.6, table 8.19) looks up a
-// direction r of the Y-up frame: the face of the major axis, then s and t
-// from the table's sc and tc, t = 0 on the image's top row.
-QPoint cubeLookup(const Vec3 &r, int size, int *face)
-{
-    const double ax = std::fabs(r.x), ay = std::fabs(r.y), az = std::fabs(r.z);
-    double sc, tc, ma;
-    if (ax >= ay && ax >= az) {
-        *face = r.x > 0 ? 0 : 1;
-        sc = r.x > 0 ? -r.z : r.z;
-        tc = -r.y;
-        ma = ax;
-    } else if (ay >= az) {
-        *face = r.y > 0 ? 2 : 3;
-        sc = r.x;
-        tc = r.y > 0 ? r.z : -r.z;
-        ma = ay;
-    } else {
-        *face = r.z > 0 ? 4 : 5;
-        sc = r.z > 0 ? r.x : -r.x;
-        tc = -r.y;
-        ma = az;
-    }
-    auto pixel = [size](double c) { return std::min(size - 1, int((c + 1) / 2 * size)); };
-    return QPoint(pixel(sc / ma), pixel(tc / ma));
 }
 
 Status importRaster(const QString &folder, const QString &raster, const LevelScale &scale = {})
@@ -174,48 +64,6 @@ Status importRaster(const QString &folder, const QString &raster, const LevelSca
     ImportSummary found;
     return importRelief(folder, loadTestWorld(folder, DemoTerrain::AsFlagged), options, &found);
 }
-
-QString path(const QString &dir, const char *file)
-{
-    return QDir(dir).filePath(QString::fromLatin1(file));
-}
-
-void setLevel(const QString &world, int vertex, int level)
-{
-    editIntTable(path(world, levelsFileName),
-                 [=](QVector<int> &levels) { levels[vertex] = level; });
-}
-
-const int plyVertexBytes = 20;
-const QByteArray plyHeaderText = "ply\n"
-                                 "format binary_little_endian 1.0\n"
-                                 "comment globe-world export: sRGB colours; level 0 to 9, 255 if "
-                                 "outside\n"
-                                 "element vertex %1\n"
-                                 "property float x\n"
-                                 "property float y\n"
-                                 "property float z\n"
-                                 "property uchar red\n"
-                                 "property uchar green\n"
-                                 "property uchar blue\n"
-                                 "property uchar level\n"
-                                 "property float quality\n"
-                                 "element face %2\n"
-                                 "property list uchar int vertex_indices\n"
-                                 "end_header\n";
-
-float floatAt(const QByteArray &bytes, int offset)
-{
-    return qFromLittleEndian<float>(bytes.constData() + offset);
-}
-
-Rgb rgbAt(const QImage &image, int x, int y)
-{
-    const QRgb pixel = image.pixel(x, y);
-    return {qRed(pixel), qGreen(pixel), qBlue(pixel)};
-}
-
-const Rgb seaColour{130, 194, 246};
 
 // A one-band GeoTIFF written through GDAL: values row by row (may be empty
 // for a header alone), epsg 0 for no coordinate system.
@@ -281,293 +129,7 @@ void checkPlaces(const QString &folder, const Places &places)
 
 } // namespace
 
-QString ExportTest::world(int subdivision, WorldRecipe::Terrain levels, bool demo)
-{
-    static int made = 0;
-    const QString folder = dir.filePath(QStringLiteral("world%1").arg(++made));
-    writeTestWorld(folder, {subdivision, levels, 1, demo});
-    return folder;
-}
-
-void ExportTest::plyVertices_data()
-{
-    QTest::addColumn<int>("subdivision");
-    QTest::addColumn<int>("vertex");
-    QTest::addColumn<int>("level");
-    QTest::addColumn<Rgb>("rgb"); // then the level byte
-    QTest::addColumn<double>("radius");
-    QTest::newRow("sea at the pole") << 0 << 0 << 0 << Rgb{130, 194, 246, 0} << 0.85;
-    QTest::newRow("peak, 64 times higher at S=1")
-        << 1 << 5 << 9 << Rgb{149, 73, 39, 9} << 0.85 * (1 + 0.075 * 64);
-    QTest::newRow("below the table: black on the base sphere")
-        << 1 << 41 << -1 << Rgb{0, 0, 0, 255} << 0.85;
-    QTest::newRow("above the table: black on the base sphere")
-        << 0 << 11 << 12 << Rgb{0, 0, 0, 255} << 0.85;
-}
-
-void ExportTest::plyVertices()
-{
-    QFETCH(int, subdivision);
-    QFETCH(int, vertex);
-    QFETCH(int, level);
-    QFETCH(Rgb, rgb);
-    QFETCH(double, radius);
-    const QString folder = world(subdivision, WorldRecipe::Flat);
-    setLevel(folder, vertex, level);
-    QVERIFY(exportPly(folder, folder + "/out.ply").ok());
-
-    const int vertices = 10 * (1 << 2 * subdivision) + 2, faces = 2 * vertices - 4;
-    const QByteArray ply = readBytes(folder + "/out.ply");
-    const QByteArray header = QString(plyHeaderText).arg(vertices).arg(faces).toLatin1();
-    QVERIFY(ply.startsWith(header));
-    QCOMPARE(ply.size(), header.size() + plyVertexBytes * vertices + 13 * faces);
-
-    const int at = header.size() + plyVertexBytes * vertex;
-    const double x = floatAt(ply, at), y = floatAt(ply, at + 4), z = floatAt(ply, at + 8);
-    QVERIFY(std::fabs(std::sqrt(x * x + y * y + z * z) - radius) < 1e-5);
-    QCOMPARE(
-        (Rgb{uchar(ply[at + 12]), uchar(ply[at + 13]), uchar(ply[at + 14]), uchar(ply[at + 15])}),
-        rgb);
-    QCOMPARE(floatAt(ply, at + 16), float(level)); // quality, for MeshLab
-    QVector<int> corners;
-    QVERIFY(readIntTable(path(folder, cornersFileName), corners).ok());
-    const QByteArray lastFace = ply.right(13);
-    QCOMPARE(int(lastFace[0]), 3);
-    for (int k = 0; k < 3; ++k)
-        QCOMPARE(qFromLittleEndian<qint32>(lastFace.constData() + 1 + 4 * k),
-                 corners[4 * (faces - 1) + k]);
-}
-
-void ExportTest::objMatchesPly()
-{
-    const QString folder = world(2);
-    ExportOptions options;
-    options.outputs = {{folder + "/a.ply", MeshFormat::Ply}, {folder + "/a.obj", MeshFormat::Obj}};
-    ExportReport written;
-    QVERIFY(exportMesh(loadTestWorld(folder), options, &written).ok());
-    const QByteArray ply = readBytes(folder + "/a.ply");
-    const int body = ply.indexOf("end_header\n") + 11;
-    const QList<QByteArray> lines = readBytes(folder + "/a.obj").split('\n');
-    int vertices = 0, faces = 0;
-    for (const QByteArray &line : lines) {
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields[0] == "v") {
-            const int at = body + plyVertexBytes * vertices++;
-            // The PLY is in the editor's frame, the OBJ Y up: (x, z, -y).
-            QCOMPARE(fields[1].toFloat(), floatAt(ply, at));
-            QCOMPARE(fields[2].toFloat(), floatAt(ply, at + 8));
-            QCOMPARE(fields[3].toFloat(), -floatAt(ply, at + 4));
-            for (int k = 0; k < 3; ++k)
-                QCOMPARE(qRound(fields[4 + k].toFloat() * 255), int(uchar(ply[at + 12 + k])));
-        } else if (fields[0] == "f") {
-            const int at = body + plyVertexBytes * 162 + 13 * faces++ + 1;
-            for (int k = 0; k < 3; ++k)
-                QCOMPARE(fields[1 + k].toInt(),
-                         qFromLittleEndian<qint32>(ply.constData() + at + 4 * k) + 1);
-        }
-    }
-    QCOMPARE(vertices, 162);
-    QCOMPARE(faces, 320);
-}
-
-void ExportTest::readBackByAssimp_data()
-{
-    QTest::addColumn<QString>("format");
-    QTest::newRow("PLY") << "ply";
-    QTest::newRow("OBJ") << "obj";
-}
-
-// Another program's reader, not ours: the counts it reports after its own
-// processing, and that it saw triangles only.
-void ExportTest::readBackByAssimp()
-{
-    QFETCH(QString, format);
-    const QString assimp = QStandardPaths::findExecutable("assimp");
-    if (assimp.isEmpty())
-        QSKIP("assimp (assimp-utils) is not installed");
-    const QString folder = world(4), file = folder + "/globe." + format;
-    ExportOptions options;
-    options.outputs = {{file, format == "ply" ? MeshFormat::Ply : MeshFormat::Obj}};
-    ExportReport written;
-    QVERIFY(exportMesh(loadTestWorld(folder), options, &written).ok());
-    QProcess process;
-    process.start(assimp, {"info", file});
-    QVERIFY(process.waitForFinished(60000));
-    const QString info = process.readAllStandardOutput();
-    for (const char *expected : {"Vertices:\\s+2562\\n", "Faces:\\s+5120\\n",
-                                 "Primitive Types:\\s+triangles\\n", "\\[2562 / 0 / 5120 \\|"})
-        QVERIFY2(info.contains(QRegularExpression(expected)), qPrintable(expected + info));
-}
-
-void ExportTest::levelSources_data()
-{
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<int>("level"); // of vertex 3, 7 in the demo terrain, 5 in save.dat
-    QTest::addColumn<QString>("note");
-    QTest::addColumn<QString>("summary"); // in info's output
-    QTest::newRow("base002.dat as stored, whatever demo.txt says")
-        << QStringList() << 0 << "as stored (demo.txt is on: add --demo"
-        << "sea (level 0) 100.0%";
-    QTest::newRow("--demo as the editor starts") << QStringList{"--demo"} << 7 << "demo terrain"
-                                                 << "sea (level 0) 0.0%";
-    QTest::newRow("--levels as stored") << QStringList{"--levels", "save.dat"} << 5 << "save.dat"
-                                        << "level 5: 1 vertices, 2.4%";
-    QTest::newRow("--levels with --demo")
-        << QStringList{"--levels", "save.dat", "--demo"} << 7 << "save.dat with the demo"
-        << "sea (level 0) 0.0%";
-}
-
-void ExportTest::levelSources()
-{
-    QFETCH(QStringList, options);
-    QFETCH(int, level);
-    QFETCH(QString, note);
-    QFETCH(QString, summary);
-    const QString folder = world(1, WorldRecipe::Flat, true);
-    QVector<int> saved(42, 0);
-    saved[3] = 5;
-    QVERIFY(writeIntTable(dir.filePath("save.dat"), saved).ok());
-    options.replaceInStrings(QRegularExpression("^save.dat$"), dir.filePath("save.dat"));
-    QCOMPARE(run(QStringList{"export", folder, "--ply", folder + "/out.ply"} + options, &output),
-             0);
-    QVERIFY2(output.contains(note), qPrintable(output));
-    const QByteArray ply = readBytes(folder + "/out.ply");
-    QCOMPARE(int(ply[ply.indexOf("end_header\n") + 11 + plyVertexBytes * 3 + 15]), level);
-    QCOMPARE(run(QStringList{"info", folder} + options, &output), 0);
-    QVERIFY2(output.contains(summary) && output.contains(note), qPrintable(output));
-}
-
-void ExportTest::pixelRule_data()
-{
-    QTest::addColumn<double>("theta");
-    QTest::addColumn<double>("phi");
-    QTest::addColumn<QPoint>("pixel");
-    const double pi = M_PI;
-    QTest::newRow("north pole") << 0.0 << 0.0 << QPoint(0, 0);
-    QTest::newRow("south pole") << pi << 0.0 << QPoint(0, 1023);
-    QTest::newRow("a pixel centre") << pi * 7.5 / 1024 << 2 * pi * (1 - 5.5 / 2048) << QPoint(5, 7);
-    QTest::newRow("equator on -y, longitude 0: the centre") << pi / 2 << pi << QPoint(1024, 512);
-    QTest::newRow("+x is 90 degrees east: right of the centre")
-        << pi / 2 << pi / 2 << QPoint(1536, 512);
-    QTest::newRow("just west of 180 degrees") << 1.0 << 1e-6 << QPoint(2047, 325);
-    QTest::newRow("just east of -180 degrees") << 1.0 << 2 * pi - 1e-6 << QPoint(0, 325);
-    QTest::newRow("azimuth 2 pi is 0") << 1.0 << 2 * pi << QPoint(0, 325);
-    QTest::newRow("negative azimuth wraps") << 1.0 << -1e-6 << QPoint(0, 325);
-}
-
-void ExportTest::pixelRule()
-{
-    QFETCH(double, theta);
-    QFETCH(double, phi);
-    QFETCH(QPoint, pixel);
-    QCOMPARE(pixelOf(theta, phi, 2048), pixel);
-}
-
-void ExportTest::flatWorldIsSeaEverywhere_data()
-{
-    QTest::addColumn<int>("subdivision");
-    QTest::addColumn<int>("width");
-    QTest::newRow("icosahedron, smallest map") << 0 << 2;
-    QTest::newRow("icosahedron, odd pixel count across") << 0 << 202;
-    QTest::newRow("subdivision 3") << 3 << 512;
-    QTest::newRow("subdivision 4, default width") << 4 << 0;
-}
-
-// A pixel no triangle claims stays black: a crack at the seam, at a pole or
-// between neighbours would show here.
-void ExportTest::flatWorldIsSeaEverywhere()
-{
-    QFETCH(int, subdivision);
-    QFETCH(int, width);
-    const QString folder = world(subdivision, WorldRecipe::Flat), png = folder + "/map.png";
-    const int w = width ? width : 2048;
-    QVERIFY(mapWorld(folder, png, w).ok());
-    const QImage image(png);
-    QCOMPARE(image.size(), QSize(w, w / 2));
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x)
-            QVERIFY2(rgbAt(image, x, y) == seaColour, qPrintable(QString("%1,%2").arg(x).arg(y)));
-    }
-}
-
-void ExportTest::vertexPixelsShowTheirLevel_data()
-{
-    QTest::addColumn<int>("subdivision");
-    QTest::newRow("subdivision 3") << 3;
-    QTest::newRow("subdivision 4") << 4;
-}
-
-// Within a pixel of a vertex its own corner outweighs the others, so its
-// pixel is close to its level's colour, and the pole fills row 0.
-void ExportTest::vertexPixelsShowTheirLevel()
-{
-    QFETCH(int, subdivision);
-    const QString folder = world(subdivision, WorldRecipe::Random, true), png = folder + "/m.png";
-    QVERIFY(mapWorld(folder, png, defaultMapWidth, false, {QString(), true}).ok());
-    const QImage image(png);
-    const World world = loadTestWorld(folder, DemoTerrain::On);
-    auto near = [&](int x, int y, int v) {
-        const Rgb8 want = levelRgb8(world.levels[v]);
-        const Rgb got = rgbAt(image, x, y);
-        return std::abs(got[0] - want.red) <= 8 && std::abs(got[1] - want.green) <= 8 &&
-               std::abs(got[2] - want.blue) <= 8;
-    };
-    for (int v = 0; v < world.vertexCount; ++v) {
-        const QPoint p = pixelOf(world.coords[2 * v], world.coords[2 * v + 1], 2048);
-        QVERIFY2(near(p.x(), p.y(), v), qPrintable(QString::number(v)));
-    }
-    for (int x = 0; x < 2048; ++x)
-        QVERIFY(near(x, 0, 0));
-}
-
-void ExportTest::heightmapRoundTrip_data()
-{
-    QTest::addColumn<int>("subdivision");
-    QTest::addColumn<bool>("fromSave"); // map a save.dat instead of base002.dat
-    QTest::addColumn<QString>("format");
-    QTest::newRow("subdivision 3") << 3 << false << "png";
-    QTest::newRow("subdivision 4") << 4 << false << "png";
-    QTest::newRow("subdivision 4 from a save.dat") << 4 << true << "png";
-    QTest::newRow("subdivision 0 through a GeoTIFF") << 0 << false << "tif";
-    QTest::newRow("subdivision 8 through a GeoTIFF") << 8 << false << "tif";
-}
-
-void ExportTest::heightmapRoundTrip()
-{
-    QFETCH(int, subdivision);
-    QFETCH(bool, fromSave);
-    QFETCH(QString, format);
-    const QString folder = world(subdivision), first = folder + "/h1." + format;
-    const QByteArray old = readBytes(path(folder, levelsFileName));
-    QString mapped = path(folder, levelsFileName);
-    if (fromSave) {
-        mapped = dir.filePath("other.dat");
-        writeBytes(mapped,
-                   readBytes(path(world(subdivision, WorldRecipe::Random), levelsFileName)));
-        editIntTable(mapped,
-                     [](QVector<int> &levels) { std::reverse(levels.begin(), levels.end()); });
-    }
-    QVERIFY(mapWorld(folder, first, defaultMapWidth, true, {mapped, false}).ok());
-    QVERIFY(importRaster(folder, first).ok());
-    QCOMPARE(readBytes(path(folder, levelsFileName)), readBytes(mapped));
-    QCOMPARE(readBytes(path(folder, "base002.dat.bak")), old);
-    if (format != "png")
-        return;
-
-    const QImage image(first);
-    QCOMPARE(image.format(), QImage::Format_Grayscale16);
-    QVERIFY(mapWorld(folder, folder + "/h2.png", defaultMapWidth, true).ok());
-    QCOMPARE(QImage(folder + "/h2.png"), image);
-    QSet<int> values;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x)
-            values << reinterpret_cast<const quint16 *>(image.constScanLine(y))[x];
-    }
-    QVERIFY(values.size() == 10 && values.contains(0) && values.contains(7282) &&
-            values.contains(65535));
-}
-
-void ExportTest::importGreyValues_data()
+void ImportTest::importGreyValues_data()
 {
     QTest::addColumn<QImage::Format>("format");
     QTest::addColumn<int>("value");
@@ -582,7 +144,7 @@ void ExportTest::importGreyValues_data()
     QTest::newRow("grey RGB, 8 bits") << QImage::Format_RGB32 << 28 << 1;
 }
 
-void ExportTest::importGreyValues()
+void ImportTest::importGreyValues()
 {
     QFETCH(QImage::Format, format);
     QFETCH(int, value);
@@ -600,7 +162,7 @@ void ExportTest::importGreyValues()
 using Setup = std::function<QStringList(const QString &world, const QString &scratch)>;
 Q_DECLARE_METATYPE(Setup)
 
-void ExportTest::refusals_data()
+void ImportTest::refusals_data()
 {
     QTest::addColumn<Setup>("setup"); // returns the command line
     QTest::addColumn<int>("status");
@@ -760,7 +322,8 @@ void ExportTest::refusals_data()
 
 // Every refusal is one line (a broken world's are the checker's), and leaves
 // the world's levels, and the scratch folder, as they were.
-void ExportTest::refusals()
+
+void ImportTest::refusals()
 {
     QFETCH(Setup, setup);
     QFETCH(int, status);
@@ -781,63 +344,7 @@ void ExportTest::refusals()
     QVERIFY(!QFile::exists(path(folder, "base002.dat.bak")));
 }
 
-void ExportTest::exportReplacesLinksNotFollows_data()
-{
-    addPlantedLinkRows();
-}
-
-// export --out wrote through a link planted at OUT.partial into the file it
-// named, with status 0.
-void ExportTest::exportReplacesLinksNotFollows()
-{
-    QFETCH(PlantedLink, link);
-    const QString folder = world(1);
-    const QString scratch = dir.filePath(QString("links%1").arg(int(link)));
-    QVERIFY(QDir().mkpath(scratch));
-    const QString victim = scratch + "/victim", out = scratch + "/out.ply";
-    writeBytes(victim, "someone's file\n");
-    plantLink(link, out, victim);
-    const Status exported = exportPly(folder, out);
-    QVERIFY2(exported.ok(), qPrintable(exported.message()));
-    QCOMPARE(readBytes(victim), QByteArray("someone's file\n"));
-    QVERIFY(isPlainFile(out));
-    QVERIFY(readBytes(out).startsWith("ply\n"));
-}
-
-// The map's right is east on the globe: a mark 90 degrees east of the
-// centre raises the vertices on +x (azimuth pi / 2), not their mirror
-// images on -x, and the map of the world shows it right of the centre.
-void ExportTest::orientation()
-{
-    const QString folder = world(3, WorldRecipe::Flat), png = folder + "/east.png";
-    QImage image(64, 32, QImage::Format_Grayscale8);
-    image.fill(0);
-    for (int y = 12; y < 20; ++y) {   // latitudes 22.5 north to 22.5 south
-        for (int x = 44; x < 52; ++x) // longitudes 67.5 to 112.5 east
-            image.scanLine(y)[x] = 255;
-    }
-    QVERIFY(image.save(png));
-    QVERIFY(importRaster(folder, png).ok());
-    const World world = loadTestWorld(folder);
-    const QVector<int> &vertexLevels = world.levels;
-    int east = 0, west = 0;
-    for (int v = 0; v < world.vertexCount; ++v) {
-        const double theta = world.coords[2 * v], phi = world.coords[2 * v + 1];
-        if (std::fabs(theta - M_PI / 2) > 0.2)
-            continue;
-        if (std::fabs(phi - M_PI / 2) < 0.2)
-            east += vertexLevels[v] == 9 ? 1 : -1000;
-        if (std::fabs(phi - 3 * M_PI / 2) < 0.2)
-            west += vertexLevels[v] == 0 ? 1 : -1000;
-    }
-    QVERIFY2(east > 0 && west > 0, qPrintable(QString("%1 %2").arg(east).arg(west)));
-    QVERIFY(mapWorld(folder, folder + "/map.png", 256).ok());
-    const QImage map(folder + "/map.png");
-    QCOMPARE(rgbAt(map, 192, 64), (Rgb{149, 73, 39}));
-    QCOMPARE(rgbAt(map, 64, 64), seaColour);
-}
-
-void ExportTest::importGeoTiff_data()
+void ImportTest::importGeoTiff_data()
 {
     QTest::addColumn<RasterSetup>("setup"); // writes the raster, returns its path
     QTest::addColumn<QStringList>("options");
@@ -876,7 +383,7 @@ void ExportTest::importGeoTiff_data()
     }) << QStringList() << Places{{45, 25, 9}, {-45, 25, 0}, {45, -25, 0}, {0, 90, 0}};
 }
 
-void ExportTest::importPlacement_data()
+void ImportTest::importPlacement_data()
 {
     QTest::addColumn<RasterSetup>("setup"); // writes the raster, returns its path
     QTest::addColumn<Places>("places");
@@ -926,7 +433,8 @@ void ExportTest::importPlacement_data()
 
 // The raster lands where its georeferencing says, whatever its layout and
 // coordinate system.
-void ExportTest::importPlacement()
+
+void ImportTest::importPlacement()
 {
     QFETCH(RasterSetup, setup);
     QFETCH(Places, places);
@@ -963,7 +471,8 @@ QVector<int> verticesOfBox(const World &world, double west, double east, double 
 
 // A tile of 10 to 40 east, 0 to 20 north: its vertices take levels, every
 // other keeps its own exactly, and the command says how many took them.
-void ExportTest::regionalRaster()
+
+void ImportTest::regionalRaster()
 {
     const QString folder = world(4, WorldRecipe::Random), tile = folder + "/tile.tif";
     writeGeoTiff(tile, 120, 80, GDT_Float32, std::vector<double>(120 * 80, 3000),
@@ -990,7 +499,8 @@ void ExportTest::regionalRaster()
 
 // The west half without data keeps its levels (or turns to sea with
 // --no-data-is-sea), and the command says so; the east half takes its.
-void ExportTest::noDataKeepsLevels()
+
+void ImportTest::noDataKeepsLevels()
 {
     const QString folder = world(4, WorldRecipe::Random), half = folder + "/half.tif";
     const double noData = -32768;
@@ -1025,7 +535,8 @@ void ExportTest::noDataKeepsLevels()
 
 // Without --peak, the highest vertex mean is level 9; samples below zero
 // without --sea-level bring the hint.
-void ExportTest::peakDefault()
+
+void ImportTest::peakDefault()
 {
     const QString folder = world(4, WorldRecipe::Random), relief = folder + "/relief.tif";
     std::vector<double> metres(720 * 360);
@@ -1044,7 +555,7 @@ void ExportTest::peakDefault()
              qPrintable(output));
 }
 
-void ExportTest::importGeoTiff()
+void ImportTest::importGeoTiff()
 {
     QFETCH(RasterSetup, setup);
     QFETCH(QStringList, options);
@@ -1061,7 +572,8 @@ void ExportTest::importGeoTiff()
 // A NetCDF of two variables, as GDAL writes one from two bands: the
 // elevation-like one is picked without naming it, and GDAL's own name for
 // the other reads that one.
-void ExportTest::netcdfVariables()
+
+void ImportTest::netcdfVariables()
 {
     GDALAllRegister();
     GDALDriverH netcdf = GDALGetDriverByName("netCDF");
@@ -1107,53 +619,7 @@ void ExportTest::netcdfVariables()
     QVERIFY2(output.contains("took levels from " + other), qPrintable(output));
 }
 
-void ExportTest::geoTiffMap_data()
-{
-    QTest::addColumn<bool>("heightmap");
-    QTest::newRow("colour map") << false;
-    QTest::newRow("heightmap") << true;
-}
-
-// Read back by GDAL as other programs read it: in EPSG:4326, placed by its
-// geotransform, holding the same pixels as the PNG.
-void ExportTest::geoTiffMap()
-{
-    QFETCH(bool, heightmap);
-    const QString folder = world(3);
-    QVERIFY(mapWorld(folder, folder + "/map.tif", 512, heightmap).ok());
-    QVERIFY(mapWorld(folder, folder + "/map.png", 512, heightmap).ok());
-    GDALAllRegister();
-    GDALDatasetH tiff = GDALOpen(qPrintable(folder + "/map.tif"), GA_ReadOnly);
-    QVERIFY(tiff);
-    double transform[6];
-    QCOMPARE(GDALGetGeoTransform(tiff, transform), CE_None);
-    QCOMPARE(QVector<double>(transform, transform + 6),
-             (QVector<double>{-180, 360.0 / 512, 0, 90, 0, -180.0 / 256}));
-    const char *code = OSRGetAuthorityCode(GDALGetSpatialRef(tiff), nullptr);
-    QCOMPARE(QByteArray(code), QByteArray("4326"));
-    QCOMPARE(GDALGetRasterCount(tiff), heightmap ? 1 : 3);
-    GDALRasterBandH band = GDALGetRasterBand(tiff, 1);
-    QCOMPARE(GDALGetRasterDataType(band), heightmap ? GDT_UInt16 : GDT_Byte);
-    std::vector<double> row(512);
-    const QImage png(folder + "/map.png");
-    for (int y : {40, 128, 200}) {
-        QCOMPARE(GDALRasterIO(band, GF_Read, 0, y, 512, 1, row.data(), 512, 1, GDT_Float64, 0, 0),
-                 CE_None);
-        for (int x = 0; x < 512; ++x) {
-            const int value = heightmap ? reinterpret_cast<const quint16 *>(png.constScanLine(y))[x]
-                                        : qRed(png.pixel(x, y));
-            QCOMPARE(int(row[size_t(x)]), value);
-        }
-    }
-    GDALClose(tiff);
-    const QByteArray bytes = readBytes(folder + "/map.png");
-    const int srgb = bytes.indexOf("sRGB");
-    QVERIFY(heightmap ? srgb < 0 : srgb > 0 && srgb < bytes.indexOf("IDAT"));
-}
-
-// The real Earth at the default subdivision: places land or sea as they
-// are, the highest land on the Himalaya, and land 29% of the sphere.
-void ExportTest::earthTerrain()
+void ImportTest::earthTerrain()
 {
     const QString folder = dir.filePath("earth");
     World earth = generateWorld({6, WorldRecipe::Flat, 1, false});
@@ -1176,133 +642,5 @@ void ExportTest::earthTerrain()
     QVERIFY2(share > 0.27 && share < 0.31, qPrintable(QString::number(share)));
 }
 
-void ExportTest::cubeFacesShowTheMap_data()
-{
-    geoTiffMap_data(); // a colour map and a heightmap
-}
-
-// Looked up as a cube-map reader looks, each face shows what the map shows
-// in the same direction, found by longitude and latitude in the Y-up frame
-// (pole on +Y, longitude 0 on +Z, east on +X): a swapped, mirrored or
-// turned face shows another place. Colours are compared at random
-// directions, near enough for the blend; heightmap values, which jump
-// between corners, exactly at the vertices' directions.
-void ExportTest::cubeFacesShowTheMap()
-{
-    QFETCH(bool, heightmap);
-    const QString folder = world(3), cube = folder + "/cube.png", map = folder + "/map.png";
-    const int width = 2048, size = width / 4;
-    QVERIFY(mapCube(folder, cube, width, heightmap).ok());
-    QVERIFY(mapWorld(folder, map, width, heightmap).ok());
-    const QImage equirectangular(map);
-    QVector<QImage> faces;
-    for (int face = 0; face < cubeFaces; ++face) {
-        faces << QImage(cubeFaceFile(cube, face));
-        QCOMPARE(faces.last().size(), QSize(size, size));
-    }
-    auto compare = [&](const Vec3 &r) {
-        const double longitude = std::atan2(r.x, r.z), latitude = std::asin(r.y);
-        const int x = std::min(width - 1, int((longitude / M_PI + 1) / 2 * width));
-        const int y = std::min(width / 2 - 1, int((0.5 - latitude / M_PI) * width / 2));
-        int face = 0;
-        const QPoint p = cubeLookup(r, size, &face);
-        const QString where = QString("face %1 pixel %2,%3").arg(face).arg(p.x()).arg(p.y());
-        if (heightmap) {
-            const auto value = [](const QImage &image, int i, int j) {
-                return reinterpret_cast<const quint16 *>(image.constScanLine(j))[i];
-            };
-            QVERIFY2(value(faces[face], p.x(), p.y()) == value(equirectangular, x, y),
-                     qPrintable(where));
-            return;
-        }
-        const Rgb want = rgbAt(equirectangular, x, y), got = rgbAt(faces[face], p.x(), p.y());
-        for (int channel = 0; channel < 3; ++channel)
-            QVERIFY2(std::abs(got[channel] - want[channel]) <= 8, qPrintable(where));
-    };
-    const World world = loadTestWorld(folder);
-    QRandomGenerator random(7);
-    for (int k = 0; k < (heightmap ? world.vertexCount : 4000); ++k) {
-        Vec3 r;
-        if (heightmap) {
-            const Vec3 d = unitDirection(world.coords[2 * k], world.coords[2 * k + 1]);
-            r = {d.x, d.z, -d.y};
-        } else {
-            r = normalised({random.generateDouble() - 0.5, random.generateDouble() - 0.5,
-                            random.generateDouble() - 0.5});
-        }
-        compare(r);
-        if (QTest::currentTestFailed())
-            return;
-    }
-}
-
-// A face that cannot be written (a folder has its name) leaves the old
-// faces as they were, and nothing beside them.
-void ExportTest::cubeFacesAllOrNothing()
-{
-    const QString folder = world(2), cube = folder + "/cube.png";
-    const int last = cubeFaces - 1;
-    for (int face = 0; face < last; ++face)
-        writeBytes(cubeFaceFile(cube, face), "old");
-    QVERIFY(QDir().mkdir(cubeFaceFile(cube, last)));
-    const QStringList before = QDir(folder).entryList(QDir::Files | QDir::Hidden);
-    const Status status = mapCube(folder, cube, 64, false);
-    QCOMPARE(status.kind(), Status::NotWritten);
-    QVERIFY2(status.message().startsWith(cubeFaceFile(cube, last)), qPrintable(status.message()));
-    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), before);
-    for (int face = 0; face < last; ++face)
-        QCOMPARE(readBytes(cubeFaceFile(cube, face)), QByteArray("old"));
-}
-
-void ExportTest::progressOnTerminalsOnly_data()
-{
-    QTest::addColumn<bool>("terminal");
-    QTest::addColumn<QString>("file");
-    QTest::newRow("terminal, PNG") << true << "map.png";
-    QTest::newRow("terminal, GeoTIFF through GDAL") << true << "map.tif";
-    QTest::newRow("pipe") << false << "map.tif";
-}
-
-// Under a pseudo-terminal a map shows GDAL's progress line, whole and in
-// order; a script reading through a pipe sees none of it.
-void ExportTest::progressOnTerminalsOnly()
-{
-    QFETCH(bool, terminal);
-    QFETCH(QString, file);
-    int reader = -1, writer = -1;
-    if (terminal) {
-        QCOMPARE(openpty(&reader, &writer, nullptr, nullptr, nullptr), 0);
-    } else {
-        int ends[2];
-        QCOMPARE(pipe(ends), 0);
-        reader = ends[0];
-        writer = ends[1];
-    }
-    FILE *to = fdopen(writer, "w");
-    QVERIFY(to);
-    const QString folder = world(2);
-    {
-        Progress progress(to, 0);
-        MapOptions options;
-        options.out = folder + "/" + file;
-        mapFormatOf(options.out, &options.format);
-        options.width = 64;
-        int unrestorable = 0;
-        QVERIFY(writeMap(loadTestWorld(folder), options, &unrestorable, progress).ok());
-        progress.finish();
-    }
-    std::fclose(to);
-    QByteArray shown;
-    char buffer[256];
-    ssize_t got;
-    fcntl(reader, F_SETFL, O_NONBLOCK);
-    while ((got = read(reader, buffer, sizeof buffer)) > 0)
-        shown.append(buffer, int(got));
-    close(reader);
-    QCOMPARE(shown, terminal ? QByteArray("0...10...20...30...40...50...60...70...80...90...100 "
-                                          "- done.\r\n")
-                             : QByteArray());
-}
-
-QTEST_GUILESS_MAIN(ExportTest)
-#include "tst_export.moc"
+QTEST_GUILESS_MAIN(ImportTest)
+#include "tst_import.moc"
