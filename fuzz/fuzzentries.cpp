@@ -1,8 +1,8 @@
 #include "fuzz/fuzzentries.h"
 
+#include "generator/meshcheck.h"
 #include "meshes/drawnmesh.h"
 #include "relief/heightmapimport.h"
-#include "generator/meshcheck.h"
 #include "terrain/levelrules.h"
 #include "world/levelstore.h"
 #include "world/tablefile.h"

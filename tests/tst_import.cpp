@@ -56,15 +56,6 @@ int run(const QStringList &arguments, QString *output)
     return runProgram(GLOBE_WORLD_EXE, arguments, output);
 }
 
-Status importRaster(const QString &folder, const QString &raster, const LevelScale &scale = {})
-{
-    ImportOptions options;
-    options.rasters = QStringList{raster};
-    options.scale = scale;
-    ImportSummary found;
-    return importRelief(folder, loadTestWorld(folder, DemoTerrain::AsFlagged), options, &found);
-}
-
 // A one-band GeoTIFF written through GDAL: values row by row (may be empty
 // for a header alone), epsg 0 for no coordinate system.
 void writeGeoTiff(const QString &file, int width, int height, GDALDataType type,

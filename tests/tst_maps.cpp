@@ -105,15 +105,6 @@ QPoint cubeLookup(const Vec3 &r, int size, int *face)
     return QPoint(pixel(sc / ma), pixel(tc / ma));
 }
 
-Status importRaster(const QString &folder, const QString &raster, const LevelScale &scale = {})
-{
-    ImportOptions options;
-    options.rasters = QStringList{raster};
-    options.scale = scale;
-    ImportSummary found;
-    return importRelief(folder, loadTestWorld(folder, DemoTerrain::AsFlagged), options, &found);
-}
-
 Rgb rgbAt(const QImage &image, int x, int y)
 {
     const QRgb pixel = image.pixel(x, y);

@@ -103,3 +103,12 @@ QString path(const QString &dir, const char *file)
 {
     return QDir(dir).filePath(QString::fromLatin1(file));
 }
+
+Status importRaster(const QString &folder, const QString &raster, const LevelScale &scale)
+{
+    ImportOptions options;
+    options.rasters = QStringList{raster};
+    options.scale = scale;
+    ImportSummary found;
+    return importRelief(folder, loadTestWorld(folder, DemoTerrain::AsFlagged), options, &found);
+}

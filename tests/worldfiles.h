@@ -3,6 +3,7 @@
 #define WORLDFILES_H
 
 #include "generator/worldgen.h"
+#include "relief/heightmapimport.h"
 #include "world/worldload.h"
 
 #include <QByteArray>
@@ -37,6 +38,9 @@ protected:
     QTemporaryDir dir;
     QString output; // stdout and stderr of the last run
 };
+
+// The import of one raster into the world in folder, as globe-world runs it.
+Status importRaster(const QString &folder, const QString &raster, const LevelScale &scale = {});
 
 // dir's file named file.
 QString path(const QString &dir, const char *file);
