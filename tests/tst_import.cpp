@@ -180,6 +180,14 @@ void ImportTest::refusals_data()
         return import(w, image(s + "/square.png", 40, 40, Qt::gray));
     }) << 2 << "square.png: is 40 x 40 pixels, but a map must be twice as wide"
                                   << 1;
+    // The one refusal that printed its raster's name as it stood.
+    QTest::newRow("no data, newline in the name") << Setup([=](const QString &w, const QString &s) {
+        const double none = 7;
+        writeGeoTiff(s + "/two\nlines.tif", 40, 20, GDT_Byte, std::vector<double>(800, 7),
+                     {-180, 9, 0, 90, 0, -9}, 4326, &none);
+        return import(w, s + "/two\nlines.tif");
+    }) << 2 << "two\\nlines.tif: holds no sample with data"
+                                                  << 1;
     QTest::newRow("colour image") << Setup([=](const QString &w, const QString &s) {
         return import(w, image(s + "/red.png", 40, 20, Qt::red));
     }) << 2 << "red.png: has coloured pixels"
