@@ -72,29 +72,25 @@ bool geoTiffBytes(const QImage &image, QByteArray *bytes, const ProgressPart &pr
     GdalSession session;
     const bool grey = image.format() == QImage::Format_Grayscale16;
     const int w = image.width(), h = image.height();
-    GDALDatasetH memory = GDALCreate(GDALGetDriverByName("MEM"), "", w, h, grey ? 1 : 3,
-                                     grey ? GDT_UInt16 : GDT_Byte, nullptr);
+    const GdalDataset memory(GDALCreate(GDALGetDriverByName("MEM"), "", w, h, grey ? 1 : 3,
+                                        grey ? GDT_UInt16 : GDT_Byte, nullptr));
     if (!memory)
         return false;
     double transform[6] = {-180, 360.0 / w, 0, 90, 0, -180.0 / h};
-    GDALSetGeoTransform(memory, transform);
+    GDALSetGeoTransform(memory.get(), transform);
     OGRSpatialReferenceH wgs84 = OSRNewSpatialReference(nullptr);
     OSRImportFromEPSG(wgs84, 4326);
-    GDALSetSpatialRef(memory, wgs84);
+    GDALSetSpatialRef(memory.get(), wgs84);
     OSRDestroySpatialReference(wgs84);
-    GDALSetMetadataItem(memory, "AREA_OR_POINT", "Area", nullptr);
-    bool ok = fillBands(memory, image, grey);
+    GDALSetMetadataItem(memory.get(), "AREA_OR_POINT", "Area", nullptr);
     const char *name = "/vsimem/globe-world-map.tif";
     const char *options[] = {"COMPRESS=DEFLATE",
                              grey ? "PHOTOMETRIC=MINISBLACK" : "PHOTOMETRIC=RGB", nullptr};
-    GDALDatasetH tiff = ok ? GDALCreateCopy(GDALGetDriverByName("GTiff"), name, memory, FALSE,
-                                            const_cast<char **>(options), gdalProgress,
-                                            const_cast<ProgressPart *>(&progress))
-                           : nullptr;
-    GDALClose(memory);
-    ok = tiff != nullptr;
-    if (tiff)
-        GDALClose(tiff);
+    // Closed at once: the file is complete in memory only then.
+    const bool ok = fillBands(memory.get(), image, grey) &&
+                    GdalDataset(GDALCreateCopy(GDALGetDriverByName("GTiff"), name, memory.get(),
+                                               FALSE, const_cast<char **>(options), gdalProgress,
+                                               const_cast<ProgressPart *>(&progress))) != nullptr;
     vsi_l_offset length = 0;
     GByte *data = ok ? VSIGetMemFileBuffer(name, &length, FALSE) : nullptr;
     if (data)
