@@ -1,0 +1,123 @@
+#include "water/rivers.h"
+
+#include <algorithm>
+#include <cmath>
+
+const char *riverEndName(RiverEnd end)
+{
+    switch (end) {
+    case RiverEnd::Sea:
+        return "sea";
+    case RiverEnd::Lake:
+        return "lake";
+    case RiverEnd::River:
+        break;
+    }
+    return "river";
+}
+
+double defaultMinAreaKm2(const Drainage &drainage)
+{
+    double total = 0;
+    for (double cell : drainage.cellKm2)
+        total += cell;
+    return drainage.vertexCount > 0 ? 20 * total / drainage.vertexCount : 0;
+}
+
+std::vector<RiverSegment> riverSegments(const Drainage &d, double minAreaKm2)
+{
+    const int n = d.vertexCount;
+    std::vector<char> river(n, 0);
+    for (int v = 0; v < n; ++v)
+        river[v] = !d.isSea(v) && d.lakeOf[v] < 0 && d.flowKm2[v] >= minAreaKm2;
+    // Upstream river vertices, and Strahler's order down the drainage order.
+    std::vector<int> donors(n, 0), order(n, 0), topDonors(n, 0), lakeDonor(n, -1);
+    for (int v : d.order) {
+        const int r = d.receiver[v];
+        if (r < 0 || !river[r])
+            continue;
+        if (river[v]) {
+            ++donors[r];
+        } else if (d.lakeOf[v] >= 0 && lakeDonor[r] < 0) {
+            lakeDonor[r] = v;
+        }
+    }
+    for (int v : d.order) {
+        if (!river[v])
+            continue;
+        if (order[v] == 0)
+            order[v] = 1;
+        else if (topDonors[v] >= 2)
+            ++order[v];
+        const int r = d.receiver[v];
+        if (r >= 0 && river[r]) {
+            if (order[v] > order[r]) {
+                order[r] = order[v];
+                topDonors[r] = 1;
+            } else if (order[v] == order[r]) {
+                ++topDonors[r];
+            }
+        }
+    }
+    std::vector<RiverSegment> segments;
+    for (int start = 0; start < n; ++start) {
+        if (!river[start] || donors[start] == 1)
+            continue;
+        RiverSegment segment;
+        if (donors[start] == 0 && lakeDonor[start] >= 0)
+            segment.vertices.push_back(lakeDonor[start]);
+        segment.strahler = order[start];
+        int v = start;
+        for (;;) {
+            segment.vertices.push_back(v);
+            segment.flowKm2 = d.flowKm2[v];
+            const int r = d.receiver[v];
+            if (r < 0) { // a sink outside any lake: cannot happen, but end there
+                segment.end = RiverEnd::Lake;
+                break;
+            }
+            if (d.isSea(r) || !river[r]) {
+                segment.vertices.push_back(r);
+                segment.end = d.isSea(r) ? RiverEnd::Sea : RiverEnd::Lake;
+                break;
+            }
+            if (donors[r] >= 2) {
+                segment.vertices.push_back(r);
+                segment.end = RiverEnd::River;
+                break;
+            }
+            v = r;
+        }
+        segment.basin = d.basinOf[start];
+        segments.push_back(std::move(segment));
+    }
+    return segments;
+}
+
+std::vector<char> riverVertices(const Drainage &drainage, const std::vector<RiverSegment> &segments)
+{
+    std::vector<char> on(drainage.vertexCount, 0);
+    for (const RiverSegment &segment : segments) {
+        for (int v : segment.vertices) {
+            if (!drainage.isSea(v) && drainage.lakeOf[v] < 0)
+                on[v] = 1;
+        }
+    }
+    return on;
+}
+
+WaterSummary summariseWater(const Drainage &drainage, const std::vector<RiverSegment> &segments)
+{
+    WaterSummary summary;
+    for (const RiverSegment &segment : segments)
+        summary.riversToSea += segment.end == RiverEnd::Sea;
+    summary.lakes = int(drainage.lakes.size());
+    for (const Basin &basin : drainage.basins) {
+        if (!summary.anyBasin || basin.areaKm2 > summary.largestBasinKm2) {
+            summary.anyBasin = true;
+            summary.largestBasinKm2 = basin.areaKm2;
+            summary.largestMouth = lonLatOf(drainage.units[basin.outlet]);
+        }
+    }
+    return summary;
+}
