@@ -25,7 +25,7 @@ struct Water
 {
     Drainage drainage;
     std::vector<RiverSegment> rivers;
-    std::vector<int> basins;                    // the basins written
+    std::vector<int> basins;                     // the basins written
     std::vector<std::vector<int>> basinVertices; // beside them
     double minAreaKm2 = 0;
 };
@@ -154,11 +154,11 @@ Status VectorFile::open()
     const bool gpkg = format == RiverFormat::GeoPackage;
     memName = QByteArray("/vsimem/globe-rivers-") + QByteArray::number(++serial) +
               (gpkg ? ".gpkg" : ".geojson");
-    GDALDriver *driver =
-        GetGDALDriverManager()->GetDriverByName(gpkg ? "GPKG" : "GeoJSON");
+    GDALDriver *driver = GetGDALDriverManager()->GetDriverByName(gpkg ? "GPKG" : "GeoJSON");
     if (!driver)
-        return Status::notWritten(path, QStringLiteral("GDAL has no %1 driver")
-                                            .arg(QLatin1String(gpkg ? "GPKG" : "GeoJSON")));
+        return Status::notWritten(
+            path,
+            QStringLiteral("GDAL has no %1 driver").arg(QLatin1String(gpkg ? "GPKG" : "GeoJSON")));
     dataset = driver->Create(memName.constData(), 0, 0, 0, GDT_Unknown, nullptr);
     if (!dataset)
         return failure(QStringLiteral("GDAL cannot create it"));
@@ -193,8 +193,8 @@ Status VectorFile::addLayer(const char *name, OGRwkbGeometryType type, const Fie
     for (int i = 0; i < fieldCount; ++i) {
         OGRFieldDefn field(fields[i].name, fields[i].type);
         if ((*layer)->CreateField(&field) != OGRERR_NONE)
-            return failure(QStringLiteral("GDAL cannot make the field %1")
-                               .arg(QLatin1String(fields[i].name)));
+            return failure(
+                QStringLiteral("GDAL cannot make the field %1").arg(QLatin1String(fields[i].name)));
     }
     return Status();
 }
@@ -275,8 +275,9 @@ Status checkOutputs(const QStringList &outs, QVector<RiverFormat> *formats)
                                      .arg(shownName(out)));
         const QDir folder = QFileInfo(out).absoluteDir();
         if (!folder.exists())
-            return Status::notWritten(out, QStringLiteral("no folder %1").arg(shownName(
-                                                QDir::toNativeSeparators(folder.path()))));
+            return Status::notWritten(out,
+                                      QStringLiteral("no folder %1")
+                                          .arg(shownName(QDir::toNativeSeparators(folder.path()))));
         formats->append(format);
     }
     return Status();

@@ -26,15 +26,16 @@ gl_free='world/.*|terrain/(levelrules|vec3)\.h'
     allowed terrain 'world/.*|terrain/.*'
     allowed overlays 'world/.*|terrain/.*|overlays/.*'
     allowed generator "$gl_free|generator/.*"
-    allowed converters "$gl_free|converters/.*"
+    allowed water "$gl_free|water/.*"
+    allowed converters "$gl_free|water/.*|converters/.*"
     allowed app 'world/.*|terrain/.*|overlays/.*|app/.*'
-    allowed tools "$gl_free|generator/.*|converters/.*"
+    allowed tools "$gl_free|generator/.*|water/.*|converters/.*"
 } | grep -vx 'world/levelstore.cpp includes terrain/triangle.h' >"$scratch/wrong"
 [ -s "$scratch/wrong" ] && fail "includes across the layers: $(cat "$scratch/wrong")"
 
 # The editor's program-wide tables are the editor's alone: globe-world's
 # layers take the world as a value.
-grep -l '#include "world/worldtables.h"' "$source"/generator/* "$source"/converters/* \
+grep -l '#include "world/worldtables.h"' "$source"/generator/* "$source"/water/* "$source"/converters/* \
     "$source"/tools/* >"$scratch/tables"
 [ -s "$scratch/tables" ] && fail "the editor's tables used in: $(cat "$scratch/tables")"
 

@@ -70,8 +70,7 @@ std::vector<Ring> cellRings(const Drainage &d, int v)
     std::vector<std::pair<double, Vec3>> centres;
     for (int i = d.triangleStart[v]; i < d.triangleStart[v + 1]; ++i) {
         const int *c = &d.corners[3 * d.triangles[i]];
-        const Vec3 centre =
-            normalised(d.units[c[0]] + d.units[c[1]] + d.units[c[2]]);
+        const Vec3 centre = normalised(d.units[c[0]] + d.units[c[1]] + d.units[c[2]]);
         centres.push_back({std::atan2(dot(centre, e2), dot(centre, e1)), centre});
     }
     std::sort(centres.begin(), centres.end(),

@@ -143,8 +143,8 @@ void descend(Drainage &d, const std::vector<char> &sink)
             const int w = d.neighbours[i];
             if (d.filled[w] >= d.filled[v])
                 continue;
-            const double slope = (d.filled[v] - d.filled[w]) /
-                                 std::max(angleBetween(d.units[v], d.units[w]), 1e-12);
+            const double slope =
+                (d.filled[v] - d.filled[w]) / std::max(angleBetween(d.units[v], d.units[w]), 1e-12);
             if (slope > steepest) {
                 steepest = slope;
                 d.receiver[v] = w;

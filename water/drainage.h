@@ -36,9 +36,9 @@ const double earthRadiusKm = 6371.0;
 
 struct Lake
 {
-    int level = 0;        // the filled level: its surface
-    double areaKm2 = 0;   // its vertices' cells
-    int outlet = -1;      // the first vertex downstream outside it; -1 for none (a sink)
+    int level = 0;             // the filled level: its surface
+    double areaKm2 = 0;        // its vertices' cells
+    int outlet = -1;           // the first vertex downstream outside it; -1 for none (a sink)
     std::vector<int> vertices; // increasing
 };
 
@@ -52,24 +52,24 @@ struct Basin
 struct Drainage
 {
     int vertexCount = 0;
-    std::vector<Vec3> units;             // unit direction per vertex
-    std::vector<int> neighbourStart;     // neighbours of v: neighbours[neighbourStart[v] ..
-    std::vector<int> neighbours;         //   neighbourStart[v + 1]), increasing
-    std::vector<int> triangleStart;      // triangles around v, likewise
+    std::vector<Vec3> units;         // unit direction per vertex
+    std::vector<int> neighbourStart; // neighbours of v: neighbours[neighbourStart[v] ..
+    std::vector<int> neighbours;     //   neighbourStart[v + 1]), increasing
+    std::vector<int> triangleStart;  // triangles around v, likewise
     std::vector<int> triangles;
-    std::vector<int> corners;            // A, B, C per triangle
+    std::vector<int> corners; // A, B, C per triangle
 
-    std::vector<int> level;              // the world's level per vertex
-    std::vector<int> filled;             // the filled surface; 0 on the sea
-    std::vector<int> receiver;           // where v drains; -1 for sea and sinks
-    std::vector<int> order;              // land vertices, every one before its receiver
-    std::vector<double> cellKm2;         // a third of each triangle around v
-    std::vector<double> flowKm2;         // cell plus upstream; 0 on the sea
-    std::vector<int> lakeOf;             // index into lakes, or -1
-    std::vector<int> basinOf;            // index into basins, or -1 (sea, or draining to a sink)
-    std::vector<Lake> lakes;             // ordered by their lowest vertex
-    std::vector<Basin> basins;           // ordered by outlet
-    double landKm2 = 0;                  // the land vertices' cells
+    std::vector<int> level;      // the world's level per vertex
+    std::vector<int> filled;     // the filled surface; 0 on the sea
+    std::vector<int> receiver;   // where v drains; -1 for sea and sinks
+    std::vector<int> order;      // land vertices, every one before its receiver
+    std::vector<double> cellKm2; // a third of each triangle around v
+    std::vector<double> flowKm2; // cell plus upstream; 0 on the sea
+    std::vector<int> lakeOf;     // index into lakes, or -1
+    std::vector<int> basinOf;    // index into basins, or -1 (sea, or draining to a sink)
+    std::vector<Lake> lakes;     // ordered by their lowest vertex
+    std::vector<Basin> basins;   // ordered by outlet
+    double landKm2 = 0;          // the land vertices' cells
 
     bool isSea(int v) const { return level[v] == 0; }
 };
