@@ -39,6 +39,8 @@ struct MeshExportOptions
     // radius (linear in the level, setRelief in drawnmesh.h); below 0, the
     // editor's heights.
     double reliefShare = -1;
+    // Rivers and lakes in the colour of water, where a format carries colours.
+    bool rivers = false;
 };
 
 // The diameters a print may have: from a micrometre (below it, float

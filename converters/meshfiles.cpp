@@ -1,6 +1,7 @@
 #include "converters/meshfiles.h"
 
 #include "converters/printexport.h"
+#include "converters/watermap.h"
 #include "world/atomicwrite.h"
 #include "world/filenames.h"
 
@@ -57,6 +58,8 @@ Status exportMesh(const World &world, const ExportOptions &options, ExportReport
     DrawnMesh mesh = drawnMesh(world);
     if (options.mesh.reliefShare >= 0)
         setRelief(mesh, options.mesh.reliefShare);
+    if (options.mesh.rivers)
+        mesh.wet = waterVertices(world);
     QVector<QByteArray> files;
     if (!(status = encodeAll(mesh, options, files, progress.part(0, 0.9))).ok())
         return status;

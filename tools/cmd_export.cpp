@@ -29,6 +29,10 @@ const QCommandLineOption diameterOption(QStringLiteral("diameter"),
                                                        "sphere, where the sea lies, in "
                                                        "millimetres (default 100)."),
                                         QStringLiteral("MM"));
+const QCommandLineOption riversOption(QStringLiteral("rivers"),
+                                      QStringLiteral("Colour the vertices of rivers and lakes "
+                                                     "as water (level 0's colour) in every "
+                                                     "format that carries colours."));
 const QCommandLineOption reliefOption(
     QStringLiteral("relief"),
     QStringLiteral("How far a level-9 vertex stands above the sea sphere, the other levels in "
@@ -134,7 +138,7 @@ int runExport(const QStringList &arguments)
                                     "not at all."));
     line.addLevelOptions();
     line.parser.addOptions(
-        {outOption, plyOption, objOption, upOption, diameterOption, reliefOption});
+        {outOption, plyOption, objOption, upOption, diameterOption, reliefOption, riversOption});
     int status = 0;
     if (!line.parse(arguments, &status))
         return status;
@@ -146,6 +150,7 @@ int runExport(const QStringList &arguments)
         parsed = reliefOf(line.parser, options.outputs, options.mesh);
     if (!parsed.ok())
         return report(parsed);
+    options.mesh.rivers = line.parser.isSet(riversOption);
     Progress progress;
     World world;
     if (!line.loadWorldAndLevels(&world, &status))

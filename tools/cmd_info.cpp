@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "generator/meshcheck.h"
+#include "water/rivers.h"
 
 int runInfo(const QStringList &arguments)
 {
@@ -13,6 +14,7 @@ int runInfo(const QStringList &arguments)
     World world;
     if (!line.parse(arguments, &status) || !line.loadWorldAndLevels(&world, &status))
         return status;
-    printLines(stdout, worldSummary(world.header, world.levels) << line.levelsLine(world));
+    printLines(stdout, worldSummary(world.header, world.levels)
+                           << describeWater(world) << line.levelsLine(world));
     return status;
 }

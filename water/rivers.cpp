@@ -121,3 +121,22 @@ WaterSummary summariseWater(const Drainage &drainage, const std::vector<RiverSeg
     }
     return summary;
 }
+
+QString describeWater(const World &world)
+{
+    const Drainage drainage = computeDrainage(world);
+    const WaterSummary water =
+        summariseWater(drainage, riverSegments(drainage, defaultMinAreaKm2(drainage)));
+    QString line = QStringLiteral("water: %1 rivers reach the sea, %2 lakes")
+                       .arg(water.riversToSea)
+                       .arg(water.lakes);
+    if (!water.anyBasin)
+        return line + QStringLiteral("; no basin reaches the sea");
+    const LonLat &mouth = water.largestMouth;
+    return line + QStringLiteral("; the largest basin %1 km², its mouth at %2 %3, %4 %5")
+                      .arg(water.largestBasinKm2, 0, 'f', 0)
+                      .arg(std::fabs(mouth.lon), 0, 'f', 1)
+                      .arg(QLatin1Char(mouth.lon < 0 ? 'W' : 'E'))
+                      .arg(std::fabs(mouth.lat), 0, 'f', 1)
+                      .arg(QLatin1Char(mouth.lat < 0 ? 'S' : 'N'));
+}

@@ -5,6 +5,8 @@
 
 #include "water/drainage.h"
 
+#include <QString>
+
 #include <vector>
 
 enum class RiverEnd { Sea, Lake, River };
@@ -46,5 +48,10 @@ struct WaterSummary
     bool anyBasin = false;
 };
 WaterSummary summariseWater(const Drainage &drainage, const std::vector<RiverSegment> &segments);
+
+// The summary of a world at the default threshold as one line: "water: 12
+// rivers reach the sea, 3 lakes; the largest basin 1234567 km², its mouth at
+// 12.3 E, 4.5 S".
+QString describeWater(const World &world);
 
 #endif
