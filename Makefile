@@ -12,6 +12,8 @@ PACKAGES  := qtbase5-dev libqt5opengl5-dev libglu1-mesa-dev cmake g++ make \
 PACKAGES  += libgdal-dev libproj-dev gdal-bin time
 # The 3D exports' format libraries: glTF (tinygltf) and 3MF (lib3mf).
 PACKAGES  += libtinygltf-dev lib3mf-dev
+# saga: the drainage benchmark's reference (make bench).
+PACKAGES  += saga
 # Where `make install` puts the programs, menu entry, icon and documentation.
 PREFIX    ?= /usr/local
 # The default world: subdivision 4, random continents with a fixed seed, demo island on.
@@ -42,7 +44,7 @@ SANITIZER_RUN := $(XRUN) env $(if $(MESA_DRIVER),LD_PRELOAD=$(MESA_DRIVER))
 SOURCES    = $(shell find app terrain world overlays generator converters tools tests bench fuzz \
                    -name '*.cpp' -o -name '*.h' | sort)
 
-.PHONY: all deps build programs world run test bench bench-import install package clean fuzz asan-build test-asan soak kill-test \
+.PHONY: all deps build programs world run test bench bench-import bench-water install package clean fuzz asan-build test-asan soak kill-test \
         format format-check
 
 all: build
@@ -89,12 +91,18 @@ test: build
 # minutes: software GL compiles and draws on the CPU.
 # Then the import of two large rasters beside gdal_translate (about two
 # minutes), appended to docs/performance.md; bench-import runs that alone.
+# Then the drainage beside SAGA (bench/water_bench.sh).
 bench: build
 	$(XRUN) $(BUILD)/bench/globe-bench --out docs
 	bench/import_bench.sh $(BUILD) docs
+	bench/water_bench.sh $(BUILD) docs
 
 bench-import: build
 	bench/import_bench.sh $(BUILD) docs
+
+# The drainage beside SAGA's fill-sinks and flow accumulation (a minute).
+bench-water: build
+	bench/water_bench.sh $(BUILD) docs
 
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
