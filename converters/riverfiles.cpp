@@ -52,7 +52,8 @@ Water computeWater(const World &world, const RiverOptions &options)
     return water;
 }
 
-// The union of the vertices' cells, as one MultiPolygon.
+// The union of the vertices' cells, as one MultiPolygon; empty where a
+// hand-made world's vertices have no cells (fewer than three triangles).
 std::unique_ptr<OGRGeometry> cellUnion(const Drainage &d, const std::vector<int> &vertices)
 {
     OGRMultiPolygon cells;
@@ -67,6 +68,8 @@ std::unique_ptr<OGRGeometry> cellUnion(const Drainage &d, const std::vector<int>
             cells.addGeometryDirectly(polygon);
         }
     }
+    if (cells.IsEmpty())
+        return std::unique_ptr<OGRGeometry>(new OGRMultiPolygon);
     std::unique_ptr<OGRGeometry> merged(cells.UnionCascaded());
     if (!merged)
         return nullptr;

@@ -83,7 +83,8 @@ void TestWater::coneIslandDrainsRadiallyToTheSea()
 }
 
 // A bowl of level 2 inside a rim of level 5 with a notch of level 3: a lake at
-// level 3 over the bowl, draining out through the notch.
+// level 3 over the bowl, draining out through the notch, the river starting
+// at the lake.
 void TestWater::bowlFillsToItsNotchAndSpillsThroughIt()
 {
     const Vec3 notch = normalised(centre + Vec3{0.25, 0, 0});
@@ -104,6 +105,11 @@ void TestWater::bowlFillsToItsNotchAndSpillsThroughIt()
     QVERIFY(d.basinOf[lake.vertices[0]] >= 0);
     for (int v : lake.vertices)
         QVERIFY(degreesBetween(d.units[v], centre) < 12);
+    // The river out of the lake starts at its shore: no gap on the map.
+    bool leaves = false;
+    for (const RiverSegment &segment : riverSegments(d, lake.areaKm2 / 4))
+        leaves = leaves || d.lakeOf[segment.vertices.front()] == 0;
+    QVERIFY(leaves);
 }
 
 // A plateau falling from level 9 in the west to level 1 in the east: its main

@@ -24,49 +24,61 @@ double defaultMinAreaKm2(const Drainage &drainage)
     return drainage.vertexCount > 0 ? 20 * total / drainage.vertexCount : 0;
 }
 
+namespace {
+
+// Strahler's order down the drainage order: 1 at a source, the largest order
+// upstream, plus one where two or more branches bring it. Lakes pass on the
+// largest order that enters them, so the river leaving a lake keeps it.
+std::vector<int> strahlerOrders(const Drainage &d, const std::vector<char> &river)
+{
+    std::vector<int> order(d.vertexCount, 0), topDonors(d.vertexCount, 0);
+    auto carries = [&](int v) { return river[v] || d.lakeOf[v] >= 0; };
+    for (int v : d.order) {
+        if (!carries(v))
+            continue;
+        if (river[v] && order[v] == 0)
+            order[v] = 1;
+        else if (river[v] && topDonors[v] >= 2)
+            ++order[v];
+        const int r = d.receiver[v];
+        if (r < 0 || !carries(r) || order[v] == 0)
+            continue;
+        if (order[v] > order[r]) {
+            order[r] = order[v];
+            topDonors[r] = 1;
+        } else if (order[v] == order[r]) {
+            ++topDonors[r];
+        }
+    }
+    return order;
+}
+
+} // namespace
+
 std::vector<RiverSegment> riverSegments(const Drainage &d, double minAreaKm2)
 {
     const int n = d.vertexCount;
     std::vector<char> river(n, 0);
     for (int v = 0; v < n; ++v)
         river[v] = !d.isSea(v) && d.lakeOf[v] < 0 && d.flowKm2[v] >= minAreaKm2;
-    // Upstream river vertices, and Strahler's order down the drainage order.
-    std::vector<int> donors(n, 0), order(n, 0), topDonors(n, 0), lakeDonor(n, -1);
-    for (int v : d.order) {
-        const int r = d.receiver[v];
-        if (r < 0 || !river[r])
-            continue;
-        if (river[v]) {
-            ++donors[r];
-        } else if (d.lakeOf[v] >= 0 && lakeDonor[r] < 0) {
-            lakeDonor[r] = v;
+    // Branches into each river vertex: rivers, and lakes draining into it.
+    std::vector<int> donors(n, 0);
+    auto leavesLake = [&](int v) {
+        return d.lakeOf[v] >= 0 && d.receiver[v] >= 0 && river[d.receiver[v]];
+    };
+    for (int v = 0; v < n; ++v) {
+        if (river[v] || leavesLake(v)) {
+            if (d.receiver[v] >= 0 && river[d.receiver[v]])
+                ++donors[d.receiver[v]];
         }
     }
-    for (int v : d.order) {
-        if (!river[v])
-            continue;
-        if (order[v] == 0)
-            order[v] = 1;
-        else if (topDonors[v] >= 2)
-            ++order[v];
-        const int r = d.receiver[v];
-        if (r >= 0 && river[r]) {
-            if (order[v] > order[r]) {
-                order[r] = order[v];
-                topDonors[r] = 1;
-            } else if (order[v] == order[r]) {
-                ++topDonors[r];
-            }
-        }
-    }
+    const std::vector<int> order = strahlerOrders(d, river);
     std::vector<RiverSegment> segments;
     for (int start = 0; start < n; ++start) {
-        if (!river[start] || donors[start] == 1)
+        if (!leavesLake(start) && (!river[start] || donors[start] == 1))
             continue;
         RiverSegment segment;
-        if (donors[start] == 0 && lakeDonor[start] >= 0)
-            segment.vertices.push_back(lakeDonor[start]);
-        segment.strahler = order[start];
+        segment.strahler = std::max(1, order[start]);
         int v = start;
         for (;;) {
             segment.vertices.push_back(v);

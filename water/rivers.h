@@ -16,11 +16,11 @@ const char *riverEndName(RiverEnd end);
 
 struct RiverSegment
 {
-    // In downstream order: a source, a confluence or the lake it leaves,
-    // then its vertices, then the confluence, the sea vertex or the lake
-    // vertex it ends at.
+    // In downstream order: a source, a confluence or the lake vertex it
+    // leaves, then its vertices, then the confluence, the sea vertex or the
+    // lake vertex it ends at.
     std::vector<int> vertices;
-    double flowKm2 = 0; // at its last vertex of its own, before where it ends
+    double flowKm2 = 0; // at its last vertex before where it ends
     int strahler = 1;
     RiverEnd end = RiverEnd::Sea;
     int basin = -1; // Drainage::basins, -1 when it ends in a lake without outlet
@@ -31,7 +31,8 @@ struct RiverSegment
 double defaultMinAreaKm2(const Drainage &drainage);
 
 // The segments over every land vertex outside a lake whose flow reaches
-// minAreaKm2, ordered by their first vertex then their second.
+// minAreaKm2, ordered by their first vertex. A lake draining into a river
+// is a branch of it, as a river is.
 std::vector<RiverSegment> riverSegments(const Drainage &drainage, double minAreaKm2);
 
 // Whether each vertex lies on a river of the segments: 1 on a river, 0 not.
