@@ -21,13 +21,13 @@ globe=$build/tools/globe-world
 bench=$build/bench/globe-water-bench
 work=$(mktemp -d "${TMPDIR:-/tmp}/water-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+# shellcheck source=benchlib.sh
+. "$(dirname "$0")/benchlib.sh"
 
 for tool in saga_cmd /usr/bin/time; do
     command -v "$tool" >/dev/null || { echo "water_bench.sh: $tool is missing (apt-get install saga time)" >&2; exit 1; }
 done
 
-# median of the first field of the lines on stdin; largest second field
-median() { sort -n | awk '{ t[NR] = $1; if ($2 > m) m = $2 } END { print t[int((NR + 1) / 2)], m }'; }
 
 # sagaruns GRID: fill-sinks then flow accumulation of GRID.tif, three times;
 # prints the median of the pairs' wall times added and the largest peak RSS
@@ -83,15 +83,4 @@ startup=$(sagaruns "$work/tiny" | cut -d' ' -f1)
     done
 } >"$work/section"
 
-if [ -f "$out/performance.md" ]; then
-    awk '/^## Drainage/ { skip = 1; next } /^## / { skip = 0 } !skip' \
-        "$out/performance.md" >"$work/md"
-    sed -e :a -e '/^\n*$/{$d;N;ba' -e '}' "$work/md" >"$out/performance.md"
-    echo >>"$out/performance.md"
-fi
-cat "$work/section" >>"$out/performance.md"
-if [ -f "$out/performance.csv" ]; then
-    grep -v '^drainage' "$out/performance.csv" >"$work/oldcsv" || true
-    cat "$work/oldcsv" "$work/csv" >"$out/performance.csv"
-fi
-cat "$work/section"
+publish "$out" "Drainage" drainage
