@@ -105,11 +105,20 @@ void TestWater::bowlFillsToItsNotchAndSpillsThroughIt()
     QVERIFY(d.basinOf[lake.vertices[0]] >= 0);
     for (int v : lake.vertices)
         QVERIFY(degreesBetween(d.units[v], centre) < 12);
-    // The river out of the lake starts at its shore: no gap on the map.
-    bool leaves = false;
-    for (const RiverSegment &segment : riverSegments(d, lake.areaKm2 / 4))
-        leaves = leaves || d.lakeOf[segment.vertices.front()] == 0;
-    QVERIFY(leaves);
+    // Every edge from the lake into a river is drawn: no gap on the map.
+    const std::vector<RiverSegment> rivers = riverSegments(d, 3 * d.cellKm2[0]);
+    const std::vector<char> onRiver = riverVertices(d, rivers);
+    int leaving = 0;
+    for (int v : lake.vertices) {
+        if (d.receiver[v] < 0 || !onRiver[d.receiver[v]])
+            continue;
+        ++leaving;
+        bool drawn = false;
+        for (const RiverSegment &segment : rivers)
+            drawn = drawn || (segment.vertices[0] == v && segment.vertices[1] == d.receiver[v]);
+        QVERIFY2(drawn, qPrintable(QString::number(v)));
+    }
+    QVERIFY(leaving > 0);
 }
 
 // A plateau falling from level 9 in the west to level 1 in the east: its main
