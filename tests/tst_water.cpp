@@ -1,7 +1,7 @@
 // The drainage (water/) on worlds whose answer is known, and the rivers
 // command's files as GDAL's own ogrinfo reads them.
-#include "converters/riverfiles.h"
 #include "generator/worldgen.h"
+#include "maps/riverfiles.h"
 #include "water/drainage.h"
 #include "water/rivers.h"
 #include "world/worldwrite.h"

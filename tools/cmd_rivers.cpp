@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "converters/riverfiles.h"
+#include "maps/riverfiles.h"
 
 #include <limits>
 
@@ -48,16 +48,15 @@ int runRivers(const QStringList &arguments)
                                     "them as GIS vectors in WGS 84 longitude and latitude."));
     line.addLevelOptions();
     line.parser.addOptions({outOption, minAreaOption, radiusOption});
-    int status = 0;
-    if (!line.parse(arguments, &status))
-        return status;
+    if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
+        return report(parsed);
     RiverOptions options;
     const Status read = readOptions(line.parser, options);
     if (!read.ok())
         return report(read);
     World world;
-    if (!line.loadWorldAndLevels(&world, &status))
-        return status;
+    if (const Status loaded = line.loadWorldAndLevels(&world); !loaded.ok())
+        return exitStatus(loaded);
     RiverReport written;
     const Status wrote = writeRiverFiles(world, options, &written);
     if (!wrote.ok())

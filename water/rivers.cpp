@@ -118,6 +118,16 @@ std::vector<char> riverVertices(const Drainage &drainage, const std::vector<Rive
     return on;
 }
 
+std::vector<char> waterVertices(const World &world)
+{
+    const Drainage drainage = computeDrainage(world);
+    std::vector<char> wet =
+        riverVertices(drainage, riverSegments(drainage, defaultMinAreaKm2(drainage)));
+    for (int v = 0; v < drainage.vertexCount; ++v)
+        wet[v] = wet[v] || drainage.lakeOf[v] >= 0;
+    return wet;
+}
+
 WaterSummary summariseWater(const Drainage &drainage, const std::vector<RiverSegment> &segments)
 {
     WaterSummary summary;

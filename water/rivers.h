@@ -39,6 +39,10 @@ std::vector<RiverSegment> riverSegments(const Drainage &drainage, double minArea
 std::vector<char> riverVertices(const Drainage &drainage,
                                 const std::vector<RiverSegment> &segments);
 
+// The vertices 3D files colour as water: 1 for each vertex on a river at
+// the default threshold or under a lake, else 0.
+std::vector<char> waterVertices(const World &world);
+
 // What a user is told: rivers reaching the sea, lakes, and the largest basin.
 struct WaterSummary
 {
