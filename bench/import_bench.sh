@@ -24,6 +24,8 @@ relief=$here/../data/earth-relief.tif
 globe=$build/tools/globe-world
 work=$(mktemp -d "${TMPDIR:-/tmp}/import-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+# shellcheck source=benchlib.sh
+. "$(dirname "$0")/benchlib.sh"
 
 for tool in gdal_translate gdal_create gdalwarp /usr/bin/time; do
     command -v "$tool" >/dev/null || { echo "import_bench.sh: $tool is missing (apt-get install gdal-bin time)" >&2; exit 1; }
@@ -38,8 +40,6 @@ gdal_translate -q -projwin 0 70 40 35 "$work/r21600.tif" "$work/europe.tif"
 gdalwarp -q "$work/europe.tif" "$work/r86400.tif"
 "$globe" generate "$work/world" --subdivision 6 --terrain random --seed 1 >/dev/null
 
-# median of the first field of the lines on stdin; largest second field
-median() { sort -n | awk '{ t[NR] = $1; if ($2 > m) m = $2 } END { print t[int((NR + 1) / 2)], m }'; }
 
 # measure LABEL FILE: one markdown row on stdout of the table, one CSV row to $work/csv
 measure() {
@@ -84,16 +84,4 @@ measure() {
     measure "86400 x 43200 Int16, tiled, sparse" "$work/r86400.tif"
 } >"$work/section"
 
-if [ -f "$out/performance.md" ]; then
-    awk '/^## Import of large rasters/ { skip = 1; next } /^## / { skip = 0 } !skip' \
-        "$out/performance.md" >"$work/md"
-    # no blank line left at the end before the section
-    sed -e :a -e '/^\n*$/{$d;N;ba' -e '}' "$work/md" >"$out/performance.md"
-    echo >>"$out/performance.md"
-fi
-cat "$work/section" >>"$out/performance.md"
-if [ -f "$out/performance.csv" ]; then
-    grep -v '^import' "$out/performance.csv" >"$work/oldcsv" || true
-    cat "$work/oldcsv" "$work/csv" >"$out/performance.csv"
-fi
-cat "$work/section"
+publish "$out" "Import of large rasters" import

@@ -2,6 +2,7 @@
 
 #include "gdal/gdalsession.h"
 #include "maps/cubemap.h"
+#include "maps/watermap.h"
 #include "meshes/drawnmesh.h"
 #include "world/atomicwrite.h"
 #include "world/filenames.h"
@@ -99,10 +100,13 @@ bool geoTiffBytes(const QImage &image, QByteArray *bytes, const ProgressPart &pr
     return data != nullptr;
 }
 
-Status writeCubeMap(const DrawnMesh &mesh, const MapOptions &options, const ProgressPart &progress)
+Status writeCubeMap(const World &world, const DrawnMesh &mesh, const MapOptions &options,
+                    const ProgressPart &progress)
 {
-    const QVector<QImage> faces =
+    QVector<QImage> faces =
         renderCubeFaces(mesh, options.width / 4, options.heightmap, progress.part(0, 0.9));
+    if (options.rivers)
+        drawWaterOnCube(world, faces);
     // All six or none: a cube of faces from two worlds is no cube.
     QVector<FileWrite> files;
     for (int face = 0; face < cubeFaces; ++face) {
@@ -152,11 +156,12 @@ Status writeMap(const World &world, const MapOptions &options, int *unrestorable
     const DrawnMesh mesh = drawnMesh(world);
     *unrestorable = 0;
     if (options.projection == MapProjection::Cube)
-        return writeCubeMap(mesh, options, progress);
+        return writeCubeMap(world, mesh, options, progress);
     const ProgressPart drawing = progress.part(0, 0.8);
-    const QImage image = options.heightmap
-                             ? renderHeightmap(mesh, options.width, unrestorable, drawing)
-                             : renderColourMap(mesh, options.width, drawing);
+    QImage image = options.heightmap ? renderHeightmap(mesh, options.width, unrestorable, drawing)
+                                     : renderColourMap(mesh, options.width, drawing);
+    if (options.rivers)
+        drawWaterOnMap(world, image);
     QByteArray bytes;
     const Status made =
         mapFileBytes(image, options.format, options.out, &bytes, progress.part(0.8, 0.95));

@@ -44,6 +44,7 @@ struct MapOptions
     // up to maxMapWidth, the faces width / 4 square.
     int width = defaultMapWidth;
     bool heightmap = false;
+    bool rivers = false; // lakes and rivers over a colour map (watermap.h)
 };
 
 // The file of face (cubemap.h) of the cube map named out: NAME-px.png for

@@ -44,3 +44,14 @@ Rgb8 levelRgb8(int level)
     levelColor(level, red, green, blue);
     return {channel8(red), channel8(green), channel8(blue)};
 }
+
+int shownLevel(const DrawnMesh &mesh, int v)
+{
+    const bool wet = size_t(v) < mesh.wet.size() && mesh.wet[v];
+    return wet ? 0 : mesh.levels[v];
+}
+
+Rgb8 vertexRgb8(const DrawnMesh &mesh, int v)
+{
+    return levelRgb8(shownLevel(mesh, v));
+}

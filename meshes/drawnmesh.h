@@ -8,12 +8,15 @@
 
 #include <QVector>
 
+#include <vector>
+
 struct DrawnMesh
 {
     QVector<float> positions; // x, y, z per vertex: cornerPosition at levelRadius
     QVector<float> angles;    // polar angle and azimuth per vertex, as in base003.dat
     QVector<int> levels;      // one per vertex, as given (possibly outside 0..9)
     QVector<int> corners;     // A, B, C per triangle, counter-clockwise from outside
+    std::vector<char> wet;    // empty, or 1 per vertex coloured as water (water/rivers.h)
 
     int vertexCount() const { return levels.size(); }
     int triangleCount() const { return corners.size() / 3; }
@@ -36,6 +39,13 @@ struct Rgb8
     unsigned char red, green, blue;
 };
 Rgb8 levelRgb8(int level);
+
+// The level whose colour and filament vertex v takes: 0 where the mesh marks
+// it wet, else its own.
+int shownLevel(const DrawnMesh &mesh, int v);
+
+// The colour a 3D file gives vertex v: its shown level's.
+Rgb8 vertexRgb8(const DrawnMesh &mesh, int v);
 
 // round(c * 255) of a colour channel from 0 to 1.
 unsigned char channel8(float c);

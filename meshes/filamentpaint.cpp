@@ -138,7 +138,7 @@ int triangleFilament(const FilamentLevels &levels, const DrawnMesh &mesh, int tr
     int filaments[3];
     for (int k = 0; k < 3; ++k) {
         const int level =
-            std::clamp(mesh.levels[mesh.corners[3 * triangle + k]], 0, levelCount - 1);
+            std::clamp(shownLevel(mesh, mesh.corners[3 * triangle + k]), 0, levelCount - 1);
         filaments[k] = levels.filamentOfLevel[level];
     }
     std::sort(filaments, filaments + 3);

@@ -10,7 +10,8 @@
 // Each level 0..9 is printed by one filament; a triangle takes the filament
 // of most of its corners, or of its middle corner when all three differ
 // (the median of the three, which is the majority whenever there is one).
-// Levels outside 0..9 count as the nearest of them.
+// Levels outside 0..9 count as the nearest of them; a vertex the mesh marks
+// wet (export --rivers) counts as level 0, so rivers print in the sea's filament.
 #ifndef FILAMENTPAINT_H
 #define FILAMENTPAINT_H
 

@@ -57,7 +57,7 @@ QVector<float> linearColours(const DrawnMesh &mesh)
     QVector<float> colours;
     colours.reserve(3 * mesh.vertexCount());
     for (int v = 0; v < mesh.vertexCount(); ++v) {
-        const Rgb8 colour = levelRgb8(mesh.levels[v]);
+        const Rgb8 colour = vertexRgb8(mesh, v);
         for (unsigned char c : {colour.red, colour.green, colour.blue})
             colours << linearFromSrgb(float(c) / 255.0f);
     }

@@ -47,6 +47,8 @@ struct MeshExportOptions
     double pinDiameterMm = 0;
     // 3MF: each triangle painted with its levels' filament (filamentpaint.h).
     FilamentLevels filaments;
+    // Rivers and lakes in the colour of water, where a format carries colours.
+    bool rivers = false;
 };
 
 // The diameters a print may have: from a micrometre (below it, float

@@ -2,6 +2,7 @@
 
 #include "meshes/printexport.h"
 #include "meshes/printhalves.h"
+#include "water/rivers.h"
 #include "world/atomicwrite.h"
 #include "world/filenames.h"
 
@@ -88,6 +89,8 @@ Status exportMesh(const World &world, const ExportOptions &options, ExportReport
     DrawnMesh mesh = drawnMesh(world);
     if (options.mesh.reliefShare >= 0)
         setRelief(mesh, options.mesh.reliefShare);
+    if (options.mesh.rivers)
+        mesh.wet = waterVertices(world);
     PrintHalves halves;
     if (options.mesh.halves &&
         !(status =

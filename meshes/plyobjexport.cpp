@@ -67,7 +67,7 @@ QByteArray encodePly(const DrawnMesh &mesh, UpAxis up)
     for (int v = 0; v < mesh.vertexCount(); ++v) {
         for (int k = 0; k < 3; ++k)
             appendLittleEndian(out, positions[3 * v + k]);
-        const Rgb8 colour = levelRgb8(mesh.levels[v]);
+        const Rgb8 colour = vertexRgb8(mesh, v);
         out.append(char(colour.red)).append(char(colour.green)).append(char(colour.blue));
         out.append(char(plyLevel(mesh.levels[v])));
         appendLittleEndian(out, float(mesh.levels[v]));
@@ -93,7 +93,7 @@ QByteArray encodeObj(const DrawnMesh &mesh, UpAxis up)
         out.append('v');
         for (int k = 0; k < 3; ++k)
             appendNumber(out, positions[3 * v + k]);
-        const Rgb8 colour = levelRgb8(mesh.levels[v]);
+        const Rgb8 colour = vertexRgb8(mesh, v);
         for (unsigned char c : {colour.red, colour.green, colour.blue})
             appendNumber(out, float(c) / 255.0f);
         out.append('\n');

@@ -62,7 +62,7 @@ bool setSolid(NMR::PLib3MFModelMeshObject *object, const DrawnMesh &mesh, double
         for (int k = 0; k < 3; ++k) {
             const int vertex = mesh.corners[3 * t + k];
             triangles[t].m_nIndices[k] = DWORD(vertex);
-            const Rgb8 colour = levelRgb8(mesh.levels[vertex]);
+            const Rgb8 colour = vertexRgb8(mesh, vertex);
             // An alpha of 0 would mean "no colour" to lib3mf.
             colours[t].m_Colors[k] = {colour.red, colour.green, colour.blue, 255};
         }

@@ -59,8 +59,9 @@ Cut cutAtEquator(const DrawnMesh &mesh, double scale)
     const double onPlane = 1e-5 * scale * 2 * baseSphereRadius;
     for (int v = 0; v < mesh.vertexCount(); ++v) {
         const double z = framed[3 * v + 2];
+        // Placed already, the halves keep only what colours and paints them.
         cut.whole.add({framed[3 * v], framed[3 * v + 1], std::fabs(z) < onPlane ? 0.0 : z},
-                      mesh.levels[v]);
+                      shownLevel(mesh, v));
     }
     QHash<quint64, int> crossings;
     // Made once per edge, from its lower-numbered end, so both sides share it

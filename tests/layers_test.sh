@@ -27,14 +27,20 @@ gl_free='world/.*|terrain/(levelrules|vec3)\.h'
     allowed terrain 'world/.*|terrain/.*'
     allowed overlays 'world/.*|terrain/.*|overlays/.*'
     allowed generator "$gl_free|generator/.*"
+    allowed water "$gl_free|water/.*"
     allowed gdal "$gl_free|gdal/.*"
-    allowed meshes "$gl_free|meshes/.*"
-    allowed maps "$gl_free|gdal/.*|meshes/.*|maps/.*"
+    allowed meshes "$gl_free|water/.*|meshes/.*"
+    allowed maps "$gl_free|water/.*|gdal/.*|meshes/.*|maps/.*"
     allowed relief "$gl_free|gdal/.*|meshes/.*|maps/.*|relief/.*"
     allowed app 'world/.*|terrain/.*|overlays/.*|app/.*'
-    allowed tools "$gl_free|generator/.*|gdal/.*|meshes/.*|maps/.*|relief/.*"
+    allowed tools "$gl_free|generator/.*|water/.*|gdal/.*|meshes/.*|maps/.*|relief/.*"
 } | grep -vx 'world/levelstore.cpp includes terrain/triangle.h' >"$scratch/wrong"
 [ -s "$scratch/wrong" ] && fail "includes across the layers: $(cat "$scratch/wrong")"
+
+# water/ is shared by every room that writes files, and the editor may draw
+# it: no GDAL, OGR or GL header of any kind.
+grep -lE '^#include <(gdal|ogr|cpl_|GL/|QOpenGL|QGL)' "$source"/water/* >"$scratch/water"
+[ -s "$scratch/water" ] && fail "GDAL or GL in water/: $(cat "$scratch/water")"
 
 # Include circles between files, in any folder: a pair "a.h b.h" per
 # include, a file's .h and .cpp counted as one unit, which tsort refuses
@@ -52,7 +58,7 @@ tsort "$scratch/pairs" >/dev/null 2>"$scratch/circle" ||
 
 # The editor's program-wide tables are the editor's alone: globe-world's
 # layers take the world as a value.
-grep -l '#include "world/worldtables.h"' "$source"/generator/* "$source"/gdal/* \
+grep -l '#include "world/worldtables.h"' "$source"/generator/* "$source"/water/* "$source"/gdal/* \
     "$source"/meshes/* "$source"/maps/* "$source"/relief/* "$source"/tools/* >"$scratch/tables"
 [ -s "$scratch/tables" ] && fail "the editor's tables used in: $(cat "$scratch/tables")"
 

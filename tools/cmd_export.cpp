@@ -32,6 +32,10 @@ const QCommandLineOption diameterOption(QStringLiteral("diameter"),
                                                        "sphere, where the sea lies, in "
                                                        "millimetres (default 100)."),
                                         QStringLiteral("MM"));
+const QCommandLineOption riversOption(QStringLiteral("rivers"),
+                                      QStringLiteral("Colour the vertices of rivers and lakes "
+                                                     "as water (level 0's colour) in every "
+                                                     "format that carries colours."));
 const QCommandLineOption reliefOption(
     QStringLiteral("relief"),
     QStringLiteral("How far a level-9 vertex stands above the sea sphere, the other levels in "
@@ -254,7 +258,7 @@ int runExport(const QStringList &arguments)
                                     "not at all."));
     line.addLevelOptions();
     line.parser.addOptions({outOption, plyOption, objOption, upOption, diameterOption, reliefOption,
-                            halvesOption, pinsOption, filamentsOption, filamentLevelsOption});
+                            halvesOption, pinsOption, filamentsOption, filamentLevelsOption, riversOption});
     if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
         return report(parsed);
     ExportOptions options;
@@ -269,6 +273,7 @@ int runExport(const QStringList &arguments)
         parsed = filamentsOf(line.parser, options.outputs, options.mesh);
     if (!parsed.ok())
         return report(parsed);
+    options.mesh.rivers = line.parser.isSet(riversOption);
     Progress progress;
     World world;
     if (const Status loaded = line.loadWorldAndLevels(&world); !loaded.ok())

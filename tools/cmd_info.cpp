@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "generator/meshcheck.h"
+#include "water/rivers.h"
 
 int runInfo(const QStringList &arguments)
 {
@@ -14,6 +15,7 @@ int runInfo(const QStringList &arguments)
     World world;
     if (const Status loaded = line.loadWorldAndLevels(&world); !loaded.ok())
         return exitStatus(loaded);
-    printLines(stdout, worldSummary(world.header, world.levels) << line.levelsLine(world));
+    printLines(stdout, worldSummary(world.header, world.levels)
+                           << describeWater(world) << line.levelsLine(world));
     return 0;
 }

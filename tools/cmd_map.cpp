@@ -28,6 +28,10 @@ const QCommandLineOption projectionOption(
                    "each W / 4 square, in OpenGL's cube-map face table, Y up as in the glTF "
                    "export."),
     QStringLiteral("equirectangular|cube"), QStringLiteral("equirectangular"));
+const QCommandLineOption riversOption(QStringLiteral("rivers"),
+                                      QStringLiteral("Draw lakes and rivers in the colour of "
+                                                     "water over a colour map, rivers wider with "
+                                                     "their flow (see the rivers command)."));
 const QCommandLineOption heightmapOption(QStringLiteral("heightmap"),
                                          QStringLiteral("Write a 16-bit grey heightmap instead: "
                                                         "level L as round(L x 65535 / 9), from "
@@ -105,7 +109,8 @@ int runMap(const QStringList &arguments)
                                     "with --projection cube, as six cube-map faces. Each pixel "
                                     "has the colour the editor shows there."));
     line.addLevelOptions();
-    line.parser.addOptions({outOption, pngOption, widthOption, projectionOption, heightmapOption});
+    line.parser.addOptions(
+        {outOption, pngOption, widthOption, projectionOption, heightmapOption, riversOption});
     MapOptions options;
     if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
         return report(parsed);
@@ -117,6 +122,10 @@ int runMap(const QStringList &arguments)
     if (!read.ok())
         return report(read);
     options.heightmap = line.parser.isSet(heightmapOption);
+    options.rivers = line.parser.isSet(riversOption);
+    if (options.rivers && options.heightmap)
+        return report(Status::usage(QStringLiteral("--rivers draws on a colour map, not on a "
+                                                   "heightmap")));
     Progress progress;
     World world;
     if (const Status loaded = line.loadWorldAndLevels(&world); !loaded.ok())
