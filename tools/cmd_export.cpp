@@ -258,7 +258,8 @@ int runExport(const QStringList &arguments)
                                     "not at all."));
     line.addLevelOptions();
     line.parser.addOptions({outOption, plyOption, objOption, upOption, diameterOption, reliefOption,
-                            halvesOption, pinsOption, filamentsOption, filamentLevelsOption, riversOption});
+                            halvesOption, pinsOption, filamentsOption, filamentLevelsOption,
+                            riversOption});
     if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
         return report(parsed);
     ExportOptions options;
