@@ -6,6 +6,8 @@
 #include "world/worldload.h"
 #include "world/worldtables.h"
 
+#include <new>
+
 const char *const saveFileName = "save.dat";
 
 namespace {
@@ -15,15 +17,17 @@ enum LevelCount { Exactly, AtLeast };
 Status readLevels(const QString &path, NameLink link, int vertexCount, LevelCount rule,
                   QVector<int> &levels)
 {
-    const TableRead read = readIntTable(path, levels, link);
+    // Only the levels the world needs are read, whatever the count claims:
+    // a sparse file can back a claim of billions at no cost to its maker.
+    const TableRead read = readIntTable(path, levels, link, vertexCount);
     if (!read.ok())
         return Status::refused(describeTableRead(path, read));
-    const bool counted =
-        rule == Exactly ? levels.size() == vertexCount : levels.size() >= vertexCount;
+    const bool counted = rule == Exactly ? read.declared == quint32(vertexCount)
+                                         : read.declared >= quint32(vertexCount);
     if (!counted)
         return Status::refused(QStringLiteral("%1: holds %2 levels, but the world has %3 vertices")
                                    .arg(shownName(path))
-                                   .arg(levels.size())
+                                   .arg(read.declared)
                                    .arg(vertexCount));
     return Status();
 }
@@ -39,10 +43,18 @@ void refreshLevelsFrom(const Triangle *triangles)
     }
 }
 
+// The editor's restore and reset: a failure of any kind, memory included,
+// leaves vertexLevels, and so the terrain on screen, as it was.
 Status loadLevelsFrom(const char *file)
 {
+    const QString path = QString::fromLatin1(file);
     QVector<int> levels;
-    const Status status = readLevelTable(QString::fromLatin1(file), vertexCount, levels);
+    Status status;
+    try {
+        status = readLevelTable(path, vertexCount, levels);
+    } catch (const std::bad_alloc &) {
+        status = Status::outOfMemory(path);
+    }
     if (status.ok())
         vertexLevels = levels;
     return status;
@@ -53,9 +65,14 @@ Status loadLevelsFrom(const char *file)
 Status saveLevels(const Triangle *triangles)
 {
     refreshLevelsFrom(triangles);
-    // One level per vertex, as a restore insists: base002.dat may hold more,
-    // and a save that carried them along could never be restored.
-    return writeIntTable(QString::fromLatin1(saveFileName), vertexLevels.mid(0, vertexCount));
+    const QString path = QString::fromLatin1(saveFileName);
+    try {
+        // One level per vertex, as a restore insists: base002.dat may hold
+        // more, and a save that carried them along could never be restored.
+        return writeIntTable(path, vertexLevels.mid(0, vertexCount));
+    } catch (const std::bad_alloc &) {
+        return Status::notWritten(path, QStringLiteral("not enough memory"));
+    }
 }
 
 Status readLevelTable(const QString &path, int vertexCount, QVector<int> &levels)

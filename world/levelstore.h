@@ -35,7 +35,7 @@ Status readLevelTable(const QString &path, int vertexCount, QVector<int> &levels
 
 // Reads a world's starting levels from path (its base002.dat), which must
 // hold at least vertexCount levels: the loader lets it hold more. levels
-// receives the whole table.
+// receives the first vertexCount.
 Status readStartingLevels(const QString &path, int vertexCount, QVector<int> &levels);
 
 // Where a command takes its levels from: the world's own (as loaded), or a

@@ -10,12 +10,19 @@
 
 namespace {
 
-QString notRegular(const char *what)
+QString notRegular(const QString &what)
 {
-    return QStringLiteral("%1, not a regular file").arg(QLatin1String(what));
+    return QStringLiteral("%1, not a regular file").arg(what);
 }
 
 QString typeProblem(mode_t mode)
+{
+    return S_ISREG(mode) ? QString() : notRegular(fileTypeName(mode));
+}
+
+} // namespace
+
+QString fileTypeName(unsigned mode)
 {
     static const struct
     {
@@ -28,12 +35,10 @@ QString typeProblem(mode_t mode)
         return QString();
     for (const auto &type : types) {
         if ((mode & S_IFMT) == type.type)
-            return notRegular(type.name);
+            return QLatin1String(type.name);
     }
-    return notRegular("not a file");
+    return QStringLiteral("not a file");
 }
-
-} // namespace
 
 FileOpen openRegularFile(const QString &path, NameLink link, QFile &file)
 {
@@ -46,7 +51,7 @@ FileOpen openRegularFile(const QString &path, NameLink link, QFile &file)
         result.missing = errno == ENOENT;
         // O_NOFOLLOW's refusal reads "Too many levels of symbolic links".
         result.reason = errno == ELOOP && link == NameLink::Refused
-                            ? notRegular("a symbolic link")
+                            ? notRegular(QStringLiteral("a symbolic link"))
                             : QString::fromLocal8Bit(std::strerror(errno));
         return result;
     }

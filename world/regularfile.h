@@ -28,6 +28,10 @@ struct FileOpen
     QString reason;       // why not, in the system's words or ours: "a FIFO, not a regular file"
 };
 
+// What a file of this st_mode is when it is not a regular file: "a FIFO",
+// "a character device", "a symbolic link"...; empty for a regular file.
+QString fileTypeName(unsigned mode);
+
 // Opens path read-only and unbuffered into file (which takes over the
 // descriptor); file.size() is then fstat's size.
 FileOpen openRegularFile(const QString &path, NameLink link, QFile &file);

@@ -21,6 +21,12 @@ Status Status::notDurable(const QString &file, const QString &reason)
     return status;
 }
 
+Status Status::outOfMemory(const QString &name)
+{
+    return refused(
+        QStringLiteral("%1: refused, there is not enough memory for it").arg(shownName(name)));
+}
+
 int exitStatus(const Status &status)
 {
     switch (status.kind()) {

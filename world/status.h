@@ -30,6 +30,9 @@ public:
     static Status notWritten(const QString &file, const QString &reason);
     // "FILE: written, but REASON, so it may not survive a power cut".
     static Status notDurable(const QString &file, const QString &reason);
+    // "NAME: refused, there is not enough memory for it": what an allocation
+    // that failed (std::bad_alloc) becomes where the programs catch it.
+    static Status outOfMemory(const QString &name);
 
     bool ok() const { return kind_ == Ok; }
     Kind kind() const { return kind_; }

@@ -109,8 +109,8 @@ qint64 readElements(QFile &file, uchar *out, qint64 wanted)
 }
 
 // The table is sized once, from the count and fstat's size, and never larger
-// than what the file holds.
-template <typename T> TableRead readOpenFile(QFile &file, QVector<T> &table)
+// than what the file holds or the caller expects.
+template <typename T> TableRead readOpenFile(QFile &file, QVector<T> &table, qint64 maxCount)
 {
     TableRead read;
     read.bytes = file.size();
@@ -130,8 +130,10 @@ template <typename T> TableRead readOpenFile(QFile &file, QVector<T> &table)
     }
     read.declared = qFromBigEndian<quint32>(count);
     const qint64 available = (read.bytes - countBytes) / elementBytes;
-    table.resize(int(std::min<qint64>(
-        {qint64(read.declared), available, qint64(std::numeric_limits<int>::max())})));
+    read.held = std::min<qint64>(read.declared, available);
+    const qint64 wanted =
+        std::min<qint64>({read.held, maxCount, qint64(std::numeric_limits<int>::max())});
+    table.resize(int(wanted));
     const qint64 done =
         readElements(file, reinterpret_cast<uchar *>(table.data()), table.size() * elementBytes);
     if (done < 0) {
@@ -139,20 +141,23 @@ template <typename T> TableRead readOpenFile(QFile &file, QVector<T> &table)
         return unreadable(file);
     }
     table.resize(int(done / elementBytes));
-    read.held = table.size();
+    // A file that shrank after fstat holds only what was read.
+    if (table.size() < wanted)
+        read.held = table.size();
     if (read.held < qint64(read.declared))
         read.status = TableRead::Truncated;
     return read;
 }
 
-template <typename T> TableRead readTable(const QString &path, QVector<T> &table, NameLink link)
+template <typename T>
+TableRead readTable(const QString &path, QVector<T> &table, NameLink link, qint64 maxCount)
 {
     table.clear();
     QFile file;
     const FileOpen opened = openRegularFile(path, link, file);
     if (!opened.ok)
         return failedOpen(opened);
-    return readOpenFile(file, table);
+    return readOpenFile(file, table, maxCount);
 }
 
 template <typename T> QByteArray encodeTable(const QVector<T> &table)
@@ -180,14 +185,14 @@ TableRead decodeFloatTable(const QByteArray &bytes, QVector<float> &table)
     return decodeTable(bytes, table);
 }
 
-TableRead readIntTable(const QString &path, QVector<int> &table, NameLink link)
+TableRead readIntTable(const QString &path, QVector<int> &table, NameLink link, qint64 maxCount)
 {
-    return readTable(path, table, link);
+    return readTable(path, table, link, maxCount);
 }
 
-TableRead readFloatTable(const QString &path, QVector<float> &table, NameLink link)
+TableRead readFloatTable(const QString &path, QVector<float> &table, NameLink link, qint64 maxCount)
 {
-    return readTable(path, table, link);
+    return readTable(path, table, link, maxCount);
 }
 
 QString describeTableRead(const QString &name, const TableRead &read)

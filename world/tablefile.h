@@ -45,12 +45,18 @@ TableRead decodeFloatTable(const QByteArray &bytes, QVector<float> &table);
 
 // Reads a whole table file, which must be a regular file (regularfile.h:
 // a FIFO, a device or, unless link says otherwise, a symbolic link is
-// Unreadable), no further than the size it has when opened. On any failure
-// the table holds what could be decoded (possibly nothing); callers must
-// check the result before use.
-TableRead readIntTable(const QString &path, QVector<int> &table, NameLink link = NameLink::Refused);
+// Unreadable), no further than the size it has when opened, and no further
+// than maxCount elements: the rest of a longer table is left unread, like
+// bytes after its last element, and the table holds maxCount elements while
+// declared tells what the file claims. A sparse file's size costs nothing
+// to fake, so only the caller's own bound (the world header's counts) keeps
+// a lying count from claiming gigabytes. On any failure the table holds what could be decoded
+// (possibly nothing); callers must check the result before use.
+const qint64 anyCount = 0x7fffffff;
+TableRead readIntTable(const QString &path, QVector<int> &table, NameLink link = NameLink::Refused,
+                       qint64 maxCount = anyCount);
 TableRead readFloatTable(const QString &path, QVector<float> &table,
-                         NameLink link = NameLink::Refused);
+                         NameLink link = NameLink::Refused, qint64 maxCount = anyCount);
 
 // One line for a failed read, naming the file: "base004.dat: declares 3
 // elements but holds only 2 (12 bytes)". Empty for a successful read.
