@@ -9,7 +9,10 @@
 #include <QThread>
 #include <QtTest>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 class TableFileTest : public QObject
 {
@@ -29,6 +32,7 @@ private slots:
     void writeIntoMissingFolderNamesFileAndReason();
     void racingWritersEachWriteTheirOwn();
     void rewriteKeepsMode();
+    void streamsAndFoldersAtOutputsAreRefused();
 };
 
 static QByteArray bytes(std::initializer_list<int> values)
@@ -246,6 +250,43 @@ void TableFileTest::rewriteKeepsMode()
     struct stat info;
     QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
     QCOMPARE(info.st_mode & 07777, mode_t(0600));
+}
+
+// As root, "export --ply /dev/full" exited 0 and left a regular file where
+// the device was: the writer renamed over whatever had the name.
+void TableFileTest::streamsAndFoldersAtOutputsAreRefused()
+{
+    QTemporaryDir dir;
+    const QByteArray fifo = QFile::encodeName(dir.filePath("fifo.ply"));
+    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray socketPath = QFile::encodeName(dir.filePath("socket.ply"));
+    qstrncpy(address.sun_path, socketPath.constData(), sizeof address.sun_path);
+    QCOMPARE(::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    QVERIFY(QFile::link("/dev/null", dir.filePath("null.ply")));
+    QVERIFY(QDir(dir.path()).mkdir("folder.ply"));
+    const struct
+    {
+        const char *name;
+        const char *reason;
+    } outputs[] = {{"fifo.ply", "(a FIFO, not a regular file)"},
+                   {"socket.ply", "(a socket, not a regular file)"},
+                   {"null.ply", "(a symbolic link to a character device, not a regular file)"},
+                   {"folder.ply", "(a folder has its name)"}};
+    const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::System);
+    for (const auto &output : outputs) {
+        const QString path = dir.filePath(output.name);
+        // Also as the second of two: the first is not written either.
+        const Status written = writeFilesAtomically(
+            {{dir.filePath("first.ply"), "first"}, {path, QByteArray("ply\n")}});
+        QCOMPARE(written.kind(), Status::NotWritten);
+        QVERIFY2(written.message().endsWith(output.reason), qPrintable(written.message()));
+    }
+    ::close(listener);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System), before);
+    QCOMPARE(QFileInfo(dir.filePath("null.ply")).symLinkTarget(), QString("/dev/null"));
 }
 
 QTEST_GUILESS_MAIN(TableFileTest)

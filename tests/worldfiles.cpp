@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QtEndian>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -88,4 +89,14 @@ bool isPlainFile(const QString &path)
     struct stat info;
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode) &&
            info.st_nlink == 1;
+}
+
+void writeSparseTable(const QString &path, quint32 count)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    uchar head[4];
+    qToBigEndian(count, head);
+    QCOMPARE(file.write(reinterpret_cast<const char *>(head), 4), qint64(4));
+    QVERIFY(file.resize(4 + 4 * qint64(count)));
 }

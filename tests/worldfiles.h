@@ -25,6 +25,10 @@ int runProgram(const QString &program, const QStringList &arguments, QString *ou
 // says; fails the calling test, and returns an empty world, when refused.
 World loadTestWorld(const QString &dir, DemoTerrain demo = DemoTerrain::Off);
 
+// A table file declaring count elements whose bytes are a hole: as large as
+// the count says, at no cost on disk. Fails the calling test on error.
+void writeSparseTable(const QString &path, quint32 count);
+
 // Reads an integer table file, lets edit change it, writes it back.
 void editIntTable(const QString &path, const std::function<void(QVector<int> &)> &edit);
 
