@@ -397,9 +397,10 @@ Status replaceAll(std::vector<Staged> &staged)
 // The journal of a write of several files: the renames still to be made, so
 // that a writer killed between them leaves a folder the next load or write
 // completes. Every new file is whole and synced before the journal exists,
-// so completing is always possible and is what the journal does: it is the
-// write's commit point, as the rollback journal is SQLite's. Renames made
-// in different folders each have their folder's journal.
+// so completing is always possible and is what the journal does: once it
+// is in place the write has happened, as a transaction has in SQLite once
+// its journal says so. Renames made in different folders each have their
+// folder's journal, and completing each completes them all.
 //
 // It is read from folders of strangers, so it may be hostile: a regular
 // file, small, every name a plain name in its own folder, every rename one
@@ -509,7 +510,9 @@ QString completeJournal(int folder)
         return QString();
     const Descriptor fd(
         ::openat(folder, writeJournalName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.valid() || ::fstat(fd.get(), &info) != 0)
+    if (!fd.valid() && errno == ELOOP)
+        info.st_mode = S_IFLNK;
+    else if (!fd.valid() || ::fstat(fd.get(), &info) != 0)
         return systemError();
     if (!S_ISREG(info.st_mode))
         return QStringLiteral("%1, not a regular file").arg(fileTypeName(info.st_mode));
