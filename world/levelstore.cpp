@@ -1,18 +1,34 @@
 #include "world/levelstore.h"
 
 #include "terrain/triangle.h"
+#include "world/atomicwrite.h"
 #include "world/filenames.h"
+#include "world/regularfile.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
 #include "world/worldtables.h"
 
+#include <QDir>
+
+#include <algorithm>
 #include <new>
 
 const char *const saveFileName = "save.dat";
+const char *const levelsBackupSuffix = ".bak";
 
 namespace {
 
+// Far above the levels of the largest world generate makes (2.6 MB).
+const qint64 levelsFileLimit = qint64(1) << 30;
+
 enum LevelCount { Exactly, AtLeast };
+
+Status tooFewLevels(const QString &path, qint64 count, int vertexCount)
+{
+    return Status::refused(path, QStringLiteral("holds %1 levels, but the world has %2 vertices")
+                                     .arg(count)
+                                     .arg(vertexCount));
+}
 
 Status readLevels(const QString &path, NameLink link, int vertexCount, LevelCount rule,
                   QVector<int> &levels)
@@ -24,12 +40,7 @@ Status readLevels(const QString &path, NameLink link, int vertexCount, LevelCoun
         return Status::refused(describeTableRead(path, read));
     const bool counted = rule == Exactly ? read.declared == quint32(vertexCount)
                                          : read.declared >= quint32(vertexCount);
-    if (!counted)
-        return Status::refused(QStringLiteral("%1: holds %2 levels, but the world has %3 vertices")
-                                   .arg(shownName(path))
-                                   .arg(read.declared)
-                                   .arg(vertexCount));
-    return Status();
+    return counted ? Status() : tooFewLevels(path, read.declared, vertexCount);
 }
 
 void refreshLevelsFrom(const Triangle *triangles)
@@ -80,9 +91,44 @@ Status readLevelTable(const QString &path, int vertexCount, QVector<int> &levels
     return readLevels(path, NameLink::Refused, vertexCount, Exactly, levels);
 }
 
-Status readStartingLevels(const QString &path, int vertexCount, QVector<int> &levels)
+Status readStartingLevels(const QString &dir, int vertexCount, StartingLevels &file)
 {
-    return readLevels(path, NameLink::Refused, vertexCount, AtLeast, levels);
+    file.path = QDir(dir).filePath(QString::fromLatin1(levelsFileName));
+    QFile opened;
+    const FileOpen open = openRegularFile(file.path, NameLink::Refused, opened);
+    if (!open.ok) {
+        TableRead failed;
+        failed.status = open.missing ? TableRead::Missing : TableRead::Unreadable;
+        failed.reason = open.reason;
+        return Status::refused(describeTableRead(file.path, failed));
+    }
+    // Sized before anything is read: a sparse file's size costs its maker nothing.
+    if (open.size > levelsFileLimit)
+        return Status::refused(
+            file.path,
+            QStringLiteral("%1 bytes, far more than the levels of a world").arg(open.size));
+    file.bytes = opened.read(open.size);
+    if (opened.error() != QFileDevice::NoError) {
+        TableRead failed;
+        failed.status = TableRead::Unreadable;
+        failed.reason = opened.errorString();
+        return Status::refused(describeTableRead(file.path, failed));
+    }
+    file.mode = open.mode;
+    const TableRead read = decodeIntTable(file.bytes, file.table);
+    if (!read.ok())
+        return Status::refused(describeTableRead(file.path, read));
+    return file.table.size() < vertexCount ? tooFewLevels(file.path, file.table.size(), vertexCount)
+                                           : Status();
+}
+
+Status writeStartingLevels(const StartingLevels &file, const QVector<int> &levels)
+{
+    QVector<int> table = file.table;
+    std::copy(levels.begin(), levels.end(), table.begin());
+    return writeFilesAtomically(
+        {{file.path + QLatin1String(levelsBackupSuffix), file.bytes, file.mode},
+         {file.path, encodeIntTable(table)}});
 }
 
 Status loadSavedLevels()
