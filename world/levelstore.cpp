@@ -37,7 +37,7 @@ Status readLevels(const QString &path, NameLink link, int vertexCount, LevelCoun
     // a sparse file can back a claim of billions at no cost to its maker.
     const TableRead read = readIntTable(path, levels, link, vertexCount);
     if (!read.ok())
-        return Status::refused(describeTableRead(path, read));
+        return read.status;
     const bool counted = rule == Exactly ? read.declared == quint32(vertexCount)
                                          : read.declared >= quint32(vertexCount);
     return counted ? Status() : tooFewLevels(path, read.declared, vertexCount);
@@ -96,28 +96,23 @@ Status readStartingLevels(const QString &dir, int vertexCount, StartingLevels &f
     file.path = QDir(dir).filePath(QString::fromLatin1(levelsFileName));
     QFile opened;
     const FileOpen open = openRegularFile(file.path, NameLink::Refused, opened);
-    if (!open.ok) {
-        TableRead failed;
-        failed.status = open.missing ? TableRead::Missing : TableRead::Unreadable;
-        failed.reason = open.reason;
-        return Status::refused(describeTableRead(file.path, failed));
-    }
+    if (!open.ok())
+        return Status::refused(
+            file.path, QString::fromLatin1(open.missing ? "missing (%1)" : "cannot be read (%1)")
+                           .arg(open.status.reason()));
     // Sized before anything is read: a sparse file's size costs its maker nothing.
     if (open.size > levelsFileLimit)
         return Status::refused(
             file.path,
             QStringLiteral("%1 bytes, far more than the levels of a world").arg(open.size));
     file.bytes = opened.read(open.size);
-    if (opened.error() != QFileDevice::NoError) {
-        TableRead failed;
-        failed.status = TableRead::Unreadable;
-        failed.reason = opened.errorString();
-        return Status::refused(describeTableRead(file.path, failed));
-    }
+    if (opened.error() != QFileDevice::NoError)
+        return Status::refused(file.path,
+                               QStringLiteral("cannot be read (%1)").arg(opened.errorString()));
     file.mode = open.mode;
-    const TableRead read = decodeIntTable(file.bytes, file.table);
+    const TableRead read = decodeIntTable(file.path, file.bytes, file.table);
     if (!read.ok())
-        return Status::refused(describeTableRead(file.path, read));
+        return read.status;
     return file.table.size() < vertexCount ? tooFewLevels(file.path, file.table.size(), vertexCount)
                                            : Status();
 }

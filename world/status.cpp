@@ -4,7 +4,10 @@
 
 Status Status::refused(const QString &file, const QString &reason)
 {
-    return refused(aboutFile(file, reason));
+    Status status(Refused, {aboutFile(file, reason)});
+    status.file_ = file;
+    status.reason_ = reason;
+    return status;
 }
 
 Status Status::notWritten(const QString &file, const QString &reason)

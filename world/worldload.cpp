@@ -198,12 +198,12 @@ bool wantsDemo(DemoTerrain demo, int flag)
 template <typename T>
 void readInto(const QDir &dir, const char *name, QVector<T> &table, qint64 maxCount,
               QStringList &problems,
-              TableRead (*reader)(const QString &, QVector<T> &, NameLink, qint64))
+              TableRead (*reader)(const QString &, QVector<T> &, NameLink, qint64, const QString &))
 {
-    const TableRead read =
-        reader(dir.filePath(QString::fromLatin1(name)), table, NameLink::Refused, maxCount);
+    const QString file = QString::fromLatin1(name);
+    const TableRead read = reader(dir.filePath(file), table, NameLink::Refused, maxCount, file);
     if (!read.ok())
-        problems << describeTableRead(QString::fromLatin1(name), read);
+        problems << read.status.message();
 }
 
 // What the header lets each table hold. A header that is itself broken is
@@ -279,7 +279,7 @@ QStringList checkWorldTables(const QVector<int> &header, const QVector<int> &lev
 int readDemoFlag(const QString &path)
 {
     QByteArray text;
-    if (!readRegularFile(path, NameLink::Refused, demoFileLimit, &text).ok)
+    if (!readRegularFile(path, NameLink::Refused, demoFileLimit, &text).ok())
         return 0;
     QTextStream stream(text);
     int flag = 0;
