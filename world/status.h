@@ -41,7 +41,8 @@ public:
     // The first line; empty on success.
     QString message() const { return lines_.value(0); }
     const QStringList &lines() const { return lines_; }
-    // For NotWritten and NotDurable: the file and the reason, apart.
+    // For NotWritten, NotDurable and a file refused (refused(file, reason)):
+    // the file and the reason, apart.
     const QString &file() const { return file_; }
     const QString &reason() const { return reason_; }
 
