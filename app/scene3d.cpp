@@ -16,6 +16,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <utility>
 
 namespace {
@@ -192,7 +193,14 @@ void Scene3D::initializeGL()
         fatalHandler(loaded.lines());
     vertexCount = getWorldVertexCount();
     triangleCount = getWorldTriangleCount();
-    buildTriangles();
+    try {
+        buildTriangles();
+    } catch (const std::bad_alloc &) {
+        triangles = nullptr;
+        triangleCount = 0;
+        fatalHandler({QStringLiteral("globe: %1 triangles: not enough memory to build them")
+                          .arg(worldTriangleCount)});
+    }
     showAxes = true;
     showMarker = true;
     wheelZooms = true;

@@ -29,10 +29,10 @@ namespace {
 // again gives them back, trailing bytes aside.
 template <typename T>
 void decodePart(const QByteArray &bytes, QVector<T> &table, bool &allRead,
-                TableRead (*decode)(const QByteArray &, QVector<T> &),
+                TableRead (*decode)(const QString &, const QByteArray &, QVector<T> &),
                 QByteArray (*encode)(const QVector<T> &), const char *name, QStringList &broken)
 {
-    const TableRead read = decode(bytes, table);
+    const TableRead read = decode(QString::fromLatin1(name), bytes, table);
     allRead = allRead && read.ok();
     if (read.ok() && encode(table) != bytes.left(int(4 + 4 * qint64(read.declared))))
         broken << QStringLiteral("%1: accepted, but does not encode back to its bytes").arg(name);
@@ -203,7 +203,8 @@ QStringList judgeRestore(const QByteArray &input, bool restored, const QString &
                          const SaveWorld &world)
 {
     QVector<int> decoded;
-    const bool complete = decodeIntTable(input, decoded).ok() && decoded.size() == world.vertices;
+    const bool complete = decodeIntTable(QStringLiteral("save.dat"), input, decoded).ok() &&
+                          decoded.size() == world.vertices;
     QStringList broken;
     if (restored != complete)
         broken << QStringLiteral("save.dat: restore %1 a file that is %2")

@@ -64,42 +64,34 @@ QString nameProblem(const QString &name, bool topLevel)
 class SourceCheck
 {
 public:
-    // The first problem, as "FILE: reason", or empty.
-    QString check(const QString &name, int depth, NameLink link);
+    // The first problem, refused as "FILE: reason".
+    Status check(const QString &name, int depth, NameLink link);
 
 private:
-    QString checkVrt(const QString &name, const QByteArray &xml, int depth);
-    QString walk(const CPLXMLNode *node, const QString &vrt, int depth);
-    QString checkNamedSource(const CPLXMLNode *node, const QString &vrt, int depth);
+    Status checkVrt(const QString &name, const QByteArray &xml, int depth);
+    Status walk(const CPLXMLNode *node, const QString &vrt, int depth);
+    Status checkNamedSource(const CPLXMLNode *node, const QString &vrt, int depth);
 
     QSet<QString> checked;
 };
 
-QString problem(const QString &name, const QString &reason)
-{
-    return aboutFile(name, reason);
-}
-
 // The bytes of a VRT, from the disk or from the program's own memory files.
-bool readVrt(const QString &name, bool local, NameLink link, QByteArray *bytes, QString *reason)
+Status readVrt(const QString &name, bool local, NameLink link, QByteArray *bytes)
 {
-    if (local) {
-        const FileOpen opened = readRegularFile(name, link, maxVrtBytes + 1, bytes);
-        *reason = opened.reason;
-        return opened.ok;
-    }
+    if (local)
+        return readRegularFile(name, link, maxVrtBytes + 1, bytes).status;
     vsi_l_offset length = 0;
     const GByte *data = VSIGetMemFileBuffer(QFile::encodeName(name).constData(), &length, FALSE);
     *bytes = QByteArray(reinterpret_cast<const char *>(data),
                         data ? int(std::min<vsi_l_offset>(length, maxVrtBytes + 1)) : 0);
-    return true;
+    return Status();
 }
 
-QString fileProblem(const QString &name, NameLink link)
+Status openableSource(const QString &name, NameLink link)
 {
     QFile file;
     const FileOpen opened = openRegularFile(name, link, file);
-    return opened.ok ? QString() : opened.missing ? QStringLiteral("no such file") : opened.reason;
+    return opened.missing ? Status::refused(name, QStringLiteral("no such file")) : opened.status;
 }
 
 const char *const *allowedDriverList()
@@ -120,41 +112,47 @@ const char *const *allowedDriverList()
     return list.data();
 }
 
-QString SourceCheck::check(const QString &name, int depth, NameLink link)
+Status SourceCheck::check(const QString &name, int depth, NameLink link)
 {
     const bool topLevel = depth == 0;
-    QString reason = nameProblem(name, topLevel);
-    const bool local = isLocalSource(topLevel, name);
-    if (reason.isEmpty() && local)
-        reason = fileProblem(name, link);
+    const QString reason = nameProblem(name, topLevel);
     if (!reason.isEmpty())
-        return problem(name, reason);
+        return Status::refused(name, reason);
+    const bool local = isLocalSource(topLevel, name);
+    if (local) {
+        const Status opened = openableSource(name, link);
+        if (!opened.ok())
+            return opened;
+    }
     const QString key = QFileInfo(name).absoluteFilePath();
     if (checked.contains(key))
-        return QString();
+        return Status();
     checked.insert(key);
     GDALDriverH driver = GDALIdentifyDriverEx(QFile::encodeName(name).constData(), GDAL_OF_RASTER,
                                               allowedDriverList(), nullptr);
     if (!driver)
-        return problem(name, QStringLiteral("not a readable raster (no format the import "
-                                            "reads knows it)"));
+        return Status::refused(name, QStringLiteral("not a readable raster (no format the import "
+                                                    "reads knows it)"));
     if (QLatin1String(GDALGetDriverShortName(driver)) != QLatin1String("VRT"))
-        return QString();
+        return Status();
     QByteArray xml;
-    if (!readVrt(name, local, link, &xml, &reason))
-        return problem(name, reason);
+    const Status read = readVrt(name, local, link, &xml);
+    if (!read.ok())
+        return read;
     return checkVrt(name, xml, depth);
 }
 
-QString SourceCheck::checkVrt(const QString &name, const QByteArray &xml, int depth)
+Status SourceCheck::checkVrt(const QString &name, const QByteArray &xml, int depth)
 {
     if (xml.size() > maxVrtBytes)
-        return problem(name, QStringLiteral("a VRT of more than %1 bytes").arg(maxVrtBytes));
+        return Status::refused(name,
+                               QStringLiteral("a VRT of more than %1 bytes").arg(maxVrtBytes));
     if (depth >= maxVrtDepth)
-        return problem(name, QStringLiteral("VRTs nested more than %1 deep").arg(maxVrtDepth));
+        return Status::refused(name,
+                               QStringLiteral("VRTs nested more than %1 deep").arg(maxVrtDepth));
     const Xml root(CPLParseXMLString(xml.constData()));
     if (!root)
-        return problem(name, QStringLiteral("a VRT that is not well-formed XML"));
+        return Status::refused(name, QStringLiteral("a VRT that is not well-formed XML"));
     return walk(root.get(), name, depth);
 }
 
@@ -163,46 +161,46 @@ bool attributeIs(const CPLXMLNode *node, const char *attribute, const char *valu
     return EQUAL(CPLGetXMLValue(node, attribute, ""), value);
 }
 
-QString SourceCheck::walk(const CPLXMLNode *node, const QString &vrt, int depth)
+Status SourceCheck::walk(const CPLXMLNode *node, const QString &vrt, int depth)
 {
     for (; node; node = node->psNext) {
         if (node->eType != CXT_Element)
             continue;
         const char *element = node->pszValue;
         if (EQUAL(element, "VRTRasterBand") && attributeIs(node, "subClass", "VRTRawRasterBand"))
-            return problem(
+            return Status::refused(
                 vrt,
                 QStringLiteral("a raw band (VRTRawRasterBand), which reads the "
                                "bytes of any file: %1")
                     .arg(shownName(QString::fromUtf8(CPLGetXMLValue(node, "SourceFilename", "")))));
         if (EQUAL(element, "PixelFunctionCode") || EQUAL(element, "PixelFunctionLanguage"))
-            return problem(vrt, QStringLiteral("a band whose pixel function is a program"));
+            return Status::refused(vrt, QStringLiteral("a band whose pixel function is a program"));
         if (EQUAL(element, "SourceFilename") || EQUAL(element, "SourceDataset")) {
-            const QString found = checkNamedSource(node, vrt, depth);
-            if (!found.isEmpty())
+            const Status found = checkNamedSource(node, vrt, depth);
+            if (!found.ok())
                 return found;
             continue;
         }
-        const QString found = walk(node->psChild, vrt, depth);
-        if (!found.isEmpty())
+        const Status found = walk(node->psChild, vrt, depth);
+        if (!found.ok())
             return found;
     }
-    return QString();
+    return Status();
 }
 
 // A source is found as GDAL finds it: beside the VRT when relativeToVRT says
 // so, else as written.
-QString SourceCheck::checkNamedSource(const CPLXMLNode *node, const QString &vrt, int depth)
+Status SourceCheck::checkNamedSource(const CPLXMLNode *node, const QString &vrt, int depth)
 {
     const QString written = QString::fromUtf8(CPLGetXMLValue(node, nullptr, ""));
     QString source = written;
     if (attributeIs(node, "relativeToVRT", "1") && QFileInfo(written).isRelative() &&
         nameProblem(written, false).isEmpty())
         source = QFileInfo(vrt).dir().filePath(written);
-    const QString found = check(source, depth + 1, NameLink::Refused);
-    if (found.isEmpty())
-        return QString();
-    return aboutFile(vrt, QStringLiteral("source refused: ") + found);
+    const Status found = check(source, depth + 1, NameLink::Refused);
+    if (found.ok())
+        return found;
+    return Status::refused(vrt, QStringLiteral("source refused: ") + found.message());
 }
 
 // A coordinate system names the grid files PROJ reads for it
@@ -410,6 +408,5 @@ Status checkRasterSource(const QString &path)
     restrictGdal();
     const QuietGdal quiet;
     SourceCheck check;
-    const QString found = check.check(path, 0, NameLink::Followed);
-    return found.isEmpty() ? Status() : Status::refused(found);
+    return check.check(path, 0, NameLink::Followed);
 }

@@ -169,6 +169,13 @@ void EditingTest::badRestoreKeepsTerrain_data()
     QTest::newRow("save.dat longer by one") << Qt::Key_F10 << FileDamage([](const SceneFixture &f) {
         writeIntTable(f.path("save.dat"), QVector<int>(163, 3));
     }) << notRestored + "holds 163 levels, but the world has 162 vertices";
+    // A sparse file's claim of half a billion levels (2 GiB) ended the
+    // editor in bad_alloc, with the edits not yet saved.
+    QTest::newRow("save.dat a sparse claim of billions")
+        << Qt::Key_F10 << FileDamage([](const SceneFixture &f) {
+               writeSparseTable(f.path("save.dat"), 536870906);
+           })
+        << notRestored + "holds 536870906 levels, but the world has 162 vertices";
     // A FIFO froze the editor on F10, with the edits not yet saved.
     QTest::newRow("save.dat a FIFO") << Qt::Key_F10 << FileDamage([](const SceneFixture &f) {
         QFile::remove(f.path("save.dat"));

@@ -10,10 +10,15 @@
 // the rename are what that needs.
 //
 // SAVE_KILLS sets the number of kills (default 40; `make kill-test` runs 500).
+//
+// A world written over another is killed at each of its renames in turn:
+// the next load must find one whole world, never files of two.
+#include "world/atomicwrite.h"
 #include "world/levelstore.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
 #include "world/worldtables.h"
+#include "world/worldwrite.h"
 #include "worldfiles.h"
 
 #include <QCoreApplication>
@@ -23,7 +28,10 @@
 #include <QThread>
 #include <QtTest>
 
+#include <csignal>
 #include <cstdio>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -58,6 +66,20 @@ QString saveProblem(const QString &path, int vertices)
     return QString();
 }
 
+int killAtRename = -1;
+
+void killAtPlannedRename(int k)
+{
+    if (k == killAtRename)
+        ::raise(SIGKILL);
+}
+
+bool sameWorld(const World &a, const World &b)
+{
+    return a.header == b.header && a.levels == b.levels && a.coords == b.coords &&
+           a.corners == b.corners && a.fans == b.fans && a.demoFlag == b.demoFlag;
+}
+
 int killCount()
 {
     bool ok = false;
@@ -73,6 +95,7 @@ class SaveKillTest : public QObject
 
 private slots:
     void killedSavesLeaveWholeSaveDat();
+    void worldWriteKilledBetweenRenamesLoadsWhole();
 };
 
 void SaveKillTest::killedSavesLeaveWholeSaveDat()
@@ -106,6 +129,51 @@ void SaveKillTest::killedSavesLeaveWholeSaveDat()
     QVERIFY2(written.ok(), qPrintable(written.message()));
     QCOMPARE(QDir(dir.path()).entryList({"save.dat*"}, QDir::Files | QDir::Hidden),
              QStringList{"save.dat"});
+}
+
+// generate over a world, killed at its third rename, left base001-003 new
+// and base004-005 old, a world that check refused.
+void SaveKillTest::worldWriteKilledBetweenRenamesLoadsWhole()
+{
+    const World next = generateWorld({2, WorldRecipe::Random, 7, true});
+    const int renames = 6; // five tables and demo.txt
+    for (int k = 0; k <= renames; ++k) {
+        QTemporaryDir dir;
+        writeTestWorld(dir.path(), {2, WorldRecipe::Random, 1, false});
+        std::fflush(nullptr);
+        const pid_t writer = ::fork();
+        if (writer == 0) {
+            killAtRename = k;
+            setRenameHook(killAtPlannedRename);
+            writeWorld(dir.path(), next);
+            ::_exit(0);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(writer, &status, 0), writer);
+        QVERIFY2(WIFSIGNALED(status), qPrintable(QStringLiteral("not killed at rename %1").arg(k)));
+        QVERIFY(QFile::exists(QDir(dir.path()).filePath(writeJournalName)));
+        World loaded;
+        const Status status2 = loadWorld(dir.path(), DemoTerrain::Off, &loaded);
+        QVERIFY2(status2.ok(),
+                 qPrintable(QStringLiteral("rename %1: %2").arg(k).arg(status2.message())));
+        QVERIFY2(sameWorld(loaded, next),
+                 qPrintable(QStringLiteral("rename %1: not the new world").arg(k)));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"base001.dat", "base002.dat", "base003.dat", "base004.dat",
+                              "base005.dat", "demo.txt"}));
+    }
+    // A journal from elsewhere renames nothing: one naming a file outside
+    // its folder is refused, and the world stays as it is.
+    QTemporaryDir dir;
+    writeTestWorld(dir.path(), {2, WorldRecipe::Random, 1, false});
+    writeBytes(QDir(dir.path()).filePath(writeJournalName),
+               "globe write journal 1\n1 " + QByteArray("../victim").toHex() + ' ' +
+                   QByteArray("../victim.partial-abcdefgh").toHex() + '\n');
+    World loaded;
+    const Status refused = loadWorld(dir.path(), DemoTerrain::Off, &loaded);
+    QCOMPARE(refused.kind(), Status::Refused);
+    QVERIFY2(refused.message().contains("line 2 is not a rename this program plans"),
+             qPrintable(refused.message()));
 }
 
 int main(int argc, char *argv[])

@@ -301,7 +301,7 @@ private:
     void replaceSave(const QByteArray &bytes)
     {
         writeBytes(savePath(), bytes);
-        const bool complete = decodeIntTable(bytes, saveLevels).ok();
+        const bool complete = decodeIntTable("save.dat", bytes, saveLevels).ok();
         if (!complete || saveLevels.size() != vertexCount)
             saveLevels.clear();
     }

@@ -292,6 +292,11 @@ void WorldGenTest::tool_data()
     QTest::newRow("help-all offered by Qt") << QStringList{"--help-all"} << 0 << "Exit status:";
     QTest::newRow("help-all on a command") << QStringList{"check", "--help-all"} << 0 << "--gui";
     QTest::newRow("unknown command") << QStringList{"frob"} << 1 << "unknown command 'frob'";
+    // Errors were escaped but summaries were not: a name holding a newline
+    // printed a line of its maker's choosing after a success.
+    QTest::newRow("name with a newline on stdout")
+        << QStringList{"generate", "w\nFAKE LINE: all good", "--subdivision", "0"} << 0
+        << "w\\nFAKE LINE: all good: 12 vertices";
 }
 
 void WorldGenTest::tool()

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <climits>
@@ -31,6 +32,7 @@ private slots:
     void refusesBrokenWorld_data();
     void refusesBrokenWorld();
     void manyBreakagesAreSummarised();
+    void sparseTablesClaimingBillionsCostNothing();
 
 private:
     QString world(const WorldRecipe &recipe);
@@ -271,6 +273,36 @@ void WorldLoadTest::manyBreakagesAreSummarised()
                                     .filter(QRegularExpression("^base004.dat: "));
     QCOMPARE(corners.size(), 9); // eight lines, then the count
     QCOMPARE(corners.last(), QString("base004.dat: 92 more corners out of range"));
+}
+
+static qint64 peakMemoryKiB()
+{
+    struct rusage usage;
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// A base002.dat whose count said 536,870,906 (a 2 GiB sparse file) ended
+// every program in bad_alloc, and a world claiming 50 M vertices took
+// minutes and gigabytes: the counts were trusted as far as the file's size.
+void WorldLoadTest::sparseTablesClaimingBillionsCostNothing()
+{
+    const qint64 before = peakMemoryKiB();
+    const QString path = world({2, WorldRecipe::Random, 1, false});
+    writeSparseTable(file(path, levelsFileName), 536870906);
+    World w;
+    const Status loaded = loadWorld(path, DemoTerrain::Off, &w);
+    QVERIFY2(loaded.ok(), qPrintable(loaded.message()));
+    QCOMPARE(w.levels.size(), 162); // what the header needs; the rest is never read
+
+    editIntTable(file(path, headerFileName), [](QVector<int> &h) { h[10] = 50000000; });
+    writeSparseTable(file(path, fansFileName), 300000000);
+    const Status refused = loadWorld(path, DemoTerrain::Off, &w);
+    QVERIFY2(refused.message().startsWith("base001.dat: vertex count (entry 10) is 50000000, "
+                                          "but must be from 1 to 10485762"),
+             qPrintable(refused.message()));
+    QVERIFY2(peakMemoryKiB() - before < 256 * 1024,
+             qPrintable(QString("peak memory grew by %1 KiB").arg(peakMemoryKiB() - before)));
 }
 
 QTEST_GUILESS_MAIN(WorldLoadTest)

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QtEndian>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -89,6 +90,16 @@ bool isPlainFile(const QString &path)
     struct stat info;
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode) &&
            info.st_nlink == 1;
+}
+
+void writeSparseTable(const QString &path, quint32 count)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    uchar head[4];
+    qToBigEndian(count, head);
+    QCOMPARE(file.write(reinterpret_cast<const char *>(head), 4), qint64(4));
+    QVERIFY(file.resize(4 + 4 * qint64(count)));
 }
 
 QString WorldSuite::world(int subdivision, WorldRecipe::Terrain levels, bool demo)

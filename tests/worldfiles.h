@@ -28,6 +28,10 @@ int runProgram(const QString &program, const QStringList &arguments, QString *ou
 // says; fails the calling test, and returns an empty world, when refused.
 World loadTestWorld(const QString &dir, DemoTerrain demo = DemoTerrain::Off);
 
+// A table file declaring count elements whose bytes are a hole: as large as
+// the count says, at no cost on disk. Fails the calling test on error.
+void writeSparseTable(const QString &path, quint32 count);
+
 // A suite of tests on generated worlds in its own scratch folder.
 class WorldSuite : public QObject
 {

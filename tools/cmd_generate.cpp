@@ -2,6 +2,7 @@
 
 #include "generator/worldgen.h"
 #include "relief/earthrelief.h"
+#include "world/filenames.h"
 #include "world/progress.h"
 #include "world/worldwrite.h"
 
@@ -84,7 +85,7 @@ int runGenerate(const QStringList &arguments)
     if (!made.ok())
         return report(made);
     printLines(stdout, {QStringLiteral("%1: %2 vertices, %3 triangles, subdivision %4")
-                            .arg(line.dir())
+                            .arg(shownName(line.dir()))
                             .arg(world.vertexCount)
                             .arg(world.triangleCount)
                             .arg(recipe.subdivision)});

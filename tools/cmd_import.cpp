@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "relief/heightmapimport.h"
+#include "world/filenames.h"
 #include "world/progress.h"
 #include "world/worldload.h"
 
@@ -84,9 +85,9 @@ QString rasterLine(const RasterSummary &r)
 {
     return QStringLiteral("%1: %2 x %3 %4%5, read as a %6 x %7 longitude/latitude grid; samples "
                           "%8 to %9")
-        .arg(r.subdataset.isEmpty()
-                 ? r.path
-                 : QStringLiteral("%1: its variable %2").arg(r.path, r.subdataset))
+        .arg(r.subdataset.isEmpty() ? shownName(r.path)
+                                    : QStringLiteral("%1: its variable %2")
+                                          .arg(shownName(r.path), shownName(r.subdataset)))
         .arg(r.width)
         .arg(r.height)
         .arg(!r.georeferenced   ? QStringLiteral("map pixels")
@@ -107,7 +108,7 @@ QString coverageLine(const RasterSummary &r, bool noDataIsSea)
     const QString percent =
         r.took > 0 && share < 1 ? QStringLiteral("<1") : QString::number(std::floor(share + 0.5));
     QString line = QStringLiteral("%1 of %2 vertices (%3%) took levels from %4")
-                       .arg(count(r.took), count(r.vertices), percent, r.path);
+                       .arg(count(r.took), count(r.vertices), percent, shownName(r.path));
     if (r.noData > 0)
         line += QStringLiteral("; %1 had no data and %2")
                     .arg(count(r.noData),
@@ -155,11 +156,11 @@ int runImport(const QStringList &arguments)
     if (!imported.ok())
         return report(imported);
     const QString levelsPath = QDir(line.dir()).filePath(QString::fromLatin1(levelsFileName));
-    QStringList lines{
-        QStringLiteral("%1: %2 levels from %3; the old file is %1%4")
-            .arg(levelsPath)
-            .arg(world.vertexCount)
-            .arg(options.rasters.join(QStringLiteral(", ")), QLatin1String(levelsBackupSuffix))};
+    QStringList lines{QStringLiteral("%1: %2 levels from %3; the old file is %1%4")
+                          .arg(shownName(levelsPath))
+                          .arg(world.vertexCount)
+                          .arg(shownName(options.rasters.join(QStringLiteral(", "))),
+                               QLatin1String(levelsBackupSuffix))};
     for (const RasterSummary &r : found.rasters)
         lines << rasterLine(r) << coverageLine(r, options.scale.noDataIsSea);
     lines << QStringLiteral("levels: ") + scaleLine(options.scale, found);

@@ -47,8 +47,8 @@ Status readProjection(const QString &text, MapOptions &options)
         return Status::usage(
             QStringLiteral("--projection must be equirectangular or cube, not '%1'").arg(text));
     if (options.projection == MapProjection::Cube && options.format != MapFormat::Png)
-        return Status::usage(
-            QStringLiteral("%1: a cube map's faces are PNGs: name it NAME.png").arg(options.out));
+        return Status::usage(QStringLiteral("%1: a cube map's faces are PNGs: name it NAME.png")
+                                 .arg(shownName(options.out)));
     return Status();
 }
 
@@ -72,12 +72,12 @@ QString writtenLine(const MapOptions &options)
 {
     if (options.projection == MapProjection::Equirectangular)
         return QStringLiteral("%1: %2 x %3 pixels")
-            .arg(options.out)
+            .arg(shownName(options.out))
             .arg(options.width)
             .arg(options.width / 2);
     QStringList faces;
     for (int face = 0; face < cubeFaces; ++face)
-        faces << cubeFaceFile(options.out, face);
+        faces << shownName(cubeFaceFile(options.out, face));
     return QStringLiteral("%1: six faces of %2 x %2 pixels")
         .arg(faces.join(QStringLiteral(", ")))
         .arg(options.width / 4);

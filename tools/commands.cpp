@@ -140,7 +140,7 @@ Status CommandLine::applyLevelOptions(World &world) const
 QString CommandLine::levelsLine(const World &world) const
 {
     QString line = QStringLiteral("levels: %1")
-                       .arg(parser.isSet(levelsOption) ? parser.value(levelsOption)
+                       .arg(parser.isSet(levelsOption) ? shownName(parser.value(levelsOption))
                                                        : QString::fromLatin1(levelsFileName));
     if (parser.isSet(demoOption))
         return line + QStringLiteral(" with the demo terrain");

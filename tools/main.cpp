@@ -9,6 +9,7 @@
 #include <cstring>
 #include <iterator>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -46,7 +47,8 @@ QString commandList()
 
 int unknownCommand(const QString &name)
 {
-    return usageError(QStringLiteral("unknown command '%1'; see 'globe-world --help'").arg(name));
+    return usageError(
+        QStringLiteral("unknown command '%1'; see 'globe-world --help'").arg(shownName(name)));
 }
 
 // "help" alone is --help; "help COMMAND" is "COMMAND --help".
@@ -116,5 +118,14 @@ int main(int argc, char *argv[])
     if (rest[0] == QLatin1String("help"))
         return runHelp(parser, rest.mid(1));
     const Command *command = findCommand(rest[0]);
-    return command ? command->run(rest) : unknownCommand(rest[0]);
+    if (!command)
+        return unknownCommand(rest[0]);
+    // Every bound on what a file may claim is checked before memory is
+    // spent; what is left over (a capped address space, a full machine) is
+    // a refusal like any other, not an abort.
+    try {
+        return command->run(rest);
+    } catch (const std::bad_alloc &) {
+        return report(Status::outOfMemory(rest[0]));
+    }
 }

@@ -49,7 +49,29 @@ struct FileWrite
 // files back (where the file system can exchange two names; elsewhere the
 // failure says which are new). A NotWritten failure names the file that
 // failed and leaves every target as it was.
+//
+// A writer killed between its renames leaves a journal (writeJournalName)
+// in each folder it writes in, synced before the first rename; the next
+// write there, or finishInterruptedWrites, completes the renames, so a
+// kill at any instant leaves all the old files or all the new ones once a
+// folder is next used. Writers of several files in one folder wait for each
+// other (flock on the folder).
+//
+// Only a regular file, a new name or a symbolic link to a regular file (or
+// to nothing) is replaced: a device, FIFO, socket or folder at a target,
+// or a link to one, is NotWritten ("a character device, not a regular
+// file").
 Status writeFilesAtomically(const QVector<FileWrite> &files);
+
+// Completes the renames of a write that a kill cut short in the folder dir,
+// as its journal records them; success when there is none, or when a live
+// writer holds the folder. Refused, naming the journal, when it is not one
+// this program could have written (nothing is renamed then) or its renames
+// can no longer all be made.
+Status finishInterruptedWrites(const QString &dir);
+
+// ".globe-journal": the name of a folder's write journal.
+extern const char *const writeJournalName;
 
 // ".partial": the start of the temporary names beside FILE (FILE.partial-
 // and eight random letters), which only a killed writer leaves behind.
@@ -62,5 +84,11 @@ extern const char *const partialSuffix;
 // nothing is writing.
 using DeviceWrite = qint64 (*)(QIODevice &device, const QByteArray &bytes);
 void setDeviceWrite(DeviceWrite write);
+
+// Called in a write of several files before its rename k (0 to n - 1) and
+// once with n after the last, while the journal is still there: tests stop
+// the writer there to see what a kill leaves. nullptr: none.
+using RenameHook = void (*)(int k);
+void setRenameHook(RenameHook hook);
 
 #endif

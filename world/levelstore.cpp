@@ -11,6 +11,7 @@
 #include <QDir>
 
 #include <algorithm>
+#include <new>
 
 const char *const saveFileName = "save.dat";
 const char *const levelsBackupSuffix = ".bak";
@@ -22,7 +23,7 @@ const qint64 levelsFileLimit = qint64(1) << 30;
 
 enum LevelCount { Exactly, AtLeast };
 
-Status tooFewLevels(const QString &path, int count, int vertexCount)
+Status tooFewLevels(const QString &path, qint64 count, int vertexCount)
 {
     return Status::refused(path, QStringLiteral("holds %1 levels, but the world has %2 vertices")
                                      .arg(count)
@@ -32,12 +33,14 @@ Status tooFewLevels(const QString &path, int count, int vertexCount)
 Status readLevels(const QString &path, NameLink link, int vertexCount, LevelCount rule,
                   QVector<int> &levels)
 {
-    const TableRead read = readIntTable(path, levels, link);
+    // Only the levels the world needs are read, whatever the count claims:
+    // a sparse file can back a claim of billions at no cost to its maker.
+    const TableRead read = readIntTable(path, levels, link, vertexCount);
     if (!read.ok())
-        return Status::refused(describeTableRead(path, read));
-    const bool counted =
-        rule == Exactly ? levels.size() == vertexCount : levels.size() >= vertexCount;
-    return counted ? Status() : tooFewLevels(path, levels.size(), vertexCount);
+        return read.status;
+    const bool counted = rule == Exactly ? read.declared == quint32(vertexCount)
+                                         : read.declared >= quint32(vertexCount);
+    return counted ? Status() : tooFewLevels(path, read.declared, vertexCount);
 }
 
 void refreshLevelsFrom(const Triangle *triangles)
@@ -51,10 +54,18 @@ void refreshLevelsFrom(const Triangle *triangles)
     }
 }
 
+// The editor's restore and reset: a failure of any kind, memory included,
+// leaves vertexLevels, and so the terrain on screen, as it was.
 Status loadLevelsFrom(const char *file)
 {
+    const QString path = QString::fromLatin1(file);
     QVector<int> levels;
-    const Status status = readLevelTable(QString::fromLatin1(file), vertexCount, levels);
+    Status status;
+    try {
+        status = readLevelTable(path, vertexCount, levels);
+    } catch (const std::bad_alloc &) {
+        status = Status::outOfMemory(path);
+    }
     if (status.ok())
         vertexLevels = levels;
     return status;
@@ -65,9 +76,14 @@ Status loadLevelsFrom(const char *file)
 Status saveLevels(const Triangle *triangles)
 {
     refreshLevelsFrom(triangles);
-    // One level per vertex, as a restore insists: base002.dat may hold more,
-    // and a save that carried them along could never be restored.
-    return writeIntTable(QString::fromLatin1(saveFileName), vertexLevels.mid(0, vertexCount));
+    const QString path = QString::fromLatin1(saveFileName);
+    try {
+        // One level per vertex, as a restore insists: base002.dat may hold
+        // more, and a save that carried them along could never be restored.
+        return writeIntTable(path, vertexLevels.mid(0, vertexCount));
+    } catch (const std::bad_alloc &) {
+        return Status::notWritten(path, QStringLiteral("not enough memory"));
+    }
 }
 
 Status readLevelTable(const QString &path, int vertexCount, QVector<int> &levels)
@@ -78,22 +94,25 @@ Status readLevelTable(const QString &path, int vertexCount, QVector<int> &levels
 Status readStartingLevels(const QString &dir, int vertexCount, StartingLevels &file)
 {
     file.path = QDir(dir).filePath(QString::fromLatin1(levelsFileName));
-    const FileOpen opened =
-        readRegularFile(file.path, NameLink::Refused, levelsFileLimit, &file.bytes);
-    if (!opened.ok) {
-        TableRead failed;
-        failed.status = opened.missing ? TableRead::Missing : TableRead::Unreadable;
-        failed.reason = opened.reason;
-        return Status::refused(describeTableRead(file.path, failed));
-    }
-    if (opened.size > levelsFileLimit)
+    QFile opened;
+    const FileOpen open = openRegularFile(file.path, NameLink::Refused, opened);
+    if (!open.ok())
+        return Status::refused(
+            file.path, QString::fromLatin1(open.missing ? "missing (%1)" : "cannot be read (%1)")
+                           .arg(open.status.reason()));
+    // Sized before anything is read: a sparse file's size costs its maker nothing.
+    if (open.size > levelsFileLimit)
         return Status::refused(
             file.path,
-            QStringLiteral("%1 bytes, far more than the levels of a world").arg(opened.size));
-    file.mode = opened.mode;
-    const TableRead read = decodeIntTable(file.bytes, file.table);
+            QStringLiteral("%1 bytes, far more than the levels of a world").arg(open.size));
+    file.bytes = opened.read(open.size);
+    if (opened.error() != QFileDevice::NoError)
+        return Status::refused(file.path,
+                               QStringLiteral("cannot be read (%1)").arg(opened.errorString()));
+    file.mode = open.mode;
+    const TableRead read = decodeIntTable(file.path, file.bytes, file.table);
     if (!read.ok())
-        return Status::refused(describeTableRead(file.path, read));
+        return read.status;
     return file.table.size() < vertexCount ? tooFewLevels(file.path, file.table.size(), vertexCount)
                                            : Status();
 }

@@ -10,12 +10,19 @@
 
 namespace {
 
-QString notRegular(const char *what)
+QString notRegular(const QString &what)
 {
-    return QStringLiteral("%1, not a regular file").arg(QLatin1String(what));
+    return QStringLiteral("%1, not a regular file").arg(what);
 }
 
 QString typeProblem(mode_t mode)
+{
+    return S_ISREG(mode) ? QString() : notRegular(fileTypeName(mode));
+}
+
+} // namespace
+
+QString fileTypeName(unsigned mode)
 {
     static const struct
     {
@@ -28,16 +35,15 @@ QString typeProblem(mode_t mode)
         return QString();
     for (const auto &type : types) {
         if ((mode & S_IFMT) == type.type)
-            return notRegular(type.name);
+            return QLatin1String(type.name);
     }
-    return notRegular("not a file");
+    return QStringLiteral("not a file");
 }
-
-} // namespace
 
 FileOpen openRegularFile(const QString &path, NameLink link, QFile &file)
 {
     FileOpen result;
+    QString reason;
     int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
     if (link == NameLink::Refused)
         flags |= O_NOFOLLOW;
@@ -45,24 +51,24 @@ FileOpen openRegularFile(const QString &path, NameLink link, QFile &file)
     if (fd < 0) {
         result.missing = errno == ENOENT;
         // O_NOFOLLOW's refusal reads "Too many levels of symbolic links".
-        result.reason = errno == ELOOP && link == NameLink::Refused
-                            ? notRegular("a symbolic link")
-                            : QString::fromLocal8Bit(std::strerror(errno));
+        result.status = Status::refused(path, errno == ELOOP && link == NameLink::Refused
+                                                  ? notRegular(QStringLiteral("a symbolic link"))
+                                                  : QString::fromLocal8Bit(std::strerror(errno)));
         return result;
     }
     struct stat info;
     if (::fstat(fd, &info) != 0)
-        result.reason = QString::fromLocal8Bit(std::strerror(errno));
+        reason = QString::fromLocal8Bit(std::strerror(errno));
     else
-        result.reason = typeProblem(info.st_mode);
-    if (!result.reason.isEmpty() ||
+        reason = typeProblem(info.st_mode);
+    if (!reason.isEmpty() ||
         !file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-        if (result.reason.isEmpty())
-            result.reason = file.errorString();
+        if (reason.isEmpty())
+            reason = file.errorString();
         ::close(fd);
+        result.status = Status::refused(path, reason);
         return result;
     }
-    result.ok = true;
     result.size = info.st_size;
     result.mode = int(info.st_mode & 0777);
     return result;
@@ -72,13 +78,11 @@ FileOpen readRegularFile(const QString &path, NameLink link, qint64 maxBytes, QB
 {
     QFile file;
     FileOpen result = openRegularFile(path, link, file);
-    if (!result.ok)
+    if (!result.ok())
         return result;
     const qint64 wanted = std::min(file.size(), maxBytes);
     *bytes = file.read(wanted);
-    if (file.error() != QFileDevice::NoError) {
-        result.ok = false;
-        result.reason = file.errorString();
-    }
+    if (file.error() != QFileDevice::NoError)
+        result.status = Status::refused(path, file.errorString());
     return result;
 }

@@ -13,20 +13,30 @@
 #ifndef REGULARFILE_H
 #define REGULARFILE_H
 
+#include "world/status.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
 
 enum class NameLink { Refused, Followed };
 
+// An opened file's facts, beside the Status of opening it: refused as
+// "NAME: REASON", the reason (Status::reason) in the system's words or ours,
+// "a FIFO, not a regular file".
 struct FileOpen
 {
-    bool ok = false;
+    Status status;
     bool missing = false; // nothing at all has the name
     qint64 size = 0;      // fstat's, once open
     int mode = 0;         // its permission bits, once open
-    QString reason;       // why not, in the system's words or ours: "a FIFO, not a regular file"
+
+    bool ok() const { return status.ok(); }
 };
+
+// What a file of this st_mode is when it is not a regular file: "a FIFO",
+// "a character device", "a symbolic link"...; empty for a regular file.
+QString fileTypeName(unsigned mode);
 
 // Opens path read-only and unbuffered into file (which takes over the
 // descriptor); file.size() is then fstat's size.

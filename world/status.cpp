@@ -4,7 +4,10 @@
 
 Status Status::refused(const QString &file, const QString &reason)
 {
-    return refused(aboutFile(file, reason));
+    Status status(Refused, {aboutFile(file, reason)});
+    status.file_ = file;
+    status.reason_ = reason;
+    return status;
 }
 
 Status Status::notWritten(const QString &file, const QString &reason)
@@ -25,6 +28,11 @@ Status Status::notDurable(const QString &file, const QString &reason)
     status.file_ = file;
     status.reason_ = reason;
     return status;
+}
+
+Status Status::outOfMemory(const QString &name)
+{
+    return refused(name, QStringLiteral("refused, there is not enough memory for it"));
 }
 
 int exitStatus(const Status &status)

@@ -32,13 +32,17 @@ public:
     static Status notWritten(const QString &file, const QString &reason);
     // "FILE: written, but REASON, so it may not survive a power cut".
     static Status notDurable(const QString &file, const QString &reason);
+    // "NAME: refused, there is not enough memory for it": what an allocation
+    // that failed (std::bad_alloc) becomes where the programs catch it.
+    static Status outOfMemory(const QString &name);
 
     bool ok() const { return kind_ == Ok; }
     Kind kind() const { return kind_; }
     // The first line; empty on success.
     QString message() const { return lines_.value(0); }
     const QStringList &lines() const { return lines_; }
-    // For NotWritten and NotDurable: the file and the reason, apart.
+    // For NotWritten, NotDurable and a file refused (refused(file, reason)):
+    // the file and the reason, apart.
     const QString &file() const { return file_; }
     const QString &reason() const { return reason_; }
 

@@ -26,44 +26,52 @@ template <typename T> T fromBigEndianBits(const uchar *p)
     return value;
 }
 
-template <typename T> TableRead decodeTable(const QByteArray &bytes, QVector<T> &table)
+TableRead missing(const QString &name, const QString &why)
+{
+    return {Status::refused(name, QStringLiteral("missing (%1)").arg(why))};
+}
+
+TableRead unreadable(const QString &name, const QString &why)
+{
+    return {Status::refused(name, QStringLiteral("cannot be read (%1)").arg(why))};
+}
+
+TableRead noCount(const QString &name, qint64 bytes)
+{
+    return {Status::refused(
+        name, QStringLiteral("%1 bytes long, too short to hold its element count").arg(bytes))};
+}
+
+// Whole only when held reaches the count the file declares.
+TableRead counted(const QString &name, quint32 declared, qint64 held, qint64 bytes)
+{
+    TableRead read;
+    read.declared = declared;
+    if (held < qint64(declared))
+        read.status = Status::refused(
+            name, QStringLiteral("declares %1 elements but holds only %2 (%3 bytes)")
+                      .arg(declared)
+                      .arg(held)
+                      .arg(bytes));
+    return read;
+}
+
+template <typename T>
+TableRead decodeTable(const QString &name, const QByteArray &bytes, QVector<T> &table)
 {
     static_assert(sizeof(T) == elementBytes, "table elements are 32 bits");
-    TableRead read;
-    read.bytes = bytes.size();
     table.clear();
-    if (read.bytes < countBytes) {
-        read.status = TableRead::NoCount;
-        return read;
-    }
+    if (bytes.size() < countBytes)
+        return noCount(name, bytes.size());
     const auto *data = reinterpret_cast<const uchar *>(bytes.constData());
-    read.declared = qFromBigEndian<quint32>(data);
-    const qint64 available = (read.bytes - countBytes) / elementBytes;
-    read.held = std::min<qint64>(read.declared, available);
-    table.resize(int(std::min<qint64>(read.held, std::numeric_limits<int>::max())));
-    read.held = table.size();
+    const quint32 declared = qFromBigEndian<quint32>(data);
+    const qint64 available = (bytes.size() - countBytes) / elementBytes;
+    const qint64 held = std::min<qint64>(declared, available);
+    table.resize(int(std::min<qint64>(held, std::numeric_limits<int>::max())));
     T *out = table.data();
-    for (qint64 i = 0; i < read.held; ++i)
+    for (qint64 i = 0; i < table.size(); ++i)
         out[i] = fromBigEndianBits<T>(data + countBytes + i * elementBytes);
-    if (read.held < qint64(read.declared))
-        read.status = TableRead::Truncated;
-    return read;
-}
-
-TableRead failedOpen(const FileOpen &opened)
-{
-    TableRead read;
-    read.status = opened.missing ? TableRead::Missing : TableRead::Unreadable;
-    read.reason = opened.reason;
-    return read;
-}
-
-TableRead unreadable(const QFile &file)
-{
-    TableRead read;
-    read.status = TableRead::Unreadable;
-    read.reason = file.errorString();
-    return read;
+    return counted(name, declared, table.size(), bytes.size());
 }
 
 // Turns whole big-endian elements to host order where they lie. SSE2 (every
@@ -109,50 +117,51 @@ qint64 readElements(QFile &file, uchar *out, qint64 wanted)
 }
 
 // The table is sized once, from the count and fstat's size, and never larger
-// than what the file holds.
-template <typename T> TableRead readOpenFile(QFile &file, QVector<T> &table)
+// than what the file holds or the caller expects.
+template <typename T>
+TableRead readOpenFile(const QString &name, QFile &file, QVector<T> &table, qint64 maxCount)
 {
-    TableRead read;
-    read.bytes = file.size();
+    const qint64 bytes = file.size();
     // Files of /proc claim no size: they are as empty as they say.
-    if (read.bytes < countBytes) {
-        read.status = TableRead::NoCount;
-        return read;
-    }
+    if (bytes < countBytes)
+        return noCount(name, bytes);
     uchar count[countBytes];
     const qint64 got = file.read(reinterpret_cast<char *>(count), countBytes);
     if (got < 0)
-        return unreadable(file);
-    if (got < countBytes) {
-        read.bytes = got;
-        read.status = TableRead::NoCount;
-        return read;
-    }
-    read.declared = qFromBigEndian<quint32>(count);
-    const qint64 available = (read.bytes - countBytes) / elementBytes;
-    table.resize(int(std::min<qint64>(
-        {qint64(read.declared), available, qint64(std::numeric_limits<int>::max())})));
+        return unreadable(name, file.errorString());
+    if (got < countBytes)
+        return noCount(name, got);
+    const quint32 declared = qFromBigEndian<quint32>(count);
+    const qint64 available = (bytes - countBytes) / elementBytes;
+    qint64 held = std::min<qint64>(declared, available);
+    const qint64 wanted =
+        std::min<qint64>({held, maxCount, qint64(std::numeric_limits<int>::max())});
+    table.resize(int(wanted));
     const qint64 done =
         readElements(file, reinterpret_cast<uchar *>(table.data()), table.size() * elementBytes);
     if (done < 0) {
         table.clear();
-        return unreadable(file);
+        return unreadable(name, file.errorString());
     }
     table.resize(int(done / elementBytes));
-    read.held = table.size();
-    if (read.held < qint64(read.declared))
-        read.status = TableRead::Truncated;
-    return read;
+    // A file that shrank after fstat holds only what was read.
+    if (table.size() < wanted)
+        held = table.size();
+    return counted(name, declared, held, bytes);
 }
 
-template <typename T> TableRead readTable(const QString &path, QVector<T> &table, NameLink link)
+template <typename T>
+TableRead readTable(const QString &path, QVector<T> &table, NameLink link, qint64 maxCount,
+                    const QString &shownAs)
 {
     table.clear();
+    const QString name = shownAs.isEmpty() ? path : shownAs;
     QFile file;
     const FileOpen opened = openRegularFile(path, link, file);
-    if (!opened.ok)
-        return failedOpen(opened);
-    return readOpenFile(file, table);
+    if (!opened.ok())
+        return opened.missing ? missing(name, opened.status.reason())
+                              : unreadable(name, opened.status.reason());
+    return readOpenFile(name, file, table, maxCount);
 }
 
 template <typename T> QByteArray encodeTable(const QVector<T> &table)
@@ -170,48 +179,26 @@ template <typename T> QByteArray encodeTable(const QVector<T> &table)
 
 } // namespace
 
-TableRead decodeIntTable(const QByteArray &bytes, QVector<int> &table)
+TableRead decodeIntTable(const QString &name, const QByteArray &bytes, QVector<int> &table)
 {
-    return decodeTable(bytes, table);
+    return decodeTable(name, bytes, table);
 }
 
-TableRead decodeFloatTable(const QByteArray &bytes, QVector<float> &table)
+TableRead decodeFloatTable(const QString &name, const QByteArray &bytes, QVector<float> &table)
 {
-    return decodeTable(bytes, table);
+    return decodeTable(name, bytes, table);
 }
 
-TableRead readIntTable(const QString &path, QVector<int> &table, NameLink link)
+TableRead readIntTable(const QString &path, QVector<int> &table, NameLink link, qint64 maxCount,
+                       const QString &shownAs)
 {
-    return readTable(path, table, link);
+    return readTable(path, table, link, maxCount, shownAs);
 }
 
-TableRead readFloatTable(const QString &path, QVector<float> &table, NameLink link)
+TableRead readFloatTable(const QString &path, QVector<float> &table, NameLink link, qint64 maxCount,
+                         const QString &shownAs)
 {
-    return readTable(path, table, link);
-}
-
-QString describeTableRead(const QString &name, const TableRead &read)
-{
-    const QString file = shownName(name);
-    switch (read.status) {
-    case TableRead::Ok:
-        return QString();
-    case TableRead::Missing:
-        return QStringLiteral("%1: missing (%2)").arg(file, read.reason);
-    case TableRead::Unreadable:
-        return QStringLiteral("%1: cannot be read (%2)").arg(file, read.reason);
-    case TableRead::NoCount:
-        return QStringLiteral("%1: %2 bytes long, too short to hold its element count")
-            .arg(file)
-            .arg(read.bytes);
-    case TableRead::Truncated:
-        return QStringLiteral("%1: declares %2 elements but holds only %3 (%4 bytes)")
-            .arg(file)
-            .arg(read.declared)
-            .arg(read.held)
-            .arg(read.bytes);
-    }
-    return QString();
+    return readTable(path, table, link, maxCount, shownAs);
 }
 
 QByteArray encodeIntTable(const QVector<int> &table)

@@ -20,41 +20,40 @@
 #include <QString>
 #include <QVector>
 
+// What a table file states its count to be, beside the Status of reading it:
+// refused in one line naming the file, "base004.dat: declares 3 elements but
+// holds only 2 (12 bytes)", "save.dat: missing (No such file or directory)".
+// A file that holds all N elements is read (trailing bytes are ignored).
 struct TableRead
 {
-    enum Outcome {
-        Ok,         // the file holds all N elements (trailing bytes are ignored)
-        Missing,    // the file does not exist
-        Unreadable, // it exists but cannot be opened or read
-        NoCount,    // fewer than 4 bytes: not even the count is there
-        Truncated   // fewer than N whole elements
-    };
-    Outcome status = Ok;
+    Status status;
     quint32 declared = 0; // N as the file states it
-    qint64 held = 0;      // whole elements present, at most N
-    qint64 bytes = 0;     // size of what was read
-    QString reason;       // the file system's words for Missing and Unreadable
 
-    bool ok() const { return status == Ok; }
+    bool ok() const { return status.ok(); }
 };
 
-// Decodes a table from raw file bytes. The table receives the elements that
-// are present, at most N of them: on success exactly N.
-TableRead decodeIntTable(const QByteArray &bytes, QVector<int> &table);
-TableRead decodeFloatTable(const QByteArray &bytes, QVector<float> &table);
+// Decodes a table from raw file bytes, refusals naming name. The table
+// receives the elements that are present, at most N of them: on success
+// exactly N.
+TableRead decodeIntTable(const QString &name, const QByteArray &bytes, QVector<int> &table);
+TableRead decodeFloatTable(const QString &name, const QByteArray &bytes, QVector<float> &table);
 
 // Reads a whole table file, which must be a regular file (regularfile.h:
-// a FIFO, a device or, unless link says otherwise, a symbolic link is
-// Unreadable), no further than the size it has when opened. On any failure
-// the table holds what could be decoded (possibly nothing); callers must
-// check the result before use.
-TableRead readIntTable(const QString &path, QVector<int> &table, NameLink link = NameLink::Refused);
+// a FIFO, a device or, unless link says otherwise, a symbolic link cannot be
+// read), no further than the size it has when opened, and no further
+// than maxCount elements: the rest of a longer table is left unread, like
+// bytes after its last element, and the table holds maxCount elements while
+// declared tells what the file claims. A sparse file's size costs nothing
+// to fake, so only the caller's own bound (the world header's counts) keeps
+// a lying count from claiming gigabytes. Refusals name shownAs, or path when
+// it is empty. On any failure the table holds what could be decoded
+// (possibly nothing); callers must check the result before use.
+const qint64 anyCount = 0x7fffffff;
+TableRead readIntTable(const QString &path, QVector<int> &table, NameLink link = NameLink::Refused,
+                       qint64 maxCount = anyCount, const QString &shownAs = QString());
 TableRead readFloatTable(const QString &path, QVector<float> &table,
-                         NameLink link = NameLink::Refused);
-
-// One line for a failed read, naming the file: "base004.dat: declares 3
-// elements but holds only 2 (12 bytes)". Empty for a successful read.
-QString describeTableRead(const QString &file, const TableRead &read);
+                         NameLink link = NameLink::Refused, qint64 maxCount = anyCount,
+                         const QString &shownAs = QString());
 
 QByteArray encodeIntTable(const QVector<int> &table);
 QByteArray encodeFloatTable(const QVector<float> &table);

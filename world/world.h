@@ -8,7 +8,8 @@
 // A world that loadWorld (worldload.h) returned, or that the generator made,
 // is sound: the counts are the header's, every table is long enough for
 // them, and every corner and fan entry is in range. levels may hold more
-// entries than vertexCount, as base002.dat may.
+// entries than vertexCount, as base002.dat may: a loaded world keeps those
+// up to vertex 142, which the demo terrain reaches, and no more.
 #ifndef WORLD_H
 #define WORLD_H
 

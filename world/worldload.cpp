@@ -1,5 +1,6 @@
 #include "world/worldload.h"
 
+#include "world/atomicwrite.h"
 #include "world/meshrules.h"
 #include "world/regularfile.h"
 #include "world/rulereport.h"
@@ -9,8 +10,10 @@
 #include <QDir>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <new>
 #include <utility>
 
 const char *const headerFileName = "base001.dat";
@@ -56,22 +59,21 @@ bool checkCounts(const QVector<int> &header, Counts &counts, QStringList &out)
                    .arg(header.size());
         return false;
     }
-    const int maxRows = std::numeric_limits<int>::max() / 6;
     counts.vertices = headerVertexCount(header);
     counts.triangles = headerTriangleCount(header);
     const int sizeBefore = out.size();
-    if (counts.vertices < 1 || counts.vertices > maxRows)
+    if (counts.vertices < 1 || counts.vertices > maxWorldVertices)
         out << QStringLiteral("%1: vertex count (entry 10) is %2, but must be from 1 to %3")
                    .arg(headerFileName)
                    .arg(counts.vertices)
-                   .arg(maxRows);
-    if (header[3] < 0 || header[4] < 0 || counts.triangles > maxRows)
+                   .arg(maxWorldVertices);
+    if (header[3] < 0 || header[4] < 0 || counts.triangles > maxWorldTriangles)
         out << QStringLiteral("%1: triangle count (entry 4 + 2 x entry 3 = %2 + 2 x %3) must be "
                               "from 0 to %4, with neither entry negative")
                    .arg(headerFileName)
                    .arg(header[4])
                    .arg(header[3])
-                   .arg(maxRows);
+                   .arg(maxWorldTriangles);
     return out.size() == sizeBefore;
 }
 
@@ -94,6 +96,8 @@ bool checkLength(const char *file, qint64 size, qint64 items, int perItem, const
 // loops over millions of entries keep their state in registers.
 Q_DECL_COLD_FUNCTION void reportCorner(RuleReport &report, qint64 t, int k, int v, qint64 vertices)
 {
+    if (report.countedOnly())
+        return;
     report.add(QStringLiteral("triangle %1 corner %2 is vertex %3, but the world has %4 vertices")
                    .arg(t)
                    .arg(QChar('A' + k))
@@ -104,6 +108,8 @@ Q_DECL_COLD_FUNCTION void reportCorner(RuleReport &report, qint64 t, int k, int 
 Q_DECL_COLD_FUNCTION void reportFanRange(RuleReport &report, qint64 v, int k, int t,
                                          qint64 triangles)
 {
+    if (report.countedOnly())
+        return;
     report.add(QStringLiteral("vertex %1 fan entry %2 is triangle %3, but the world has %4 "
                               "triangles")
                    .arg(v)
@@ -114,6 +120,8 @@ Q_DECL_COLD_FUNCTION void reportFanRange(RuleReport &report, qint64 v, int k, in
 
 Q_DECL_COLD_FUNCTION void reportFanMember(RuleReport &report, qint64 v, int k, int t)
 {
+    if (report.countedOnly())
+        return;
     report.add(QStringLiteral("vertex %1 fan entry %2 is triangle %3, which does not have "
                               "vertex %1 as a corner")
                    .arg(v)
@@ -130,6 +138,8 @@ bool outside(int value, qint64 count)
 
 Q_DECL_COLD_FUNCTION void reportAngle(RuleReport &report, qint64 v, int k, float angle)
 {
+    if (report.countedOnly())
+        return;
     report.add(QStringLiteral("vertex %1 %2 angle is %3, but must be a finite number")
                    .arg(v)
                    .arg(k == 0 ? QStringLiteral("polar") : QStringLiteral("azimuth"))
@@ -180,19 +190,56 @@ void checkFans(const QVector<int> &fans, const QVector<int> &corners, const Coun
     }
 }
 
-template <typename T>
-void readInto(const QDir &dir, const char *name, QVector<T> &table, QStringList &problems,
-              TableRead (*reader)(const QString &, QVector<T> &, NameLink))
-{
-    const TableRead read =
-        reader(dir.filePath(QString::fromLatin1(name)), table, NameLink::Refused);
-    if (!read.ok())
-        problems << describeTableRead(QString::fromLatin1(name), read);
-}
-
 bool wantsDemo(DemoTerrain demo, int flag)
 {
     return demo == DemoTerrain::On || (demo == DemoTerrain::AsFlagged && flag != 0);
+}
+
+template <typename T>
+void readInto(const QDir &dir, const char *name, QVector<T> &table, qint64 maxCount,
+              QStringList &problems,
+              TableRead (*reader)(const QString &, QVector<T> &, NameLink, qint64, const QString &))
+{
+    const QString file = QString::fromLatin1(name);
+    const TableRead read = reader(dir.filePath(file), table, NameLink::Refused, maxCount, file);
+    if (!read.ok())
+        problems << read.status.message();
+}
+
+// What the header lets each table hold. A header that is itself broken is
+// refused whatever the rest holds: the other tables are then only opened,
+// so that a missing or unreadable one is still reported.
+Counts expectedCounts(const QVector<int> &header)
+{
+    Counts counts;
+    QStringList ignored;
+    Counts stated;
+    if (checkCounts(header, stated, ignored))
+        counts = stated;
+    return counts;
+}
+
+// The demo terrain reaches vertex 142, so a world's levels may run that far
+// whatever its size.
+const qint64 demoVertices = 143;
+
+Status loadTables(const QString &path, DemoTerrain demo, World &loaded)
+{
+    const QDir dir(path);
+    QStringList problems;
+    readInto(dir, headerFileName, loaded.header, maxHeaderEntries, problems, readIntTable);
+    const Counts counts = expectedCounts(loaded.header);
+    readInto(dir, levelsFileName, loaded.levels, std::max(counts.vertices, demoVertices), problems,
+             readIntTable);
+    loaded.demoFlag = readDemoFlag(dir.filePath(QString::fromLatin1(demoFileName)));
+    if (wantsDemo(demo, loaded.demoFlag))
+        applyDemoLevels(loaded.levels);
+    readInto(dir, coordsFileName, loaded.coords, 2 * counts.vertices, problems, readFloatTable);
+    readInto(dir, cornersFileName, loaded.corners, 4 * counts.triangles, problems, readIntTable);
+    readInto(dir, fansFileName, loaded.fans, 6 * counts.vertices, problems, readIntTable);
+    problems << checkWorldTables(loaded.header, loaded.levels, loaded.coords, loaded.corners,
+                                 loaded.fans);
+    return problems.isEmpty() ? Status() : Status::refused(problems);
 }
 
 } // namespace
@@ -232,7 +279,7 @@ QStringList checkWorldTables(const QVector<int> &header, const QVector<int> &lev
 int readDemoFlag(const QString &path)
 {
     QByteArray text;
-    if (!readRegularFile(path, NameLink::Refused, demoFileLimit, &text).ok)
+    if (!readRegularFile(path, NameLink::Refused, demoFileLimit, &text).ok())
         return 0;
     QTextStream stream(text);
     int flag = 0;
@@ -250,21 +297,17 @@ void applyDemoLevels(QVector<int> &levels)
 
 Status loadWorld(const QString &path, DemoTerrain demo, World *world)
 {
-    const QDir dir(path);
+    Status status = finishInterruptedWrites(path);
+    if (!status.ok())
+        return status;
     World loaded;
-    QStringList problems;
-    readInto(dir, headerFileName, loaded.header, problems, readIntTable);
-    readInto(dir, levelsFileName, loaded.levels, problems, readIntTable);
-    loaded.demoFlag = readDemoFlag(dir.filePath(QString::fromLatin1(demoFileName)));
-    if (wantsDemo(demo, loaded.demoFlag))
-        applyDemoLevels(loaded.levels);
-    readInto(dir, coordsFileName, loaded.coords, problems, readFloatTable);
-    readInto(dir, cornersFileName, loaded.corners, problems, readIntTable);
-    readInto(dir, fansFileName, loaded.fans, problems, readIntTable);
-    problems << checkWorldTables(loaded.header, loaded.levels, loaded.coords, loaded.corners,
-                                 loaded.fans);
-    if (!problems.isEmpty())
-        return Status::refused(problems);
+    try {
+        status = loadTables(path, demo, loaded);
+    } catch (const std::bad_alloc &) {
+        status = Status::outOfMemory(path);
+    }
+    if (!status.ok())
+        return status;
     loaded.vertexCount = int(headerVertexCount(loaded.header));
     loaded.triangleCount = int(headerTriangleCount(loaded.header));
     *world = std::move(loaded);

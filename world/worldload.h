@@ -18,6 +18,15 @@ extern const char *const cornersFileName; // "base004.dat"
 extern const char *const fansFileName;    // "base005.dat"
 extern const char *const demoFileName;    // "demo.txt"
 
+// The largest world the programs take: 16 times the largest the generator
+// makes (a geodesic sphere of subdivision 10), so its tables fit in about
+// 700 MB. A header claiming more is refused before any table is read, since
+// sparse files can back any claim without costing their maker a byte.
+const qint64 maxWorldVertices = 10 * (qint64(1) << 20) + 2;
+const qint64 maxWorldTriangles = 20 * (qint64(1) << 20);
+// Only 11 entries are used; the rest of a longer header is carried along.
+const qint64 maxHeaderEntries = 4096;
+
 // Whether a load lays the built-in demo terrain over the levels: as demo.txt
 // says (the editor's start), never (the levels as stored) or always.
 enum class DemoTerrain { AsFlagged, Off, On };
@@ -26,7 +35,10 @@ enum class DemoTerrain { AsFlagged, Off, On };
 // terrain over the levels as demo says, derives the counts, then checks the
 // world. Returns the world in *world, or a refusal with one line per
 // problem: "base004.dat: triangle 17 corner B is vertex 9000, but the world
-// has 2562 vertices". *world is changed only on success.
+// has 2562 vertices". *world is changed only on success. No table is read
+// beyond what the header's counts need; running out of memory is a refusal.
+// A write that a kill cut short in dir is completed first (atomicwrite.h:
+// finishInterruptedWrites).
 Status loadWorld(const QString &dir, DemoTerrain demo, World *world);
 
 // The editor's load: the world in the working directory, the demo terrain as
