@@ -12,6 +12,8 @@ PACKAGES  := qtbase5-dev libqt5opengl5-dev libglu1-mesa-dev cmake g++ make \
 PACKAGES  += libgdal-dev libproj-dev gdal-bin time
 # The 3D exports' format libraries: glTF (tinygltf) and 3MF (lib3mf).
 PACKAGES  += libtinygltf-dev lib3mf-dev
+# The manual pages are made from the programs' --help at build time.
+PACKAGES  += help2man
 # Where `make install` puts the programs, menu entry, icon and documentation.
 PREFIX    ?= /usr/local
 # The default world: subdivision 4, random continents with a fixed seed, demo island on.

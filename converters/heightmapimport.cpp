@@ -102,6 +102,23 @@ Status sampleRaster(const QString &path, const DrawnMesh &mesh, Sampled &out,
     return Status();
 }
 
+// The bands over the heights the vertices end with: later rasters over
+// earlier ones, as the levels are laid.
+AreaBands landBands(const std::vector<Sampled> &sampled, const DrawnMesh &mesh, double seaLevel)
+{
+    const std::vector<double> areas = vertexAreas(mesh);
+    std::vector<LandSample> land;
+    for (size_t v = 0; v < areas.size(); ++v) {
+        for (auto one = sampled.rbegin(); one != sampled.rend(); ++one) {
+            if (one->states[v] == VertexSampler::Data) {
+                land.push_back({one->means[v], areas[v]});
+                break;
+            }
+        }
+    }
+    return equalAreaBands(std::move(land), seaLevel);
+}
+
 } // namespace
 
 int wantedGridWidth(const DrawnMesh &mesh)
@@ -151,6 +168,8 @@ Status applyRasters(const QStringList &paths, const DrawnMesh &mesh, const Level
         found.rangeHigh = highest;
     }
     found.belowZeroWithoutSeaLevel = !scale.hasSeaLevel && lowest < 0;
+    if (scale.equalArea)
+        found.bands = landBands(sampled, mesh, scale.seaLevel);
     levels.resize(mesh.vertexCount());
     for (size_t i = 0; i < sampled.size(); ++i) {
         RasterSummary &one = found.rasters[int(i)];
@@ -161,8 +180,10 @@ Status applyRasters(const QStringList &paths, const DrawnMesh &mesh, const Level
             const double mean = sampled[i].means[size_t(v)];
             if (state == VertexSampler::Data) {
                 ++one.took;
-                levels[v] = scale.hasSeaLevel ? levelAboveSea(mean, found.rangeLow, found.rangeHigh)
-                                              : levelInRange(mean, found.rangeLow, found.rangeHigh);
+                levels[v] = scale.equalArea ? levelInBands(mean, found.bands)
+                            : scale.hasSeaLevel
+                                ? levelAboveSea(mean, found.rangeLow, found.rangeHigh)
+                                : levelInRange(mean, found.rangeLow, found.rangeHigh);
             } else if (state == VertexSampler::NoData) {
                 ++one.noData;
                 if (scale.noDataIsSea)

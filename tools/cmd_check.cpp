@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "generator/meshcheck.h"
+#include "world/filenames.h"
 #include "world/progress.h"
 
 #include <QApplication>
@@ -69,6 +70,9 @@ int runCheck(const QStringList &arguments)
     }
     if (!line.applyLevelOptions(world, &status))
         return status;
-    printLines(stdout, worldSummary(world.header, world.levels) << line.levelsLine(world));
+    printLines(stdout, worldSummary(world.header, world.levels)
+                           << line.levelsLine(world)
+                           << QStringLiteral("%1: passed: the editor opens this world")
+                                  .arg(shownName(line.dir())));
     return status;
 }

@@ -1,5 +1,6 @@
 #include "world/worldload.h"
 
+#include "world/filenames.h"
 #include "world/meshrules.h"
 #include "world/regularfile.h"
 #include "world/rulereport.h"
@@ -180,14 +181,17 @@ void checkFans(const QVector<int> &fans, const QVector<int> &corners, const Coun
     }
 }
 
+// Returns whether the file was missing, so that a folder without any world
+// file gets one line rather than five.
 template <typename T>
-void readInto(const QDir &dir, const char *name, QVector<T> &table, QStringList &problems,
+bool readInto(const QDir &dir, const char *name, QVector<T> &table, QStringList &problems,
               TableRead (*reader)(const QString &, QVector<T> &, NameLink))
 {
     const TableRead read =
         reader(dir.filePath(QString::fromLatin1(name)), table, NameLink::Refused);
     if (!read.ok())
         problems << describeTableRead(QString::fromLatin1(name), read);
+    return read.status == TableRead::Missing;
 }
 
 bool wantsDemo(DemoTerrain demo, int flag)
@@ -253,22 +257,34 @@ Status loadWorld(const QString &path, DemoTerrain demo, World *world)
     const QDir dir(path);
     World loaded;
     QStringList problems;
-    readInto(dir, headerFileName, loaded.header, problems, readIntTable);
-    readInto(dir, levelsFileName, loaded.levels, problems, readIntTable);
+    int missing = readInto(dir, headerFileName, loaded.header, problems, readIntTable);
+    missing += readInto(dir, levelsFileName, loaded.levels, problems, readIntTable);
     loaded.demoFlag = readDemoFlag(dir.filePath(QString::fromLatin1(demoFileName)));
     if (wantsDemo(demo, loaded.demoFlag))
         applyDemoLevels(loaded.levels);
-    readInto(dir, coordsFileName, loaded.coords, problems, readFloatTable);
-    readInto(dir, cornersFileName, loaded.corners, problems, readIntTable);
-    readInto(dir, fansFileName, loaded.fans, problems, readIntTable);
-    problems << checkWorldTables(loaded.header, loaded.levels, loaded.coords, loaded.corners,
-                                 loaded.fans);
+    missing += readInto(dir, coordsFileName, loaded.coords, problems, readFloatTable);
+    missing += readInto(dir, cornersFileName, loaded.corners, problems, readIntTable);
+    missing += readInto(dir, fansFileName, loaded.fans, problems, readIntTable);
+    if (missing == 5)
+        return Status::refused(noWorldLine(path));
+    // A table that could not be read would only fail the checks again, in
+    // words that contradict the line already given ("holds 0 entries").
+    if (problems.isEmpty())
+        problems = checkWorldTables(loaded.header, loaded.levels, loaded.coords, loaded.corners,
+                                    loaded.fans);
     if (!problems.isEmpty())
         return Status::refused(problems);
     loaded.vertexCount = int(headerVertexCount(loaded.header));
     loaded.triangleCount = int(headerTriangleCount(loaded.header));
     *world = std::move(loaded);
     return Status();
+}
+
+QString noWorldLine(const QString &dir)
+{
+    // The working directory by its name: "." would tell the user nothing.
+    const QString shown = shownName(dir == QLatin1String(".") ? QDir::currentPath() : dir);
+    return QStringLiteral("no world in %1: make one with `globe-world generate %1`").arg(shown);
 }
 
 Status loadWorld()
