@@ -33,6 +33,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <numeric>
 
 using Rgb = QVector<int>;
 // Expected levels at places: longitude and latitude in degrees, then the
@@ -75,6 +76,7 @@ private slots:
     void regionalRaster();
     void noDataKeepsLevels();
     void peakDefault();
+    void areaScaleGivesLevelsOfEqualLandArea();
     void netcdfVariables();
     void geoTiffMap_data();
     void geoTiffMap();
@@ -406,7 +408,7 @@ void ExportTest::levelSources_data()
     QTest::addColumn<QString>("note");
     QTest::addColumn<QString>("summary"); // in info's output
     QTest::newRow("base002.dat as stored, whatever demo.txt says")
-        << QStringList() << 0 << "as stored (demo.txt is on: add --demo"
+        << QStringList() << 0 << "as stored in base002.dat (the starting levels); demo.txt is on"
         << "sea (level 0) 100.0%";
     QTest::newRow("--demo as the editor starts") << QStringList{"--demo"} << 7 << "demo terrain"
                                                  << "sea (level 0) 0.0%";
@@ -1042,6 +1044,35 @@ void ExportTest::peakDefault()
     QVERIFY2(output.contains("globe-world: hint: samples reach -") &&
                  output.contains("--sea-level 0 makes the sea level 0"),
              qPrintable(output));
+}
+
+// With heights spread linearly, 62% of the Earth's land fell on level 1 and
+// the continents were one green: --scale area gives each land level about
+// the same share of the land's area, however skewed the heights.
+void ExportTest::areaScaleGivesLevelsOfEqualLandArea()
+{
+    const QString folder = world(4, WorldRecipe::Flat), relief = folder + "/relief.tif";
+    std::vector<double> metres(720 * 360);
+    for (int y = 0; y < 360; ++y) {
+        for (int x = 0; x < 720; ++x)
+            metres[size_t(720 * y + x)] = x < 360 ? -100 : std::pow((x - 360) / 360.0, 4) * 8000;
+    }
+    writeGeoTiff(relief, 720, 360, GDT_Float32, metres, {-180, 0.5, 0, 90, 0, -0.5});
+    QCOMPARE(run({"import", folder, "--heightmap", relief, "--sea-level", "0", "--scale", "area"},
+                 &output),
+             0);
+    const World after = loadTestWorld(folder);
+    const std::vector<double> areas = vertexAreas(drawnMesh(after));
+    std::vector<double> share(10, 0.0);
+    for (int v = 0; v < after.vertexCount; ++v)
+        share[size_t(after.levels[v])] += areas[size_t(v)];
+    const double land = std::accumulate(share.begin() + 1, share.end(), 0.0);
+    QVERIFY(land > 0.4 * 4 * M_PI);
+    for (int level = 1; level <= 9; ++level)
+        QVERIFY2(
+            std::abs(share[size_t(level)] / land - 1.0 / 9) < 0.01,
+            qPrintable(
+                QString("level %1: %2 of the land").arg(level).arg(share[size_t(level)] / land)));
 }
 
 void ExportTest::importGeoTiff()
