@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 const char *const levelsBackupSuffix = ".bak";
 
@@ -104,19 +105,21 @@ Status sampleRaster(const QString &path, const DrawnMesh &mesh, Sampled &out,
 
 // The bands over the heights the vertices end with: later rasters over
 // earlier ones, as the levels are laid.
-AreaBands landBands(const std::vector<Sampled> &sampled, const DrawnMesh &mesh, double seaLevel)
+AreaBands landBands(const std::vector<Sampled> &sampled, const DrawnMesh &mesh,
+                    const LevelScale &scale)
 {
     const std::vector<double> areas = vertexAreas(mesh);
     std::vector<LandSample> land;
     for (size_t v = 0; v < areas.size(); ++v) {
         for (auto one = sampled.rbegin(); one != sampled.rend(); ++one) {
-            if (one->states[v] == VertexSampler::Data) {
+            const bool seaNow = scale.noDataIsSea && one->states[v] == VertexSampler::NoData;
+            if (one->states[v] == VertexSampler::Data)
                 land.push_back({one->means[v], areas[v]});
+            if (one->states[v] == VertexSampler::Data || seaNow)
                 break;
-            }
         }
     }
-    return equalAreaBands(std::move(land), seaLevel);
+    return equalAreaBands(std::move(land), scale.seaLevel);
 }
 
 } // namespace
@@ -169,7 +172,7 @@ Status applyRasters(const QStringList &paths, const DrawnMesh &mesh, const Level
     }
     found.belowZeroWithoutSeaLevel = !scale.hasSeaLevel && lowest < 0;
     if (scale.equalArea)
-        found.bands = landBands(sampled, mesh, scale.seaLevel);
+        found.bands = landBands(sampled, mesh, scale);
     levels.resize(mesh.vertexCount());
     for (size_t i = 0; i < sampled.size(); ++i) {
         RasterSummary &one = found.rasters[int(i)];

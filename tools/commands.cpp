@@ -225,7 +225,12 @@ bool CommandLine::applyLevelOptions(World &world, int *status) const
     if (parser.isSet(levelsOption))
         source.file = QFileInfo(parser.value(levelsOption)).absoluteFilePath();
     source.demo = parser.isSet(demoOption);
-    *status = report(takeLevels(source, world));
+    Status taken = takeLevels(source, world);
+    const QString inDir = QDir(dir()).filePath(parser.value(levelsOption));
+    if (!taken.ok() && !QFileInfo::exists(source.file) && QFileInfo(inDir).isFile())
+        taken = Status::refused(
+            QStringLiteral("%1; did you mean %2?").arg(taken.message(), shownName(inDir)));
+    *status = report(taken);
     return *status == 0;
 }
 
