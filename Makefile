@@ -41,7 +41,7 @@ SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:quarantine_size_mb=16:verify_asan_l
 SANITIZER_RUN := $(XRUN) env $(if $(MESA_DRIVER),LD_PRELOAD=$(MESA_DRIVER))
 
 # Every C++ source, for the formatting check (.clang-format).
-SOURCES    = $(shell find app terrain world overlays generator converters tools tests bench fuzz \
+SOURCES    = $(shell find app terrain world overlays generator gdal meshes maps relief tools tests bench fuzz \
                    -name '*.cpp' -o -name '*.h' | sort)
 
 .PHONY: all deps build programs world run test bench bench-import install package clean fuzz asan-build test-asan soak kill-test \

@@ -1,8 +1,10 @@
-// globe-world export's 3D files as other programs read them: glTF through
-// tinygltf and the Khronos validator, STL as a solid to print, and the
-// refusals that must leave nothing behind.
-#include "converters/meshfiles.h"
+// globe-world export's 3D files as other programs read them: PLY and OBJ
+// vertices and assimp's reading, glTF through tinygltf and the Khronos
+// validator, STL as a solid to print, and the refusals and links that must
+// leave others' files as they were.
+#include "meshes/meshfiles.h"
 #include "terrain/vec3.h"
+#include "world/levelstore.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
 #include "worldfiles.h"
@@ -19,11 +21,22 @@
 
 #include <cmath>
 
-class MeshExportTest : public QObject
+using Rgb = QVector<int>;
+
+class MeshExportTest : public WorldSuite
 {
     Q_OBJECT
 
 private slots:
+    void plyVertices_data();
+    void plyVertices();
+    void objMatchesPly();
+    void readBackByAssimp_data();
+    void readBackByAssimp();
+    void levelSources_data();
+    void levelSources();
+    void exportReplacesLinksNotFollows_data();
+    void exportReplacesLinksNotFollows();
     void gltfReadBack_data();
     void gltfReadBack();
     void gltfPassesValidator_data();
@@ -33,11 +46,6 @@ private slots:
     void reliefInMillimetres();
     void refusalsLeaveNothing_data();
     void refusalsLeaveNothing();
-
-private:
-    QString world(int subdivision);
-    QTemporaryDir dir;
-    QString output; // stdout and stderr of the last run
 };
 
 namespace {
@@ -59,6 +67,35 @@ Status exportWorld(const QString &folder, const QStringList &paths, double diame
     }
     ExportReport written;
     return exportMesh(loadTestWorld(folder), options, &written);
+}
+
+void setLevel(const QString &world, int vertex, int level)
+{
+    editIntTable(path(world, levelsFileName),
+                 [=](QVector<int> &levels) { levels[vertex] = level; });
+}
+
+const int plyVertexBytes = 20;
+const QByteArray plyHeaderText = "ply\n"
+                                 "format binary_little_endian 1.0\n"
+                                 "comment globe-world export: sRGB colours; level 0 to 9, 255 if "
+                                 "outside\n"
+                                 "element vertex %1\n"
+                                 "property float x\n"
+                                 "property float y\n"
+                                 "property float z\n"
+                                 "property uchar red\n"
+                                 "property uchar green\n"
+                                 "property uchar blue\n"
+                                 "property uchar level\n"
+                                 "property float quality\n"
+                                 "element face %2\n"
+                                 "property list uchar int vertex_indices\n"
+                                 "end_header\n";
+
+float floatAt(const QByteArray &bytes, int offset)
+{
+    return qFromLittleEndian<float>(bytes.constData() + offset);
 }
 
 QVector<int> levelsOf(const QString &world)
@@ -121,14 +158,6 @@ QString pointKey(const Vec3 &p)
 }
 
 } // namespace
-
-QString MeshExportTest::world(int subdivision)
-{
-    static int made = 0;
-    const QString folder = dir.filePath(QStringLiteral("world%1").arg(++made));
-    writeTestWorld(folder, {subdivision, WorldRecipe::Random, 1, false});
-    return folder;
-}
 
 void MeshExportTest::gltfReadBack_data()
 {
@@ -343,6 +372,183 @@ void MeshExportTest::refusalsLeaveNothing()
     QCOMPARE(output.count('\n'), 1);
     QCOMPARE(QDir(scratch).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
+
+void MeshExportTest::plyVertices_data()
+{
+    QTest::addColumn<int>("subdivision");
+    QTest::addColumn<int>("vertex");
+    QTest::addColumn<int>("level");
+    QTest::addColumn<Rgb>("rgb"); // then the level byte
+    QTest::addColumn<double>("radius");
+    QTest::newRow("sea at the pole") << 0 << 0 << 0 << Rgb{130, 194, 246, 0} << 0.85;
+    QTest::newRow("peak, 64 times higher at S=1")
+        << 1 << 5 << 9 << Rgb{149, 73, 39, 9} << 0.85 * (1 + 0.075 * 64);
+    QTest::newRow("below the table: black on the base sphere")
+        << 1 << 41 << -1 << Rgb{0, 0, 0, 255} << 0.85;
+    QTest::newRow("above the table: black on the base sphere")
+        << 0 << 11 << 12 << Rgb{0, 0, 0, 255} << 0.85;
+}
+
+void MeshExportTest::plyVertices()
+{
+    QFETCH(int, subdivision);
+    QFETCH(int, vertex);
+    QFETCH(int, level);
+    QFETCH(Rgb, rgb);
+    QFETCH(double, radius);
+    const QString folder = world(subdivision, WorldRecipe::Flat);
+    setLevel(folder, vertex, level);
+    QVERIFY(exportWorld(folder, {folder + "/out.ply"}).ok());
+
+    const int vertices = 10 * (1 << 2 * subdivision) + 2, faces = 2 * vertices - 4;
+    const QByteArray ply = readBytes(folder + "/out.ply");
+    const QByteArray header = QString(plyHeaderText).arg(vertices).arg(faces).toLatin1();
+    QVERIFY(ply.startsWith(header));
+    QCOMPARE(ply.size(), header.size() + plyVertexBytes * vertices + 13 * faces);
+
+    const int at = header.size() + plyVertexBytes * vertex;
+    const double x = floatAt(ply, at), y = floatAt(ply, at + 4), z = floatAt(ply, at + 8);
+    QVERIFY(std::fabs(std::sqrt(x * x + y * y + z * z) - radius) < 1e-5);
+    QCOMPARE(
+        (Rgb{uchar(ply[at + 12]), uchar(ply[at + 13]), uchar(ply[at + 14]), uchar(ply[at + 15])}),
+        rgb);
+    QCOMPARE(floatAt(ply, at + 16), float(level)); // quality, for MeshLab
+    QVector<int> corners;
+    QVERIFY(readIntTable(path(folder, cornersFileName), corners).ok());
+    const QByteArray lastFace = ply.right(13);
+    QCOMPARE(int(lastFace[0]), 3);
+    for (int k = 0; k < 3; ++k)
+        QCOMPARE(qFromLittleEndian<qint32>(lastFace.constData() + 1 + 4 * k),
+                 corners[4 * (faces - 1) + k]);
+}
+
+void MeshExportTest::objMatchesPly()
+{
+    const QString folder = world(2);
+    ExportOptions options;
+    options.outputs = {{folder + "/a.ply", MeshFormat::Ply}, {folder + "/a.obj", MeshFormat::Obj}};
+    ExportReport written;
+    QVERIFY(exportMesh(loadTestWorld(folder), options, &written).ok());
+    const QByteArray ply = readBytes(folder + "/a.ply");
+    const int body = ply.indexOf("end_header\n") + 11;
+    const QList<QByteArray> lines = readBytes(folder + "/a.obj").split('\n');
+    int vertices = 0, faces = 0;
+    for (const QByteArray &line : lines) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields[0] == "v") {
+            const int at = body + plyVertexBytes * vertices++;
+            // The PLY is in the editor's frame, the OBJ Y up: (x, z, -y).
+            QCOMPARE(fields[1].toFloat(), floatAt(ply, at));
+            QCOMPARE(fields[2].toFloat(), floatAt(ply, at + 8));
+            QCOMPARE(fields[3].toFloat(), -floatAt(ply, at + 4));
+            for (int k = 0; k < 3; ++k)
+                QCOMPARE(qRound(fields[4 + k].toFloat() * 255), int(uchar(ply[at + 12 + k])));
+        } else if (fields[0] == "f") {
+            const int at = body + plyVertexBytes * 162 + 13 * faces++ + 1;
+            for (int k = 0; k < 3; ++k)
+                QCOMPARE(fields[1 + k].toInt(),
+                         qFromLittleEndian<qint32>(ply.constData() + at + 4 * k) + 1);
+        }
+    }
+    QCOMPARE(vertices, 162);
+    QCOMPARE(faces, 320);
+}
+
+void MeshExportTest::readBackByAssimp_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::newRow("PLY") << "ply";
+    QTest::newRow("OBJ") << "obj";
+}
+
+// Another program's reader, not ours: the counts it reports after its own
+// processing, and that it saw triangles only.
+
+void MeshExportTest::readBackByAssimp()
+{
+    QFETCH(QString, format);
+    const QString assimp = QStandardPaths::findExecutable("assimp");
+    if (assimp.isEmpty())
+        QSKIP("assimp (assimp-utils) is not installed");
+    const QString folder = world(4), file = folder + "/globe." + format;
+    ExportOptions options;
+    options.outputs = {{file, format == "ply" ? MeshFormat::Ply : MeshFormat::Obj}};
+    ExportReport written;
+    QVERIFY(exportMesh(loadTestWorld(folder), options, &written).ok());
+    QProcess process;
+    process.start(assimp, {"info", file});
+    QVERIFY(process.waitForFinished(60000));
+    const QString info = process.readAllStandardOutput();
+    for (const char *expected : {"Vertices:\\s+2562\\n", "Faces:\\s+5120\\n",
+                                 "Primitive Types:\\s+triangles\\n", "\\[2562 / 0 / 5120 \\|"})
+        QVERIFY2(info.contains(QRegularExpression(expected)), qPrintable(expected + info));
+}
+
+void MeshExportTest::levelSources_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("level"); // of vertex 3, 7 in the demo terrain, 5 in save.dat
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<QString>("summary"); // in info's output
+    QTest::newRow("base002.dat as stored, whatever demo.txt says")
+        << QStringList() << 0 << "as stored in base002.dat (the starting levels); demo.txt is on"
+        << "sea (level 0) 100.0%";
+    QTest::newRow("--demo as the editor starts") << QStringList{"--demo"} << 7 << "demo terrain"
+                                                 << "sea (level 0) 0.0%";
+    QTest::newRow("--levels as stored") << QStringList{"--levels", "save.dat"} << 5 << "save.dat"
+                                        << "level 5: 1 vertices, 2.4%";
+    QTest::newRow("--levels with --demo")
+        << QStringList{"--levels", "save.dat", "--demo"} << 7 << "save.dat with the demo"
+        << "sea (level 0) 0.0%";
+}
+
+void MeshExportTest::levelSources()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, level);
+    QFETCH(QString, note);
+    QFETCH(QString, summary);
+    const QString folder = world(1, WorldRecipe::Flat, true);
+    QVector<int> saved(42, 0);
+    saved[3] = 5;
+    QVERIFY(writeIntTable(dir.filePath("save.dat"), saved).ok());
+    options.replaceInStrings(QRegularExpression("^save.dat$"), dir.filePath("save.dat"));
+    QCOMPARE(run(QStringList{"export", folder, "--ply", folder + "/out.ply"} + options, &output),
+             0);
+    QVERIFY2(output.contains(note), qPrintable(output));
+    const QByteArray ply = readBytes(folder + "/out.ply");
+    QCOMPARE(int(ply[ply.indexOf("end_header\n") + 11 + plyVertexBytes * 3 + 15]), level);
+    QCOMPARE(run(QStringList{"info", folder} + options, &output), 0);
+    QVERIFY2(output.contains(summary) && output.contains(note), qPrintable(output));
+}
+
+void MeshExportTest::exportReplacesLinksNotFollows_data()
+{
+    addPlantedLinkRows();
+}
+
+// export --out wrote through a link planted at OUT.partial into the file it
+// named, with status 0.
+
+void MeshExportTest::exportReplacesLinksNotFollows()
+{
+    QFETCH(PlantedLink, link);
+    const QString folder = world(1);
+    const QString scratch = dir.filePath(QString("links%1").arg(int(link)));
+    QVERIFY(QDir().mkpath(scratch));
+    const QString victim = scratch + "/victim", out = scratch + "/out.ply";
+    writeBytes(victim, "someone's file\n");
+    plantLink(link, out, victim);
+    const Status exported = exportWorld(folder, {out});
+    QVERIFY2(exported.ok(), qPrintable(exported.message()));
+    QCOMPARE(readBytes(victim), QByteArray("someone's file\n"));
+    QVERIFY(isPlainFile(out));
+    QVERIFY(readBytes(out).startsWith("ply\n"));
+}
+
+// The map's right is east on the globe: a mark 90 degrees east of the
+// centre raises the vertices on +x (azimuth pi / 2), not their mirror
+// images on -x, and the map of the world shows it right of the centre.
 
 QTEST_GUILESS_MAIN(MeshExportTest)
 #include "tst_meshexport.moc"

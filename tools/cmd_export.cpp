@@ -1,7 +1,7 @@
 #include "commands.h"
 
-#include "converters/meshexport.h"
-#include "converters/meshfiles.h"
+#include "meshes/meshexport.h"
+#include "meshes/meshfiles.h"
 #include "world/filenames.h"
 #include "world/progress.h"
 
@@ -135,9 +135,8 @@ int runExport(const QStringList &arguments)
     line.addLevelOptions();
     line.parser.addOptions(
         {outOption, plyOption, objOption, upOption, diameterOption, reliefOption});
-    int status = 0;
-    if (!line.parse(arguments, &status))
-        return status;
+    if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
+        return report(parsed);
     ExportOptions options;
     Status parsed = outputsOf(line.parser, options.outputs);
     if (parsed.ok())
@@ -148,8 +147,8 @@ int runExport(const QStringList &arguments)
         return report(parsed);
     Progress progress;
     World world;
-    if (!line.loadWorldAndLevels(&world, &status))
-        return status;
+    if (const Status loaded = line.loadWorldAndLevels(&world); !loaded.ok())
+        return exitStatus(loaded);
     ExportReport written;
     const Status exported = exportMesh(world, options, &written, progress);
     progress.finish(exported.ok());

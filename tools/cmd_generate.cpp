@@ -1,7 +1,7 @@
 #include "commands.h"
 
-#include "converters/earthrelief.h"
 #include "generator/worldgen.h"
+#include "relief/earthrelief.h"
 #include "world/filenames.h"
 #include "world/progress.h"
 #include "world/worldwrite.h"
@@ -39,9 +39,9 @@ Status refuseToReplace(const QString &dir)
     const QStringList found = worldFilesIn(dir);
     if (found.isEmpty())
         return Status();
-    return Status::refused(QStringLiteral("%1: holds a world already (%2); add --overwrite to "
-                                          "replace it")
-                               .arg(shownName(dir), found.join(QStringLiteral(", "))));
+    return Status::refused(dir, QStringLiteral("holds a world already (%1); add --overwrite to "
+                                               "replace it")
+                                    .arg(found.join(QStringLiteral(", "))));
 }
 
 // The save of the replaced world, which the editor's restore would refuse.
@@ -99,9 +99,8 @@ int runGenerate(const QStringList &arguments)
                                     "geodesic sphere of 20 x 4^S triangles and its levels."));
     line.parser.addOptions(
         {subdivisionOption, terrainOption, seedOption, demoOption, overwriteOption});
-    int status = 0;
-    if (!line.parse(arguments, &status))
-        return status;
+    if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
+        return report(parsed);
     WorldRecipe recipe;
     bool earth = false;
     Status parsed = readRecipe(line.parser, recipe, &earth);

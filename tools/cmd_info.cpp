@@ -9,10 +9,11 @@ int runInfo(const QStringList &arguments)
                                     "share of vertices at each level. Refuses a world the editor "
                                     "would refuse."));
     line.addLevelOptions();
-    int status = 0;
+    if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
+        return report(parsed);
     World world;
-    if (!line.parse(arguments, &status) || !line.loadWorldAndLevels(&world, &status))
-        return status;
+    if (const Status loaded = line.loadWorldAndLevels(&world); !loaded.ok())
+        return exitStatus(loaded);
     printLines(stdout, worldSummary(world.header, world.levels) << line.levelsLine(world));
-    return status;
+    return 0;
 }

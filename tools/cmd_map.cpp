@@ -1,8 +1,8 @@
 #include "commands.h"
 
-#include "converters/cubemap.h"
-#include "converters/mapfile.h"
-#include "converters/worldmap.h"
+#include "maps/cubemap.h"
+#include "maps/mapfile.h"
+#include "maps/worldmap.h"
 #include "world/filenames.h"
 #include "world/progress.h"
 
@@ -106,10 +106,9 @@ int runMap(const QStringList &arguments)
                                     "has the colour the editor shows there."));
     line.addLevelOptions();
     line.parser.addOptions({outOption, pngOption, widthOption, projectionOption, heightmapOption});
-    int status = 0;
     MapOptions options;
-    if (!line.parse(arguments, &status))
-        return status;
+    if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
+        return report(parsed);
     Status read = readOutput(line, &options.out, &options.format);
     if (read.ok())
         read = readProjection(line.parser.value(projectionOption), options);
@@ -120,8 +119,8 @@ int runMap(const QStringList &arguments)
     options.heightmap = line.parser.isSet(heightmapOption);
     Progress progress;
     World world;
-    if (!line.loadWorldAndLevels(&world, &status))
-        return status;
+    if (const Status loaded = line.loadWorldAndLevels(&world); !loaded.ok())
+        return exitStatus(loaded);
     int unrestorable = 0;
     const Status mapped = writeMap(world, options, &unrestorable, progress);
     progress.finish(mapped.ok());

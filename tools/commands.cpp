@@ -53,25 +53,21 @@ CommandLine::CommandLine(const QString &name, const QString &description) : name
                                  name + QStringLiteral(" DIR"));
 }
 
-bool CommandLine::parse(const QStringList &arguments, int *status)
+Status CommandLine::parse(const QStringList &arguments)
 {
-    if (!parser.parse(arguments)) {
-        *status = usageError(parseError(parser));
-        return false;
-    }
+    if (!parser.parse(arguments))
+        return Status::usage(parseError(parser));
     if (helpAsked(parser)) {
         printLines(stdout, {helpAsSection ? helpSection(parser) : helpText(parser)});
-        *status = 0;
-        return false;
+        helped = true;
+        return Status();
     }
     const int given = parser.positionalArguments().size();
-    if (given != 1) {
-        *status = usageError(
+    if (given != 1)
+        return Status::usage(
             given == 0 ? QStringLiteral("%1: missing DIR").arg(arguments[0])
                        : QStringLiteral("%1: one DIR only, not %2").arg(arguments[0]).arg(given));
-        return false;
-    }
-    return true;
+    return Status();
 }
 
 int editDistance(const QString &a, const QString &b)
@@ -208,17 +204,17 @@ Status CommandLine::loadWorld(DemoTerrain demo, World *world) const
     return ::loadWorld(dir(), demo, world);
 }
 
-bool CommandLine::loadWorldAndLevels(World *world, int *status) const
+Status CommandLine::loadWorldAndLevels(World *world) const
 {
     const Status loaded = loadWorld(DemoTerrain::Off, world);
-    *status = reportProblems(loaded);
-    return loaded.ok() && applyLevelOptions(*world, status);
+    reportProblems(loaded);
+    return loaded.ok() ? applyLevelOptions(*world) : loaded;
 }
 
-bool CommandLine::applyLevelOptions(World &world, int *status) const
+Status CommandLine::applyLevelOptions(World &world) const
 {
     if (!levelOptions)
-        return true;
+        return Status();
     LevelSource source;
     // The name is taken from the current folder, not DIR: the messages say
     // so by naming the whole path.
@@ -230,8 +226,8 @@ bool CommandLine::applyLevelOptions(World &world, int *status) const
     if (!taken.ok() && !QFileInfo::exists(source.file) && QFileInfo(inDir).isFile())
         taken = Status::refused(
             QStringLiteral("%1; did you mean %2?").arg(taken.message(), shownName(inDir)));
-    *status = report(taken);
-    return *status == 0;
+    report(taken);
+    return taken;
 }
 
 QString CommandLine::levelsLine(const World &world) const

@@ -1,0 +1,121 @@
+#include "maps/worldmap.h"
+
+#include "maps/meshraster.h"
+#include "maps/vertexsampler.h"
+#include "terrain/levelrules.h"
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+SampleGrid mapGrid(int width)
+{
+    return SampleGrid{width, width / 2, false};
+}
+
+quint16 *greyRow(QImage &image, int y)
+{
+    return reinterpret_cast<quint16 *>(image.scanLine(y));
+}
+
+// Imports the heightmap as `import` would and counts the vertices that
+// would not get their level back.
+int countUnrestorable(const DrawnMesh &mesh, const MeshRaster &raster, QImage &image,
+                      const ProgressPart &progress)
+{
+    VertexSampler sampler(raster);
+    std::vector<double> row(size_t(image.width()));
+    for (int y = 0; y < image.height(); ++y) {
+        progress.update(y, image.height());
+        const quint16 *grey = greyRow(image, y);
+        std::copy(grey, grey + image.width(), row.begin());
+        sampler.addRow(y, row.data(), static_cast<const bool *>(nullptr));
+    }
+    const std::vector<double> means = sampler.means();
+    int lost = 0;
+    for (int v = 0; v < mesh.vertexCount(); ++v)
+        lost += heightValue(levelInRange(means[v], 0, 65535)) != heightValue(mesh.levels[v]);
+    return lost;
+}
+
+} // namespace
+
+QPoint pixelOf(double theta, double phi, int width)
+{
+    return mapGrid(width).sampleOf(theta, phi);
+}
+
+ShadedColours::ShadedColours(const DrawnMesh &mesh) : colours(3 * size_t(mesh.vertexCount()))
+{
+    for (int v = 0; v < mesh.vertexCount(); ++v)
+        levelColor(mesh.levels[v], colours[3 * v], colours[3 * v + 1], colours[3 * v + 2]);
+}
+
+void ShadedColours::blend(const MeshRaster &raster, int t, const double weights[3],
+                          uchar rgb[3]) const
+{
+    for (int channel = 0; channel < 3; ++channel) {
+        double c = 0;
+        for (int k = 0; k < 3; ++k)
+            c += weights[k] * colours[3 * size_t(raster.corners(t)[k]) + channel];
+        rgb[channel] = channel8(float(c));
+    }
+}
+
+QImage renderColourMap(const DrawnMesh &mesh, int width, const ProgressPart &progress)
+{
+    const MeshRaster raster(mesh, mapGrid(width));
+    const ShadedColours shaded(mesh);
+    QImage image(width, width / 2, QImage::Format_RGB888);
+    image.fill(Qt::black);
+    double weights[3];
+    for (int y = 0; y < image.height(); ++y) {
+        progress.update(y, image.height());
+        for (int x = 0; x < image.width(); ++x) {
+            const int t = raster.locate(x, y, raster.direction(x, y), weights);
+            if (t >= 0)
+                shaded.blend(raster, t, weights, image.scanLine(y) + 3 * x);
+        }
+    }
+    return image;
+}
+
+QImage renderHeightmap(const DrawnMesh &mesh, int width, int *unrestorable,
+                       const ProgressPart &progress)
+{
+    const MeshRaster raster(mesh, mapGrid(width));
+    QImage image(width, width / 2, QImage::Format_Grayscale16);
+    std::vector<int> owners;
+    // Counting what an import would restore reads the map once more.
+    const ProgressPart drawing = progress.part(0, unrestorable ? 0.5 : 1);
+    for (int y = 0; y < image.height(); ++y) {
+        drawing.update(y, image.height());
+        raster.ownersOfRow(y, owners);
+        quint16 *row = greyRow(image, y);
+        for (int x = 0; x < image.width(); ++x)
+            row[x] = heightOf(mesh, owners[x]);
+    }
+    if (unrestorable)
+        *unrestorable = countUnrestorable(mesh, raster, image, progress.part(0.5, 1));
+    return image;
+}
+
+quint16 heightOf(const DrawnMesh &mesh, int vertex)
+{
+    return vertex < 0 ? 0 : heightValue(mesh.levels[vertex]);
+}
+
+quint16 heightValue(int level)
+{
+    return level >= 1 && level <= 9 ? quint16(std::lround(level * 65535.0 / 9)) : 0;
+}
+
+int levelInRange(double value, double lowest, double highest)
+{
+    if (!(highest > lowest))
+        return 0;
+    // NaN (a range too wide for a double) goes to 0 with the low values.
+    const double step = std::floor((value - lowest) / (highest - lowest) * 10);
+    return !(step > 0) ? 0 : step >= 9 ? 9 : int(step);
+}
