@@ -16,6 +16,8 @@ PACKAGES  += libtinygltf-dev lib3mf-dev
 PACKAGES  += libzip-dev
 # saga: the drainage benchmark's reference (make bench).
 PACKAGES  += saga
+# The manual pages are made from the programs' --help at build time.
+PACKAGES  += help2man
 # Where `make install` puts the programs, menu entry, icon and documentation.
 PREFIX    ?= /usr/local
 # The default world: subdivision 4, random continents with a fixed seed, demo island on.

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -94,6 +95,35 @@ Status sampleRaster(const QString &path, const DrawnMesh &mesh, Sampled &out,
     return Status();
 }
 
+// The bands over the heights the vertices end with: later rasters over
+// earlier ones, as the levels are laid.
+AreaBands landBands(const std::vector<Sampled> &sampled, const DrawnMesh &mesh,
+                    const LevelScale &scale)
+{
+    const std::vector<double> areas = vertexAreas(mesh);
+    std::vector<LandSample> land;
+    for (size_t v = 0; v < areas.size(); ++v) {
+        for (auto one = sampled.rbegin(); one != sampled.rend(); ++one) {
+            const bool seaNow = scale.noDataIsSea && one->states[v] == VertexSampler::NoData;
+            if (one->states[v] == VertexSampler::Data)
+                land.push_back({one->means[v], areas[v]});
+            if (one->states[v] == VertexSampler::Data || seaNow)
+                break;
+        }
+    }
+    return equalAreaBands(std::move(land), scale.seaLevel);
+}
+
+// A vertex mean's level on the one scale of the import.
+int levelOf(double mean, const LevelScale &scale, const ImportSummary &found)
+{
+    if (scale.equalArea)
+        return levelInBands(mean, found.bands);
+    if (scale.hasSeaLevel)
+        return levelAboveSea(mean, found.rangeLow, found.rangeHigh);
+    return levelInRange(mean, found.rangeLow, found.rangeHigh);
+}
+
 } // namespace
 
 int wantedGridWidth(const DrawnMesh &mesh)
@@ -144,6 +174,8 @@ Status applyRasters(const QStringList &paths, const DrawnMesh &mesh, const Level
         found.rangeHigh = highest;
     }
     found.belowZeroWithoutSeaLevel = !scale.hasSeaLevel && lowest < 0;
+    if (scale.equalArea)
+        found.bands = landBands(sampled, mesh, scale);
     levels.resize(mesh.vertexCount());
     for (size_t i = 0; i < sampled.size(); ++i) {
         RasterSummary &one = found.rasters[int(i)];
@@ -154,8 +186,7 @@ Status applyRasters(const QStringList &paths, const DrawnMesh &mesh, const Level
             const double mean = sampled[i].means[size_t(v)];
             if (state == VertexSampler::Data) {
                 ++one.took;
-                levels[v] = scale.hasSeaLevel ? levelAboveSea(mean, found.rangeLow, found.rangeHigh)
-                                              : levelInRange(mean, found.rangeLow, found.rangeHigh);
+                levels[v] = levelOf(mean, scale, found);
             } else if (state == VertexSampler::NoData) {
                 ++one.noData;
                 if (scale.noDataIsSea)

@@ -12,7 +12,9 @@
 // - without one, the whole range (0..255 or 0..65535 for 8- and 16-bit
 //   unsigned samples, else the data's lowest to highest sample as read) in
 //   ten steps of equal width, 0 to 9 (levelInRange), the inverse of
-//   heightValue.
+//   heightValue;
+// - with a sea level and equalArea: land over levels 1..9 in bands of equal
+//   area (levelscale.h), measured over the vertices' final means.
 // A vertex whose share lies on a raster but holds only no-data keeps its
 // level (or becomes sea, with noDataIsSea); a vertex beyond every raster
 // keeps its level exactly. Several rasters are applied in order, later ones
@@ -21,6 +23,7 @@
 #define HEIGHTMAPIMPORT_H
 
 #include "meshes/drawnmesh.h"
+#include "relief/levelscale.h"
 #include "world/progress.h"
 #include "world/status.h"
 #include "world/world.h"
@@ -36,6 +39,9 @@ struct LevelScale
     bool hasPeak = false;
     double peak = 0; // above seaLevel
     bool noDataIsSea = false;
+    // With a sea level and no peak: land in nine bands of equal area
+    // (levelscale.h) instead of nine steps of equal height.
+    bool equalArea = false;
 };
 
 // What the import found in one raster, for the user.
@@ -57,6 +63,7 @@ struct ImportSummary
 {
     QVector<RasterSummary> rasters; // in the order applied
     double rangeLow = 0, rangeHigh = 0;
+    AreaBands bands; // with equalArea: where each land level starts
     // Samples below zero were read and no sea level was given.
     bool belowZeroWithoutSeaLevel = false;
 };

@@ -14,7 +14,8 @@ dpkg-deb -c "$deb" | awk '{ print $6 }' >"$scratch/contents"
 for path in usr/bin/globe usr/bin/globe-world usr/bin/globe-launch \
     usr/share/applications/globe.desktop usr/share/icons/hicolor/scalable/apps/globe.svg \
     usr/share/doc/globe/README.md usr/share/doc/globe/copyright \
-    usr/share/doc/globe/changelog.Debian.gz usr/share/man/man1/globe-launch.1.gz; do
+    usr/share/doc/globe/changelog.Debian.gz usr/share/man/man1/globe-launch.1.gz \
+    usr/share/man/man1/globe-world.1.gz; do
     grep -qx "./$path" "$scratch/contents" || fail "the package lacks $path"
 done
 

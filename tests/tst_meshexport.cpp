@@ -663,7 +663,7 @@ void MeshExportTest::levelSources_data()
     QTest::addColumn<QString>("note");
     QTest::addColumn<QString>("summary"); // in info's output
     QTest::newRow("base002.dat as stored, whatever demo.txt says")
-        << QStringList() << 0 << "as stored (demo.txt is on: add --demo"
+        << QStringList() << 0 << "as stored in base002.dat (the starting levels); demo.txt is on"
         << "sea (level 0) 100.0%";
     QTest::newRow("--demo as the editor starts") << QStringList{"--demo"} << 7 << "demo terrain"
                                                  << "sea (level 0) 0.0%";

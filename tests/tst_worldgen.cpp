@@ -2,6 +2,7 @@
 // mesh checker catching faults made on purpose, and the globe-world tool.
 #include "generator/meshcheck.h"
 #include "generator/worldgen.h"
+#include "world/tablefile.h"
 #include "world/worldload.h"
 #include "world/worldwrite.h"
 
@@ -29,6 +30,7 @@ private slots:
     void randomLevelsShares();
     void writeThenLoad();
     void generateOnFullDiskKeepsOldWorld();
+    void generateOverAWorldNeedsOverwrite();
     void checkerCatchesFaults_data();
     void checkerCatchesFaults();
     void tool_data();
@@ -276,6 +278,8 @@ void WorldGenTest::tool_data()
 
     QTest::newRow("check a generated world")
         << QStringList{"check", "good"} << 0 << "subdivision 2, 162 vertices, 320 triangles";
+    QTest::newRow("check says the world passed")
+        << QStringList{"check", "good"} << 0 << "good: passed: the editor opens this world";
     QTest::newRow("info on a generated world")
         << QStringList{"info", "good"} << 0 << "sea (level 0)";
     QTest::newRow("check truncated corners")
@@ -297,6 +301,13 @@ void WorldGenTest::tool_data()
     QTest::newRow("name with a newline on stdout")
         << QStringList{"generate", "w\nFAKE LINE: all good", "--subdivision", "0"} << 0
         << "w\\nFAKE LINE: all good: 12 vertices";
+    QTest::newRow("mistyped command")
+        << QStringList{"genrate"} << 1 << "unknown command 'genrate'; did you mean 'generate'?";
+    QTest::newRow("mistyped option") << QStringList{"info", "good", "--levles", "x"} << 1
+                                     << "unknown option '--levles'; did you mean '--levels'?";
+    QTest::newRow("no world at all")
+        << QStringList{"info", "good/.."} << 2
+        << "no world in good/..: make one with `globe-world generate good/..`";
 }
 
 void WorldGenTest::tool()
@@ -343,6 +354,32 @@ QMap<QString, QByteArray> filesIn(const QString &folder)
 }
 
 } // namespace
+
+// generate into the folder of an imported Earth replaced it without a word,
+// and left the old world's save.dat beside the new world.
+void WorldGenTest::generateOverAWorldNeedsOverwrite()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("world");
+    QVERIFY(run(GLOBE_WORLD_EXE, {"generate", folder, "--subdivision", "1"}));
+    QVERIFY(writeIntTable(QDir(folder).filePath("save.dat"), QVector<int>(42, 3)).ok());
+    const QMap<QString, QByteArray> before = filesIn(folder);
+    QProcess process;
+    process.start(GLOBE_WORLD_EXE, {"generate", folder, "--subdivision", "2"});
+    QVERIFY(process.waitForFinished());
+    QCOMPARE(process.exitCode(), 2);
+    QVERIFY(process.readAllStandardError().contains("add --overwrite to replace it"));
+    QVERIFY(filesIn(folder) == before);
+
+    process.start(GLOBE_WORLD_EXE, {"generate", folder, "--subdivision", "2", "--overwrite"});
+    QVERIFY(process.waitForFinished());
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(process.readAllStandardOutput().contains("save.dat: holds 42 levels, but the world "
+                                                     "has 162 vertices (kept"));
+    const QMap<QString, QByteArray> after = filesIn(folder);
+    QCOMPARE(after["save.dat"], before["save.dat"]);
+    QVERIFY(after["base001.dat"] != before["base001.dat"]);
+}
 
 // generate over a world on a full disk replaced base001.dat to base004.dat,
 // then failed on base005.dat: the world left was neither the old nor the

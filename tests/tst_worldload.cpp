@@ -31,6 +31,7 @@ private slots:
     void countsFromHeader();
     void refusesBrokenWorld_data();
     void refusesBrokenWorld();
+    void emptyFolderGetsOneLineWithTheNextStep();
     void manyBreakagesAreSummarised();
     void sparseTablesClaimingBillionsCostNothing();
 
@@ -258,6 +259,25 @@ void WorldLoadTest::refusesBrokenWorld()
     QVERIFY2(all.contains(problem), qPrintable(all));
     QCOMPARE(loaded.kind(), Status::Refused);
     QVERIFY(w.header.isEmpty());
+}
+
+// The editor in an empty folder printed five "missing" lines, then
+// "base001.dat: header holds 0 entries", and nothing said how to make a world.
+void WorldLoadTest::emptyFolderGetsOneLineWithTheNextStep()
+{
+    QTemporaryDir empty;
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(empty.path()));
+    const Status editor = loadWorld();
+    QVERIFY(QDir::setCurrent(before));
+    QCOMPARE(editor.lines(), QStringList{QString("no world in %1: make one with `globe-world "
+                                                 "generate %1`")
+                                             .arg(QDir(empty.path()).canonicalPath())});
+    const QString path = world({1, WorldRecipe::Flat, 1, false});
+    QVERIFY(QFile::remove(file(path, headerFileName)));
+    World w;
+    QCOMPARE(loadWorld(path, DemoTerrain::Off, &w).lines(),
+             QStringList{"base001.dat: missing (No such file or directory)"});
 }
 
 void WorldLoadTest::manyBreakagesAreSummarised()

@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "generator/meshcheck.h"
+#include "world/filenames.h"
 #include "world/progress.h"
 
 #include <QApplication>
@@ -68,6 +69,9 @@ int runCheck(const QStringList &arguments)
     }
     if (const Status taken = line.applyLevelOptions(world); !taken.ok())
         return exitStatus(taken);
-    printLines(stdout, worldSummary(world.header, world.levels) << line.levelsLine(world));
+    printLines(stdout,
+               worldSummary(world.header, world.levels)
+                   << line.levelsLine(world)
+                   << aboutFile(line.dir(), QStringLiteral("passed: the editor opens this world")));
     return 0;
 }

@@ -6,6 +6,8 @@
 #include "world/progress.h"
 #include "world/worldwrite.h"
 
+#include <QDir>
+
 namespace {
 
 const QCommandLineOption subdivisionOption(QStringLiteral("subdivision"),
@@ -26,6 +28,36 @@ const QCommandLineOption seedOption(QStringLiteral("seed"),
 const QCommandLineOption demoOption(QStringLiteral("demo"),
                                     QStringLiteral("Turn on the built-in demo terrain around the "
                                                    "pole."));
+const QCommandLineOption overwriteOption(QStringLiteral("overwrite"),
+                                         QStringLiteral("Replace the world DIR holds. Its "
+                                                        "save.dat is kept, and named when it "
+                                                        "does not fit the new world."));
+
+// A user's world is their work: it is replaced only when they say so.
+Status refuseToReplace(const QString &dir)
+{
+    const QStringList found = worldFilesIn(dir);
+    if (found.isEmpty())
+        return Status();
+    return Status::refused(dir, QStringLiteral("holds a world already (%1); add --overwrite to "
+                                               "replace it")
+                                    .arg(found.join(QStringLiteral(", "))));
+}
+
+// The save of the replaced world, which the editor's restore would refuse.
+QStringList staleSave(const QString &dir, const World &world)
+{
+    const QString save = QDir(dir).filePath(QString::fromLatin1(saveFileName));
+    if (!worldFilesIn(dir).contains(QString::fromLatin1(saveFileName)))
+        return {};
+    QVector<int> levels;
+    const Status fits = readLevelTable(save, world.vertexCount, levels);
+    if (fits.ok())
+        return {};
+    return {QStringLiteral("%1 (kept: it does not fit the new world, so the editor will not "
+                           "restore it)")
+                .arg(fits.message())};
+}
 
 // Fills recipe from the options, or says which value is wrong. The
 // Earth is a flat world whose levels come from the built-in relief.
@@ -65,12 +97,15 @@ int runGenerate(const QStringList &arguments)
     CommandLine line(QStringLiteral("generate"),
                      QStringLiteral("Generates a world into DIR, creating it when needed: a "
                                     "geodesic sphere of 20 x 4^S triangles and its levels."));
-    line.parser.addOptions({subdivisionOption, terrainOption, seedOption, demoOption});
+    line.parser.addOptions(
+        {subdivisionOption, terrainOption, seedOption, demoOption, overwriteOption});
     if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
         return report(parsed);
     WorldRecipe recipe;
     bool earth = false;
-    const Status parsed = readRecipe(line.parser, recipe, &earth);
+    Status parsed = readRecipe(line.parser, recipe, &earth);
+    if (parsed.ok() && !line.parser.isSet(overwriteOption))
+        parsed = refuseToReplace(line.dir());
     if (!parsed.ok())
         return report(parsed);
     // The steps take about a third of the time each.
@@ -84,10 +119,11 @@ int runGenerate(const QStringList &arguments)
     progress.finish(made.ok());
     if (!made.ok())
         return report(made);
-    printLines(stdout, {QStringLiteral("%1: %2 vertices, %3 triangles, subdivision %4")
-                            .arg(shownName(line.dir()))
-                            .arg(world.vertexCount)
-                            .arg(world.triangleCount)
-                            .arg(recipe.subdivision)});
+    printLines(stdout, QStringList{QStringLiteral("%1: %2 vertices, %3 triangles, subdivision %4")
+                                       .arg(shownName(line.dir()))
+                                       .arg(world.vertexCount)
+                                       .arg(world.triangleCount)
+                                       .arg(recipe.subdivision)}
+                           << staleSave(line.dir(), world));
     return report(made);
 }

@@ -32,6 +32,12 @@ const QCommandLineOption peakOption(QStringLiteral("peak"),
                                     QStringLiteral("With --sea-level: the value of level 9 "
                                                    "(default: the highest vertex mean)."),
                                     QStringLiteral("V"));
+const QCommandLineOption scaleOption(
+    QStringLiteral("scale"),
+    QStringLiteral("With --sea-level: how land heights become levels 1..9: linear, nine steps of "
+                   "equal height up to the peak (default), or area, nine bands that each cover "
+                   "about the same share of the land's area."),
+    QStringLiteral("linear|area"), QStringLiteral("linear"));
 
 Status readValue(const QCommandLineParser &parser, const QCommandLineOption &option, double *value)
 {
@@ -44,7 +50,22 @@ Status readValue(const QCommandLineParser &parser, const QCommandLineOption &opt
         QStringLiteral("--%1 must be a number, not '%2'").arg(option.names().constFirst(), text));
 }
 
-// The level scale from --sea-level and --peak, or the usage error.
+Status readScaleKind(const QCommandLineParser &parser, LevelScale &scale)
+{
+    const QString kind = parser.value(scaleOption);
+    if (kind != QLatin1String("linear") && kind != QLatin1String("area"))
+        return Status::usage(QStringLiteral("--scale must be linear or area, not '%1'").arg(kind));
+    scale.equalArea = kind == QLatin1String("area");
+    // Without a sea level there is no land to share out; a peak is a
+    // height, which bands of equal area do not have.
+    if (scale.equalArea && !scale.hasSeaLevel)
+        return Status::usage(QStringLiteral("--scale area needs --sea-level"));
+    if (scale.equalArea && scale.hasPeak)
+        return Status::usage(QStringLiteral("--peak goes with --scale linear, not area"));
+    return Status();
+}
+
+// The level scale from --sea-level, --peak and --scale, or the usage error.
 Status readScale(const QCommandLineParser &parser, LevelScale &scale)
 {
     scale.hasSeaLevel = parser.isSet(seaLevelOption);
@@ -62,11 +83,20 @@ Status readScale(const QCommandLineParser &parser, LevelScale &scale)
     if (scale.hasPeak && !(scale.peak > scale.seaLevel)) {
         return Status::usage(QStringLiteral("--peak must be above --sea-level"));
     }
-    return Status();
+    return readScaleKind(parser, scale);
 }
 
 QString scaleLine(const LevelScale &scale, const ImportSummary &found)
 {
+    if (scale.equalArea) {
+        QStringList starts;
+        for (double cutoff : found.bands.cutoffs)
+            starts << QString::number(cutoff);
+        return QStringLiteral("sea at %1 and below, land in nine bands of equal area, levels 2 "
+                              "to 9 above %2")
+            .arg(found.rangeLow)
+            .arg(starts.join(QStringLiteral(", ")));
+    }
     if (scale.hasSeaLevel)
         return QStringLiteral("sea at %1 and below, level 9 from %2")
             .arg(found.rangeLow)
@@ -129,7 +159,8 @@ int runImport(const QStringList &arguments)
                                     "vertex whose share of the sphere a raster covers takes the "
                                     "mean of its samples there; every other vertex keeps its "
                                     "level. The old base002.dat is kept as base002.dat.bak."));
-    line.parser.addOptions({heightmapOption, seaLevelOption, peakOption, noDataSeaOption});
+    line.parser.addOptions(
+        {heightmapOption, seaLevelOption, peakOption, scaleOption, noDataSeaOption});
     ImportOptions options;
     QString first;
     if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())

@@ -6,8 +6,43 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
+
+namespace {
+
+bool helpAsSection = false;
+
+} // namespace
+
+void printHelpAsSections()
+{
+    helpAsSection = true;
+}
+
+QString helpSection(const QCommandLineParser &parser)
+{
+    const QStringList lines = helpText(parser).split(QLatin1Char('\n'));
+    // "Usage: globe-world [options] NAME DIR" becomes the heading.
+    QStringList kept{lines.value(0).mid(lines.value(0).indexOf(QLatin1Char(' ')) + 1) +
+                     QLatin1Char(':')};
+    bool shared = false;
+    for (const QString &line : lines.mid(1)) {
+        if (line == QLatin1String("Arguments:"))
+            break;
+        // Every command has --help and --help-all, and its help says so.
+        if (line.startsWith(QLatin1String("  -")))
+            shared = line.contains(QLatin1String("--help"));
+        // The description indented, as a heading's first line must be.
+        if (!shared && line != QLatin1String("Options:"))
+            kept << (line.startsWith(QLatin1Char(' ')) || line.isEmpty()
+                         ? line
+                         : QStringLiteral("  ") + line);
+    }
+    return kept.join(QLatin1Char('\n')).trimmed();
+}
 
 CommandLine::CommandLine(const QString &name, const QString &description) : name(name)
 {
@@ -21,9 +56,9 @@ CommandLine::CommandLine(const QString &name, const QString &description) : name
 Status CommandLine::parse(const QStringList &arguments)
 {
     if (!parser.parse(arguments))
-        return Status::usage(parser.errorText());
+        return Status::usage(parseError(parser));
     if (helpAsked(parser)) {
-        printLines(stdout, {helpText(parser)});
+        printLines(stdout, {helpAsSection ? helpSection(parser) : helpText(parser)});
         helped = true;
         return Status();
     }
@@ -33,6 +68,57 @@ Status CommandLine::parse(const QStringList &arguments)
             given == 0 ? QStringLiteral("%1: missing DIR").arg(arguments[0])
                        : QStringLiteral("%1: one DIR only, not %2").arg(arguments[0]).arg(given));
     return Status();
+}
+
+int editDistance(const QString &a, const QString &b)
+{
+    // One row of the Levenshtein table at a time.
+    QVector<int> row(b.size() + 1);
+    for (int j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (int i = 1; i <= a.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = i;
+        for (int j = 1; j <= b.size(); ++j) {
+            const int above = row[j];
+            row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+QString closestName(const QString &typed, const QStringList &names)
+{
+    // A third of the letters wrong still reads as a typo; more is a guess.
+    int best = std::max(1, int(typed.size()) / 3) + 1;
+    QString closest;
+    for (const QString &name : names) {
+        const int distance = editDistance(typed, name);
+        if (distance < best) {
+            best = distance;
+            closest = name;
+        }
+    }
+    return closest;
+}
+
+QString parseError(const QCommandLineParser &parser)
+{
+    const QString typed = parser.unknownOptionNames().value(0);
+    if (typed.size() < 2)
+        return parser.errorText();
+    // The options are those the help lists: the parser has no other list.
+    QStringList names;
+    QRegularExpressionMatchIterator found =
+        QRegularExpression(QStringLiteral("--([A-Za-z0-9][A-Za-z0-9-]*)"))
+            .globalMatch(parser.helpText());
+    while (found.hasNext())
+        names << found.next().captured(1);
+    const QString closest = closestName(typed, names);
+    if (closest.isEmpty())
+        return parser.errorText();
+    return QStringLiteral("unknown option '--%1'; did you mean '--%2'?").arg(typed, closest);
 }
 
 bool numberInRange(const QString &text, double low, double high, double *value)
@@ -130,23 +216,30 @@ Status CommandLine::applyLevelOptions(World &world) const
     if (!levelOptions)
         return Status();
     LevelSource source;
-    source.file = parser.value(levelsOption);
+    // The name is taken from the current folder, not DIR: the messages say
+    // so by naming the whole path.
+    if (parser.isSet(levelsOption))
+        source.file = QFileInfo(parser.value(levelsOption)).absoluteFilePath();
     source.demo = parser.isSet(demoOption);
-    const Status taken = takeLevels(source, world);
+    Status taken = takeLevels(source, world);
+    const QString inDir = QDir(dir()).filePath(parser.value(levelsOption));
+    if (!taken.ok() && !QFileInfo::exists(source.file) && QFileInfo(inDir).isFile())
+        taken = Status::refused(
+            QStringLiteral("%1; did you mean %2?").arg(taken.message(), shownName(inDir)));
     report(taken);
     return taken;
 }
 
 QString CommandLine::levelsLine(const World &world) const
 {
-    QString line = QStringLiteral("levels: %1")
-                       .arg(parser.isSet(levelsOption) ? shownName(parser.value(levelsOption))
-                                                       : QString::fromLatin1(levelsFileName));
+    const QString from = parser.isSet(levelsOption)
+                             ? shownName(parser.value(levelsOption))
+                             : QStringLiteral("%1 (the starting levels)").arg(levelsFileName);
     if (parser.isSet(demoOption))
-        return line + QStringLiteral(" with the demo terrain");
-    line += QStringLiteral(" as stored");
+        return QStringLiteral("levels: %1 with the demo terrain over them").arg(from);
+    QString line = QStringLiteral("levels: as stored in %1").arg(from);
     if (world.demoFlag != 0)
-        line += QStringLiteral(" (demo.txt is on: add --demo to match the editor's start)");
+        line += QStringLiteral("; demo.txt is on: add --demo to see them as the editor starts");
     return line;
 }
 

@@ -62,7 +62,8 @@ public:
     // The level options' part of loadWorldAndLevels, for a command that loads
     // DIR itself; a failure printed by report.
     Status applyLevelOptions(World &world) const;
-    // Where the levels came from, for the user: "levels: base002.dat as stored".
+    // Where the levels came from, for the user: "levels: as stored in
+    // base002.dat (the starting levels)".
     QString levelsLine(const World &world) const;
     // An option's value; a usage error when the option is missing.
     Status required(const QCommandLineOption &option, QString *value) const;
@@ -77,6 +78,26 @@ private:
 // numeric option checks before its value goes anywhere, since NaN and
 // infinities pass a comparison written the wrong way round.
 bool numberInRange(const QString &text, double low, double high, double *value);
+
+// The Levenshtein distance: the fewest letters inserted, deleted or
+// replaced that turn a into b.
+int editDistance(const QString &a, const QString &b);
+
+// The name in names nearest to typed, when near enough to be what was
+// meant; else empty.
+QString closestName(const QString &typed, const QStringList &names);
+
+// The parser's error, with "did you mean '--NAME'?" for a mistyped option.
+QString parseError(const QCommandLineParser &parser);
+
+// From now on a command's --help prints helpSection instead: for
+// --help-all, whose text the manual page is made from.
+void printHelpAsSections();
+
+// A command's help as a section of the program's: "globe-world [options]
+// NAME DIR:", its description and its own options, without what every
+// command shares (--help, --help-all, DIR).
+QString helpSection(const QCommandLineParser &parser);
 
 // --help or --help-all.
 bool helpAsked(const QCommandLineParser &parser);

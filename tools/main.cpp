@@ -40,15 +40,37 @@ QString commandList()
     for (const Command &command : commands)
         text +=
             QStringLiteral("  %1  %2\n").arg(QLatin1String(command.name), -10).arg(command.summary);
-    return text + QStringLiteral("\n'globe-world help COMMAND' describes one command.\n\n"
+    return text + QStringLiteral("\n'globe-world help COMMAND' describes one command, "
+                                 "'globe-world --help-all' every one.\n\n"
                                  "Exit status: 0 success, 1 a usage error, 2 a refused world or "
                                  "a file error.");
 }
 
 int unknownCommand(const QString &name)
 {
-    return usageError(
-        QStringLiteral("unknown command '%1'; see 'globe-world --help'").arg(shownName(name)));
+    QStringList names{QStringLiteral("help")};
+    for (const Command &command : commands)
+        names << QLatin1String(command.name);
+    const QString closest = closestName(name, names);
+    if (!closest.isEmpty())
+        return usageError(
+            QStringLiteral("unknown command '%1'; did you mean '%2'?").arg(shownName(name), closest));
+    return usageError(QStringLiteral("unknown command '%1'; see 'globe-world --help'")
+                          .arg(shownName(name)));
+}
+
+// Every command's help after the program's: the text the manual page is
+// made from, so that the page cannot drift from the help.
+int printAllHelp(const QCommandLineParser &parser)
+{
+    printLines(stdout, {helpText(parser)});
+    printHelpAsSections();
+    for (const Command &command : commands) {
+        printLines(stdout, {QString()});
+        std::fflush(stdout);
+        command.run({QLatin1String(command.name), QStringLiteral("--help")});
+    }
+    return 0;
 }
 
 // "help" alone is --help; "help COMMAND" is "COMMAND --help".
@@ -96,18 +118,24 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(commandList());
-    parser.addHelpOption();
+    // Qt's own words for these speak of Qt's options, which have no place here.
+    parser.addOption(
+        {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Displays this help.")});
+    parser.addOption({QStringLiteral("help-all"),
+                      QStringLiteral("Displays this help and that of every command.")});
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("What to do."),
                                  QStringLiteral("COMMAND [ARGUMENTS...]"));
     // Everything after the command belongs to it, options included.
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     if (!parser.parse(QCoreApplication::arguments()))
-        return usageError(parser.errorText());
+        return usageError(parseError(parser));
     if (parser.isSet(QStringLiteral("version"))) {
         printLines(stdout, {QStringLiteral("globe-world %1").arg(GLOBE_VERSION)});
         return 0;
     }
+    if (parser.isSet(QStringLiteral("help-all")))
+        return printAllHelp(parser);
     if (helpAsked(parser)) {
         printLines(stdout, {helpText(parser)});
         return 0;

@@ -28,7 +28,9 @@ template <typename T> T fromBigEndianBits(const uchar *p)
 
 TableRead missing(const QString &name, const QString &why)
 {
-    return {Status::refused(name, QStringLiteral("missing (%1)").arg(why))};
+    TableRead read{Status::refused(name, QStringLiteral("missing (%1)").arg(why))};
+    read.missing = true;
+    return read;
 }
 
 TableRead unreadable(const QString &name, const QString &why)

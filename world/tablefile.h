@@ -28,6 +28,7 @@ struct TableRead
 {
     Status status;
     quint32 declared = 0; // N as the file states it
+    bool missing = false; // nothing at all has the name
 
     bool ok() const { return status.ok(); }
 };

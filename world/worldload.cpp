@@ -1,6 +1,7 @@
 #include "world/worldload.h"
 
 #include "world/atomicwrite.h"
+#include "world/filenames.h"
 #include "world/meshrules.h"
 #include "world/regularfile.h"
 #include "world/rulereport.h"
@@ -195,8 +196,10 @@ bool wantsDemo(DemoTerrain demo, int flag)
     return demo == DemoTerrain::On || (demo == DemoTerrain::AsFlagged && flag != 0);
 }
 
+// Returns whether the file was missing, so that a folder without any world
+// file gets one line rather than five.
 template <typename T>
-void readInto(const QDir &dir, const char *name, QVector<T> &table, qint64 maxCount,
+bool readInto(const QDir &dir, const char *name, QVector<T> &table, qint64 maxCount,
               QStringList &problems,
               TableRead (*reader)(const QString &, QVector<T> &, NameLink, qint64, const QString &))
 {
@@ -204,6 +207,7 @@ void readInto(const QDir &dir, const char *name, QVector<T> &table, qint64 maxCo
     const TableRead read = reader(dir.filePath(file), table, NameLink::Refused, maxCount, file);
     if (!read.ok())
         problems << read.status.message();
+    return read.missing;
 }
 
 // What the header lets each table hold. A header that is itself broken is
@@ -227,18 +231,26 @@ Status loadTables(const QString &path, DemoTerrain demo, World &loaded)
 {
     const QDir dir(path);
     QStringList problems;
-    readInto(dir, headerFileName, loaded.header, maxHeaderEntries, problems, readIntTable);
+    int missing = readInto(dir, headerFileName, loaded.header, maxHeaderEntries, problems,
+                           readIntTable);
     const Counts counts = expectedCounts(loaded.header);
-    readInto(dir, levelsFileName, loaded.levels, std::max(counts.vertices, demoVertices), problems,
-             readIntTable);
+    missing += readInto(dir, levelsFileName, loaded.levels, std::max(counts.vertices, demoVertices),
+                        problems, readIntTable);
     loaded.demoFlag = readDemoFlag(dir.filePath(QString::fromLatin1(demoFileName)));
     if (wantsDemo(demo, loaded.demoFlag))
         applyDemoLevels(loaded.levels);
-    readInto(dir, coordsFileName, loaded.coords, 2 * counts.vertices, problems, readFloatTable);
-    readInto(dir, cornersFileName, loaded.corners, 4 * counts.triangles, problems, readIntTable);
-    readInto(dir, fansFileName, loaded.fans, 6 * counts.vertices, problems, readIntTable);
-    problems << checkWorldTables(loaded.header, loaded.levels, loaded.coords, loaded.corners,
-                                 loaded.fans);
+    missing +=
+        readInto(dir, coordsFileName, loaded.coords, 2 * counts.vertices, problems, readFloatTable);
+    missing +=
+        readInto(dir, cornersFileName, loaded.corners, 4 * counts.triangles, problems, readIntTable);
+    missing += readInto(dir, fansFileName, loaded.fans, 6 * counts.vertices, problems, readIntTable);
+    if (missing == 5)
+        return Status::refused(noWorldLine(path));
+    // A table that could not be read would only fail the checks again, in
+    // words that contradict the line already given ("holds 0 entries").
+    if (problems.isEmpty())
+        problems = checkWorldTables(loaded.header, loaded.levels, loaded.coords, loaded.corners,
+                                    loaded.fans);
     return problems.isEmpty() ? Status() : Status::refused(problems);
 }
 
@@ -312,6 +324,13 @@ Status loadWorld(const QString &path, DemoTerrain demo, World *world)
     loaded.triangleCount = int(headerTriangleCount(loaded.header));
     *world = std::move(loaded);
     return Status();
+}
+
+QString noWorldLine(const QString &dir)
+{
+    // The working directory by its name: "." would tell the user nothing.
+    const QString shown = shownName(dir == QLatin1String(".") ? QDir::currentPath() : dir);
+    return QStringLiteral("no world in %1: make one with `globe-world generate %1`").arg(shown);
 }
 
 Status loadWorld()

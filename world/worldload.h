@@ -35,11 +35,17 @@ enum class DemoTerrain { AsFlagged, Off, On };
 // terrain over the levels as demo says, derives the counts, then checks the
 // world. Returns the world in *world, or a refusal with one line per
 // problem: "base004.dat: triangle 17 corner B is vertex 9000, but the world
-// has 2562 vertices". *world is changed only on success. No table is read
-// beyond what the header's counts need; running out of memory is a refusal.
-// A write that a kill cut short in dir is completed first (atomicwrite.h:
-// finishInterruptedWrites).
+// has 2562 vertices"; the tables are checked only once all five were read,
+// and a folder holding none of them gets noWorldLine alone. *world is
+// changed only on success. No table is read beyond what the header's counts
+// need; running out of memory is a refusal. A write that a kill cut short in
+// dir is completed first (atomicwrite.h: finishInterruptedWrites).
 Status loadWorld(const QString &dir, DemoTerrain demo, World *world);
+
+// The one line for a folder that holds none of the five tables, with the
+// command that makes a world there: "no world in DIR: make one with
+// `globe-world generate DIR`". The working directory is named by its path.
+QString noWorldLine(const QString &dir);
 
 // The editor's load: the world in the working directory, the demo terrain as
 // demo.txt says, into the program-wide tables (worldtables.h) and

@@ -2,10 +2,12 @@
 
 #include "world/atomicwrite.h"
 #include "world/filenames.h"
+#include "world/levelstore.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 Status writeWorld(const QString &dir, const World &world)
 {
@@ -21,4 +23,16 @@ Status writeWorld(const QString &dir, const World &world)
         {path(fansFileName), encodeIntTable(world.fans)},
         {path(demoFileName), QByteArray::number(world.demoFlag) + '\n'},
     });
+}
+
+QStringList worldFilesIn(const QString &dir)
+{
+    QStringList found;
+    for (const char *name : {headerFileName, levelsFileName, coordsFileName, cornersFileName,
+                             fansFileName, demoFileName, saveFileName}) {
+        const QFileInfo file(QDir(dir).filePath(QString::fromLatin1(name)));
+        if (file.exists() || file.isSymLink())
+            found << QString::fromLatin1(name);
+    }
+    return found;
 }
