@@ -53,10 +53,10 @@ int unknownCommand(const QString &name)
         names << QLatin1String(command.name);
     const QString closest = closestName(name, names);
     if (!closest.isEmpty())
-        return usageError(
-            QStringLiteral("unknown command '%1'; did you mean '%2'?").arg(shownName(name), closest));
-    return usageError(QStringLiteral("unknown command '%1'; see 'globe-world --help'")
-                          .arg(shownName(name)));
+        return usageError(QStringLiteral("unknown command '%1'; did you mean '%2'?")
+                              .arg(shownName(name), closest));
+    return usageError(
+        QStringLiteral("unknown command '%1'; see 'globe-world --help'").arg(shownName(name)));
 }
 
 // Every command's help after the program's: the text the manual page is

@@ -231,8 +231,8 @@ Status loadTables(const QString &path, DemoTerrain demo, World &loaded)
 {
     const QDir dir(path);
     QStringList problems;
-    int missing = readInto(dir, headerFileName, loaded.header, maxHeaderEntries, problems,
-                           readIntTable);
+    int missing =
+        readInto(dir, headerFileName, loaded.header, maxHeaderEntries, problems, readIntTable);
     const Counts counts = expectedCounts(loaded.header);
     missing += readInto(dir, levelsFileName, loaded.levels, std::max(counts.vertices, demoVertices),
                         problems, readIntTable);
@@ -241,9 +241,10 @@ Status loadTables(const QString &path, DemoTerrain demo, World &loaded)
         applyDemoLevels(loaded.levels);
     missing +=
         readInto(dir, coordsFileName, loaded.coords, 2 * counts.vertices, problems, readFloatTable);
+    missing += readInto(dir, cornersFileName, loaded.corners, 4 * counts.triangles, problems,
+                        readIntTable);
     missing +=
-        readInto(dir, cornersFileName, loaded.corners, 4 * counts.triangles, problems, readIntTable);
-    missing += readInto(dir, fansFileName, loaded.fans, 6 * counts.vertices, problems, readIntTable);
+        readInto(dir, fansFileName, loaded.fans, 6 * counts.vertices, problems, readIntTable);
     if (missing == 5)
         return Status::refused(noWorldLine(path));
     // A table that could not be read would only fail the checks again, in
