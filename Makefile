@@ -14,8 +14,6 @@ PACKAGES  += libgdal-dev libproj-dev gdal-bin time
 PACKAGES  += libtinygltf-dev lib3mf-dev
 # The 3MF's painting for the slicers rewrites lib3mf's package with libzip.
 PACKAGES  += libzip-dev
-# saga: the drainage benchmark's reference (make bench).
-PACKAGES  += saga
 # The manual pages are made from the programs' --help at build time.
 PACKAGES  += help2man
 # Where `make install` puts the programs, menu entry, icon and documentation.
@@ -44,11 +42,15 @@ SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:quarantine_size_mb=16:verify_asan_l
                  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 SANITIZER_RUN := $(XRUN) env $(if $(MESA_DRIVER),LD_PRELOAD=$(MESA_DRIVER))
 
+# The benchmarks' own references, installed by the bench targets only: SAGA
+# for the drainage, so that `make test` does not wait for it.
+BENCH_PACKAGES := saga
+
 # Every C++ source, for the formatting check (.clang-format).
 SOURCES    = $(shell find app terrain world overlays generator water gdal meshes maps relief tools tests bench fuzz \
                    -name '*.cpp' -o -name '*.h' | sort)
 
-.PHONY: all deps build programs world run test bench bench-import bench-water install package clean fuzz asan-build test-asan soak kill-test \
+.PHONY: all deps build programs world run test bench bench-deps bench-import bench-water install package clean fuzz asan-build test-asan soak kill-test \
         format format-check
 
 all: build
@@ -96,7 +98,10 @@ test: build
 # Then the import of two large rasters beside gdal_translate (about two
 # minutes), appended to docs/performance.md; bench-import runs that alone.
 # Then the drainage beside SAGA (bench/water_bench.sh).
-bench: build
+bench-deps:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(BENCH_PACKAGES)"
+
+bench: build bench-deps
 	$(XRUN) $(BUILD)/bench/globe-bench --out docs
 	bench/import_bench.sh $(BUILD) docs
 	bench/water_bench.sh $(BUILD) docs
@@ -105,7 +110,7 @@ bench-import: build
 	bench/import_bench.sh $(BUILD) docs
 
 # The drainage beside SAGA's fill-sinks and flow accumulation (a minute).
-bench-water: build
+bench-water: build bench-deps
 	bench/water_bench.sh $(BUILD) docs
 
 install: build
