@@ -42,7 +42,7 @@ SANITIZER_RUN := $(XRUN) env $(if $(MESA_DRIVER),LD_PRELOAD=$(MESA_DRIVER))
 SOURCES    = $(shell find app terrain world overlays generator converters tools tests bench fuzz \
                    -name '*.cpp' -o -name '*.h' | sort)
 
-.PHONY: all deps build programs world run test bench bench-import install package clean fuzz asan-build test-asan soak kill-test \
+.PHONY: all deps build programs world run test bench bench-import bench-map install package clean fuzz asan-build test-asan soak kill-test \
         format format-check
 
 all: build
@@ -88,13 +88,19 @@ test: build
 # The full benchmark: worlds of subdivision 3 to 8, reports into docs/. Takes
 # minutes: software GL compiles and draws on the CPU.
 # Then the import of two large rasters beside gdal_translate (about two
-# minutes), appended to docs/performance.md; bench-import runs that alone.
+# minutes) and the maps of a subdivision-8 world beside gdal_translate and
+# gdalwarp, appended to docs/performance.md; bench-import and bench-map run
+# those alone.
 bench: build
 	$(XRUN) $(BUILD)/bench/globe-bench --out docs
 	bench/import_bench.sh $(BUILD) docs
+	bench/map_bench.sh $(BUILD) docs
 
 bench-import: build
 	bench/import_bench.sh $(BUILD) docs
+
+bench-map: programs
+	bench/map_bench.sh $(BUILD) docs
 
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"

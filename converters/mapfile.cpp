@@ -3,6 +3,8 @@
 #include "converters/cubemap.h"
 #include "converters/drawnmesh.h"
 #include "converters/gdalsession.h"
+#include "converters/graticule.h"
+#include "converters/projectedmap.h"
 #include "world/atomicwrite.h"
 #include "world/filenames.h"
 #include "world/tablefile.h"
@@ -105,8 +107,10 @@ bool geoTiffBytes(const QImage &image, QByteArray *bytes, const ProgressPart &pr
 
 Status writeCubeMap(const DrawnMesh &mesh, const MapOptions &options, const ProgressPart &progress)
 {
-    const QVector<QImage> faces =
+    QVector<QImage> faces =
         renderCubeFaces(mesh, options.width / 4, options.heightmap, progress.part(0, 0.9));
+    for (int face = 0; face < cubeFaces && options.graticule > 0; ++face)
+        drawGraticule(faces[face], options.graticule, cubeFacePlaces(face, options.width / 4));
     // All six or none: a cube of faces from two worlds is no cube.
     QVector<FileWrite> files;
     for (int face = 0; face < cubeFaces; ++face) {
@@ -158,11 +162,23 @@ Status writeMap(const World &world, const MapOptions &options, int *unrestorable
     *unrestorable = 0;
     if (options.projection == MapProjection::Cube)
         return writeCubeMap(mesh, options, progress);
-    const ProgressPart drawing = progress.part(0, 0.8);
-    const QImage image = options.heightmap
-                             ? renderHeightmap(mesh, options.width, unrestorable, drawing)
-                             : renderColourMap(mesh, options.width, drawing);
     QByteArray bytes;
+    if (isWarped(options.projection)) {
+        ProjectedMap map;
+        Status made = renderProjectedMap(mesh, options, &map, progress.part(0, 0.8));
+        if (made.ok())
+            made = projectedMapBytes(map, options.format, &bytes, progress.part(0.8, 0.95));
+        if (!made.ok())
+            return Status::refused(
+                QStringLiteral("%1: %2").arg(shownName(options.out), made.message()));
+        return writeFileAtomically(options.out, bytes);
+    }
+    const ProgressPart drawing = progress.part(0, 0.8);
+    QImage image = options.heightmap ? renderHeightmap(mesh, options.width, unrestorable, drawing)
+                                     : renderColourMap(mesh, options.width, drawing);
+    if (options.graticule > 0 && !options.heightmap)
+        drawGraticule(image, options.graticule,
+                      equirectangularPlaces(image.width(), image.height()));
     QString error;
     if (!mapFileBytes(image, options.format, &bytes, &error, progress.part(0.8, 0.95)))
         return Status::refused(QStringLiteral("%1: %2").arg(shownName(options.out), error));

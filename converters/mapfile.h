@@ -32,7 +32,16 @@ bool mapFormatOf(const QString &path, MapFormat *format);
 bool mapFileBytes(const QImage &image, MapFormat format, QByteArray *bytes, QString *error,
                   const ProgressPart &progress = {});
 
-enum class MapProjection { Equirectangular, Cube };
+// The warped ones are in projectedmap.h.
+enum class MapProjection {
+    Equirectangular,
+    Cube,
+    Mollweide,
+    Robinson,
+    WinkelTripel,
+    EqualEarth,
+    Orthographic
+};
 
 struct MapOptions
 {
@@ -43,6 +52,12 @@ struct MapOptions
     // up to maxMapWidth, the faces width / 4 square.
     int width = defaultMapWidth;
     bool heightmap = false;
+    // The central meridian of a world projection, and the latitude an
+    // orthographic view faces, in degrees.
+    double centerLongitude = 0, centerLatitude = 0;
+    // Lines of latitude and longitude every graticule degrees (graticule.h);
+    // 0: none.
+    double graticule = 0;
 };
 
 // The file of face (cubemap.h) of the cube map named out: NAME-px.png for

@@ -1,7 +1,9 @@
 #include "commands.h"
 
 #include "converters/cubemap.h"
+#include "converters/graticule.h"
 #include "converters/mapfile.h"
+#include "converters/projectedmap.h"
 #include "converters/worldmap.h"
 #include "world/filenames.h"
 #include "world/progress.h"
@@ -23,11 +25,23 @@ const QCommandLineOption widthOption(QStringLiteral("width"),
                                      QStringLiteral("W"), QString::number(defaultMapWidth));
 const QCommandLineOption projectionOption(
     QStringLiteral("projection"),
-    QStringLiteral("equirectangular (default) or cube: six PNG faces NAME-px.png, NAME-nx.png, "
+    QStringLiteral("equirectangular (default); cube: six PNG faces NAME-px.png, NAME-nx.png, "
                    "NAME-py.png, NAME-ny.png, NAME-pz.png and NAME-nz.png for --out NAME.png, "
                    "each W / 4 square, in OpenGL's cube-map face table, Y up as in the glTF "
-                   "export."),
-    QStringLiteral("equirectangular|cube"), QStringLiteral("equirectangular"));
+                   "export; mollweide, robinson, winkel-tripel, equal-earth (W wide, as high "
+                   "as the world's outline) or orthographic (W square), warped by GDAL, "
+                   "transparent beyond the globe."),
+    QStringLiteral("PROJECTION"), QStringLiteral("equirectangular"));
+const QCommandLineOption centerOption(
+    QStringLiteral("center"),
+    QStringLiteral("The central meridian of a world projection (LON), or the point an "
+                   "orthographic view faces (LON,LAT), in degrees (default 0,0)."),
+    QStringLiteral("LON[,LAT]"));
+const QCommandLineOption graticuleOption(
+    QStringLiteral("graticule"),
+    QStringLiteral("Draw lines of latitude and longitude every DEG degrees (more than 0, at "
+                   "most 90), the equator and the prime meridian among them."),
+    QStringLiteral("DEG"));
 const QCommandLineOption heightmapOption(QStringLiteral("heightmap"),
                                          QStringLiteral("Write a 16-bit grey heightmap instead: "
                                                         "level L as round(L x 65535 / 9), from "
@@ -35,13 +49,11 @@ const QCommandLineOption heightmapOption(QStringLiteral("heightmap"),
 
 Status readProjection(const QString &text, MapOptions &options)
 {
-    if (text == QLatin1String("equirectangular"))
-        options.projection = MapProjection::Equirectangular;
-    else if (text == QLatin1String("cube"))
-        options.projection = MapProjection::Cube;
-    else
-        return Status::usage(
-            QStringLiteral("--projection must be equirectangular or cube, not '%1'").arg(text));
+    if (!projectionNamed(text, &options.projection))
+        return Status::usage(QStringLiteral("--projection must be equirectangular, cube, "
+                                            "mollweide, robinson, winkel-tripel, equal-earth or "
+                                            "orthographic, not '%1'")
+                                 .arg(text));
     if (options.projection == MapProjection::Cube && options.format != MapFormat::Png)
         return Status::usage(
             QStringLiteral("%1: a cube map's faces are PNGs: name it NAME.png").arg(options.out));
@@ -63,9 +75,51 @@ Status readWidth(const QString &text, MapOptions &options)
         QStringLiteral("--width must be %1, not '%2'").arg(rule.arg(maxMapWidth), text));
 }
 
+// --center LON or LON,LAT, for the projections that have a centre.
+Status readCenter(const QCommandLineParser &parser, MapOptions &options)
+{
+    if (!parser.isSet(centerOption))
+        return Status();
+    const QString text = parser.value(centerOption);
+    if (!isWarped(options.projection))
+        return Status::usage(QStringLiteral("--center is for the warped projections, not %1")
+                                 .arg(QLatin1String(projectionName(options.projection))));
+    const QStringList parts = text.split(QLatin1Char(','));
+    const bool orthographic = options.projection == MapProjection::Orthographic;
+    if (parts.size() > 2 || !numberInRange(parts[0], -180, 180, &options.centerLongitude) ||
+        (parts.size() == 2 && !numberInRange(parts[1], -90, 90, &options.centerLatitude)))
+        return Status::usage(QStringLiteral("--center must be LON or LON,LAT with LON from -180 "
+                                            "to 180 and LAT from -90 to 90, not '%1'")
+                                 .arg(text));
+    if (!orthographic && options.centerLatitude != 0)
+        return Status::usage(QStringLiteral("--center: a world projection is centred on a "
+                                            "meridian: give LON alone, not '%1'")
+                                 .arg(text));
+    return Status();
+}
+
+Status readGraticule(const QCommandLineParser &parser, MapOptions &options)
+{
+    if (!parser.isSet(graticuleOption))
+        return Status();
+    const QString text = parser.value(graticuleOption);
+    if (!numberInRange(text, 0, 90, &options.graticule) || !isGraticuleStep(options.graticule))
+        return Status::usage(
+            QStringLiteral("--graticule must be more than 0 and at most 90 degrees, not '%1'")
+                .arg(text));
+    if (options.heightmap)
+        return Status::usage(
+            QStringLiteral("--graticule draws on colours: a heightmap holds levels only"));
+    return Status();
+}
+
 // What was written, for the user.
 QString writtenLine(const MapOptions &options)
 {
+    if (isWarped(options.projection))
+        return QStringLiteral("%1: %2, %3 pixels wide")
+            .arg(options.out, QLatin1String(projectionName(options.projection)))
+            .arg(options.width);
     if (options.projection == MapProjection::Equirectangular)
         return QStringLiteral("%1: %2 x %3 pixels")
             .arg(options.out)
@@ -105,7 +159,8 @@ int runMap(const QStringList &arguments)
                                     "with --projection cube, as six cube-map faces. Each pixel "
                                     "has the colour the editor shows there."));
     line.addLevelOptions();
-    line.parser.addOptions({outOption, pngOption, widthOption, projectionOption, heightmapOption});
+    line.parser.addOptions({outOption, pngOption, widthOption, projectionOption, heightmapOption,
+                            centerOption, graticuleOption});
     int status = 0;
     MapOptions options;
     if (!line.parse(arguments, &status))
@@ -115,9 +170,13 @@ int runMap(const QStringList &arguments)
         read = readProjection(line.parser.value(projectionOption), options);
     if (read.ok())
         read = readWidth(line.parser.value(widthOption), options);
+    options.heightmap = line.parser.isSet(heightmapOption);
+    if (read.ok())
+        read = readCenter(line.parser, options);
+    if (read.ok())
+        read = readGraticule(line.parser, options);
     if (!read.ok())
         return report(read);
-    options.heightmap = line.parser.isSet(heightmapOption);
     Progress progress;
     World world;
     if (!line.loadWorldAndLevels(&world, &status))

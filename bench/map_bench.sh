@@ -1,0 +1,94 @@
+#!/bin/sh
+# map_bench.sh BUILD OUTDIR: the maps of a subdivision-8 world at W = 8192
+# beside GDAL's own tools doing the part of the work they can, in the same
+# run. Appends the section "Maps" to OUTDIR/performance.md (replacing an
+# older one) and its rows to OUTDIR/performance.csv. `make bench` runs it
+# after the import benchmark; `make bench-map` runs it alone. Needs gdal-bin
+# (gdal_translate, gdalwarp) and /usr/bin/time.
+#
+# Rows (times the median of RUNS runs (3), peak RSS the largest):
+# - the equirectangular PNG, beside gdal_translate re-encoding that same PNG
+#   (reading and writing it, none of the drawing);
+# - each warped projection to a GeoTIFF W wide, beside gdalwarp of our own
+#   equirectangular GeoTIFF (of the width the map command warps from) to the
+#   same projection, size and resampling.
+set -eu
+build=$1
+out=$2
+runs=${RUNS:-3}
+width=${MAP_WIDTH:-8192}
+globe=$build/tools/globe-world
+work=$(mktemp -d "${TMPDIR:-/tmp}/map-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+for tool in gdal_translate gdalwarp gdalinfo /usr/bin/time; do
+    command -v "$tool" >/dev/null || { echo "map_bench.sh: $tool is missing (apt-get install gdal-bin time)" >&2; exit 1; }
+done
+
+echo "map bench: making a world of subdivision 8 in $work"
+"$globe" generate "$work/world" --subdivision 8 --terrain random --seed 1 >/dev/null
+
+median() { sort -n | awk '{ t[NR] = $1; if ($2 > m) m = $2 } END { print t[int((NR + 1) / 2)], m }'; }
+
+# timed FILE COMMAND...: appends "seconds KiB" of a run to FILE, RUNS times
+timed() {
+    into=$1
+    shift
+    : >"$into"
+    i=0
+    while [ "$i" -lt "$runs" ]; do
+        /usr/bin/time -f '%e %M' -o "$work/t" "$@" >/dev/null 2>&1
+        cat "$work/t" >>"$into"
+        i=$((i + 1))
+    done
+}
+
+# row LABEL REFERENCE: one markdown row from $work/ours and $work/theirs
+row() {
+    set -- "$1" "$2" $(median <"$work/ours") $(median <"$work/theirs")
+    awk -v label="$1" -v ref="$2" -v ot="$3" -v om="$4" -v rt="$5" -v rm="$6" 'BEGIN {
+        printf "| %s | %s | %.2f s | %.2f s | %.2f | %.0f MiB | %.0f MiB |\n", label, ref, ot, rt, ot / rt, om / 1024, rm / 1024
+        printf "map: %s,%s,8,%d,%.3f,%.3f,%.4f,s\n", label, ref, 1310720, ot, rt, ot / rt > "/dev/stderr"
+    }' 2>>"$work/csv"
+}
+
+# The width the map command warps from: the scale of the map at the equator.
+source_width() {
+    awk -v w="$width" -v h="$1" 'BEGIN { c = 2 * int((2 * 3.14159265358979 * 6371000 / (2 * h / w) + 1) / 2); if (c > 16384) c = 16384; print c }'
+}
+
+{
+    echo "## Maps"
+    echo
+    echo "Written by bench/map_bench.sh (make bench, or make bench-map alone) on $(date +%Y-%m-%dT%H:%M:%S), $runs runs each, on a random world of subdivision 8 (1,310,720 triangles), maps $width pixels wide. Time: the median wall time of a whole \`globe-world map\` run (loading the world, drawing, warping, encoding, writing); the reference does only what GDAL's tools can do of it, in the same run. Ratio = ours / reference (target: at most 1.5)."
+    echo
+    echo "| Map | Reference | Ours | Reference | Ratio | Our peak RSS | Reference's peak RSS |"
+    echo "| --- | --- | --- | --- | --- | --- | --- |"
+    timed "$work/ours" "$globe" map "$work/world" --out "$work/map.png" --width "$width"
+    timed "$work/theirs" gdal_translate -q -of PNG "$work/map.png" "$work/again.png"
+    row "equirectangular PNG" "gdal_translate re-encoding the same PNG"
+    for projection in mollweide robinson winkel-tripel equal-earth orthographic; do
+        timed "$work/ours" "$globe" map "$work/world" --out "$work/$projection.tif" --width "$width" --projection "$projection"
+        size=$(gdalinfo "$work/$projection.tif" | sed -n 's/^Size is \([0-9]*\), \([0-9]*\)/\1 \2/p')
+        srs=$(gdalinfo -proj4 "$work/$projection.tif" | sed -n "s/^'\(.*\)'$/\1/p" | head -n 1)
+        half=$(gdalinfo "$work/$projection.tif" | sed -n 's/^Upper Right *( *\([0-9.e+]*\),.*/\1/p')
+        source=$(source_width "$half")
+        "$globe" map "$work/world" --out "$work/source.tif" --width "$source" >/dev/null
+        # shellcheck disable=SC2086
+        timed "$work/theirs" gdalwarp -q -overwrite -r bilinear -dstalpha -t_srs "$srs" -ts $size \
+            -co COMPRESS=DEFLATE "$work/source.tif" "$work/reference.tif"
+        row "$projection GeoTIFF" "gdalwarp of our $source-wide GeoTIFF"
+    done
+} >"$work/section"
+
+if [ -f "$out/performance.md" ]; then
+    awk '/^## Maps$/ { skip = 1; next } /^## / { skip = 0 } !skip' "$out/performance.md" >"$work/md"
+    sed -e :a -e '/^\n*$/{$d;N;ba' -e '}' "$work/md" >"$out/performance.md"
+    echo >>"$out/performance.md"
+fi
+cat "$work/section" >>"$out/performance.md"
+if [ -f "$out/performance.csv" ]; then
+    grep -v '^map' "$out/performance.csv" >"$work/oldcsv" || true
+    cat "$work/oldcsv" "$work/csv" >"$out/performance.csv"
+fi
+cat "$work/section"
