@@ -94,8 +94,8 @@ void drawGraticule(QImage &image, double step, const RowPlaces &places, double l
         for (int x = 0; x < w; ++x) {
             if (!std::isfinite(latitude.rows[1][x]) || !std::isfinite(longitude.rows[1][x]))
                 continue;
-            const double distance = std::min(distanceToLine(latitude, x, w, 0),
-                                             distanceToLine(longitude, x, w, turn));
+            const double distance =
+                std::min(distanceToLine(latitude, x, w, 0), distanceToLine(longitude, x, w, turn));
             const double cover = std::clamp(lineWidth / 2 + 0.5 - distance, 0.0, 1.0) * opacity;
             if (cover <= 0)
                 continue;

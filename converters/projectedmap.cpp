@@ -89,16 +89,13 @@ Dataset datasetOver(int width, int height, const std::vector<BandView> &bands)
         GDALCreate(GDALGetDriverByName("MEM"), "", width, height, 0, GDT_Byte, nullptr));
     for (size_t b = 0; dataset && b < bands.size(); ++b) {
         const BandView &band = bands[b];
-        const QByteArray pointer =
-            "DATAPOINTER=" + QByteArray::number(quintptr(band.first)),
+        const QByteArray pointer = "DATAPOINTER=" + QByteArray::number(quintptr(band.first)),
                          pixel = "PIXELOFFSET=" + QByteArray::number(band.pixelBytes),
                          line = "LINEOFFSET=" + QByteArray::number(band.lineBytes);
-        const char *options[] = {pointer.constData(), pixel.constData(), line.constData(),
-                                 nullptr};
+        const char *options[] = {pointer.constData(), pixel.constData(), line.constData(), nullptr};
         if (GDALAddBand(dataset.get(), band.type, const_cast<char **>(options)) != CE_None)
             return nullptr;
-        GDALSetRasterColorInterpretation(GDALGetRasterBand(dataset.get(), int(b) + 1),
-                                         band.colour);
+        GDALSetRasterColorInterpretation(GDALGetRasterBand(dataset.get(), int(b) + 1), band.colour);
     }
     return dataset;
 }
@@ -113,8 +110,8 @@ Dataset datasetOver(const QImage &image, const QImage &alpha)
     } else {
         const int pixel = image.format() == QImage::Format_RGBA8888 ? 4 : 3;
         for (int c = 0; c < 3; ++c)
-            bands.push_back({image.constBits() + c, GDT_Byte, pixel, line,
-                             GDALColorInterp(GCI_RedBand + c)});
+            bands.push_back(
+                {image.constBits() + c, GDT_Byte, pixel, line, GDALColorInterp(GCI_RedBand + c)});
         if (pixel == 4)
             bands.push_back({image.constBits() + 3, GDT_Byte, 4, line, GCI_AlphaBand});
     }
@@ -138,8 +135,8 @@ bool projectedPoint(void *srs, double longitude, double latitude, double *x, dou
         return false;
     *x = longitude;
     *y = latitude;
-    const bool ok = OCTTransform(transform, 1, x, y, nullptr) && std::isfinite(*x) &&
-                    std::isfinite(*y);
+    const bool ok =
+        OCTTransform(transform, 1, x, y, nullptr) && std::isfinite(*x) && std::isfinite(*y);
     OCTDestroyCoordinateTransformation(transform);
     return ok;
 }
@@ -195,12 +192,15 @@ Status warp(GDALDatasetH source, GDALDatasetH target, bool heightmap, const Prog
 {
     // Nearest for heights: a level is a class, not a quantity to blend.
     // INIT_DEST: the target starts transparent, and is not read first.
-    const char *arguments[] = {"-r",  heightmap ? "near" : "bilinear",
-                               "-dstalpha", "-wo", "INIT_DEST=0",
-                               "-wo", heightmap ? "DST_ALPHA_MAX=65535" : "DST_ALPHA_MAX=255",
+    const char *arguments[] = {"-r",
+                               heightmap ? "near" : "bilinear",
+                               "-dstalpha",
+                               "-wo",
+                               "INIT_DEST=0",
+                               "-wo",
+                               heightmap ? "DST_ALPHA_MAX=65535" : "DST_ALPHA_MAX=255",
                                nullptr};
-    GDALWarpAppOptions *options =
-        GDALWarpAppOptionsNew(const_cast<char **>(arguments), nullptr);
+    GDALWarpAppOptions *options = GDALWarpAppOptionsNew(const_cast<char **>(arguments), nullptr);
     if (!options)
         return gdalFailure(QStringLiteral("GDAL's warper refused its options"));
     GDALWarpAppOptionsSetProgress(options, gdalProgress, const_cast<ProgressPart *>(&progress));
@@ -240,6 +240,18 @@ void drawProjectedGraticule(void *target, void *sphere, ProjectedMap *map, doubl
     OCTDestroyCoordinateTransformation(inverse);
 }
 
+// Whether the file GDAL made holds a coordinate system: its GeoTIFF writer
+// drops one it cannot encode (Equal Earth, in GDAL 3.6) without a word.
+bool holdsCoordinateSystem(const char *name)
+{
+    QString error;
+    GDALDatasetH written = openRaster(QString::fromLatin1(name), &error);
+    const bool held = written && GDALGetSpatialRef(written);
+    if (written)
+        GDALClose(written);
+    return held;
+}
+
 // The bytes of a dataset in driver's format, made in GDAL's memory files.
 Status gdalFileBytes(GDALDatasetH dataset, const char *driver, const char *const *options,
                      QByteArray *bytes, const ProgressPart &progress)
@@ -250,11 +262,16 @@ Status gdalFileBytes(GDALDatasetH dataset, const char *driver, const char *const
                                        const_cast<ProgressPart *>(&progress));
     if (copy)
         GDALClose(copy);
+    const bool placed = !copy || !GDALGetSpatialRef(dataset) || holdsCoordinateSystem(name);
     vsi_l_offset length = 0;
     GByte *data = copy ? VSIGetMemFileBuffer(name, &length, FALSE) : nullptr;
-    if (data)
+    if (data && placed)
         *bytes = QByteArray(reinterpret_cast<const char *>(data), int(length));
     VSIUnlink(name);
+    if (!placed)
+        return Status::refused(QStringLiteral("GDAL's %1 writer cannot hold this projection's "
+                                              "coordinate system: write a PNG")
+                                   .arg(QLatin1String(driver)));
     return data ? Status() : gdalFailure(QStringLiteral("GDAL could not write the map"));
 }
 
@@ -312,8 +329,8 @@ Status renderProjectedMap(const DrawnMesh &mesh, const MapOptions &options, Proj
                                 : renderColourMap(mesh, columns, progress.part(0, 0.4));
     const Dataset source = sourceOver(equirect, sphere.get());
 
-    map->image = QImage(w, h, options.heightmap ? QImage::Format_Grayscale16
-                                                : QImage::Format_RGBA8888);
+    map->image =
+        QImage(w, h, options.heightmap ? QImage::Format_Grayscale16 : QImage::Format_RGBA8888);
     map->image.fill(0);
     map->alpha = QImage();
     if (options.heightmap) {
@@ -322,11 +339,7 @@ Status renderProjectedMap(const DrawnMesh &mesh, const MapOptions &options, Proj
     }
     const double transform[6] = {-w * pixel / 2, pixel, 0, h * pixel / 2, 0, -pixel};
     std::copy(transform, transform + 6, map->transform);
-    char *wkt = nullptr;
-    const char *wktOptions[] = {"FORMAT=WKT2_2018", nullptr};
-    OSRExportToWktEx(target.get(), &wkt, wktOptions);
-    map->wkt = QByteArray(wkt ? wkt : "");
-    CPLFree(wkt);
+    map->definition = projDefinition(options);
     const Dataset destination = datasetOver(map->image, map->alpha);
     if (!source || !destination)
         return gdalFailure(QStringLiteral("GDAL could not hold the map in memory"));
@@ -356,9 +369,11 @@ Status projectedMapBytes(const ProjectedMap &map, MapFormat format, QByteArray *
     if (format == MapFormat::Png)
         return gdalFileBytes(dataset.get(), "PNG", nullptr, bytes, progress);
     GDALSetGeoTransform(dataset.get(), const_cast<double *>(map.transform));
-    GDALSetProjection(dataset.get(), map.wkt.constData());
+    const Srs srs = srsOf(map.definition);
+    GDALSetSpatialRef(dataset.get(), srs.get());
     GDALSetMetadataItem(dataset.get(), "AREA_OR_POINT", "Area", nullptr);
-    const char *options[] = {"COMPRESS=DEFLATE", heightmap ? "PHOTOMETRIC=MINISBLACK" : "PHOTOMETRIC=RGB",
+    const char *options[] = {"COMPRESS=DEFLATE",
+                             heightmap ? "PHOTOMETRIC=MINISBLACK" : "PHOTOMETRIC=RGB",
                              "ALPHA=UNASSOCIATED", nullptr};
     return gdalFileBytes(dataset.get(), "GTiff", options, bytes, progress);
 }

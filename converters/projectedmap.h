@@ -46,12 +46,12 @@ QString projDefinition(const MapOptions &options);
 // A warped map: the colours as RGBA (alpha 0 beyond the globe), or for a
 // heightmap the 16-bit heights with a 16-bit alpha beside them (0 or 65535),
 // placed by transform (GDAL's geotransform, metres) in the coordinate system
-// wkt.
+// definition (projDefinition).
 struct ProjectedMap
 {
     QImage image; // Format_RGBA8888, or Format_Grayscale16 for a heightmap
     QImage alpha; // null, or Format_Grayscale16 for a heightmap
-    QByteArray wkt;
+    QString definition;
     double transform[6] = {0, 1, 0, 0, 0, -1};
 };
 

@@ -4,7 +4,9 @@
 #include "converters/vertexsampler.h"
 #include "terrain/levelrules.h"
 
+#include <algorithm>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -55,11 +57,17 @@ ShadedColours::ShadedColours(const DrawnMesh &mesh) : colours(3 * size_t(mesh.ve
 void ShadedColours::blend(const MeshRaster &raster, int t, const double weights[3],
                           uchar rgb[3]) const
 {
+    const int *corner = raster.corners(t);
+    const float *a = &colours[3 * size_t(corner[0])], *b = &colours[3 * size_t(corner[1])],
+                *c = &colours[3 * size_t(corner[2])];
     for (int channel = 0; channel < 3; ++channel) {
-        double c = 0;
-        for (int k = 0; k < 3; ++k)
-            c += weights[k] * colours[3 * size_t(raster.corners(t)[k]) + channel];
-        rgb[channel] = channel8(float(c));
+        const double sum =
+            weights[0] * a[channel] + weights[1] * b[channel] + weights[2] * c[channel];
+        // channel8 without its call to lround: for x from 0 to 255, x + 0.5
+        // is exact in a double, so its floor is lround(x). Every map draws
+        // millions of these.
+        const float clamped = qBound(0.0f, float(sum), 1.0f);
+        rgb[channel] = uchar(int(double(clamped) * 255.0 + 0.5));
     }
 }
 
@@ -69,15 +77,37 @@ QImage renderColourMap(const DrawnMesh &mesh, int width, const ProgressPart &pro
     const ShadedColours shaded(mesh);
     QImage image(width, width / 2, QImage::Format_RGB888);
     image.fill(Qt::black);
-    double weights[3];
-    for (int y = 0; y < image.height(); ++y) {
-        progress.update(y, image.height());
-        for (int x = 0; x < image.width(); ++x) {
-            const int t = raster.locate(x, y, raster.direction(x, y), weights);
-            if (t >= 0)
-                shaded.blend(raster, t, weights, image.scanLine(y) + 3 * x);
+    const int rows = raster.bandHeight(), bands = (image.height() + rows - 1) / rows;
+    // Bands are independent: each worker draws every n-th, into rows of its
+    // own; the first reports the progress.
+    const int workers = int(std::clamp(std::thread::hardware_concurrency(), 1u, 2u));
+    auto draw = [&](int worker) {
+        std::vector<int> triangle(size_t(rows) * width);
+        std::vector<double> weights(3 * triangle.size());
+        for (int band = worker; band < bands; band += workers) {
+            if (worker == 0)
+                progress.update(band, bands);
+            raster.locateBand(band, triangle.data(), weights.data());
+            for (int y = band * rows; y < std::min(image.height(), (band + 1) * rows); ++y) {
+                const size_t first = size_t(y - band * rows) * width;
+                uchar *row = image.scanLine(y);
+                for (int x = 0; x < width; ++x) {
+                    if (triangle[first + x] >= 0)
+                        shaded.blend(raster, triangle[first + x], &weights[3 * (first + x)],
+                                     row + 3 * x);
+                }
+            }
         }
-    }
+    };
+    // scanLine of a shared image would copy it: none is shared here, and
+    // bits() detaches once before the workers start.
+    image.bits();
+    std::vector<std::thread> others;
+    for (int worker = 1; worker < workers; ++worker)
+        others.emplace_back(draw, worker);
+    draw(0);
+    for (std::thread &other : others)
+        other.join();
     return image;
 }
 

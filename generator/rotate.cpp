@@ -43,8 +43,8 @@ void rotateAngles(QVector<float> &coords, int vertexCount, const RotateOptions &
     const Vec3 z{0, 0, 1};
     const double east = options.turn * degree;
     for (int v = 0; v < vertexCount; ++v) {
-        const Vec3 u = rotated(rotated(unitOf(coords[2 * v], coords[2 * v + 1]), axis, toPole), z,
-                               east);
+        const Vec3 u =
+            rotated(rotated(unitOf(coords[2 * v], coords[2 * v + 1]), axis, toPole), z, east);
         double phi = std::atan2(u.x, u.y);
         if (phi < 0)
             phi += 2 * pi;

@@ -16,9 +16,9 @@
 
 struct RotateOptions
 {
-    double poleLatitude = 90;  // degrees, -90 to 90: the point that becomes the north pole
-    double poleLongitude = 0;  // degrees, -180 to 180
-    double turn = 0;           // degrees east about the new pole, -360 to 360
+    double poleLatitude = 90; // degrees, -90 to 90: the point that becomes the north pole
+    double poleLongitude = 0; // degrees, -180 to 180
+    double turn = 0;          // degrees east about the new pole, -360 to 360
 };
 
 // The rotation: first along the chosen point's meridian until the point is

@@ -32,11 +32,11 @@ const QCommandLineOption projectionOption(
                    "as the world's outline) or orthographic (W square), warped by GDAL, "
                    "transparent beyond the globe."),
     QStringLiteral("PROJECTION"), QStringLiteral("equirectangular"));
-const QCommandLineOption centerOption(
-    QStringLiteral("center"),
-    QStringLiteral("The central meridian of a world projection (LON), or the point an "
-                   "orthographic view faces (LON,LAT), in degrees (default 0,0)."),
-    QStringLiteral("LON[,LAT]"));
+const QCommandLineOption
+    centerOption(QStringLiteral("center"),
+                 QStringLiteral("The central meridian of a world projection (LON), or the point an "
+                                "orthographic view faces (LON,LAT), in degrees (default 0,0)."),
+                 QStringLiteral("LON[,LAT]"));
 const QCommandLineOption graticuleOption(
     QStringLiteral("graticule"),
     QStringLiteral("Draw lines of latitude and longitude every DEG degrees (more than 0, at "
