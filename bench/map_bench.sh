@@ -69,9 +69,9 @@ source_width() {
     row "equirectangular PNG" "gdal_translate re-encoding the same PNG"
     for projection in mollweide robinson winkel-tripel equal-earth orthographic; do
         timed "$work/ours" "$globe" map "$work/world" --out "$work/$projection.tif" --width "$width" --projection "$projection"
-        size=$(gdalinfo "$work/$projection.tif" | sed -n 's/^Size is \([0-9]*\), \([0-9]*\)/\1 \2/p')
-        srs=$(gdalinfo -proj4 "$work/$projection.tif" | sed -n "s/^'\(.*\)'$/\1/p" | head -n 1)
-        half=$(gdalinfo "$work/$projection.tif" | sed -n 's/^Upper Right *( *\([0-9.e+]*\),.*/\1/p')
+        size=$(gdalinfo "$work/$projection.tif" 2>/dev/null | sed -n 's/^Size is \([0-9]*\), \([0-9]*\)/\1 \2/p')
+        srs=$(gdalinfo -proj4 "$work/$projection.tif" 2>/dev/null | sed -n "s/^'\(.*\)'$/\1/p" | head -n 1)
+        half=$(gdalinfo "$work/$projection.tif" 2>/dev/null | sed -n 's/^Upper Right *( *\([0-9.e+]*\),.*/\1/p')
         source=$(source_width "$half")
         "$globe" map "$work/world" --out "$work/source.tif" --width "$source" >/dev/null
         # shellcheck disable=SC2086

@@ -12,7 +12,8 @@ namespace {
 
 const QCommandLineOption outOption(QStringLiteral("out"),
                                    QStringLiteral("The file to write: FILE.png a PNG, FILE.tif "
-                                                  "or FILE.tiff a GeoTIFF in EPSG:4326."),
+                                                  "or FILE.tiff a GeoTIFF in EPSG:4326 (or in the "
+                                                  "projection)."),
                                    QStringLiteral("FILE"));
 const QCommandLineOption pngOption(QStringLiteral("png"), QStringLiteral("The same as --out."),
                                    QStringLiteral("FILE"));
@@ -156,8 +157,9 @@ int runMap(const QStringList &arguments)
                                     "map, north up and east to the right: column x at longitude "
                                     "360 (x + 0.5) / W - 180, row y at latitude 90 - 180 (y + "
                                     "0.5) / H degrees, a vertex at longitude 180 - azimuth; or, "
-                                    "with --projection cube, as six cube-map faces. Each pixel "
-                                    "has the colour the editor shows there."));
+                                    "with --projection cube, as six cube-map faces; or warped by "
+                                    "GDAL into a world projection or an orthographic view. Each "
+                                    "pixel has the colour the editor shows there."));
     line.addLevelOptions();
     line.parser.addOptions({outOption, pngOption, widthOption, projectionOption, heightmapOption,
                             centerOption, graticuleOption});
