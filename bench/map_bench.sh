@@ -21,7 +21,7 @@ globe=$build/tools/globe-world
 work=$(mktemp -d "${TMPDIR:-/tmp}/map-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-for tool in gdal_translate gdalwarp gdalinfo /usr/bin/time; do
+for tool in gdal_translate gdalwarp gdalinfo gdaltransform /usr/bin/time; do
     command -v "$tool" >/dev/null || { echo "map_bench.sh: $tool is missing (apt-get install gdal-bin time)" >&2; exit 1; }
 done
 
@@ -37,7 +37,8 @@ timed() {
     : >"$into"
     i=0
     while [ "$i" -lt "$runs" ]; do
-        /usr/bin/time -f '%e %M' -o "$work/t" "$@" >/dev/null 2>&1
+        /usr/bin/time -f '%e %M' -o "$work/t" "$@" >/dev/null 2>&1 ||
+            { echo "map_bench.sh: failed: $*" >&2; exit 1; }
         cat "$work/t" >>"$into"
         i=$((i + 1))
     done
@@ -68,16 +69,26 @@ source_width() {
     timed "$work/theirs" gdal_translate -q -of PNG "$work/map.png" "$work/again.png"
     row "equirectangular PNG" "gdal_translate re-encoding the same PNG"
     for projection in mollweide robinson winkel-tripel equal-earth orthographic; do
-        timed "$work/ours" "$globe" map "$work/world" --out "$work/$projection.tif" --width "$width" --projection "$projection"
-        size=$(gdalinfo "$work/$projection.tif" 2>/dev/null | sed -n 's/^Size is \([0-9]*\), \([0-9]*\)/\1 \2/p')
-        srs=$(gdalinfo -proj4 "$work/$projection.tif" 2>/dev/null | sed -n "s/^'\(.*\)'$/\1/p" | head -n 1)
-        half=$(gdalinfo "$work/$projection.tif" 2>/dev/null | sed -n 's/^Upper Right *( *\([0-9.e+]*\),.*/\1/p')
+        case $projection in
+        winkel-tripel) proj=wintri ;;
+        equal-earth) proj=eqearth ;;
+        orthographic) proj=ortho ;;
+        *) proj=$(echo "$projection" | cut -c1-4 | sed 's/robi/robin/') ;;
+        esac
+        srs="+proj=$proj +lon_0=0 +R=6371000 +units=m +no_defs"
+        # GDAL 3.6's GeoTIFF cannot hold Equal Earth: that map is a PNG.
+        file=$work/$projection.tif
+        [ "$projection" = equal-earth ] && file=$work/$projection.png
+        timed "$work/ours" "$globe" map "$work/world" --out "$file" --width "$width" --projection "$projection"
+        size=$(gdalinfo "$file" 2>/dev/null | sed -n 's/^Size is \([0-9]*\), \([0-9]*\)/\1 \2/p')
+        half=$(echo "180 0" | gdaltransform -s_srs "+proj=longlat +R=6371000" -t_srs "$srs" | awk '{ print ($1 < 0 ? -$1 : $1) }')
+        [ "$projection" = orthographic ] && half=6371000
         source=$(source_width "$half")
         "$globe" map "$work/world" --out "$work/source.tif" --width "$source" >/dev/null
         # shellcheck disable=SC2086
         timed "$work/theirs" gdalwarp -q -overwrite -r bilinear -dstalpha -t_srs "$srs" -ts $size \
             -co COMPRESS=DEFLATE "$work/source.tif" "$work/reference.tif"
-        row "$projection GeoTIFF" "gdalwarp of our $source-wide GeoTIFF"
+        row "$projection ${file##*.}" "gdalwarp of our $source-wide GeoTIFF to a GeoTIFF"
     done
 } >"$work/section"
 

@@ -7,7 +7,6 @@
 
 #include <cpl_string.h>
 #include <cpl_vsi.h>
-#include <gdal_alg.h>
 #include <gdal_utils.h>
 #include <ogr_srs_api.h>
 
@@ -154,13 +153,12 @@ Status halfExtent(const MapOptions &options, double *halfWidth, double *halfHeig
     MapOptions centred = options;
     centred.centerLongitude = 0;
     const Srs srs = srsOf(projDefinition(centred));
-    double x = 0, y = 0, unused = 0;
-    if (!srs || !projectedPoint(srs.get(), 180, 0, halfWidth, &unused) ||
+    double x = 0, y = 0;
+    if (!srs || !projectedPoint(srs.get(), 180, 0, halfWidth, &y) ||
         !projectedPoint(srs.get(), 0, 90, &x, halfHeight))
         return gdalFailure(QStringLiteral("PROJ could not place the projection's outline"));
     *halfWidth = std::fabs(*halfWidth);
     *halfHeight = std::fabs(*halfHeight);
-    (void)y;
     return Status();
 }
 
