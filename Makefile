@@ -10,6 +10,8 @@ PACKAGES  := qtbase5-dev libqt5opengl5-dev libglu1-mesa-dev cmake g++ make \
 # Rasters in and out: the import reads any relief GDAL reads, maps are also GeoTIFFs.
 # gdal-bin and time: the import benchmark's rasters and its reference (make bench).
 PACKAGES  += libgdal-dev libproj-dev gdal-bin time
+# libpng: a large map's PNG is encoded while it is drawn.
+PACKAGES  += libpng-dev
 # The 3D exports' format libraries: glTF (tinygltf) and 3MF (lib3mf).
 PACKAGES  += libtinygltf-dev lib3mf-dev
 # Where `make install` puts the programs, menu entry, icon and documentation.

@@ -4,6 +4,7 @@
 #include "converters/drawnmesh.h"
 #include "converters/gdalsession.h"
 #include "converters/graticule.h"
+#include "converters/pngrows.h"
 #include "converters/projectedmap.h"
 #include "world/atomicwrite.h"
 #include "world/filenames.h"
@@ -171,6 +172,21 @@ Status writeMap(const World &world, const MapOptions &options, int *unrestorable
         if (!made.ok())
             return Status::refused(
                 QStringLiteral("%1: %2").arg(shownName(options.out), made.message()));
+        return writeFileAtomically(options.out, bytes);
+    }
+    if (options.format == MapFormat::Png && !options.heightmap && options.graticule <= 0) {
+        // The PNG is encoded while the rows below are still being drawn.
+        PngRows png(options.width, options.width / 2,
+                    QImage(1, 1, QImage::Format_RGB888).dotsPerMeterX());
+        renderColourMap(mesh, options.width, progress.part(0, 0.95),
+                        [&png](const QImage &image, int y0, int y1) {
+                            for (int y = y0; y < y1; ++y)
+                                png.writeRow(image.constScanLine(y));
+                        });
+        const Status encoded = png.finish(&bytes);
+        if (!encoded.ok())
+            return Status::refused(
+                QStringLiteral("%1: %2").arg(shownName(options.out), encoded.message()));
         return writeFileAtomically(options.out, bytes);
     }
     const ProgressPart drawing = progress.part(0, 0.8);

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -71,7 +73,8 @@ void ShadedColours::blend(const MeshRaster &raster, int t, const double weights[
     }
 }
 
-QImage renderColourMap(const DrawnMesh &mesh, int width, const ProgressPart &progress)
+QImage renderColourMap(const DrawnMesh &mesh, int width, const ProgressPart &progress,
+                       const RowsReady &rowsReady)
 {
     const MeshRaster raster(mesh, mapGrid(width));
     const ShadedColours shaded(mesh);
@@ -79,13 +82,17 @@ QImage renderColourMap(const DrawnMesh &mesh, int width, const ProgressPart &pro
     image.fill(Qt::black);
     const int rows = raster.bandHeight(), bands = (image.height() + rows - 1) / rows;
     // Bands are independent: each worker draws every n-th, into rows of its
-    // own; the first reports the progress.
+    // own, and says when each is done. Without a taker of the rows the
+    // calling thread is the first worker and reports the progress.
     const int workers = int(std::clamp(std::thread::hardware_concurrency(), 1u, 2u));
+    std::mutex mutex;
+    std::condition_variable drawn;
+    std::vector<char> done(size_t(bands), 0);
     auto draw = [&](int worker) {
         std::vector<int> triangle(size_t(rows) * width);
         std::vector<double> weights(3 * triangle.size());
         for (int band = worker; band < bands; band += workers) {
-            if (worker == 0)
+            if (worker == 0 && !rowsReady)
                 progress.update(band, bands);
             raster.locateBand(band, triangle.data(), weights.data());
             for (int y = band * rows; y < std::min(image.height(), (band + 1) * rows); ++y) {
@@ -97,15 +104,29 @@ QImage renderColourMap(const DrawnMesh &mesh, int width, const ProgressPart &pro
                                      row + 3 * x);
                 }
             }
+            if (rowsReady) {
+                const std::lock_guard<std::mutex> lock(mutex);
+                done[size_t(band)] = 1;
+                drawn.notify_one();
+            }
         }
     };
     // scanLine of a shared image would copy it: none is shared here, and
     // bits() detaches once before the workers start.
     image.bits();
     std::vector<std::thread> others;
-    for (int worker = 1; worker < workers; ++worker)
+    for (int worker = rowsReady ? 0 : 1; worker < workers; ++worker)
         others.emplace_back(draw, worker);
-    draw(0);
+    if (!rowsReady)
+        draw(0);
+    for (int band = 0; rowsReady && band < bands; ++band) {
+        progress.update(band, bands);
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            drawn.wait(lock, [&] { return done[size_t(band)] != 0; });
+        }
+        rowsReady(image, band * rows, std::min(image.height(), (band + 1) * rows));
+    }
     for (std::thread &other : others)
         other.join();
     return image;
