@@ -21,6 +21,7 @@ out=$2
 runs=${RUNS:-3}
 here=$(cd "$(dirname "$0")" && pwd)
 relief=$here/../data/earth-relief.tif
+. "$here/section.sh"
 globe=$build/tools/globe-world
 work=$(mktemp -d "${TMPDIR:-/tmp}/import-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -84,16 +85,4 @@ measure() {
     measure "86400 x 43200 Int16, tiled, sparse" "$work/r86400.tif"
 } >"$work/section"
 
-if [ -f "$out/performance.md" ]; then
-    awk '/^## Import of large rasters/ { skip = 1; next } /^## / { skip = 0 } !skip' \
-        "$out/performance.md" >"$work/md"
-    # no blank line left at the end before the section
-    sed -e :a -e '/^\n*$/{$d;N;ba' -e '}' "$work/md" >"$out/performance.md"
-    echo >>"$out/performance.md"
-fi
-cat "$work/section" >>"$out/performance.md"
-if [ -f "$out/performance.csv" ]; then
-    grep -v '^import' "$out/performance.csv" >"$work/oldcsv" || true
-    cat "$work/oldcsv" "$work/csv" >"$out/performance.csv"
-fi
-cat "$work/section"
+replace_section "Import of large rasters" import "$work" "$out"
