@@ -14,6 +14,10 @@ PACKAGES  += libgdal-dev libproj-dev gdal-bin time
 PACKAGES  += libpng-dev
 # The 3D exports' format libraries: glTF (tinygltf) and 3MF (lib3mf).
 PACKAGES  += libtinygltf-dev lib3mf-dev
+# The 3MF's painting for the slicers rewrites lib3mf's package with libzip.
+PACKAGES  += libzip-dev
+# saga: the drainage benchmark's reference (make bench).
+PACKAGES  += saga
 # Where `make install` puts the programs, menu entry, icon and documentation.
 PREFIX    ?= /usr/local
 # The default world: subdivision 4, random continents with a fixed seed, demo island on.
@@ -41,10 +45,10 @@ SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:quarantine_size_mb=16:verify_asan_l
 SANITIZER_RUN := $(XRUN) env $(if $(MESA_DRIVER),LD_PRELOAD=$(MESA_DRIVER))
 
 # Every C++ source, for the formatting check (.clang-format).
-SOURCES    = $(shell find app terrain world overlays generator converters tools tests bench fuzz \
+SOURCES    = $(shell find app terrain world overlays generator water gdal meshes maps relief tools tests bench fuzz \
                    -name '*.cpp' -o -name '*.h' | sort)
 
-.PHONY: all deps build programs world run test bench bench-import bench-map install package clean fuzz asan-build test-asan soak kill-test \
+.PHONY: all deps build programs world run test bench bench-import bench-map bench-water install package clean fuzz asan-build test-asan soak kill-test \
         format format-check
 
 all: build
@@ -92,17 +96,22 @@ test: build
 # Then the import of two large rasters beside gdal_translate (about two
 # minutes) and the maps of a subdivision-8 world beside gdal_translate and
 # gdalwarp, appended to docs/performance.md; bench-import and bench-map run
-# those alone.
+# those alone. Then the drainage beside SAGA (bench/water_bench.sh).
 bench: build
 	$(XRUN) $(BUILD)/bench/globe-bench --out docs
 	bench/import_bench.sh $(BUILD) docs
 	bench/map_bench.sh $(BUILD) docs
+	bench/water_bench.sh $(BUILD) docs
 
 bench-import: build
 	bench/import_bench.sh $(BUILD) docs
 
 bench-map: programs
 	bench/map_bench.sh $(BUILD) docs
+
+# The drainage beside SAGA's fill-sinks and flow accumulation (a minute).
+bench-water: build
+	bench/water_bench.sh $(BUILD) docs
 
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"

@@ -21,10 +21,11 @@ out=$2
 runs=${RUNS:-3}
 here=$(cd "$(dirname "$0")" && pwd)
 relief=$here/../data/earth-relief.tif
-. "$here/section.sh"
 globe=$build/tools/globe-world
 work=$(mktemp -d "${TMPDIR:-/tmp}/import-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+# shellcheck source=benchlib.sh
+. "$(dirname "$0")/benchlib.sh"
 
 for tool in gdal_translate gdal_create gdalwarp /usr/bin/time; do
     command -v "$tool" >/dev/null || { echo "import_bench.sh: $tool is missing (apt-get install gdal-bin time)" >&2; exit 1; }
@@ -39,8 +40,6 @@ gdal_translate -q -projwin 0 70 40 35 "$work/r21600.tif" "$work/europe.tif"
 gdalwarp -q "$work/europe.tif" "$work/r86400.tif"
 "$globe" generate "$work/world" --subdivision 6 --terrain random --seed 1 >/dev/null
 
-# median of the first field of the lines on stdin; largest second field
-median() { sort -n | awk '{ t[NR] = $1; if ($2 > m) m = $2 } END { print t[int((NR + 1) / 2)], m }'; }
 
 # measure LABEL FILE: one markdown row on stdout of the table, one CSV row to $work/csv
 measure() {
@@ -85,4 +84,4 @@ measure() {
     measure "86400 x 43200 Int16, tiled, sparse" "$work/r86400.tif"
 } >"$work/section"
 
-replace_section "Import of large rasters" import "$work" "$out"
+publish "$out" "Import of large rasters" import

@@ -19,7 +19,8 @@ out=$2
 runs=${RUNS:-3}
 width=${MAP_WIDTH:-8192}
 globe=$build/tools/globe-world
-. "$(cd "$(dirname "$0")" && pwd)/section.sh"
+# shellcheck source=benchlib.sh
+. "$(dirname "$0")/benchlib.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/map-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
@@ -30,7 +31,6 @@ done
 echo "map bench: making a world of subdivision 8 in $work"
 "$globe" generate "$work/world" --subdivision 8 --terrain random --seed 1 >/dev/null
 
-median() { sort -n | awk '{ t[NR] = $1; if ($2 > m) m = $2 } END { print t[int((NR + 1) / 2)], m }'; }
 
 # timed COMMAND...: runs it, its "seconds KiB" into $work/t
 timed() {
@@ -109,4 +109,4 @@ source_width() {
     done
 } >"$work/section"
 
-replace_section Maps map "$work" "$out"
+publish "$out" Maps map

@@ -1,8 +1,8 @@
 #include "fuzz/fuzzentries.h"
 
-#include "converters/drawnmesh.h"
-#include "converters/heightmapimport.h"
 #include "generator/meshcheck.h"
+#include "meshes/drawnmesh.h"
+#include "relief/heightmapimport.h"
 #include "terrain/levelrules.h"
 #include "world/levelstore.h"
 #include "world/tablefile.h"

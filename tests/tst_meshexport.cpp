@@ -1,8 +1,13 @@
-// globe-world export's 3D files as other programs read them: glTF through
-// tinygltf and the Khronos validator, STL as a solid to print, and the
-// refusals that must leave nothing behind.
-#include "converters/meshfiles.h"
+// globe-world export's 3D files as other programs read them: PLY and OBJ
+// vertices and assimp's reading, glTF through tinygltf and the Khronos
+// validator, STL as a solid to print, the halves and the filaments' paint as
+// PrusaSlicer reads them, and the refusals and links that must leave others'
+// files as they were.
+#include "meshes/filamentpaint.h"
+#include "meshes/meshfiles.h"
+#include "meshes/printhalves.h"
 #include "terrain/vec3.h"
+#include "world/levelstore.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
 #include "worldfiles.h"
@@ -19,11 +24,22 @@
 
 #include <cmath>
 
-class MeshExportTest : public QObject
+using Rgb = QVector<int>;
+
+class MeshExportTest : public WorldSuite
 {
     Q_OBJECT
 
 private slots:
+    void plyVertices_data();
+    void plyVertices();
+    void objMatchesPly();
+    void readBackByAssimp_data();
+    void readBackByAssimp();
+    void levelSources_data();
+    void levelSources();
+    void exportReplacesLinksNotFollows_data();
+    void exportReplacesLinksNotFollows();
     void gltfReadBack_data();
     void gltfReadBack();
     void gltfPassesValidator_data();
@@ -33,11 +49,10 @@ private slots:
     void reliefInMillimetres();
     void refusalsLeaveNothing_data();
     void refusalsLeaveNothing();
-
-private:
-    QString world(int subdivision);
-    QTemporaryDir dir;
-    QString output; // stdout and stderr of the last run
+    void halvesAreClosedOnTheBed();
+    void pinHolesMeet();
+    void paintCodesByLevel();
+    void prusaSlicerChangesTools();
 };
 
 namespace {
@@ -59,6 +74,35 @@ Status exportWorld(const QString &folder, const QStringList &paths, double diame
     }
     ExportReport written;
     return exportMesh(loadTestWorld(folder), options, &written);
+}
+
+void setLevel(const QString &world, int vertex, int level)
+{
+    editIntTable(path(world, levelsFileName),
+                 [=](QVector<int> &levels) { levels[vertex] = level; });
+}
+
+const int plyVertexBytes = 20;
+const QByteArray plyHeaderText = "ply\n"
+                                 "format binary_little_endian 1.0\n"
+                                 "comment globe-world export: sRGB colours; level 0 to 9, 255 if "
+                                 "outside\n"
+                                 "element vertex %1\n"
+                                 "property float x\n"
+                                 "property float y\n"
+                                 "property float z\n"
+                                 "property uchar red\n"
+                                 "property uchar green\n"
+                                 "property uchar blue\n"
+                                 "property uchar level\n"
+                                 "property float quality\n"
+                                 "element face %2\n"
+                                 "property list uchar int vertex_indices\n"
+                                 "end_header\n";
+
+float floatAt(const QByteArray &bytes, int offset)
+{
+    return qFromLittleEndian<float>(bytes.constData() + offset);
 }
 
 QVector<int> levelsOf(const QString &world)
@@ -120,15 +164,32 @@ QString pointKey(const Vec3 &p)
     return QStringLiteral("%1 %2 %3").arg(p.x, 0, 'g', 9).arg(p.y, 0, 'g', 9).arg(p.z, 0, 'g', 9);
 }
 
-} // namespace
-
-QString MeshExportTest::world(int subdivision)
+// The first edge not run along once each way by two facets, or "" when
+// the facets close a consistently turned solid.
+QString unpairedEdge(const QVector<Facet> &facets)
 {
-    static int made = 0;
-    const QString folder = dir.filePath(QStringLiteral("world%1").arg(++made));
-    writeTestWorld(folder, {subdivision, WorldRecipe::Random, 1, false});
-    return folder;
+    QHash<QString, int> edges; // "from|to" -> facets running along it that way
+    for (const Facet &f : facets) {
+        for (int k = 0; k < 3; ++k)
+            ++edges[pointKey(f.corners[k]) + "|" + pointKey(f.corners[(k + 1) % 3])];
+    }
+    for (auto edge = edges.cbegin(); edge != edges.cend(); ++edge) {
+        const QStringList ends = edge.key().split('|');
+        if (edge.value() != 1 || edges.value(ends[1] + "|" + ends[0]) != 1)
+            return edge.key();
+    }
+    return QString();
 }
+
+double volumeOf(const QVector<Facet> &facets)
+{
+    double volume = 0;
+    for (const Facet &f : facets)
+        volume += dot(f.corners[0], cross(f.corners[1], f.corners[2])) / 6;
+    return volume;
+}
+
+} // namespace
 
 void MeshExportTest::gltfReadBack_data()
 {
@@ -251,7 +312,6 @@ void MeshExportTest::stlIsAClosedSolid()
     QCOMPARE(stl.size(), 84 + 50 * 1280);
     const QVector<Facet> facets = stlFacets(stl);
 
-    QHash<QString, int> edges; // "from|to" -> facets running along it that way
     double lowest = HUGE_VAL, highest = 0;
     for (const Facet &f : facets) {
         QVERIFY(std::fabs(dot(f.normal, f.normal) - 1) < 1e-5);
@@ -259,18 +319,13 @@ void MeshExportTest::stlIsAClosedSolid()
         QVERIFY(dot(f.normal, turn) > 0);
         QVERIFY(dot(f.normal, f.corners[0] + f.corners[1] + f.corners[2]) > 0);
         for (int k = 0; k < 3; ++k) {
-            ++edges[pointKey(f.corners[k]) + "|" + pointKey(f.corners[(k + 1) % 3])];
             const double radius = std::sqrt(dot(f.corners[k], f.corners[k]));
             lowest = std::min(lowest, radius);
             highest = std::max(highest, radius);
         }
     }
-    QCOMPARE(edges.size(), 3 * 1280);
-    for (auto edge = edges.cbegin(); edge != edges.cend(); ++edge) {
-        const QStringList ends = edge.key().split('|');
-        QVERIFY2(edge.value() == 1 && edges.value(ends[1] + "|" + ends[0]) == 1,
-                 qPrintable(edge.key()));
-    }
+    const QString unpaired = unpairedEdge(facets);
+    QVERIFY2(unpaired.isEmpty(), qPrintable(unpaired));
     QVERIFY2(std::fabs(lowest - diameter / 2) < 1e-3 * diameter,
              qPrintable(QString::number(lowest)));
     QVERIFY(highest > lowest * 1.01);
@@ -317,25 +372,50 @@ void MeshExportTest::reliefInMillimetres()
 void MeshExportTest::refusalsLeaveNothing_data()
 {
     QTest::addColumn<QStringList>("files"); // in the scratch folder
+    QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("message");
     QTest::newRow("unknown extension")
-        << QStringList{"globe.glb", "globe.fbx"} << 1
+        << QStringList{"globe.glb", "globe.fbx"} << QStringList() << 1
         << "globe.fbx: not a format export writes; name it .glb, .gltf, .stl, .3mf, .ply or .obj";
-    QTest::newRow("missing folder")
-        << QStringList{"globe.stl", "no/such/globe.glb"} << 2 << "globe.glb: not written";
+    QTest::newRow("missing folder") << QStringList{"globe.stl", "no/such/globe.glb"}
+                                    << QStringList() << 2 << "globe.glb: not written";
+    for (const char *format : {"ply", "obj", "glb"}) {
+        QTest::addRow("--halves into .%s", format)
+            << QStringList{"globe.stl", QString("globe.") + format} << QStringList{"--halves"} << 1
+            << "--halves is for STL and 3MF files, not";
+    }
+    QTest::newRow("--filaments into STL")
+        << QStringList{"globe.3mf", "globe.stl"} << QStringList{"--filaments", "3"} << 1
+        << "globe.stl cannot hold the filaments' paint";
+    for (const char *count : {"0", "1", "17"}) {
+        QTest::addRow("--filaments %s", count)
+            << QStringList{"globe.3mf"} << QStringList{"--filaments", count} << 1
+            << "--filaments must be a whole number from 2 to 16";
+    }
+    QTest::newRow("unordered levels")
+        << QStringList{"globe.3mf"} << QStringList{"--filament-levels", "1-4,0,5-9"} << 1
+        << "the groups must run in order from level 0";
+    QTest::newRow("overlapping levels")
+        << QStringList{"globe.3mf"} << QStringList{"--filament-levels", "0-4,3-9"} << 1
+        << "the groups must run in order from level 0";
+    QTest::newRow("pins too large")
+        << QStringList{"globe.3mf", "globe.stl"} << QStringList{"--halves", "--pins", "20"} << 2
+        << "--pins 20: holes for pins 20 mm across do not fit a half of this globe with 2 mm of "
+           "wall around them; the largest pin that fits is ";
 }
 
 // One line naming the file, and not even the files that could be written.
 void MeshExportTest::refusalsLeaveNothing()
 {
     QFETCH(QStringList, files);
+    QFETCH(QStringList, options);
     QFETCH(int, status);
     QFETCH(QString, message);
     const QString folder = world(2);
     const QString scratch = dir.filePath(QString("scratch %1").arg(QTest::currentDataTag()));
     QVERIFY(QDir().mkpath(scratch));
-    QStringList arguments{"export", folder};
+    QStringList arguments = QStringList{"export", folder} + options;
     for (const QString &file : files)
         arguments << "--out" << scratch + "/" + file;
     QCOMPARE(run(arguments, &output), status);
@@ -343,6 +423,304 @@ void MeshExportTest::refusalsLeaveNothing()
     QCOMPARE(output.count('\n'), 1);
     QCOMPARE(QDir(scratch).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
+
+// Each half is a closed solid turned outward, lying on its cut face at
+// z = 0 apart from the other; its cut face looks down everywhere, so it
+// folds over nowhere; and the halves hold the whole globe less the holes,
+// so the cut lost nothing.
+void MeshExportTest::halvesAreClosedOnTheBed()
+{
+    const QString folder = world(3);
+    QVERIFY(exportWorld(folder, {folder + "/whole.stl"}).ok());
+    QCOMPARE(run({"export", folder, "--out", folder + "/globe.stl", "--halves", "--pins", "1.75"},
+                 &output),
+             0);
+    QVERIFY2(output.contains("pin holes: 3 in each cut face, 2.05 mm across, 5.25 mm deep"),
+             qPrintable(output));
+    double halvesVolume = 0, northEnd = 0, southStart = 0;
+    for (const char *half : {"north", "south"}) {
+        const QVector<Facet> facets = stlFacets(readBytes(folder + "/globe-" + half + ".stl"));
+        const QString unpaired = unpairedEdge(facets);
+        QVERIFY2(unpaired.isEmpty(), qPrintable(half + (": " + unpaired)));
+        double lowest = HUGE_VAL, left = HUGE_VAL, right = -HUGE_VAL;
+        for (const Facet &f : facets) {
+            for (const Vec3 &p : f.corners)
+                lowest = std::min(lowest, p.z), left = std::min(left, p.x),
+                right = std::max(right, p.x);
+            if (f.corners[0].z == 0 && f.corners[1].z == 0 && f.corners[2].z == 0)
+                QVERIFY(f.normal.z < 0);
+        }
+        QCOMPARE(lowest, 0.0);
+        if (QByteArray(half) == "north")
+            northEnd = right;
+        else
+            southStart = left;
+        const double volume = volumeOf(facets);
+        QVERIFY(volume > 0);
+        halvesVolume += volume;
+    }
+    QVERIFY(northEnd < southStart);
+    const double holeArea = 12 * 1.025 * 1.025 * std::sin(2 * M_PI / 24);
+    const double whole = volumeOf(stlFacets(readBytes(folder + "/whole.stl")));
+    QVERIFY2(std::fabs(halvesVolume + 6 * holeArea * 5.25 - whole) < 1e-5 * whole,
+             qPrintable(QString("%1 %2").arg(halvesVolume).arg(whole)));
+}
+
+// Turned back over onto the north half, the south half's holes lie on the
+// north half's: each hole's roof is centred where the holes were laid out.
+void MeshExportTest::pinHolesMeet()
+{
+    DrawnMesh mesh = drawnMesh(loadTestWorld(world(4)));
+    setRelief(mesh, 0.06);
+    PrintHalves halves;
+    QVERIFY(cutIntoHalves(mesh, {100, 1.75}, halves).ok());
+    QCOMPARE(halves.holeCentresMm.size(), 3);
+    const double scale = millimetresPerUnit(100);
+    for (const bool north : {true, false}) {
+        const DrawnMesh &half = north ? halves.north : halves.south;
+        const QPointF offset = north ? halves.northOffsetMm : halves.southOffsetMm;
+        for (const QPointF &centre : halves.holeCentresMm) {
+            QPointF sum;
+            int roof = 0;
+            for (int v = 0; v < half.vertexCount(); ++v) {
+                const float *p = half.positions.constData() + 3 * v;
+                QPointF at = QPointF(p[0] * scale, p[1] * scale) - offset;
+                if (!north)
+                    at.setY(-at.y()); // turned back over
+                if (std::fabs(p[2] * scale - halves.holeDepthMm) < 1e-3 &&
+                    QLineF(at, centre).length() < halves.holeDiameterMm)
+                    sum += at, ++roof;
+            }
+            QCOMPARE(roof, 24);
+            QVERIFY(QLineF(sum / roof, centre).length() < 1e-3);
+        }
+    }
+}
+
+// The codes PrusaSlicer, Bambu Studio and OrcaSlicer read for a whole
+// triangle of one filament; the levels' groups; a triangle's filament is its
+// corners' majority, or the middle one.
+void MeshExportTest::paintCodesByLevel()
+{
+    const QByteArrayList codes{"4", "8", "0C", "1C", "2C"};
+    for (int filament = 1; filament <= codes.size(); ++filament)
+        QCOMPARE(paintCode(filament), codes[filament - 1]);
+    QCOMPARE(paintCode(16), QByteArray("DC"));
+    QCOMPARE(filamentBands(4).filamentOfLevel, QVector<int>({1, 2, 2, 2, 3, 3, 3, 4, 4, 4}));
+    QCOMPARE(filamentBands(16).filamentOfLevel, QVector<int>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    FilamentLevels levels;
+    QVERIFY(parseFilamentLevels("0,1-4,5-9", levels).ok());
+    QCOMPARE(levels.filamentOfLevel, QVector<int>({1, 2, 2, 2, 2, 3, 3, 3, 3, 3}));
+    QCOMPARE(filamentLevelsText(levels), QString("1: level 0; 2: levels 1-4; 3: levels 5-9"));
+    DrawnMesh triangle;
+    triangle.corners = {0, 1, 2};
+    const std::pair<QVector<int>, int> cases[] = {{{0, 0, 7}, 1}, {{7, 0, 7}, 3}, {{9, 2, 0}, 2}};
+    for (const auto &[corners, filament] : cases) {
+        triangle.levels = corners;
+        QCOMPARE(triangleFilament(levels, triangle, 0), filament);
+    }
+}
+
+// The real slicer reads both halves as manifold and prints the painted
+// levels with four tools.
+void MeshExportTest::prusaSlicerChangesTools()
+{
+    const QString slicer = QStandardPaths::findExecutable("prusa-slicer");
+    if (slicer.isEmpty())
+        QSKIP("prusa-slicer is not installed");
+    const QString folder = world(3), file = folder + "/globe.3mf", gcode = folder + "/globe.gcode";
+    QCOMPARE(run({"export", folder, "--out", file, "--diameter", "40", "--relief", "2mm",
+                  "--halves", "--pins", "1.75", "--filaments", "4"},
+                 &output),
+             0);
+    QCOMPARE(runProgram(slicer, {"--info", file}, &output), 0);
+    QCOMPARE(output.count("manifold = yes"), 2);
+    QCOMPARE(runProgram(slicer,
+                        {"--export-gcode", file, "--output", gcode, "--nozzle-diameter",
+                         "0.4,0.4,0.4,0.4", "--use-relative-e-distances", "--wipe-tower"},
+                        &output),
+             0);
+    const QByteArray sliced = readBytes(gcode);
+    for (const char *tool : {"\nT0\n", "\nT1\n", "\nT2\n", "\nT3\n"})
+        QVERIFY2(sliced.contains(tool), tool);
+}
+
+void MeshExportTest::plyVertices_data()
+{
+    QTest::addColumn<int>("subdivision");
+    QTest::addColumn<int>("vertex");
+    QTest::addColumn<int>("level");
+    QTest::addColumn<Rgb>("rgb"); // then the level byte
+    QTest::addColumn<double>("radius");
+    QTest::newRow("sea at the pole") << 0 << 0 << 0 << Rgb{130, 194, 246, 0} << 0.85;
+    QTest::newRow("peak, 64 times higher at S=1")
+        << 1 << 5 << 9 << Rgb{149, 73, 39, 9} << 0.85 * (1 + 0.075 * 64);
+    QTest::newRow("below the table: black on the base sphere")
+        << 1 << 41 << -1 << Rgb{0, 0, 0, 255} << 0.85;
+    QTest::newRow("above the table: black on the base sphere")
+        << 0 << 11 << 12 << Rgb{0, 0, 0, 255} << 0.85;
+}
+
+void MeshExportTest::plyVertices()
+{
+    QFETCH(int, subdivision);
+    QFETCH(int, vertex);
+    QFETCH(int, level);
+    QFETCH(Rgb, rgb);
+    QFETCH(double, radius);
+    const QString folder = world(subdivision, WorldRecipe::Flat);
+    setLevel(folder, vertex, level);
+    QVERIFY(exportWorld(folder, {folder + "/out.ply"}).ok());
+
+    const int vertices = 10 * (1 << 2 * subdivision) + 2, faces = 2 * vertices - 4;
+    const QByteArray ply = readBytes(folder + "/out.ply");
+    const QByteArray header = QString(plyHeaderText).arg(vertices).arg(faces).toLatin1();
+    QVERIFY(ply.startsWith(header));
+    QCOMPARE(ply.size(), header.size() + plyVertexBytes * vertices + 13 * faces);
+
+    const int at = header.size() + plyVertexBytes * vertex;
+    const double x = floatAt(ply, at), y = floatAt(ply, at + 4), z = floatAt(ply, at + 8);
+    QVERIFY(std::fabs(std::sqrt(x * x + y * y + z * z) - radius) < 1e-5);
+    QCOMPARE(
+        (Rgb{uchar(ply[at + 12]), uchar(ply[at + 13]), uchar(ply[at + 14]), uchar(ply[at + 15])}),
+        rgb);
+    QCOMPARE(floatAt(ply, at + 16), float(level)); // quality, for MeshLab
+    QVector<int> corners;
+    QVERIFY(readIntTable(path(folder, cornersFileName), corners).ok());
+    const QByteArray lastFace = ply.right(13);
+    QCOMPARE(int(lastFace[0]), 3);
+    for (int k = 0; k < 3; ++k)
+        QCOMPARE(qFromLittleEndian<qint32>(lastFace.constData() + 1 + 4 * k),
+                 corners[4 * (faces - 1) + k]);
+}
+
+void MeshExportTest::objMatchesPly()
+{
+    const QString folder = world(2);
+    ExportOptions options;
+    options.outputs = {{folder + "/a.ply", MeshFormat::Ply}, {folder + "/a.obj", MeshFormat::Obj}};
+    ExportReport written;
+    QVERIFY(exportMesh(loadTestWorld(folder), options, &written).ok());
+    const QByteArray ply = readBytes(folder + "/a.ply");
+    const int body = ply.indexOf("end_header\n") + 11;
+    const QList<QByteArray> lines = readBytes(folder + "/a.obj").split('\n');
+    int vertices = 0, faces = 0;
+    for (const QByteArray &line : lines) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields[0] == "v") {
+            const int at = body + plyVertexBytes * vertices++;
+            // The PLY is in the editor's frame, the OBJ Y up: (x, z, -y).
+            QCOMPARE(fields[1].toFloat(), floatAt(ply, at));
+            QCOMPARE(fields[2].toFloat(), floatAt(ply, at + 8));
+            QCOMPARE(fields[3].toFloat(), -floatAt(ply, at + 4));
+            for (int k = 0; k < 3; ++k)
+                QCOMPARE(qRound(fields[4 + k].toFloat() * 255), int(uchar(ply[at + 12 + k])));
+        } else if (fields[0] == "f") {
+            const int at = body + plyVertexBytes * 162 + 13 * faces++ + 1;
+            for (int k = 0; k < 3; ++k)
+                QCOMPARE(fields[1 + k].toInt(),
+                         qFromLittleEndian<qint32>(ply.constData() + at + 4 * k) + 1);
+        }
+    }
+    QCOMPARE(vertices, 162);
+    QCOMPARE(faces, 320);
+}
+
+void MeshExportTest::readBackByAssimp_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::newRow("PLY") << "ply";
+    QTest::newRow("OBJ") << "obj";
+}
+
+// Another program's reader, not ours: the counts it reports after its own
+// processing, and that it saw triangles only.
+
+void MeshExportTest::readBackByAssimp()
+{
+    QFETCH(QString, format);
+    const QString assimp = QStandardPaths::findExecutable("assimp");
+    if (assimp.isEmpty())
+        QSKIP("assimp (assimp-utils) is not installed");
+    const QString folder = world(4), file = folder + "/globe." + format;
+    ExportOptions options;
+    options.outputs = {{file, format == "ply" ? MeshFormat::Ply : MeshFormat::Obj}};
+    ExportReport written;
+    QVERIFY(exportMesh(loadTestWorld(folder), options, &written).ok());
+    QProcess process;
+    process.start(assimp, {"info", file});
+    QVERIFY(process.waitForFinished(60000));
+    const QString info = process.readAllStandardOutput();
+    for (const char *expected : {"Vertices:\\s+2562\\n", "Faces:\\s+5120\\n",
+                                 "Primitive Types:\\s+triangles\\n", "\\[2562 / 0 / 5120 \\|"})
+        QVERIFY2(info.contains(QRegularExpression(expected)), qPrintable(expected + info));
+}
+
+void MeshExportTest::levelSources_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("level"); // of vertex 3, 7 in the demo terrain, 5 in save.dat
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<QString>("summary"); // in info's output
+    QTest::newRow("base002.dat as stored, whatever demo.txt says")
+        << QStringList() << 0 << "as stored (demo.txt is on: add --demo"
+        << "sea (level 0) 100.0%";
+    QTest::newRow("--demo as the editor starts") << QStringList{"--demo"} << 7 << "demo terrain"
+                                                 << "sea (level 0) 0.0%";
+    QTest::newRow("--levels as stored") << QStringList{"--levels", "save.dat"} << 5 << "save.dat"
+                                        << "level 5: 1 vertices, 2.4%";
+    QTest::newRow("--levels with --demo")
+        << QStringList{"--levels", "save.dat", "--demo"} << 7 << "save.dat with the demo"
+        << "sea (level 0) 0.0%";
+}
+
+void MeshExportTest::levelSources()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, level);
+    QFETCH(QString, note);
+    QFETCH(QString, summary);
+    const QString folder = world(1, WorldRecipe::Flat, true);
+    QVector<int> saved(42, 0);
+    saved[3] = 5;
+    QVERIFY(writeIntTable(dir.filePath("save.dat"), saved).ok());
+    options.replaceInStrings(QRegularExpression("^save.dat$"), dir.filePath("save.dat"));
+    QCOMPARE(run(QStringList{"export", folder, "--ply", folder + "/out.ply"} + options, &output),
+             0);
+    QVERIFY2(output.contains(note), qPrintable(output));
+    const QByteArray ply = readBytes(folder + "/out.ply");
+    QCOMPARE(int(ply[ply.indexOf("end_header\n") + 11 + plyVertexBytes * 3 + 15]), level);
+    QCOMPARE(run(QStringList{"info", folder} + options, &output), 0);
+    QVERIFY2(output.contains(summary) && output.contains(note), qPrintable(output));
+}
+
+void MeshExportTest::exportReplacesLinksNotFollows_data()
+{
+    addPlantedLinkRows();
+}
+
+// export --out wrote through a link planted at OUT.partial into the file it
+// named, with status 0.
+
+void MeshExportTest::exportReplacesLinksNotFollows()
+{
+    QFETCH(PlantedLink, link);
+    const QString folder = world(1);
+    const QString scratch = dir.filePath(QString("links%1").arg(int(link)));
+    QVERIFY(QDir().mkpath(scratch));
+    const QString victim = scratch + "/victim", out = scratch + "/out.ply";
+    writeBytes(victim, "someone's file\n");
+    plantLink(link, out, victim);
+    const Status exported = exportWorld(folder, {out});
+    QVERIFY2(exported.ok(), qPrintable(exported.message()));
+    QCOMPARE(readBytes(victim), QByteArray("someone's file\n"));
+    QVERIFY(isPlainFile(out));
+    QVERIFY(readBytes(out).startsWith("ply\n"));
+}
+
+// The map's right is east on the globe: a mark 90 degrees east of the
+// centre raises the vertices on +x (azimuth pi / 2), not their mirror
+// images on -x, and the map of the world shows it right of the centre.
 
 QTEST_GUILESS_MAIN(MeshExportTest)
 #include "tst_meshexport.moc"

@@ -3,6 +3,7 @@
 #include "world/tablefile.h"
 #include "world/worldwrite.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QtTest>
@@ -88,4 +89,26 @@ bool isPlainFile(const QString &path)
     struct stat info;
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode) &&
            info.st_nlink == 1;
+}
+
+QString WorldSuite::world(int subdivision, WorldRecipe::Terrain levels, bool demo)
+{
+    static int made = 0;
+    const QString folder = dir.filePath(QStringLiteral("world%1").arg(++made));
+    writeTestWorld(folder, {subdivision, levels, 1, demo});
+    return folder;
+}
+
+QString path(const QString &dir, const char *file)
+{
+    return QDir(dir).filePath(QString::fromLatin1(file));
+}
+
+Status importRaster(const QString &folder, const QString &raster, const LevelScale &scale)
+{
+    ImportOptions options;
+    options.rasters = QStringList{raster};
+    options.scale = scale;
+    ImportSummary found;
+    return importRelief(folder, loadTestWorld(folder, DemoTerrain::AsFlagged), options, &found);
 }

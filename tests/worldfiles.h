@@ -3,12 +3,15 @@
 #define WORLDFILES_H
 
 #include "generator/worldgen.h"
+#include "relief/heightmapimport.h"
 #include "world/worldload.h"
 
 #include <QByteArray>
 #include <QMetaType>
+#include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QVector>
 
 // Writes a generated world into dir; fails the calling test on error.
@@ -24,6 +27,23 @@ int runProgram(const QString &program, const QStringList &arguments, QString *ou
 // The world in dir as globe-world's commands load it, the levels as demo
 // says; fails the calling test, and returns an empty world, when refused.
 World loadTestWorld(const QString &dir, DemoTerrain demo = DemoTerrain::Off);
+
+// A suite of tests on generated worlds in its own scratch folder.
+class WorldSuite : public QObject
+{
+protected:
+    // A new world of 20 x 4^subdivision triangles in the scratch folder.
+    QString world(int subdivision, WorldRecipe::Terrain levels = WorldRecipe::Random,
+                  bool demo = false);
+    QTemporaryDir dir;
+    QString output; // stdout and stderr of the last run
+};
+
+// The import of one raster into the world in folder, as globe-world runs it.
+Status importRaster(const QString &folder, const QString &raster, const LevelScale &scale = {});
+
+// dir's file named file.
+QString path(const QString &dir, const char *file);
 
 // Reads an integer table file, lets edit change it, writes it back.
 void editIntTable(const QString &path, const std::function<void(QVector<int> &)> &edit);

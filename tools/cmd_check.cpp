@@ -47,9 +47,8 @@ int runCheck(const QStringList &arguments)
                                     "stderr, or a summary when there are none."));
     line.addLevelOptions();
     line.parser.addOption(guiOption);
-    int status = 0;
-    if (!line.parse(arguments, &status))
-        return status;
+    if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
+        return report(parsed);
     Progress progress;
     World world;
     Status checked = line.loadWorld(DemoTerrain::Off, &world);
@@ -62,13 +61,13 @@ int runCheck(const QStringList &arguments)
     }
     progress.finish(checked.ok());
     if (!checked.ok()) {
-        status = reportProblems(checked);
+        const int status = reportProblems(checked);
         if (line.parser.isSet(guiOption))
             showRefusal(line.dir(), checked.lines());
         return status;
     }
-    if (!line.applyLevelOptions(world, &status))
-        return status;
+    if (const Status taken = line.applyLevelOptions(world); !taken.ok())
+        return exitStatus(taken);
     printLines(stdout, worldSummary(world.header, world.levels) << line.levelsLine(world));
-    return status;
+    return 0;
 }

@@ -1,9 +1,12 @@
 #include "commands.h"
 
-#include "converters/meshexport.h"
-#include "converters/meshfiles.h"
+#include "meshes/meshexport.h"
+#include "meshes/meshfiles.h"
+#include "meshes/printhalves.h"
 #include "world/filenames.h"
 #include "world/progress.h"
+
+#include <cmath>
 
 namespace {
 
@@ -29,6 +32,10 @@ const QCommandLineOption diameterOption(QStringLiteral("diameter"),
                                                        "sphere, where the sea lies, in "
                                                        "millimetres (default 100)."),
                                         QStringLiteral("MM"));
+const QCommandLineOption riversOption(QStringLiteral("rivers"),
+                                      QStringLiteral("Colour the vertices of rivers and lakes "
+                                                     "as water (level 0's colour) in every "
+                                                     "format that carries colours."));
 const QCommandLineOption reliefOption(
     QStringLiteral("relief"),
     QStringLiteral("How far a level-9 vertex stands above the sea sphere, the other levels in "
@@ -36,6 +43,29 @@ const QCommandLineOption reliefOption(
                    "of the sea sphere's radius for every format (10%). Without it, heights are "
                    "the editor's, which shrink four times with each subdivision."),
     QStringLiteral("H"));
+
+const QCommandLineOption halvesOption(
+    QStringLiteral("halves"),
+    QStringLiteral("STL and 3MF: the globe cut through its equator into two halves, each closed "
+                   "by its flat cut face and laid on it, side by side, Z up: NAME-north.stl and "
+                   "NAME-south.stl, or objects \"north\" and \"south\" in one 3MF."));
+const QCommandLineOption pinsOption(
+    QStringLiteral("pins"),
+    QStringLiteral("With --halves: three blind holes in each cut face, at the same places, for "
+                   "pins MM across (1.75 for filament), with 0.3 mm of play and three pin "
+                   "diameters deep."),
+    QStringLiteral("MM"));
+const QCommandLineOption filamentsOption(
+    QStringLiteral("filaments"),
+    QStringLiteral("3MF: paint each triangle for multi-material slicers (PrusaSlicer, Bambu "
+                   "Studio, OrcaSlicer) with one of N filaments (2 to 16): the sea filament 1, "
+                   "the land levels in N-1 bands from low to high."),
+    QStringLiteral("N"));
+const QCommandLineOption filamentLevelsOption(
+    QStringLiteral("filament-levels"),
+    QStringLiteral("3MF: paint as --filaments, with the levels of each filament given in order, "
+                   "such as 0,1-4,5-9 (filament 1 the sea, 2 levels 1 to 4, 3 levels 5 to 9)."),
+    QStringLiteral("SPEC"));
 
 // Every file asked for, in the order given; a usage error for a name whose
 // format is unknown.
@@ -107,6 +137,100 @@ Status reliefOf(const QCommandLineParser &parser, const QVector<MeshOutput> &out
     return Status();
 }
 
+// The first output not in a print format (or, with paintOnly, not a 3MF).
+const MeshOutput *firstNotPrinted(const QVector<MeshOutput> &outputs, bool paintOnly)
+{
+    for (const MeshOutput &output : outputs) {
+        if (output.format != MeshFormat::ThreeMf && (paintOnly || output.format != MeshFormat::Stl))
+            return &output;
+    }
+    return nullptr;
+}
+
+// --halves, --pins: checked against the outputs; whether the holes fit is
+// known only once the globe is built.
+Status halvesOf(const QCommandLineParser &parser, const QVector<MeshOutput> &outputs,
+                MeshExportOptions &options)
+{
+    options.halves = parser.isSet(halvesOption);
+    if (parser.isSet(pinsOption) && !options.halves)
+        return Status::usage(QStringLiteral("export: --pins makes holes in the halves' cut "
+                                            "faces; give --halves too"));
+    if (parser.isSet(pinsOption) &&
+        !(numberInRange(parser.value(pinsOption), 0, options.diameterMm, &options.pinDiameterMm) &&
+          options.pinDiameterMm > 0))
+        return Status::usage(QStringLiteral("export: --pins must be a diameter in millimetres "
+                                            "above 0 and up to the globe's, not '%1'")
+                                 .arg(parser.value(pinsOption)));
+    const MeshOutput *other = firstNotPrinted(outputs, false);
+    if (options.halves && other)
+        return Status::usage(QStringLiteral("export: --halves is for STL and 3MF files, not %1")
+                                 .arg(shownName(other->path)));
+    if (options.halves && options.upGiven && options.up != UpAxis::Z)
+        return Status::usage(QStringLiteral("export: --halves lie on the bed, Z up; leave "
+                                            "out --up y"));
+    return Status();
+}
+
+// --filaments N or --filament-levels SPEC, for 3MF files only.
+Status filamentsOf(const QCommandLineParser &parser, const QVector<MeshOutput> &outputs,
+                   MeshExportOptions &options)
+{
+    const bool count = parser.isSet(filamentsOption), spec = parser.isSet(filamentLevelsOption);
+    if (count && spec)
+        return Status::usage(QStringLiteral("export: give --filaments or --filament-levels, "
+                                            "not both"));
+    if (!count && !spec)
+        return Status();
+    const MeshOutput *other = firstNotPrinted(outputs, true);
+    if (other)
+        return Status::usage(QStringLiteral("export: %1 cannot hold the filaments' paint; "
+                                            "only 3MF files can")
+                                 .arg(shownName(other->path)));
+    if (spec)
+        return parseFilamentLevels(parser.value(filamentLevelsOption), options.filaments);
+    double filaments = 0;
+    if (!numberInRange(parser.value(filamentsOption), minFilaments, maxFilaments, &filaments) ||
+        filaments != std::floor(filaments))
+        return Status::usage(QStringLiteral("export: --filaments must be a whole number from %1 "
+                                            "to %2, not '%3'")
+                                 .arg(minFilaments)
+                                 .arg(maxFilaments)
+                                 .arg(parser.value(filamentsOption)));
+    options.filaments = filamentBands(int(filaments));
+    return Status();
+}
+
+// What the print's parts came to: the halves, their holes, the filaments.
+QStringList printPartsLines(const ExportReport &written, const ExportOptions &options)
+{
+    QStringList lines;
+    if (options.mesh.halves) {
+        QString line = QStringLiteral("halves cut at the equator, each on its cut face: north %1 "
+                                      "triangles, south %2")
+                           .arg(written.northTriangles)
+                           .arg(written.southTriangles);
+        for (const MeshOutput &output : options.outputs) {
+            if (output.format == MeshFormat::Stl)
+                line += QStringLiteral("; %1 and %2")
+                            .arg(shownName(halfFileName(output.path, "north")),
+                                 shownName(halfFileName(output.path, "south")));
+        }
+        lines << line;
+    }
+    if (written.holes > 0)
+        lines << QStringLiteral("pin holes: %1 in each cut face, %2 mm across, %3 mm deep, for "
+                                "pins of %4 mm")
+                     .arg(written.holes)
+                     .arg(written.holeDiameterMm, 0, 'f', 2)
+                     .arg(written.holeDepthMm, 0, 'f', 2)
+                     .arg(options.mesh.pinDiameterMm);
+    if (options.mesh.filaments.painted())
+        lines << QStringLiteral("filaments painted: %1")
+                     .arg(filamentLevelsText(options.mesh.filaments));
+    return lines;
+}
+
 // How big the print comes out: the base sphere and the highest peak.
 // A relief under half a millimetre hardly shows on a print.
 QString printSizeLine(const ExportReport &written, double diameterMm)
@@ -133,23 +257,28 @@ int runExport(const QStringList &arguments)
                                     "it; linear light in glTF). Each file is replaced whole or "
                                     "not at all."));
     line.addLevelOptions();
-    line.parser.addOptions(
-        {outOption, plyOption, objOption, upOption, diameterOption, reliefOption});
-    int status = 0;
-    if (!line.parse(arguments, &status))
-        return status;
+    line.parser.addOptions({outOption, plyOption, objOption, upOption, diameterOption, reliefOption,
+                            halvesOption, pinsOption, filamentsOption, filamentLevelsOption,
+                            riversOption});
+    if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
+        return report(parsed);
     ExportOptions options;
     Status parsed = outputsOf(line.parser, options.outputs);
     if (parsed.ok())
         parsed = optionsOf(line.parser, options.mesh);
     if (parsed.ok())
         parsed = reliefOf(line.parser, options.outputs, options.mesh);
+    if (parsed.ok())
+        parsed = halvesOf(line.parser, options.outputs, options.mesh);
+    if (parsed.ok())
+        parsed = filamentsOf(line.parser, options.outputs, options.mesh);
     if (!parsed.ok())
         return report(parsed);
+    options.mesh.rivers = line.parser.isSet(riversOption);
     Progress progress;
     World world;
-    if (!line.loadWorldAndLevels(&world, &status))
-        return status;
+    if (const Status loaded = line.loadWorldAndLevels(&world); !loaded.ok())
+        return exitStatus(loaded);
     ExportReport written;
     const Status exported = exportMesh(world, options, &written, progress);
     progress.finish(exported.ok());
@@ -160,7 +289,8 @@ int runExport(const QStringList &arguments)
                           .arg(written.triangles),
                       line.levelsLine(world)};
     if (written.solid)
-        lines << printSizeLine(written, options.mesh.diameterMm);
+        lines << printSizeLine(written, options.mesh.diameterMm)
+              << printPartsLines(written, options);
     printLines(stdout, lines);
     return report(exported);
 }

@@ -1,7 +1,7 @@
 #include "commands.h"
 
-#include "converters/earthrelief.h"
 #include "generator/worldgen.h"
+#include "relief/earthrelief.h"
 #include "world/progress.h"
 #include "world/worldwrite.h"
 
@@ -65,9 +65,8 @@ int runGenerate(const QStringList &arguments)
                      QStringLiteral("Generates a world into DIR, creating it when needed: a "
                                     "geodesic sphere of 20 x 4^S triangles and its levels."));
     line.parser.addOptions({subdivisionOption, terrainOption, seedOption, demoOption});
-    int status = 0;
-    if (!line.parse(arguments, &status))
-        return status;
+    if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
+        return report(parsed);
     WorldRecipe recipe;
     bool earth = false;
     const Status parsed = readRecipe(line.parser, recipe, &earth);

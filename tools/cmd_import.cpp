@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "converters/heightmapimport.h"
+#include "relief/heightmapimport.h"
 #include "world/progress.h"
 #include "world/worldload.h"
 
@@ -118,13 +118,6 @@ QString coverageLine(const RasterSummary &r, bool noDataIsSea)
     return line;
 }
 
-// ImportProgress's callback over a ProgressPart.
-int updatePart(double complete, const char *, void *part)
-{
-    static_cast<ProgressPart *>(part)->update(complete);
-    return 1;
-}
-
 } // namespace
 
 int runImport(const QStringList &arguments)
@@ -136,11 +129,10 @@ int runImport(const QStringList &arguments)
                                     "mean of its samples there; every other vertex keeps its "
                                     "level. The old base002.dat is kept as base002.dat.bak."));
     line.parser.addOptions({heightmapOption, seaLevelOption, peakOption, noDataSeaOption});
-    int status = 0;
     ImportOptions options;
     QString first;
-    if (!line.parse(arguments, &status))
-        return status;
+    if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
+        return report(parsed);
     Status read = line.required(heightmapOption, &first);
     if (read.ok())
         read = readScale(line.parser, options.scale);
@@ -156,8 +148,7 @@ int runImport(const QStringList &arguments)
         return reportProblems(loaded);
     progress.update(0.1);
     // GDAL's reads and the sampling fill the rest of the line.
-    ProgressPart rest = ProgressPart(progress).part(0.1, 1.0);
-    options.progress = {updatePart, &rest};
+    options.progress = ProgressPart(progress).part(0.1, 1.0);
     ImportSummary found;
     const Status imported = importRelief(line.dir(), world, options, &found);
     progress.finish(imported.ok());

@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "generator/meshcheck.h"
+#include "water/rivers.h"
 
 int runInfo(const QStringList &arguments)
 {
@@ -9,10 +10,12 @@ int runInfo(const QStringList &arguments)
                                     "share of vertices at each level. Refuses a world the editor "
                                     "would refuse."));
     line.addLevelOptions();
-    int status = 0;
+    if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
+        return report(parsed);
     World world;
-    if (!line.parse(arguments, &status) || !line.loadWorldAndLevels(&world, &status))
-        return status;
-    printLines(stdout, worldSummary(world.header, world.levels) << line.levelsLine(world));
-    return status;
+    if (const Status loaded = line.loadWorldAndLevels(&world); !loaded.ok())
+        return exitStatus(loaded);
+    printLines(stdout, worldSummary(world.header, world.levels)
+                           << describeWater(world) << line.levelsLine(world));
+    return 0;
 }

@@ -1,10 +1,10 @@
 #include "commands.h"
 
-#include "converters/cubemap.h"
-#include "converters/graticule.h"
-#include "converters/mapfile.h"
-#include "converters/projectedmap.h"
-#include "converters/worldmap.h"
+#include "maps/cubemap.h"
+#include "maps/graticule.h"
+#include "maps/mapfile.h"
+#include "maps/projectedmap.h"
+#include "maps/worldmap.h"
 #include "world/filenames.h"
 #include "world/progress.h"
 
@@ -43,6 +43,11 @@ const QCommandLineOption graticuleOption(
     QStringLiteral("Draw lines of latitude and longitude every DEG degrees (more than 0, at "
                    "most 90), the equator and the prime meridian among them."),
     QStringLiteral("DEG"));
+const QCommandLineOption riversOption(QStringLiteral("rivers"),
+                                      QStringLiteral("Draw lakes and rivers in the colour of "
+                                                     "water over a colour map, in every "
+                                                     "projection, rivers wider with their flow "
+                                                     "(see the rivers command)."));
 const QCommandLineOption heightmapOption(QStringLiteral("heightmap"),
                                          QStringLiteral("Write a 16-bit grey heightmap instead: "
                                                         "level L as round(L x 65535 / 9), from "
@@ -162,11 +167,10 @@ int runMap(const QStringList &arguments)
                                     "pixel has the colour the editor shows there."));
     line.addLevelOptions();
     line.parser.addOptions({outOption, pngOption, widthOption, projectionOption, heightmapOption,
-                            centerOption, graticuleOption});
-    int status = 0;
+                            centerOption, graticuleOption, riversOption});
     MapOptions options;
-    if (!line.parse(arguments, &status))
-        return status;
+    if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
+        return report(parsed);
     Status read = readOutput(line, &options.out, &options.format);
     if (read.ok())
         read = readProjection(line.parser.value(projectionOption), options);
@@ -179,10 +183,14 @@ int runMap(const QStringList &arguments)
         read = readGraticule(line.parser, options);
     if (!read.ok())
         return report(read);
+    options.rivers = line.parser.isSet(riversOption);
+    if (options.rivers && options.heightmap)
+        return report(Status::usage(QStringLiteral("--rivers draws on a colour map, not on a "
+                                                   "heightmap")));
     Progress progress;
     World world;
-    if (!line.loadWorldAndLevels(&world, &status))
-        return status;
+    if (const Status loaded = line.loadWorldAndLevels(&world); !loaded.ok())
+        return exitStatus(loaded);
     int unrestorable = 0;
     const Status mapped = writeMap(world, options, &unrestorable, progress);
     progress.finish(mapped.ok());

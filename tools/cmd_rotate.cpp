@@ -43,9 +43,8 @@ int runRotate(const QStringList &arguments)
                                     "base003.dat changes: the mesh and the levels stay as they "
                                     "are."));
     line.parser.addOptions({poleOption, turnOption});
-    int status = 0;
-    if (!line.parse(arguments, &status))
-        return status;
+    if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
+        return report(parsed);
     RotateOptions options;
     const Status read = readRotation(line, options);
     if (!read.ok())

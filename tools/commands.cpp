@@ -18,25 +18,21 @@ CommandLine::CommandLine(const QString &name, const QString &description) : name
                                  name + QStringLiteral(" DIR"));
 }
 
-bool CommandLine::parse(const QStringList &arguments, int *status)
+Status CommandLine::parse(const QStringList &arguments)
 {
-    if (!parser.parse(arguments)) {
-        *status = usageError(parser.errorText());
-        return false;
-    }
+    if (!parser.parse(arguments))
+        return Status::usage(parser.errorText());
     if (helpAsked(parser)) {
         printLines(stdout, {helpText(parser)});
-        *status = 0;
-        return false;
+        helped = true;
+        return Status();
     }
     const int given = parser.positionalArguments().size();
-    if (given != 1) {
-        *status = usageError(
+    if (given != 1)
+        return Status::usage(
             given == 0 ? QStringLiteral("%1: missing DIR").arg(arguments[0])
                        : QStringLiteral("%1: one DIR only, not %2").arg(arguments[0]).arg(given));
-        return false;
-    }
-    return true;
+    return Status();
 }
 
 bool numberInRange(const QString &text, double low, double high, double *value)
@@ -122,22 +118,23 @@ Status CommandLine::loadWorld(DemoTerrain demo, World *world) const
     return ::loadWorld(dir(), demo, world);
 }
 
-bool CommandLine::loadWorldAndLevels(World *world, int *status) const
+Status CommandLine::loadWorldAndLevels(World *world) const
 {
     const Status loaded = loadWorld(DemoTerrain::Off, world);
-    *status = reportProblems(loaded);
-    return loaded.ok() && applyLevelOptions(*world, status);
+    reportProblems(loaded);
+    return loaded.ok() ? applyLevelOptions(*world) : loaded;
 }
 
-bool CommandLine::applyLevelOptions(World &world, int *status) const
+Status CommandLine::applyLevelOptions(World &world) const
 {
     if (!levelOptions)
-        return true;
+        return Status();
     LevelSource source;
     source.file = parser.value(levelsOption);
     source.demo = parser.isSet(demoOption);
-    *status = report(takeLevels(source, world));
-    return *status == 0;
+    const Status taken = takeLevels(source, world);
+    report(taken);
+    return taken;
 }
 
 QString CommandLine::levelsLine(const World &world) const

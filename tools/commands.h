@@ -34,6 +34,7 @@ int runExport(const QStringList &arguments);
 int runMap(const QStringList &arguments);
 int runImport(const QStringList &arguments);
 int runRotate(const QStringList &arguments);
+int runRivers(const QStringList &arguments);
 
 // The parser of one subcommand that works on one world folder, DIR.
 class CommandLine
@@ -43,9 +44,10 @@ public:
 
     QCommandLineParser parser;
 
-    // Handles --help and mistakes itself: false then, with *status set to
-    // the exit status to return.
-    bool parse(const QStringList &arguments, int *status);
+    // A usage error for a mistake. --help is printed here, and helpShown()
+    // is then true: the command ends with report(Status()), 0.
+    Status parse(const QStringList &arguments);
+    bool helpShown() const { return helped; }
     QString dir() const { return parser.positionalArguments().value(0); }
 
     // Adds --levels FILE and --demo, which loadWorldAndLevels then honours.
@@ -55,11 +57,12 @@ public:
     Status loadWorld(DemoTerrain demo, World *world) const;
     // Loads DIR with the levels as stored, then takes the levels as the level
     // options say: the --levels file, with the demo terrain over it for
-    // --demo.
-    bool loadWorldAndLevels(World *world, int *status) const;
+    // --demo. A failure is printed here (a refused world's lines as they
+    // stand, as reportProblems does); the command returns its exitStatus.
+    Status loadWorldAndLevels(World *world) const;
     // The level options' part of loadWorldAndLevels, for a command that loads
-    // DIR itself.
-    bool applyLevelOptions(World &world, int *status) const;
+    // DIR itself; a failure printed by report.
+    Status applyLevelOptions(World &world) const;
     // Where the levels came from, for the user: "levels: base002.dat as stored".
     QString levelsLine(const World &world) const;
     // An option's value; a usage error when the option is missing.
@@ -68,6 +71,7 @@ public:
 private:
     QString name;
     bool levelOptions = false;
+    bool helped = false;
 };
 
 // Whether text is a finite number from low to high, into *value: what every

@@ -20,6 +20,8 @@ const Command commands[] = {
     {"map", "Draw the globe as a map or heightmap (PNG, GeoTIFF) or a cube map.", runMap},
     {"import", "Set a world's starting levels from a relief raster.", runImport},
     {"rotate", "Turn a world so that a chosen point becomes its north pole.", runRotate},
+    {"rivers", "Write a world's rivers, lakes and drainage basins (GeoPackage, GeoJSON).",
+     runRivers},
 };
 
 const Command *findCommand(const QString &name)

@@ -137,3 +137,8 @@ QString shownName(const QString &name)
     }
     return out;
 }
+
+QString aboutFile(const QString &name, const QString &reason)
+{
+    return shownName(name) + QLatin1String(": ") + reason;
+}

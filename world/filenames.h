@@ -23,4 +23,8 @@ void keepFileNameBytes();
 // goes through this.
 QString shownName(const QString &name);
 
+// "NAME: reason", the one form of every message about a file: the name as
+// shownName shows it, the reason as given.
+QString aboutFile(const QString &name, const QString &reason);
+
 #endif

@@ -1,16 +1,33 @@
 #include "world/levelstore.h"
 
 #include "terrain/triangle.h"
+#include "world/atomicwrite.h"
 #include "world/filenames.h"
+#include "world/regularfile.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
 #include "world/worldtables.h"
 
+#include <QDir>
+
+#include <algorithm>
+
 const char *const saveFileName = "save.dat";
+const char *const levelsBackupSuffix = ".bak";
 
 namespace {
 
+// Far above the levels of the largest world generate makes (2.6 MB).
+const qint64 levelsFileLimit = qint64(1) << 30;
+
 enum LevelCount { Exactly, AtLeast };
+
+Status tooFewLevels(const QString &path, int count, int vertexCount)
+{
+    return Status::refused(path, QStringLiteral("holds %1 levels, but the world has %2 vertices")
+                                     .arg(count)
+                                     .arg(vertexCount));
+}
 
 Status readLevels(const QString &path, NameLink link, int vertexCount, LevelCount rule,
                   QVector<int> &levels)
@@ -20,12 +37,7 @@ Status readLevels(const QString &path, NameLink link, int vertexCount, LevelCoun
         return Status::refused(describeTableRead(path, read));
     const bool counted =
         rule == Exactly ? levels.size() == vertexCount : levels.size() >= vertexCount;
-    if (!counted)
-        return Status::refused(QStringLiteral("%1: holds %2 levels, but the world has %3 vertices")
-                                   .arg(shownName(path))
-                                   .arg(levels.size())
-                                   .arg(vertexCount));
-    return Status();
+    return counted ? Status() : tooFewLevels(path, levels.size(), vertexCount);
 }
 
 void refreshLevelsFrom(const Triangle *triangles)
@@ -63,9 +75,36 @@ Status readLevelTable(const QString &path, int vertexCount, QVector<int> &levels
     return readLevels(path, NameLink::Refused, vertexCount, Exactly, levels);
 }
 
-Status readStartingLevels(const QString &path, int vertexCount, QVector<int> &levels)
+Status readStartingLevels(const QString &dir, int vertexCount, StartingLevels &file)
 {
-    return readLevels(path, NameLink::Refused, vertexCount, AtLeast, levels);
+    file.path = QDir(dir).filePath(QString::fromLatin1(levelsFileName));
+    const FileOpen opened =
+        readRegularFile(file.path, NameLink::Refused, levelsFileLimit, &file.bytes);
+    if (!opened.ok) {
+        TableRead failed;
+        failed.status = opened.missing ? TableRead::Missing : TableRead::Unreadable;
+        failed.reason = opened.reason;
+        return Status::refused(describeTableRead(file.path, failed));
+    }
+    if (opened.size > levelsFileLimit)
+        return Status::refused(
+            file.path,
+            QStringLiteral("%1 bytes, far more than the levels of a world").arg(opened.size));
+    file.mode = opened.mode;
+    const TableRead read = decodeIntTable(file.bytes, file.table);
+    if (!read.ok())
+        return Status::refused(describeTableRead(file.path, read));
+    return file.table.size() < vertexCount ? tooFewLevels(file.path, file.table.size(), vertexCount)
+                                           : Status();
+}
+
+Status writeStartingLevels(const StartingLevels &file, const QVector<int> &levels)
+{
+    QVector<int> table = file.table;
+    std::copy(levels.begin(), levels.end(), table.begin());
+    return writeFilesAtomically(
+        {{file.path + QLatin1String(levelsBackupSuffix), file.bytes, file.mode},
+         {file.path, encodeIntTable(table)}});
 }
 
 Status loadSavedLevels()

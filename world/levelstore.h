@@ -33,10 +33,28 @@ Status loadBaseLevels();
 // that many levels.
 Status readLevelTable(const QString &path, int vertexCount, QVector<int> &levels);
 
-// Reads a world's starting levels from path (its base002.dat), which must
-// hold at least vertexCount levels: the loader lets it hold more. levels
-// receives the whole table.
-Status readStartingLevels(const QString &path, int vertexCount, QVector<int> &levels);
+extern const char *const levelsBackupSuffix; // ".bak"
+
+// A world's base002.dat as it stands: its bytes for the backup, its whole
+// table (the loader lets it hold more levels than the world has vertices),
+// and its permission bits, which the backup keeps.
+struct StartingLevels
+{
+    QString path;
+    QByteArray bytes;
+    QVector<int> table;
+    int mode = 0;
+};
+
+// Reads dir's base002.dat, once, which must hold a level for each of the
+// world's vertexCount vertices; refused in one line naming the file.
+Status readStartingLevels(const QString &dir, int vertexCount, StartingLevels &file);
+
+// Replaces the first levels.size() entries of the file read, keeping the old
+// file as base002.dat.bak. Both or neither: a backup replaced for a change
+// that then failed would hold the levels of no change at all. The copy is as
+// private as its original.
+Status writeStartingLevels(const StartingLevels &file, const QVector<int> &levels);
 
 // Where a command takes its levels from: the world's own (as loaded), or a
 // save file's when file is not empty; with the demo terrain laid over them

@@ -2,10 +2,14 @@
 
 #include "world/filenames.h"
 
+Status Status::refused(const QString &file, const QString &reason)
+{
+    return refused(aboutFile(file, reason));
+}
+
 Status Status::notWritten(const QString &file, const QString &reason)
 {
-    Status status(NotWritten,
-                  {QStringLiteral("%1: not written (%2)").arg(shownName(file), reason)});
+    Status status(NotWritten, {aboutFile(file, QStringLiteral("not written (%1)").arg(reason))});
     status.file_ = file;
     status.reason_ = reason;
     return status;
@@ -13,9 +17,11 @@ Status Status::notWritten(const QString &file, const QString &reason)
 
 Status Status::notDurable(const QString &file, const QString &reason)
 {
-    Status status(NotDurable,
-                  {QStringLiteral("%1: written, but %2, so it may not survive a power cut")
-                       .arg(shownName(file), reason)});
+    Status status(
+        NotDurable,
+        {aboutFile(
+            file,
+            QStringLiteral("written, but %1, so it may not survive a power cut").arg(reason))});
     status.file_ = file;
     status.reason_ = reason;
     return status;

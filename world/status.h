@@ -25,6 +25,8 @@ public:
     static Status usage(const QString &line) { return Status(Usage, {line}); }
     static Status refused(const QString &line) { return Status(Refused, {line}); }
     static Status refused(const QStringList &lines) { return Status(Refused, lines); }
+    // "FILE: REASON" (aboutFile in filenames.h).
+    static Status refused(const QString &file, const QString &reason);
     // "FILE: not written (REASON)", FILE shown as shownName (filenames.h)
     // shows it; file() keeps it as given.
     static Status notWritten(const QString &file, const QString &reason);

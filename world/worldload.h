@@ -1,5 +1,5 @@
-// Loading the world from its data files in the working directory, and the
-// checks that make every later table access safe.
+// Loading a world from the data files of its folder, and the checks that
+// make every later table access safe.
 #ifndef WORLDLOAD_H
 #define WORLDLOAD_H
 

@@ -1,0 +1,415 @@
+#include "gdal/sandbox.h"
+
+#include "world/filenames.h"
+#include "world/regularfile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <cpl_conv.h>
+#include <cpl_error.h>
+#include <cpl_minixml.h>
+#include <cpl_vsi.h>
+#include <gdal.h>
+#include <proj.h>
+
+#include <cerrno>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace {
+
+const char *const ownMemoryPrefix = "/vsimem/";
+// VRTs are a few kilobytes of XML; a mosaic of many tiles some megabytes.
+const qint64 maxVrtBytes = qint64(16) << 20;
+const int maxVrtDepth = 8;
+
+struct XmlFree
+{
+    void operator()(CPLXMLNode *node) const { CPLDestroyXMLNode(node); }
+};
+using Xml = std::unique_ptr<CPLXMLNode, XmlFree>;
+
+bool isLocalSource(bool topLevel, const QString &name)
+{
+    return !(topLevel && name.startsWith(QLatin1String(ownMemoryPrefix)));
+}
+
+// Empty when name is a plain path GDAL opens as the file it names.
+QString nameProblem(const QString &name, bool topLevel)
+{
+    static const QRegularExpression prefix(QStringLiteral("^[A-Za-z][A-Za-z0-9+._-]*:"));
+    if (name.isEmpty())
+        return QStringLiteral("an empty name");
+    if (!isLocalSource(topLevel, name))
+        return QString();
+    if (name.startsWith(QLatin1String("/vsi")))
+        return QStringLiteral("a GDAL virtual file path, which may reach the network or an "
+                              "archive");
+    if (name.startsWith(QLatin1Char('<')))
+        return QStringLiteral("inline XML, not a file");
+    if (prefix.match(name).hasMatch())
+        return QStringLiteral("a URL or a GDAL driver's prefix, not a plain file name");
+    return QString();
+}
+
+class SourceCheck
+{
+public:
+    // The first problem, as "FILE: reason", or empty.
+    QString check(const QString &name, int depth, NameLink link);
+
+private:
+    QString checkVrt(const QString &name, const QByteArray &xml, int depth);
+    QString walk(const CPLXMLNode *node, const QString &vrt, int depth);
+    QString checkNamedSource(const CPLXMLNode *node, const QString &vrt, int depth);
+
+    QSet<QString> checked;
+};
+
+QString problem(const QString &name, const QString &reason)
+{
+    return aboutFile(name, reason);
+}
+
+// The bytes of a VRT, from the disk or from the program's own memory files.
+bool readVrt(const QString &name, bool local, NameLink link, QByteArray *bytes, QString *reason)
+{
+    if (local) {
+        const FileOpen opened = readRegularFile(name, link, maxVrtBytes + 1, bytes);
+        *reason = opened.reason;
+        return opened.ok;
+    }
+    vsi_l_offset length = 0;
+    const GByte *data = VSIGetMemFileBuffer(QFile::encodeName(name).constData(), &length, FALSE);
+    *bytes = QByteArray(reinterpret_cast<const char *>(data),
+                        data ? int(std::min<vsi_l_offset>(length, maxVrtBytes + 1)) : 0);
+    return true;
+}
+
+QString fileProblem(const QString &name, NameLink link)
+{
+    QFile file;
+    const FileOpen opened = openRegularFile(name, link, file);
+    return opened.ok ? QString() : opened.missing ? QStringLiteral("no such file") : opened.reason;
+}
+
+const char *const *allowedDriverList()
+{
+    static const std::vector<QByteArray> names = [] {
+        std::vector<QByteArray> out;
+        for (const QString &driver : allowedRasterDrivers())
+            out.push_back(driver.toLatin1());
+        return out;
+    }();
+    static const std::vector<const char *> list = [] {
+        std::vector<const char *> out;
+        for (const QByteArray &name : names)
+            out.push_back(name.constData());
+        out.push_back(nullptr);
+        return out;
+    }();
+    return list.data();
+}
+
+QString SourceCheck::check(const QString &name, int depth, NameLink link)
+{
+    const bool topLevel = depth == 0;
+    QString reason = nameProblem(name, topLevel);
+    const bool local = isLocalSource(topLevel, name);
+    if (reason.isEmpty() && local)
+        reason = fileProblem(name, link);
+    if (!reason.isEmpty())
+        return problem(name, reason);
+    const QString key = QFileInfo(name).absoluteFilePath();
+    if (checked.contains(key))
+        return QString();
+    checked.insert(key);
+    GDALDriverH driver = GDALIdentifyDriverEx(QFile::encodeName(name).constData(), GDAL_OF_RASTER,
+                                              allowedDriverList(), nullptr);
+    if (!driver)
+        return problem(name, QStringLiteral("not a readable raster (no format the import "
+                                            "reads knows it)"));
+    if (QLatin1String(GDALGetDriverShortName(driver)) != QLatin1String("VRT"))
+        return QString();
+    QByteArray xml;
+    if (!readVrt(name, local, link, &xml, &reason))
+        return problem(name, reason);
+    return checkVrt(name, xml, depth);
+}
+
+QString SourceCheck::checkVrt(const QString &name, const QByteArray &xml, int depth)
+{
+    if (xml.size() > maxVrtBytes)
+        return problem(name, QStringLiteral("a VRT of more than %1 bytes").arg(maxVrtBytes));
+    if (depth >= maxVrtDepth)
+        return problem(name, QStringLiteral("VRTs nested more than %1 deep").arg(maxVrtDepth));
+    const Xml root(CPLParseXMLString(xml.constData()));
+    if (!root)
+        return problem(name, QStringLiteral("a VRT that is not well-formed XML"));
+    return walk(root.get(), name, depth);
+}
+
+bool attributeIs(const CPLXMLNode *node, const char *attribute, const char *value)
+{
+    return EQUAL(CPLGetXMLValue(node, attribute, ""), value);
+}
+
+QString SourceCheck::walk(const CPLXMLNode *node, const QString &vrt, int depth)
+{
+    for (; node; node = node->psNext) {
+        if (node->eType != CXT_Element)
+            continue;
+        const char *element = node->pszValue;
+        if (EQUAL(element, "VRTRasterBand") && attributeIs(node, "subClass", "VRTRawRasterBand"))
+            return problem(
+                vrt,
+                QStringLiteral("a raw band (VRTRawRasterBand), which reads the "
+                               "bytes of any file: %1")
+                    .arg(shownName(QString::fromUtf8(CPLGetXMLValue(node, "SourceFilename", "")))));
+        if (EQUAL(element, "PixelFunctionCode") || EQUAL(element, "PixelFunctionLanguage"))
+            return problem(vrt, QStringLiteral("a band whose pixel function is a program"));
+        if (EQUAL(element, "SourceFilename") || EQUAL(element, "SourceDataset")) {
+            const QString found = checkNamedSource(node, vrt, depth);
+            if (!found.isEmpty())
+                return found;
+            continue;
+        }
+        const QString found = walk(node->psChild, vrt, depth);
+        if (!found.isEmpty())
+            return found;
+    }
+    return QString();
+}
+
+// A source is found as GDAL finds it: beside the VRT when relativeToVRT says
+// so, else as written.
+QString SourceCheck::checkNamedSource(const CPLXMLNode *node, const QString &vrt, int depth)
+{
+    const QString written = QString::fromUtf8(CPLGetXMLValue(node, nullptr, ""));
+    QString source = written;
+    if (attributeIs(node, "relativeToVRT", "1") && QFileInfo(written).isRelative() &&
+        nameProblem(written, false).isEmpty())
+        source = QFileInfo(vrt).dir().filePath(written);
+    const QString found = check(source, depth + 1, NameLink::Refused);
+    if (found.isEmpty())
+        return QString();
+    return aboutFile(vrt, QStringLiteral("source refused: ") + found);
+}
+
+// A coordinate system names the grid files PROJ reads for it
+// ("+nadgrids=/etc/shadow", a WKT PARAMETERFILE), and PROJ opens them while
+// GDAL parses the raster's header, before any check here could see them: a
+// FIFO named so hung the import. PROJ may read regular files inside its own
+// data folders only, and write none.
+namespace projfiles {
+
+struct Handle
+{
+    int fd;
+};
+
+// Found once, with PROJ's standard file functions.
+const QStringList &folders()
+{
+    static const QStringList found = [] {
+        QStringList out;
+        const QString paths = QFile::decodeName(proj_info().searchpath);
+        for (const QString &folder : paths.split(QLatin1Char(':'), Qt::SkipEmptyParts))
+            out << QDir::cleanPath(folder) + QLatin1Char('/');
+        return out;
+    }();
+    return found;
+}
+
+bool inProjFolders(const char *name)
+{
+    const QString path = QDir::cleanPath(QFile::decodeName(name));
+    return std::any_of(folders().begin(), folders().end(),
+                       [&](const QString &folder) { return path.startsWith(folder); });
+}
+
+PROJ_FILE_HANDLE *projOpen(PJ_CONTEXT *, const char *name, PROJ_OPEN_ACCESS access, void *)
+{
+    if (access != PROJ_OPEN_ACCESS_READ_ONLY || !inProjFolders(name))
+        return nullptr;
+    const int fd = ::open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat status;
+    if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
+        return nullptr;
+    }
+    return reinterpret_cast<PROJ_FILE_HANDLE *>(new Handle{fd});
+}
+
+int fdOf(PROJ_FILE_HANDLE *handle)
+{
+    return reinterpret_cast<Handle *>(handle)->fd;
+}
+
+size_t projRead(PJ_CONTEXT *, PROJ_FILE_HANDLE *handle, void *buffer, size_t bytes, void *)
+{
+    size_t done = 0;
+    while (done < bytes) {
+        const ssize_t got = ::read(fdOf(handle), static_cast<char *>(buffer) + done, bytes - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += size_t(got);
+    }
+    return done;
+}
+
+size_t projWrite(PJ_CONTEXT *, PROJ_FILE_HANDLE *, const void *, size_t, void *)
+{
+    return 0;
+}
+
+int projSeek(PJ_CONTEXT *, PROJ_FILE_HANDLE *handle, long long offset, int whence, void *)
+{
+    return ::lseek(fdOf(handle), off_t(offset), whence) >= 0;
+}
+
+unsigned long long projTell(PJ_CONTEXT *, PROJ_FILE_HANDLE *handle, void *)
+{
+    const off_t at = ::lseek(fdOf(handle), 0, SEEK_CUR);
+    return at < 0 ? 0 : static_cast<unsigned long long>(at);
+}
+
+void projClose(PJ_CONTEXT *, PROJ_FILE_HANDLE *handle, void *)
+{
+    ::close(fdOf(handle));
+    delete reinterpret_cast<Handle *>(handle);
+}
+
+int projExists(PJ_CONTEXT *, const char *name, void *)
+{
+    struct stat status;
+    return inProjFolders(name) && ::stat(name, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+int projRefuse(PJ_CONTEXT *, const char *, void *)
+{
+    return 0;
+}
+
+int projRefuseRename(PJ_CONTEXT *, const char *, const char *, void *)
+{
+    return 0;
+}
+
+void restrict(PJ_CONTEXT *context)
+{
+    folders(); // before PROJ's look for its folders comes to us
+    static const PROJ_FILE_API api{1,          projOpen,   projRead,        projWrite,
+                                   projSeek,   projTell,   projClose,       projExists,
+                                   projRefuse, projRefuse, projRefuseRename};
+    proj_context_set_fileapi(context, &api, nullptr);
+    proj_context_set_enable_network(context, 0);
+}
+
+} // namespace projfiles
+
+} // namespace
+
+// GDAL makes a PROJ context for each thread, and PROJ gives a new context
+// the standard file functions, not the default context's: every context made
+// in a program that links this is given ours as it is made.
+extern "C" PJ_CONTEXT *proj_context_create(void)
+{
+    using Create = PJ_CONTEXT *(*)();
+    static const Create create = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "proj_context_create"));
+    PJ_CONTEXT *context = create ? create() : nullptr;
+    if (context)
+        projfiles::restrict(context);
+    return context;
+}
+
+void registerGdal()
+{
+    static const bool registered = [] {
+        GDALAllRegister();
+        GDALSetCacheMax64(gdalBlockCacheBytes);
+        return true;
+    }();
+    (void)registered;
+}
+
+QuietGdal::QuietGdal()
+{
+    CPLPushErrorHandler(CPLQuietErrorHandler);
+    CPLErrorReset();
+}
+
+QuietGdal::~QuietGdal()
+{
+    CPLPopErrorHandler();
+}
+
+const QStringList &allowedRasterDrivers()
+{
+    static const QStringList drivers{
+        QStringLiteral("GTiff"),     QStringLiteral("COG"),         QStringLiteral("PNG"),
+        QStringLiteral("JPEG"),      QStringLiteral("GIF"),         QStringLiteral("BMP"),
+        QStringLiteral("WEBP"),      QStringLiteral("JP2OpenJPEG"), QStringLiteral("netCDF"),
+        QStringLiteral("HDF5"),      QStringLiteral("HDF5Image"),   QStringLiteral("HDF4"),
+        QStringLiteral("HDF4Image"), QStringLiteral("GRIB"),        QStringLiteral("SRTMHGT"),
+        QStringLiteral("DTED"),      QStringLiteral("USGSDEM"),     QStringLiteral("EHdr"),
+        QStringLiteral("ENVI"),      QStringLiteral("AAIGrid"),     QStringLiteral("XYZ"),
+        QStringLiteral("GSAG"),      QStringLiteral("GSBG"),        QStringLiteral("GS7BG"),
+        QStringLiteral("BT"),        QStringLiteral("NITF"),        QStringLiteral("VRT"),
+        QStringLiteral("MEM"),
+    };
+    return drivers;
+}
+
+void restrictGdal()
+{
+    static const bool restricted = [] {
+        projfiles::restrict(nullptr);
+        // Before the first registration: no plugin is loaded at all.
+        CPLSetConfigOption("GDAL_DRIVER_PATH", "disable");
+        registerGdal(); // the built-in drivers, once
+        const QStringList &allowed = allowedRasterDrivers();
+        for (int i = GDALGetDriverCount() - 1; i >= 0; --i) {
+            GDALDriverH driver = GDALGetDriver(i);
+            if (!allowed.contains(QLatin1String(GDALGetDriverShortName(driver)))) {
+                GDALDeregisterDriver(driver);
+                GDALDestroyDriver(driver);
+            }
+        }
+        // Whatever still speaks HTTP talks to a closed port, at once.
+        CPLSetConfigOption("GDAL_HTTP_PROXY", "http://127.0.0.1:1");
+        CPLSetConfigOption("GDAL_HTTP_MAX_RETRY", "0");
+        CPLSetConfigOption("GDAL_HTTP_TIMEOUT", "1");
+        CPLSetConfigOption("GDAL_HTTP_CONNECTTIMEOUT", "1");
+        CPLSetConfigOption("GDAL_VRT_ENABLE_PYTHON", "NO");
+        CPLSetConfigOption("GDAL_VRT_ENABLE_RAWRASTERBAND", "NO");
+        CPLSetConfigOption("GDAL_MEM_ENABLE_OPEN", "NO");
+        // No .aux.xml written beside the user's raster, nor read from it.
+        CPLSetConfigOption("GDAL_PAM_ENABLED", "NO");
+        // No listing of a folder of 100,000 downloads to find side files.
+        CPLSetConfigOption("GDAL_DISABLE_READDIR_ON_OPEN", "YES");
+        return true;
+    }();
+    (void)restricted;
+}
+
+Status checkRasterSource(const QString &path)
+{
+    restrictGdal();
+    const QuietGdal quiet;
+    SourceCheck check;
+    const QString found = check.check(path, 0, NameLink::Followed);
+    return found.isEmpty() ? Status() : Status::refused(found);
+}

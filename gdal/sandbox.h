@@ -1,0 +1,69 @@
+// The sandbox: GDAL and PROJ without surprises, for rasters from strangers.
+//
+// GDAL opens far more than raster files: URLs and /vsicurl/ names make HTTP
+// requests, /vsizip/ and friends read inside archives, a VRT file can read
+// any other file (a VRTRawRasterBand takes the bytes of /etc/passwd as
+// samples), run Python, or name sources that are themselves URLs, devices or
+// other VRTs. The import checks a raster with checkRasterSource before it
+// opens it, and restrictGdal leaves GDAL able to read raster files only.
+// PROJ, below GDAL, opens the grid files a raster's coordinate system names
+// while GDAL opens the raster: in every program that links this, each PROJ
+// context reads regular files in PROJ's own data folders only, and no
+// network.
+//
+// The sandbox stands below the session (gdalsession.h): it registers GDAL's
+// drivers itself and never opens a raster, so that it includes nothing of
+// the session's.
+#ifndef SANDBOX_H
+#define SANDBOX_H
+
+#include "world/status.h"
+
+#include <QString>
+#include <QStringList>
+
+// GDAL's block cache while any session lives: decoded blocks kept for
+// reuse, so that an import's memory is bounded whatever the raster.
+const qint64 gdalBlockCacheBytes = qint64(256) << 20;
+
+// Once per process: GDAL's built-in drivers registered and its block cache
+// capped at gdalBlockCacheBytes. Later calls do nothing.
+void registerGdal();
+
+// While one lives, GDAL's messages stay off the terminal, so that a failure
+// is reported as our one line, not GDAL's; the last error starts empty.
+class QuietGdal
+{
+public:
+    QuietGdal();
+    ~QuietGdal();
+    QuietGdal(const QuietGdal &) = delete;
+    QuietGdal &operator=(const QuietGdal &) = delete;
+};
+
+// The GDAL drivers kept: raster file formats whose files name no other file
+// (sidecars beside them aside). Network, database and vector drivers, and
+// formats whose headers point at data files by any path (ERS, ISIS, PDS),
+// are not among them. MEM stays for the maps' own in-memory rasters; it is
+// never opened by name, since checkRasterSource refuses such names.
+const QStringList &allowedRasterDrivers();
+
+// Once per process, before any raster is opened: every driver not in
+// allowedRasterDrivers deregistered, plugins not loaded, GDAL's HTTP sent
+// nowhere, Python pixel functions, raw VRT bands and side files (.aux.xml)
+// off. Later calls do nothing.
+void restrictGdal();
+
+// Whether the raster at path may be opened: refused, in one line naming
+// path or the source at fault, unless
+// - the name is a plain path: no URL, no driver prefix ("NETCDF:"), no
+//   inline XML, no /vsi path but the program's own /vsimem/;
+// - it is a regular file (links followed: the user named it) in one of the
+//   allowed formats;
+// - and, for a VRT, every source it names, at any depth, is a plain local
+//   regular file (not a link: no one chose where it points) in an allowed
+//   format, and no band is raw or runs Python.
+// Calls restrictGdal.
+Status checkRasterSource(const QString &path);
+
+#endif

@@ -1,0 +1,163 @@
+#include "maps/mapfile.h"
+
+#include "gdal/gdalsession.h"
+#include "maps/cubemap.h"
+#include "maps/graticule.h"
+#include "maps/pngrows.h"
+#include "maps/projectedmap.h"
+#include "maps/watermap.h"
+#include "meshes/drawnmesh.h"
+#include "world/atomicwrite.h"
+#include "world/filenames.h"
+#include "world/tablefile.h"
+
+#include <QFileInfo>
+
+#include <cpl_vsi.h>
+#include <gdal.h>
+#include <ogr_srs_api.h>
+
+namespace {
+
+// Copies the image's rows into the bands of an in-memory dataset.
+bool fillBands(GDALDatasetH target, const QImage &image, bool grey)
+{
+    const int w = image.width(), h = image.height();
+    for (int band = 1; band <= (grey ? 1 : 3); ++band) {
+        GDALRasterBandH b = GDALGetRasterBand(target, band);
+        const uchar *first = image.constBits() + (grey ? 0 : band - 1);
+        if (GDALRasterIO(b, GF_Write, 0, 0, w, h, const_cast<uchar *>(first), w, h,
+                         grey ? GDT_UInt16 : GDT_Byte, grey ? 2 : 3,
+                         int(image.bytesPerLine())) != CE_None)
+            return false;
+        GDALSetRasterColorInterpretation(b, grey ? GCI_GrayIndex
+                                                 : GDALColorInterp(GCI_RedBand + band - 1));
+    }
+    return true;
+}
+
+bool geoTiffBytes(const QImage &image, QByteArray *bytes, const ProgressPart &progress)
+{
+    GdalSession session;
+    const bool grey = image.format() == QImage::Format_Grayscale16;
+    const int w = image.width(), h = image.height();
+    const GdalDataset memory(GDALCreate(GDALGetDriverByName("MEM"), "", w, h, grey ? 1 : 3,
+                                        grey ? GDT_UInt16 : GDT_Byte, nullptr));
+    if (!memory)
+        return false;
+    double transform[6] = {-180, 360.0 / w, 0, 90, 0, -180.0 / h};
+    GDALSetGeoTransform(memory.get(), transform);
+    OGRSpatialReferenceH wgs84 = OSRNewSpatialReference(nullptr);
+    OSRImportFromEPSG(wgs84, 4326);
+    GDALSetSpatialRef(memory.get(), wgs84);
+    OSRDestroySpatialReference(wgs84);
+    GDALSetMetadataItem(memory.get(), "AREA_OR_POINT", "Area", nullptr);
+    const char *name = "/vsimem/globe-world-map.tif";
+    const char *options[] = {"COMPRESS=DEFLATE",
+                             grey ? "PHOTOMETRIC=MINISBLACK" : "PHOTOMETRIC=RGB", nullptr};
+    // Closed at once: the file is complete in memory only then.
+    const bool ok = fillBands(memory.get(), image, grey) &&
+                    GdalDataset(GDALCreateCopy(GDALGetDriverByName("GTiff"), name, memory.get(),
+                                               FALSE, const_cast<char **>(options), gdalProgress,
+                                               const_cast<ProgressPart *>(&progress))) != nullptr;
+    vsi_l_offset length = 0;
+    GByte *data = ok ? VSIGetMemFileBuffer(name, &length, FALSE) : nullptr;
+    if (data)
+        *bytes = QByteArray(reinterpret_cast<const char *>(data), int(length));
+    VSIUnlink(name);
+    return data != nullptr;
+}
+
+Status writeCubeMap(const World &world, const DrawnMesh &mesh, const MapOptions &options,
+                    const ProgressPart &progress)
+{
+    QVector<QImage> faces =
+        renderCubeFaces(mesh, options.width / 4, options.heightmap, progress.part(0, 0.9));
+    if (options.rivers)
+        drawWaterOnCube(world, faces);
+    for (int face = 0; face < cubeFaces && options.graticule > 0; ++face)
+        drawGraticule(faces[face], options.graticule, cubeFacePlaces(face, options.width / 4));
+    // All six or none: a cube of faces from two worlds is no cube.
+    QVector<FileWrite> files;
+    for (int face = 0; face < cubeFaces; ++face) {
+        progress.update(0.9 + 0.05 * face / cubeFaces);
+        files.append({cubeFaceFile(options.out, face), pngBytes(faces[face])});
+    }
+    return writeFilesAtomically(files);
+}
+
+} // namespace
+
+bool mapFormatOf(const QString &path, MapFormat *format)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("png"))
+        *format = MapFormat::Png;
+    else if (suffix == QLatin1String("tif") || suffix == QLatin1String("tiff"))
+        *format = MapFormat::GeoTiff;
+    else
+        return false;
+    return true;
+}
+
+Status mapFileBytes(const QImage &image, MapFormat format, const QString &path, QByteArray *bytes,
+                    const ProgressPart &progress)
+{
+    if (format == MapFormat::Png) {
+        *bytes = pngBytes(image);
+        return Status();
+    }
+    if (geoTiffBytes(image, bytes, progress))
+        return Status();
+    return Status::refused(
+        path, QStringLiteral("the GeoTIFF could not be made (%1)").arg(GdalSession::lastError()));
+}
+
+QString cubeFaceFile(const QString &out, int face)
+{
+    const QString suffix = QFileInfo(out).suffix();
+    return QStringLiteral("%1-%2.%3")
+        .arg(out.left(out.size() - suffix.size() - 1), QLatin1String(cubeFaceName(face)), suffix);
+}
+
+Status writeMap(const World &world, const MapOptions &options, int *unrestorable,
+                const ProgressPart &progress)
+{
+    const DrawnMesh mesh = drawnMesh(world);
+    *unrestorable = 0;
+    if (options.projection == MapProjection::Cube)
+        return writeCubeMap(world, mesh, options, progress);
+    QByteArray bytes;
+    if (isWarped(options.projection)) {
+        ProjectedMap map;
+        Status made = renderProjectedMap(world, mesh, options, &map, progress.part(0, 0.8));
+        if (made.ok())
+            made = projectedMapBytes(map, options.format, options.out, &bytes,
+                                     progress.part(0.8, 0.95));
+        return made.ok() ? writeFileAtomically(options.out, bytes) : made;
+    }
+    if (options.format == MapFormat::Png && !options.heightmap && options.graticule <= 0 &&
+        !options.rivers) {
+        // The PNG is encoded while the rows below are still being drawn.
+        PngRows png(options.width, options.width / 2,
+                    QImage(1, 1, QImage::Format_RGB888).dotsPerMeterX());
+        renderColourMap(mesh, options.width, progress.part(0, 0.95),
+                        [&png](const QImage &image, int y0, int y1) {
+                            for (int y = y0; y < y1; ++y)
+                                png.writeRow(image.constScanLine(y));
+                        });
+        const Status encoded = png.finish(options.out, &bytes);
+        return encoded.ok() ? writeFileAtomically(options.out, bytes) : encoded;
+    }
+    const ProgressPart drawing = progress.part(0, 0.8);
+    QImage image = options.heightmap ? renderHeightmap(mesh, options.width, unrestorable, drawing)
+                                     : renderColourMap(mesh, options.width, drawing);
+    if (options.rivers)
+        drawWaterOnMap(world, image);
+    if (options.graticule > 0 && !options.heightmap)
+        drawGraticule(image, options.graticule,
+                      equirectangularPlaces(image.width(), image.height()));
+    const Status made =
+        mapFileBytes(image, options.format, options.out, &bytes, progress.part(0.8, 0.95));
+    return made.ok() ? writeFileAtomically(options.out, bytes) : made;
+}

@@ -1,0 +1,660 @@
+// globe-world import on generated worlds: rasters of every layout and
+// coordinate system placed on the globe, the Earth terrain, and every
+// refusal of a raster from a stranger.
+#include "relief/earthrelief.h"
+#include "relief/heightmapimport.h"
+#include "terrain/vec3.h"
+#include "world/tablefile.h"
+#include "world/worldload.h"
+#include "world/worldwrite.h"
+#include "worldfiles.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cpl_string.h>
+#include <gdal.h>
+#include <ogr_srs_api.h>
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <functional>
+
+// Expected levels at places: longitude and latitude in degrees, then the
+// level (or, negated, the lowest level wanted there).
+using Places = QVector<QVector<double>>;
+using RasterSetup = std::function<QString(const QString &scratch)>;
+Q_DECLARE_METATYPE(RasterSetup)
+
+class ImportTest : public WorldSuite
+{
+    Q_OBJECT
+
+private slots:
+    void importGreyValues_data();
+    void importGreyValues();
+    void refusals_data();
+    void refusals();
+    void importGeoTiff_data();
+    void importPlacement_data();
+    void importPlacement();
+    void regionalRaster();
+    void noDataKeepsLevels();
+    void peakDefault();
+    void importGeoTiff();
+    void netcdfVariables();
+    void earthTerrain();
+};
+
+namespace {
+
+int run(const QStringList &arguments, QString *output)
+{
+    return runProgram(GLOBE_WORLD_EXE, arguments, output);
+}
+
+// A one-band GeoTIFF written through GDAL: values row by row (may be empty
+// for a header alone), epsg 0 for no coordinate system.
+void writeGeoTiff(const QString &file, int width, int height, GDALDataType type,
+                  const std::vector<double> &values, const std::vector<double> &transform,
+                  int epsg = 4326, const double *noData = nullptr,
+                  const QList<const char *> &creation = {})
+{
+    GDALAllRegister();
+    std::vector<const char *> options{"SPARSE_OK=TRUE"};
+    options.insert(options.end(), creation.begin(), creation.end());
+    options.push_back(nullptr);
+    GDALDatasetH dataset = GDALCreate(GDALGetDriverByName("GTiff"), file.toUtf8().constData(),
+                                      width, height, 1, type, const_cast<char **>(options.data()));
+    QVERIFY(dataset);
+    GDALSetGeoTransform(dataset, const_cast<double *>(transform.data()));
+    if (epsg) {
+        OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+        OSRImportFromEPSG(srs, epsg);
+        GDALSetSpatialRef(dataset, srs);
+        OSRDestroySpatialReference(srs);
+    }
+    GDALRasterBandH band = GDALGetRasterBand(dataset, 1);
+    if (noData)
+        GDALSetRasterNoDataValue(band, *noData);
+    if (!values.empty())
+        QCOMPARE(GDALRasterIO(band, GF_Write, 0, 0, width, height,
+                              const_cast<double *>(values.data()), width, height, GDT_Float64, 0,
+                              0),
+                 CE_None);
+    GDALClose(dataset);
+}
+
+// The vertex of the loaded world nearest a place, by the geography
+// convention: longitude 180 degrees - azimuth, latitude 90 degrees - polar angle.
+int vertexAt(const World &world, double longitude, double latitude)
+{
+    const double theta = (90 - latitude) * M_PI / 180, phi = M_PI - longitude * M_PI / 180;
+    const Vec3 place = unitDirection(theta, phi);
+    int nearest = 0;
+    double best = -2;
+    for (int v = 0; v < world.vertexCount; ++v) {
+        const double closeness =
+            dot(place, unitDirection(world.coords[2 * v], world.coords[2 * v + 1]));
+        if (closeness > best) {
+            best = closeness;
+            nearest = v;
+        }
+    }
+    return nearest;
+}
+
+// Checks the levels of the world loaded from folder at each place.
+void checkPlaces(const QString &folder, const Places &places)
+{
+    const World world = loadTestWorld(folder);
+    for (const QVector<double> &place : places) {
+        const int level = world.levels[vertexAt(world, place[0], place[1])];
+        const QString where = QString("%1, %2: level %3").arg(place[0]).arg(place[1]).arg(level);
+        QVERIFY2(place[2] >= 0 ? level == place[2] : level >= -place[2], qPrintable(where));
+    }
+}
+
+} // namespace
+
+void ImportTest::importGreyValues_data()
+{
+    QTest::addColumn<QImage::Format>("format");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<int>("level");
+    QTest::newRow("16-bit, level 1") << QImage::Format_Grayscale16 << 7282 << 1;
+    QTest::newRow("16-bit, first value of level 1") << QImage::Format_Grayscale16 << 6554 << 1;
+    QTest::newRow("16-bit, last value of level 0") << QImage::Format_Grayscale16 << 6553 << 0;
+    QTest::newRow("8-bit, first value of level 9: the end steps are as wide as the others")
+        << QImage::Format_Grayscale8 << 230 << 9;
+    QTest::newRow("8-bit, top") << QImage::Format_Grayscale8 << 255 << 9;
+    QTest::newRow("8-bit, level 5") << QImage::Format_Grayscale8 << 142 << 5;
+    QTest::newRow("grey RGB, 8 bits") << QImage::Format_RGB32 << 28 << 1;
+}
+
+void ImportTest::importGreyValues()
+{
+    QFETCH(QImage::Format, format);
+    QFETCH(int, value);
+    QFETCH(int, level);
+    const QString folder = world(2), png = folder + "/grey.png";
+    QImage image(64, 32, format);
+    image.fill(format == QImage::Format_RGB32 ? qRgb(value, value, value) : uint(value));
+    QVERIFY(image.save(png));
+    QVERIFY(importRaster(folder, png).ok());
+    QVector<int> levels;
+    QVERIFY(readIntTable(path(folder, levelsFileName), levels).ok());
+    QCOMPARE(levels, QVector<int>(162, level));
+}
+
+using Setup = std::function<QStringList(const QString &world, const QString &scratch)>;
+Q_DECLARE_METATYPE(Setup)
+
+void ImportTest::refusals_data()
+{
+    QTest::addColumn<Setup>("setup"); // returns the command line
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("lines");
+    auto image = [](const QString &file, int width, int height, QColor colour) {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(colour);
+        image.save(file);
+        return file;
+    };
+    auto import = [](const QString &w, const QString &png) {
+        return QStringList{"import", w, "--heightmap", png};
+    };
+    QTest::newRow("missing image")
+        << Setup([=](const QString &w, const QString &s) { return import(w, s + "/none.png"); })
+        << 2 << "none.png: no such file" << 1;
+    QTest::newRow("text named .png") << Setup([=](const QString &w, const QString &s) {
+        writeBytes(s + "/text.png", "not a picture\n");
+        return import(w, s + "/text.png");
+    }) << 2 << "text.png: not a readable raster"
+                                     << 1;
+    QTest::newRow("square image") << Setup([=](const QString &w, const QString &s) {
+        return import(w, image(s + "/square.png", 40, 40, Qt::gray));
+    }) << 2 << "square.png: is 40 x 40 pixels, but a map must be twice as wide"
+                                  << 1;
+    // The one refusal that printed its raster's name as it stood.
+    QTest::newRow("no data, newline in the name") << Setup([=](const QString &w, const QString &s) {
+        const double none = 7;
+        writeGeoTiff(s + "/two\nlines.tif", 40, 20, GDT_Byte, std::vector<double>(800, 7),
+                     {-180, 9, 0, 90, 0, -9}, 4326, &none);
+        return import(w, s + "/two\nlines.tif");
+    }) << 2 << "two\\nlines.tif: holds no sample with data"
+                                                  << 1;
+    QTest::newRow("colour image") << Setup([=](const QString &w, const QString &s) {
+        return import(w, image(s + "/red.png", 40, 20, Qt::red));
+    }) << 2 << "red.png: has coloured pixels"
+                                  << 1;
+    QTest::newRow("geotransform in metres without a coordinate system") << Setup([=](const QString
+                                                                                         &w,
+                                                                                     const QString
+                                                                                         &s) {
+        writeGeoTiff(s + "/metres.tif", 100, 50, GDT_Byte, {}, {500000, 10, 0, 4000000, 0, -10}, 0);
+        return import(w, s + "/metres.tif");
+    }) << 2 << "metres.tif: covers x 500000 to 501000 and y 3999500 to 4000000, which are not"
+                                                                        << 1;
+    // 1.5 GiB in one strip: GDAL would decode it whole.
+    QTest::newRow("one strip too large to decode")
+        << Setup([=](const QString &w, const QString &s) {
+               writeGeoTiff(s + "/strip.tif", 20000, 10000, GDT_Float64, {},
+                            {-180, 0.018, 0, 90, 0, -0.018}, 4326, nullptr,
+                            {"BLOCKYSIZE=10000", "COMPRESS=DEFLATE"});
+               return import(w, s + "/strip.tif");
+           })
+        << 2 << "strip.tif: stores its samples in blocks of 20000 x 10000 (1525 MiB decoded)" << 1;
+    QTest::newRow("second raster missing") << Setup([=](const QString &w, const QString &s) {
+        return QStringList{"import",      w,
+                           "--heightmap", image(s + "/grey.png", 40, 20, QColor(128, 128, 128)),
+                           "--heightmap", s + "/none.tif"};
+    }) << 2 << "none.tif: no such file" << 1;
+    // 74 bytes that claim 200,000 x 100,000 pixels: read row by row, at the
+    // world's resolution, until the first row that is not there.
+    QTest::newRow("PNG header lying about its size")
+        << Setup([=](const QString &w, const QString &s) {
+               writeBytes(s + "/liar.png",
+                          QByteArray::fromHex("89504e470d0a1a0a0000000d4948445200030d40000186a008"
+                                              "00000000022075210000001149444154789c636018"
+                                              "05a360140c77000003e80001b3a6d3460000000049"
+                                              "454e44ae426082"));
+               return import(w, s + "/liar.png");
+           })
+        << 2 << "liar.png: cannot be read" << 1;
+    QTest::newRow("map to an unknown format") << Setup([](const QString &w, const QString &s) {
+        return QStringList{"map", w, "--out", s + "/map.jpg"};
+    }) << 1 << "map.jpg: the name must end in .png"
+                                              << 1;
+    QTest::newRow("import into a broken world") << Setup([=](const QString &w, const QString &s) {
+        QFile(path(w, cornersFileName)).resize(100);
+        return import(w, image(s + "/grey.png", 40, 20, Qt::gray));
+    }) << 2 << "base004.dat: declares 5120 elements but holds only 24"
+                                                << 2;
+    QTest::newRow("map of a broken world") << Setup([](const QString &w, const QString &s) {
+        QFile(path(w, cornersFileName)).resize(100);
+        return QStringList{"map", w, "--out", s + "/map.png"};
+    }) << 2 << "base004.dat: declares 5120 elements"
+                                           << 2;
+    QTest::newRow("other world's save.dat") << Setup([=](const QString &w, const QString &s) {
+        writeIntTable(s + "/save.dat", QVector<int>(162));
+        return QStringList{"export", w, "--ply", s + "/out.ply", "--levels", s + "/save.dat"};
+    }) << 2 << "save.dat: holds 162 levels, but the world has 642 vertices"
+                                            << 1;
+    QTest::newRow("missing --levels file") << Setup([](const QString &w, const QString &s) {
+        return QStringList{"info", w, "--levels", s + "/save.dat"};
+    }) << 2 << "save.dat: " << 1;
+    // A raw band took /etc/passwd's bytes as samples; /vsicurl/ made requests.
+    QTest::newRow("VRT raw band")
+        << Setup([=](const QString &w, const QString &s) {
+               writeBytes(
+                   s + "/raw.vrt",
+                   "<VRTDataset rasterXSize=\"64\" rasterYSize=\"32\">\n"
+                   "  <VRTRasterBand dataType=\"Byte\" band=\"1\" subClass=\"VRTRawRasterBand\">\n"
+                   "    <SourceFilename>/etc/passwd</SourceFilename>\n"
+                   "  </VRTRasterBand>\n"
+                   "</VRTDataset>\n");
+               return import(w, s + "/raw.vrt");
+           })
+        << 2
+        << "raw.vrt: a raw band (VRTRawRasterBand), which reads the bytes of any file: "
+           "/etc/passwd"
+        << 1;
+    // PROJ opened the grid a coordinate system names, a FIFO: the import hung.
+    QTest::newRow("FIFO-grid") // no space: the name goes into a PROJ string
+        << Setup([=](const QString &w, const QString &s) {
+               image(s + "/grey.png", 64, 32, Qt::gray);
+               ::mkfifo(QFile::encodeName(s + "/grid").constData(), 0600);
+               writeBytes(s + "/grid.vrt",
+                          "<VRTDataset rasterXSize=\"64\" rasterYSize=\"32\">\n"
+                          "  <SRS>+proj=merc +ellps=intl +nadgrids=" +
+                              s.toUtf8() +
+                              "/grid +units=m</SRS>\n"
+                              "  <GeoTransform>-2e7, 625000, 0, 1e7, 0, -625000</GeoTransform>\n"
+                              "  <VRTRasterBand dataType=\"Byte\" band=\"1\"><SimpleSource>\n"
+                              "    <SourceFilename relativeToVRT=\"1\">grey.png</SourceFilename>\n"
+                              "  </SimpleSource></VRTRasterBand>\n"
+                              "</VRTDataset>\n");
+               return import(w, s + "/grid.vrt");
+           })
+        << 2 << "grid.vrt: " << 1;
+    // A coordinate system's name is the file's, and held a newline.
+    QTest::newRow("newline in a coordinate system's name")
+        << Setup([=](const QString &w, const QString &s) {
+               image(s + "/grey.png", 64, 32, Qt::gray);
+               writeBytes(s + "/named.vrt",
+                          "<VRTDataset rasterXSize=\"64\" rasterYSize=\"32\">\n"
+                          "  <SRS>GEOGCS[\"Two&#10;lines\",DATUM[\"WGS_1984\",SPHEROID[\"WGS "
+                          "84\",6378137,298.257223563]],PRIMEM[\"Greenwich\",0],UNIT[\"degree\","
+                          "0.0174532925199433],AUTHORITY[\"EPSG\",\"4978\"]]</SRS>\n"
+                          "  <GeoTransform>-180, 5.625, 0, 90, 0, -5.625</GeoTransform>\n"
+                          "  <VRTRasterBand dataType=\"Byte\" band=\"1\"><SimpleSource>\n"
+                          "    <SourceFilename relativeToVRT=\"1\">grey.png</SourceFilename>\n"
+                          "  </SimpleSource></VRTRasterBand>\n"
+                          "</VRTDataset>\n");
+               return import(w, s + "/named.vrt");
+           })
+        << 2 << "is in Two\\nlines, but its code EPSG:4978" << 1;
+    QTest::newRow("/vsicurl/ name") << Setup([=](const QString &w, const QString &) {
+        return import(w, "/vsicurl/http://127.0.0.1:9/relief.tif");
+    }) << 2 << "relief.tif: a GDAL virtual file path"
+                                    << 1;
+    QTest::newRow("export into a missing folder") << Setup([](const QString &w, const QString &s) {
+        return QStringList{"export", w, "--obj", s + "/no/such/folder/out.obj"};
+    }) << 2 << "out.obj: not written" << 1;
+    QTest::newRow("odd width") << Setup([](const QString &w, const QString &s) {
+        return QStringList{"map", w, "--png", s + "/map.png", "--width", "101"};
+    }) << 1 << "--width must be an even number from 2 to 16384, not '101'"
+                               << 1;
+    QTest::newRow("map without --out") << Setup([](const QString &w, const QString &) {
+        return QStringList{"map", w};
+    }) << 1 << "map: missing --out FILE"
+                                       << 1;
+    auto map = [](const QString &w, const QString &s, const QStringList &options) {
+        return QStringList{"map", w, "--out", s + "/map.png"} + options;
+    };
+    QTest::newRow("unknown projection") << Setup([=](const QString &w, const QString &s) {
+        return map(w, s, {"--projection", "mercator"});
+    }) << 1 << "--projection must be equirectangular, cube,"
+                                        << 1;
+    QTest::newRow("centre beyond the poles") << Setup([=](const QString &w, const QString &s) {
+        return map(w, s, {"--projection", "orthographic", "--center", "10,91"});
+    }) << 1 << "--center must be LON or LON,LAT"
+                                             << 1;
+    QTest::newRow("graticule of 0 degrees") << Setup([=](const QString &w, const QString &s) {
+        return map(w, s, {"--graticule", "0"});
+    }) << 1 << "--graticule must be more than 0"
+                                            << 1;
+    QTest::newRow("export without a format") << Setup([](const QString &w, const QString &) {
+        return QStringList{"export", w};
+    }) << 1 << "export: give --out FILE" << 1;
+}
+
+// Every refusal is one line (a broken world's are the checker's), and leaves
+// the world's levels, and the scratch folder, as they were.
+
+void ImportTest::refusals()
+{
+    QFETCH(Setup, setup);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QFETCH(int, lines);
+    const QString folder = world(3);
+    const QString scratch = dir.filePath(QString("scratch%1").arg(QTest::currentDataTag()));
+    QVERIFY(QDir().mkpath(scratch));
+    const QStringList arguments = setup(folder, scratch);
+    const QStringList before = QDir(scratch).entryList(QDir::Files);
+    const QByteArray levels = readBytes(path(folder, levelsFileName));
+    QCOMPARE(run(arguments, &output), status);
+    QVERIFY2(output.contains(message), qPrintable(output));
+    QCOMPARE(output.count('\n'), lines);
+    QCOMPARE(QDir(scratch).entryList(QDir::Files), before);
+    QCOMPARE(QDir(scratch).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
+    QCOMPARE(readBytes(path(folder, levelsFileName)), levels);
+    QVERIFY(!QFile::exists(path(folder, "base002.dat.bak")));
+}
+
+void ImportTest::importGeoTiff_data()
+{
+    QTest::addColumn<RasterSetup>("setup"); // writes the raster, returns its path
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<Places>("places");
+    // Metres: ocean 4000 deep, land 1000 high from 0 to 60 east and 0 to 40
+    // north, a plateau of 8000 from 20 to 40 east and 10 to 30 north, and
+    // no-data (32767) in the ocean that must not count as the highest peak.
+    QTest::newRow("signed 16-bit metres, sea level 0")
+        << RasterSetup([](const QString &scratch) {
+               std::vector<double> metres(360 * 180, -4000);
+               for (int y = 50; y < 90; ++y) {
+                   for (int x = 180; x < 240; ++x)
+                       metres[size_t(360 * y + x)] =
+                           x >= 200 && x < 220 && y >= 60 && y < 80 ? 8000 : 1000;
+               }
+               for (int x = 0; x < 30; ++x)
+                   metres[size_t(360 * 120 + x)] = 32767;
+               const double noData = 32767;
+               writeGeoTiff(scratch + "/relief.tif", 360, 180, GDT_Int16, metres,
+                            {-180, 1, 0, 90, 0, -1}, 4326, &noData);
+               return scratch + "/relief.tif";
+           })
+        << QStringList{"--sea-level", "0"}
+        << Places{{30, 20, 9}, {5, 5, 2}, {-150, -30, 0}, {-30, 20, 0}, {30, -20, 0}};
+    // Samples on whole half degrees from pole to pole, 721 x 361, without a
+    // coordinate system; a mark of 100 from 30 to 60 east, 10 to 40 north.
+    QTest::newRow("grid-registered floats") << RasterSetup([](const QString &scratch) {
+        std::vector<double> values(721 * 361, 0);
+        for (int y = 100; y <= 160; ++y) {
+            for (int x = 420; x <= 480; ++x)
+                values[size_t(721 * y + x)] = 100;
+        }
+        writeGeoTiff(scratch + "/grid.tif", 721, 361, GDT_Float32, values,
+                     {-180.25, 0.5, 0, 90.25, 0, -0.5}, 0);
+        return scratch + "/grid.tif";
+    }) << QStringList() << Places{{45, 25, 9}, {-45, 25, 0}, {45, -25, 0}, {0, 90, 0}};
+}
+
+void ImportTest::importPlacement_data()
+{
+    QTest::addColumn<RasterSetup>("setup"); // writes the raster, returns its path
+    QTest::addColumn<Places>("places");
+    // ETOPO5's layout: 1-degree pixels from 0 east to 360; land 1000 high
+    // from 160 to 100 west and 10 to 40 north, the rest ocean 4000 deep.
+    QTest::newRow("longitudes 0 to 360") << RasterSetup([](const QString &scratch) {
+        std::vector<double> metres(360 * 180, -4000);
+        for (int y = 50; y < 80; ++y) {
+            for (int x = 200; x < 260; ++x)
+                metres[size_t(360 * y + x)] = 1000;
+        }
+        writeGeoTiff(scratch + "/east.tif", 360, 180, GDT_Int16, metres, {0, 1, 0, 90, 0, -1});
+        return scratch + "/east.tif";
+    }) << Places{{-130, 25, 9}, {130, 25, 0}, {-60, 25, 0}, {-130, -25, 0}};
+    // Web Mercator, 512 x 512 pixels over the whole square: land from 20
+    // to 60 east and 40 to 70 north, where Mercator's rows are far from
+    // equal steps of latitude.
+    QTest::newRow("web Mercator") << RasterSetup([](const QString &scratch) {
+        const double half = 20037508.342789244, pixel = 2 * half / 512, r = 6378137;
+        std::vector<double> metres(512 * 512, -4000);
+        for (int y = 0; y < 512; ++y) {
+            const double latitude =
+                std::atan(std::sinh((half - (y + 0.5) * pixel) / r)) * 180 / M_PI;
+            for (int x = 0; x < 512; ++x) {
+                const double longitude = (-half + (x + 0.5) * pixel) / r * 180 / M_PI;
+                if (longitude > 20 && longitude < 60 && latitude > 40 && latitude < 70)
+                    metres[size_t(512 * y + x)] = 1000;
+            }
+        }
+        writeGeoTiff(scratch + "/mercator.tif", 512, 512, GDT_Int16, metres,
+                     {-half, pixel, 0, half, 0, -pixel}, 3857);
+        return scratch + "/mercator.tif";
+    }) << Places{{40, 55, 9}, {40, 30, 0}, {40, 77, 0}, {-140, 55, 0}, {10, 55, 0}};
+    // Antarctic polar stereographic, 10 km pixels 2000 km around the pole:
+    // land where x > 0, towards 90 east.
+    QTest::newRow("polar stereographic") << RasterSetup([](const QString &scratch) {
+        std::vector<double> metres(400 * 400, -1000);
+        for (int y = 0; y < 400; ++y) {
+            for (int x = 200; x < 400; ++x)
+                metres[size_t(400 * y + x)] = 2000;
+        }
+        writeGeoTiff(scratch + "/polar.tif", 400, 400, GDT_Int16, metres,
+                     {-2e6, 1e4, 0, 2e6, 0, -1e4}, 3031);
+        return scratch + "/polar.tif";
+    }) << Places{{90, -80, 9}, {-90, -80, 0}, {120, -75, 9}, {-60, -75, 0}};
+}
+
+// The raster lands where its georeferencing says, whatever its layout and
+// coordinate system.
+
+void ImportTest::importPlacement()
+{
+    QFETCH(RasterSetup, setup);
+    QFETCH(Places, places);
+    const QString folder = world(4, WorldRecipe::Random);
+    LevelScale scale;
+    scale.hasSeaLevel = true;
+    QVERIFY(importRaster(folder, setup(folder), scale).ok());
+    checkPlaces(folder, places);
+}
+
+namespace {
+
+// The vertices of the world in folder whose direction lies more than margin
+// degrees inside (inside true) or outside a longitude/latitude box.
+QVector<int> verticesOfBox(const World &world, double west, double east, double south, double north,
+                           double margin, bool inside)
+{
+    QVector<int> found;
+    for (int v = 0; v < world.vertexCount; ++v) {
+        const double latitude = 90 - world.coords[2 * v] * 180 / M_PI;
+        double longitude = 180 - world.coords[2 * v + 1] * 180 / M_PI;
+        longitude = std::fmod(longitude + 540, 360) - 180;
+        const bool in = longitude > west + margin && longitude < east - margin &&
+                        latitude > south + margin && latitude < north - margin;
+        const bool out = longitude < west - margin || longitude > east + margin ||
+                         latitude < south - margin || latitude > north + margin;
+        if (inside ? in : out)
+            found << v;
+    }
+    return found;
+}
+
+} // namespace
+
+// A tile of 10 to 40 east, 0 to 20 north: its vertices take levels, every
+// other keeps its own exactly, and the command says how many took them.
+
+void ImportTest::regionalRaster()
+{
+    const QString folder = world(4, WorldRecipe::Random), tile = folder + "/tile.tif";
+    writeGeoTiff(tile, 120, 80, GDT_Float32, std::vector<double>(120 * 80, 3000),
+                 {10, 0.25, 0, 20, 0, -0.25});
+    const World before = loadTestWorld(folder);
+    QCOMPARE(run({"import", folder, "--heightmap", tile, "--sea-level", "0"}, &output), 0);
+    const World after = loadTestWorld(folder);
+    const QVector<int> inside = verticesOfBox(before, 10, 40, 0, 20, 2, true);
+    const QVector<int> outside = verticesOfBox(before, 10, 40, 0, 20, 4, false);
+    QVERIFY(inside.size() > 10 && outside.size() > 2400);
+    for (int v : inside)
+        QCOMPARE(after.levels[v], 9);
+    for (int v : outside)
+        QCOMPARE(after.levels[v], before.levels[v]);
+    int took = 0;
+    for (int v = 0; v < before.vertexCount; ++v)
+        took += after.levels[v] != before.levels[v] || after.levels[v] == 9;
+    const QRegularExpression line("\\n(\\d+) of 2,562 vertices \\(<?\\d+%\\) took levels from "
+                                  "\\S*tile.tif; 2,\\d{3} lie beyond it and keep theirs\\n");
+    const QRegularExpressionMatch match = line.match(output);
+    QVERIFY2(match.hasMatch(), qPrintable(output));
+    QVERIFY(match.captured(1).toInt() >= inside.size() && match.captured(1).toInt() < 100);
+}
+
+// The west half without data keeps its levels (or turns to sea with
+// --no-data-is-sea), and the command says so; the east half takes its.
+
+void ImportTest::noDataKeepsLevels()
+{
+    const QString folder = world(4, WorldRecipe::Random), half = folder + "/half.tif";
+    const double noData = -32768;
+    std::vector<double> metres(360 * 180, noData);
+    for (int y = 0; y < 180; ++y) {
+        for (int x = 180; x < 360; ++x)
+            metres[size_t(360 * y + x)] = 500;
+    }
+    writeGeoTiff(half, 360, 180, GDT_Int16, metres, {-180, 1, 0, 90, 0, -1}, 4326, &noData);
+    const World before = loadTestWorld(folder);
+    const QVector<int> west = verticesOfBox(before, -180, 0, -90, 90, 2, true);
+    const QVector<int> east = verticesOfBox(before, 0, 180, -90, 90, 2, true);
+    QCOMPARE(run({"import", folder, "--heightmap", half, "--sea-level", "0"}, &output), 0);
+    QVERIFY2(QRegularExpression("1,\\d{3} of 2,562 vertices \\((49|50|51)%\\) took levels from "
+                                "\\S*half.tif; 1,\\d{3} had no data and keep theirs\\n")
+                 .match(output)
+                 .hasMatch(),
+             qPrintable(output));
+    World after = loadTestWorld(folder);
+    for (int v : west)
+        QCOMPARE(after.levels[v], before.levels[v]);
+    for (int v : east)
+        QCOMPARE(after.levels[v], 9);
+    QCOMPARE(run({"import", folder, "--heightmap", half, "--sea-level", "0", "--no-data-is-sea"},
+                 &output),
+             0);
+    QVERIFY2(output.contains(" had no data and are sea\n"), qPrintable(output));
+    after = loadTestWorld(folder);
+    for (int v : west)
+        QCOMPARE(after.levels[v], 0);
+}
+
+// Without --peak, the highest vertex mean is level 9; samples below zero
+// without --sea-level bring the hint.
+
+void ImportTest::peakDefault()
+{
+    const QString folder = world(4, WorldRecipe::Random), relief = folder + "/relief.tif";
+    std::vector<double> metres(720 * 360);
+    for (int y = 0; y < 360; ++y) {
+        for (int x = 0; x < 720; ++x)
+            metres[size_t(720 * y + x)] = 6000 * std::sin(x * 0.05) * std::sin(y * 0.07);
+    }
+    writeGeoTiff(relief, 720, 360, GDT_Float32, metres, {-180, 0.5, 0, 90, 0, -0.5});
+    QCOMPARE(run({"import", folder, "--heightmap", relief, "--sea-level", "0"}, &output), 0);
+    const World after = loadTestWorld(folder);
+    QCOMPARE(*std::max_element(after.levels.begin(), after.levels.begin() + after.vertexCount), 9);
+    QVERIFY2(!output.contains("hint"), qPrintable(output));
+    QCOMPARE(run({"import", folder, "--heightmap", relief}, &output), 0);
+    QVERIFY2(output.contains("globe-world: hint: samples reach -") &&
+                 output.contains("--sea-level 0 makes the sea level 0"),
+             qPrintable(output));
+}
+
+void ImportTest::importGeoTiff()
+{
+    QFETCH(RasterSetup, setup);
+    QFETCH(QStringList, options);
+    QFETCH(Places, places);
+    const QString folder = world(4, WorldRecipe::Random);
+    const QString raster = setup(folder);
+    LevelScale scale;
+    scale.hasSeaLevel = options.size() == 2;
+    scale.seaLevel = options.value(1).toDouble();
+    QVERIFY(importRaster(folder, raster, scale).ok());
+    checkPlaces(folder, places);
+}
+
+// A NetCDF of two variables, as GDAL writes one from two bands: the
+// elevation-like one is picked without naming it, and GDAL's own name for
+// the other reads that one.
+
+void ImportTest::netcdfVariables()
+{
+    GDALAllRegister();
+    GDALDriverH netcdf = GDALGetDriverByName("netCDF");
+    if (!netcdf)
+        QSKIP("this GDAL has no netCDF driver");
+    const QString folder = world(3, WorldRecipe::Flat), file = folder + "/two.nc";
+    GDALDatasetH memory = GDALCreate(GDALGetDriverByName("MEM"), "", 72, 36, 2, GDT_Int16, nullptr);
+    double transform[6] = {-180, 5, 0, 90, 0, -5};
+    GDALSetGeoTransform(memory, transform);
+    OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+    OSRImportFromEPSG(srs, 4326);
+    GDALSetSpatialRef(memory, srs);
+    OSRDestroySpatialReference(srs);
+    std::vector<double> elevation(72 * 36, -3000), quality(72 * 36, 100);
+    for (int y = 10; y < 18; ++y) {
+        for (int x = 36; x < 48; ++x) // 0 to 60 east, 40 to 0 north
+            elevation[size_t(72 * y + x)] = 2000;
+    }
+    const char *names[] = {"elevation", "quality"};
+    for (int b = 0; b < 2; ++b) {
+        GDALRasterBandH band = GDALGetRasterBand(memory, b + 1);
+        GDALSetMetadataItem(band, "NETCDF_VARNAME", names[b], nullptr);
+        QCOMPARE(GDALRasterIO(band, GF_Write, 0, 0, 72, 36, (b ? quality : elevation).data(), 72,
+                              36, GDT_Float64, 0, 0),
+                 CE_None);
+    }
+    GDALDatasetH written =
+        GDALCreateCopy(netcdf, qPrintable(file), memory, FALSE, nullptr, nullptr, nullptr);
+    QVERIFY(written);
+    GDALClose(written);
+    GDALClose(memory);
+    QCOMPARE(run({"import", folder, "--heightmap", file, "--sea-level", "0"}, &output), 0);
+    QVERIFY2(output.contains("two.nc: its variable NETCDF:") && output.contains(":elevation"),
+             qPrintable(output));
+    checkPlaces(folder, {{30, 20, 9}, {-90, 20, 0}});
+    GDALDatasetH opened = GDALOpen(qPrintable(file), GA_ReadOnly);
+    QVERIFY(opened);
+    const QString other = QString::fromUtf8(
+        CSLFetchNameValue(GDALGetMetadata(opened, "SUBDATASETS"), "SUBDATASET_2_NAME"));
+    GDALClose(opened);
+    QVERIFY2(other.contains("quality"), qPrintable(other));
+    QCOMPARE(run({"import", folder, "--heightmap", other}, &output), 0);
+    QVERIFY2(output.contains("took levels from " + other), qPrintable(output));
+}
+
+void ImportTest::earthTerrain()
+{
+    const QString folder = dir.filePath("earth");
+    World earth = generateWorld({6, WorldRecipe::Flat, 1, false});
+    QVERIFY(layEarthRelief(earth).ok());
+    QVERIFY(writeWorld(folder, earth).ok());
+    checkPlaces(folder, {{10, 23, -1},   // the Sahara
+                         {-25, 0, 0},    // the equatorial Atlantic
+                         {-150, 0, 0},   // the Pacific
+                         {-60, -5, -1},  // the Amazon
+                         {135, -25, -1}, // Australia
+                         {75, -20, 0},   // the Indian Ocean
+                         {18, 35, 0},    // the Mediterranean
+                         {100, 60, -1},  // Siberia
+                         {-40, 40, 0},   // the North Atlantic
+                         {86, 30, -7}}); // the Himalaya
+    int land = 0;
+    for (int v = 0; v < earth.vertexCount; ++v)
+        land += earth.levels[v] > 0;
+    const double share = double(land) / earth.vertexCount;
+    QVERIFY2(share > 0.27 && share < 0.31, qPrintable(QString::number(share)));
+}
+
+QTEST_GUILESS_MAIN(ImportTest)
+#include "tst_import.moc"

@@ -1,0 +1,367 @@
+#include "water/drainage.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const double pi = 3.14159265358979323846;
+
+// Levels outside 1..9 lie on the sea's sphere.
+int heightOf(int level)
+{
+    return level >= 1 && level <= 9 ? level : 0;
+}
+
+double angleBetween(const Vec3 &a, const Vec3 &b)
+{
+    const Vec3 c = cross(a, b);
+    return std::atan2(std::sqrt(dot(c, c)), dot(a, b));
+}
+
+// The spherical excess of a triangle of unit directions (Van Oosterom and
+// Strackee), its area on the unit sphere.
+double sphericalExcess(const Vec3 &a, const Vec3 &b, const Vec3 &c)
+{
+    const double turn = std::fabs(dot(a, cross(b, c)));
+    return 2 * std::atan2(turn, 1 + dot(a, b) + dot(b, c) + dot(c, a));
+}
+
+void buildGraph(const World &world, Drainage &d)
+{
+    const int n = d.vertexCount;
+    d.units.resize(n);
+    for (int v = 0; v < n; ++v)
+        d.units[v] = unitDirection(world.coords[2 * v], world.coords[2 * v + 1]);
+    const int triangleCount = world.triangleCount;
+    d.corners.resize(3 * triangleCount);
+    for (int t = 0; t < triangleCount; ++t) {
+        for (int k = 0; k < 3; ++k)
+            d.corners[3 * t + k] = world.corners[4 * t + k];
+    }
+    d.triangleStart.assign(n + 1, 0);
+    for (int c : d.corners)
+        ++d.triangleStart[c + 1];
+    for (int v = 0; v < n; ++v)
+        d.triangleStart[v + 1] += d.triangleStart[v];
+    d.triangles.resize(d.corners.size());
+    std::vector<int> next(d.triangleStart.begin(), d.triangleStart.end() - 1);
+    for (int t = 0; t < triangleCount; ++t) {
+        for (int k = 0; k < 3; ++k)
+            d.triangles[next[d.corners[3 * t + k]]++] = t;
+    }
+    d.neighbourStart.assign(n + 1, 0);
+    std::vector<int> around;
+    for (int v = 0; v < n; ++v) {
+        around.clear();
+        for (int i = d.triangleStart[v]; i < d.triangleStart[v + 1]; ++i) {
+            for (int k = 0; k < 3; ++k) {
+                const int c = d.corners[3 * d.triangles[i] + k];
+                if (c != v)
+                    around.push_back(c);
+            }
+        }
+        std::sort(around.begin(), around.end());
+        around.erase(std::unique(around.begin(), around.end()), around.end());
+        d.neighbours.insert(d.neighbours.end(), around.begin(), around.end());
+        d.neighbourStart[v + 1] = int(d.neighbours.size());
+    }
+}
+
+void measureCells(Drainage &d, double radiusKm)
+{
+    d.cellKm2.assign(d.vertexCount, 0.0);
+    const double third = radiusKm * radiusKm / 3;
+    for (size_t t = 0; t < d.corners.size() / 3; ++t) {
+        const int *c = &d.corners[3 * t];
+        const double area = sphericalExcess(d.units[c[0]], d.units[c[1]], d.units[c[2]]) * third;
+        for (int k = 0; k < 3; ++k)
+            d.cellKm2[c[k]] += area;
+    }
+}
+
+// Priority-flood (Barnes, Lehman and Mulla 2014) with one first-in first-out
+// queue per level, since levels are small integers. Land no flood from the
+// sea reaches (a world without sea, or a part cut off) floods from its
+// lowest vertices, which become sinks.
+void fill(Drainage &d, std::vector<char> &sink)
+{
+    const int n = d.vertexCount;
+    d.filled.assign(n, -1);
+    sink.assign(n, 0);
+    std::vector<std::vector<int>> queues(10);
+    std::vector<size_t> head(10, 0);
+    auto flood = [&] {
+        for (int q = 0; q < 10; ++q) {
+            for (; head[q] < queues[q].size(); ++head[q]) {
+                const int v = queues[q][head[q]];
+                for (int i = d.neighbourStart[v]; i < d.neighbourStart[v + 1]; ++i) {
+                    const int w = d.neighbours[i];
+                    if (d.filled[w] >= 0)
+                        continue;
+                    d.filled[w] = std::max(heightOf(d.level[w]), q);
+                    queues[d.filled[w]].push_back(w);
+                }
+            }
+        }
+    };
+    for (int v = 0; v < n; ++v) {
+        if (d.isSea(v)) {
+            d.filled[v] = 0;
+            queues[0].push_back(v);
+        }
+    }
+    flood();
+    for (;;) {
+        int lowest = 10;
+        for (int v = 0; v < n; ++v) {
+            if (d.filled[v] < 0)
+                lowest = std::min(lowest, heightOf(d.level[v]));
+        }
+        if (lowest == 10)
+            return;
+        for (int v = 0; v < n; ++v) {
+            if (d.filled[v] < 0 && heightOf(d.level[v]) == lowest) {
+                d.filled[v] = lowest;
+                sink[v] = 1;
+                queues[lowest].push_back(v);
+            }
+        }
+        flood();
+    }
+}
+
+// Steepest descent of the filled surface; -1 where no neighbour is lower.
+void descend(Drainage &d, const std::vector<char> &sink)
+{
+    d.receiver.assign(d.vertexCount, -1);
+    for (int v = 0; v < d.vertexCount; ++v) {
+        if (d.isSea(v) || sink[v])
+            continue;
+        double steepest = 0;
+        for (int i = d.neighbourStart[v]; i < d.neighbourStart[v + 1]; ++i) {
+            const int w = d.neighbours[i];
+            if (d.filled[w] >= d.filled[v])
+                continue;
+            const double slope =
+                (d.filled[v] - d.filled[w]) / std::max(angleBetween(d.units[v], d.units[w]), 1e-12);
+            if (slope > steepest) {
+                steepest = slope;
+                d.receiver[v] = w;
+            }
+        }
+    }
+}
+
+// Breadth-first distances in edges from the given vertices (1 there),
+// within the flat each lies on.
+void distancesInFlats(const Drainage &d, const std::vector<int> &label,
+                      const std::vector<int> &sources, std::vector<int> &distance)
+{
+    distance.assign(d.vertexCount, 0);
+    std::vector<int> queue = sources;
+    for (int v : sources)
+        distance[v] = 1;
+    for (size_t head = 0; head < queue.size(); ++head) {
+        const int v = queue[head];
+        for (int i = d.neighbourStart[v]; i < d.neighbourStart[v + 1]; ++i) {
+            const int w = d.neighbours[i];
+            if (label[w] == label[v] && distance[w] == 0) {
+                distance[w] = distance[v] + 1;
+                queue.push_back(w);
+            }
+        }
+    }
+}
+
+// Barnes, Lehman and Mulla's flat resolution (2014), on the graph: each
+// vertex without a lower neighbour gets a gradient towards the flat's
+// outlets and away from the higher ground around it, and drains down it.
+void resolveFlats(Drainage &d, std::vector<char> &sink)
+{
+    const int n = d.vertexCount;
+    auto isFlat = [&](int v) { return !d.isSea(v) && !sink[v] && d.receiver[v] < 0; };
+    auto isOutlet = [&](int v, int w) { return d.filled[w] == d.filled[v] && !isFlat(w); };
+    std::vector<int> label(n, -1), lowEdges, highEdges, flatHeight;
+    int flats = 0;
+    std::vector<int> queue;
+    for (int start = 0; start < n; ++start) {
+        if (!isFlat(start) || label[start] >= 0)
+            continue;
+        label[start] = flats;
+        queue.assign(1, start);
+        for (size_t head = 0; head < queue.size(); ++head) {
+            const int v = queue[head];
+            bool low = false, high = false;
+            for (int i = d.neighbourStart[v]; i < d.neighbourStart[v + 1]; ++i) {
+                const int w = d.neighbours[i];
+                low = low || isOutlet(v, w);
+                high = high || d.filled[w] > d.filled[v];
+                if (isFlat(w) && label[w] < 0 && d.filled[w] == d.filled[v]) {
+                    label[w] = flats;
+                    queue.push_back(w);
+                }
+            }
+            if (low)
+                lowEdges.push_back(v);
+            if (high)
+                highEdges.push_back(v);
+        }
+        ++flats;
+    }
+    if (flats == 0)
+        return;
+    std::vector<int> away, towards;
+    distancesInFlats(d, label, highEdges, away);
+    distancesInFlats(d, label, lowEdges, towards);
+    flatHeight.assign(flats, 0);
+    for (int v = 0; v < n; ++v) {
+        if (label[v] >= 0)
+            flatHeight[label[v]] = std::max(flatHeight[label[v]], away[v]);
+    }
+    std::vector<int> mask(n, 0);
+    for (int v = 0; v < n; ++v) {
+        if (label[v] >= 0)
+            mask[v] = 2 * towards[v] + (away[v] > 0 ? flatHeight[label[v]] - away[v] : 0);
+    }
+    for (int v = 0; v < n; ++v) {
+        if (label[v] < 0)
+            continue;
+        if (towards[v] == 0) { // no way out: cannot happen after the flood, but never loop
+            sink[v] = 1;
+            continue;
+        }
+        double steepest = 0;
+        for (int i = d.neighbourStart[v]; i < d.neighbourStart[v + 1]; ++i) {
+            const int w = d.neighbours[i];
+            const bool inFlat = label[w] == label[v];
+            if (!inFlat && !isOutlet(v, w))
+                continue;
+            const int drop = mask[v] - (inFlat ? mask[w] : 0);
+            if (drop <= 0)
+                continue;
+            const double slope = drop / std::max(angleBetween(d.units[v], d.units[w]), 1e-12);
+            if (slope > steepest) {
+                steepest = slope;
+                d.receiver[v] = w;
+            }
+        }
+    }
+}
+
+// Every land vertex before its receiver (Kahn's order, by vertex number among
+// equals), then the flow down that order.
+void accumulate(Drainage &d)
+{
+    const int n = d.vertexCount;
+    std::vector<int> donors(n, 0);
+    for (int v = 0; v < n; ++v) {
+        if (d.receiver[v] >= 0)
+            ++donors[d.receiver[v]];
+    }
+    d.order.clear();
+    for (int v = 0; v < n; ++v) {
+        if (!d.isSea(v) && donors[v] == 0)
+            d.order.push_back(v);
+    }
+    for (size_t i = 0; i < d.order.size(); ++i) {
+        const int r = d.receiver[d.order[i]];
+        if (r >= 0 && !d.isSea(r) && --donors[r] == 0)
+            d.order.push_back(r);
+    }
+    d.flowKm2.assign(n, 0.0);
+    d.landKm2 = 0;
+    for (int v = 0; v < n; ++v) {
+        if (!d.isSea(v)) {
+            d.flowKm2[v] = d.cellKm2[v];
+            d.landKm2 += d.cellKm2[v];
+        }
+    }
+    for (int v : d.order) {
+        const int r = d.receiver[v];
+        if (r >= 0 && !d.isSea(r))
+            d.flowKm2[r] += d.flowKm2[v];
+    }
+}
+
+void findLakes(Drainage &d, const std::vector<char> &sink)
+{
+    const int n = d.vertexCount;
+    auto underLake = [&](int v) {
+        return !d.isSea(v) && (sink[v] || d.filled[v] > heightOf(d.level[v]));
+    };
+    d.lakeOf.assign(n, -1);
+    for (int start = 0; start < n; ++start) {
+        if (!underLake(start) || d.lakeOf[start] >= 0)
+            continue;
+        Lake lake;
+        lake.level = d.filled[start];
+        const int index = int(d.lakes.size());
+        d.lakeOf[start] = index;
+        lake.vertices.push_back(start);
+        for (size_t head = 0; head < lake.vertices.size(); ++head) {
+            const int v = lake.vertices[head];
+            lake.areaKm2 += d.cellKm2[v];
+            for (int i = d.neighbourStart[v]; i < d.neighbourStart[v + 1]; ++i) {
+                const int w = d.neighbours[i];
+                if (underLake(w) && d.lakeOf[w] < 0 && d.filled[w] == lake.level) {
+                    d.lakeOf[w] = index;
+                    lake.vertices.push_back(w);
+                }
+            }
+        }
+        std::sort(lake.vertices.begin(), lake.vertices.end());
+        for (int v = start; v >= 0; v = d.receiver[v]) {
+            if (d.lakeOf[v] != index) {
+                lake.outlet = v;
+                break;
+            }
+        }
+        d.lakes.push_back(std::move(lake));
+    }
+}
+
+void findBasins(Drainage &d)
+{
+    d.basinOf.assign(d.vertexCount, -1);
+    for (int v = 0; v < d.vertexCount; ++v) {
+        const int r = d.receiver[v];
+        if (!d.isSea(v) && r >= 0 && d.isSea(r)) {
+            d.basinOf[v] = int(d.basins.size());
+            d.basins.push_back({v, r, d.flowKm2[v]});
+        }
+    }
+    for (auto i = d.order.rbegin(); i != d.order.rend(); ++i) {
+        const int r = d.receiver[*i];
+        if (r >= 0 && !d.isSea(r))
+            d.basinOf[*i] = d.basinOf[r];
+    }
+}
+
+} // namespace
+
+Drainage computeDrainage(const World &world, double radiusKm)
+{
+    Drainage d;
+    d.vertexCount = world.vertexCount;
+    d.level.assign(world.levels.begin(), world.levels.begin() + world.vertexCount);
+    buildGraph(world, d);
+    measureCells(d, radiusKm);
+    std::vector<char> sink;
+    fill(d, sink);
+    descend(d, sink);
+    resolveFlats(d, sink);
+    accumulate(d);
+    findLakes(d, sink);
+    findBasins(d);
+    return d;
+}
+
+LonLat lonLatOf(const Vec3 &unit)
+{
+    const double theta = std::acos(std::max(-1.0, std::min(1.0, unit.z)));
+    const double phi = std::atan2(unit.x, unit.y);
+    double lon = 180 - phi * 180 / pi;
+    lon -= 360 * std::floor((lon + 180) / 360);
+    return {lon, 90 - theta * 180 / pi};
+}
