@@ -10,6 +10,8 @@ PACKAGES  := qtbase5-dev libqt5opengl5-dev libglu1-mesa-dev cmake g++ make \
 # Rasters in and out: the import reads any relief GDAL reads, maps are also GeoTIFFs.
 # gdal-bin and time: the import benchmark's rasters and its reference (make bench).
 PACKAGES  += libgdal-dev libproj-dev gdal-bin time
+# libpng: a large map's PNG is encoded while it is drawn.
+PACKAGES  += libpng-dev
 # The 3D exports' format libraries: glTF (tinygltf) and 3MF (lib3mf).
 PACKAGES  += libtinygltf-dev lib3mf-dev
 # The 3MF's painting for the slicers rewrites lib3mf's package with libzip.
@@ -50,7 +52,7 @@ BENCH_PACKAGES := saga
 SOURCES    = $(shell find app terrain world overlays generator water gdal meshes maps relief tools tests bench fuzz \
                    -name '*.cpp' -o -name '*.h' | sort)
 
-.PHONY: all deps build programs world run test bench bench-deps bench-import bench-water install package clean fuzz asan-build test-asan soak kill-test \
+.PHONY: all deps build programs world run test bench bench-deps bench-import bench-map bench-water install package clean fuzz asan-build test-asan soak kill-test \
         format format-check
 
 all: build
@@ -96,18 +98,23 @@ test: build
 # The full benchmark: worlds of subdivision 3 to 8, reports into docs/. Takes
 # minutes: software GL compiles and draws on the CPU.
 # Then the import of two large rasters beside gdal_translate (about two
-# minutes), appended to docs/performance.md; bench-import runs that alone.
-# Then the drainage beside SAGA (bench/water_bench.sh).
+# minutes) and the maps of a subdivision-8 world beside gdal_translate and
+# gdalwarp, appended to docs/performance.md; bench-import and bench-map run
+# those alone. Then the drainage beside SAGA (bench/water_bench.sh).
 bench-deps:
 	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(BENCH_PACKAGES)"
 
 bench: build bench-deps
 	$(XRUN) $(BUILD)/bench/globe-bench --out docs
 	bench/import_bench.sh $(BUILD) docs
+	bench/map_bench.sh $(BUILD) docs
 	bench/water_bench.sh $(BUILD) docs
 
 bench-import: build
 	bench/import_bench.sh $(BUILD) docs
+
+bench-map: programs
+	bench/map_bench.sh $(BUILD) docs
 
 # The drainage beside SAGA's fill-sinks and flow accumulation (a minute).
 bench-water: build bench-deps

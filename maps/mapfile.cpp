@@ -2,13 +2,15 @@
 
 #include "gdal/gdalsession.h"
 #include "maps/cubemap.h"
+#include "maps/graticule.h"
+#include "maps/pngrows.h"
+#include "maps/projectedmap.h"
 #include "maps/watermap.h"
 #include "meshes/drawnmesh.h"
 #include "world/atomicwrite.h"
 #include "world/filenames.h"
 #include "world/tablefile.h"
 
-#include <QBuffer>
 #include <QFileInfo>
 
 #include <cpl_vsi.h>
@@ -16,40 +18,6 @@
 #include <ogr_srs_api.h>
 
 namespace {
-
-// The CRC of a PNG chunk (ISO 3309, as the PNG standard gives it).
-quint32 chunkCrc(const QByteArray &typeAndData)
-{
-    quint32 crc = 0xffffffffu;
-    for (const char byte : typeAndData) {
-        crc ^= quint8(byte);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = crc & 1 ? 0xedb88320u ^ (crc >> 1) : crc >> 1;
-    }
-    return crc ^ 0xffffffffu;
-}
-
-QByteArray bigEndian(quint32 value)
-{
-    const char bytes[4] = {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
-    return QByteArray(bytes, 4);
-}
-
-// Qt marks a colour space with an ICC profile; the sRGB chunk says the same
-// in one byte, and every reader knows it. It goes right after IHDR, which is
-// 8 + 4 + 4 + 13 + 4 bytes into the file.
-QByteArray pngBytes(const QImage &image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    if (image.format() == QImage::Format_Grayscale16)
-        return bytes;                                      // heights, not colours
-    const QByteArray chunk = QByteArray("sRGB") + char(0); // perceptual intent
-    bytes.insert(33, bigEndian(1) + chunk + bigEndian(chunkCrc(chunk)));
-    return bytes;
-}
 
 // Copies the image's rows into the bands of an in-memory dataset.
 bool fillBands(GDALDatasetH target, const QImage &image, bool grey)
@@ -107,6 +75,8 @@ Status writeCubeMap(const World &world, const DrawnMesh &mesh, const MapOptions 
         renderCubeFaces(mesh, options.width / 4, options.heightmap, progress.part(0, 0.9));
     if (options.rivers)
         drawWaterOnCube(world, faces);
+    for (int face = 0; face < cubeFaces && options.graticule > 0; ++face)
+        drawGraticule(faces[face], options.graticule, cubeFacePlaces(face, options.width / 4));
     // All six or none: a cube of faces from two worlds is no cube.
     QVector<FileWrite> files;
     for (int face = 0; face < cubeFaces; ++face) {
@@ -157,12 +127,36 @@ Status writeMap(const World &world, const MapOptions &options, int *unrestorable
     *unrestorable = 0;
     if (options.projection == MapProjection::Cube)
         return writeCubeMap(world, mesh, options, progress);
+    QByteArray bytes;
+    if (isWarped(options.projection)) {
+        ProjectedMap map;
+        Status made = renderProjectedMap(world, mesh, options, &map, progress.part(0, 0.8));
+        if (made.ok())
+            made = projectedMapBytes(map, options.format, options.out, &bytes,
+                                     progress.part(0.8, 0.95));
+        return made.ok() ? writeFileAtomically(options.out, bytes) : made;
+    }
+    if (options.format == MapFormat::Png && !options.heightmap && options.graticule <= 0 &&
+        !options.rivers) {
+        // The PNG is encoded while the rows below are still being drawn.
+        PngRows png(options.width, options.width / 2,
+                    QImage(1, 1, QImage::Format_RGB888).dotsPerMeterX());
+        renderColourMap(mesh, options.width, progress.part(0, 0.95),
+                        [&png](const QImage &image, int y0, int y1) {
+                            for (int y = y0; y < y1; ++y)
+                                png.writeRow(image.constScanLine(y));
+                        });
+        const Status encoded = png.finish(options.out, &bytes);
+        return encoded.ok() ? writeFileAtomically(options.out, bytes) : encoded;
+    }
     const ProgressPart drawing = progress.part(0, 0.8);
     QImage image = options.heightmap ? renderHeightmap(mesh, options.width, unrestorable, drawing)
                                      : renderColourMap(mesh, options.width, drawing);
     if (options.rivers)
         drawWaterOnMap(world, image);
-    QByteArray bytes;
+    if (options.graticule > 0 && !options.heightmap)
+        drawGraticule(image, options.graticule,
+                      equirectangularPlaces(image.width(), image.height()));
     const Status made =
         mapFileBytes(image, options.format, options.out, &bytes, progress.part(0.8, 0.95));
     return made.ok() ? writeFileAtomically(options.out, bytes) : made;

@@ -12,15 +12,13 @@
 #ifndef MAPFILE_H
 #define MAPFILE_H
 
-#include "maps/worldmap.h"
+#include "maps/mapoptions.h"
 #include "world/status.h"
 #include "world/world.h"
 
 #include <QByteArray>
 #include <QImage>
 #include <QString>
-
-enum class MapFormat { Png, GeoTiff };
 
 // The format the file name's extension asks for (in any case); false for
 // any other extension.
@@ -32,20 +30,6 @@ bool mapFormatOf(const QString &path, MapFormat *format);
 // GeoTIFF.
 Status mapFileBytes(const QImage &image, MapFormat format, const QString &path, QByteArray *bytes,
                     const ProgressPart &progress = {});
-
-enum class MapProjection { Equirectangular, Cube };
-
-struct MapOptions
-{
-    QString out; // the file to write; for a cube, NAME.png names the faces
-    MapFormat format = MapFormat::Png;
-    MapProjection projection = MapProjection::Equirectangular;
-    // Equirectangular: even, from 2 to maxMapWidth. Cube: a multiple of 4
-    // up to maxMapWidth, the faces width / 4 square.
-    int width = defaultMapWidth;
-    bool heightmap = false;
-    bool rivers = false; // lakes and rivers over a colour map (watermap.h)
-};
 
 // The file of face (cubemap.h) of the cube map named out: NAME-px.png for
 // NAME.png.

@@ -161,7 +161,6 @@ void MeshRaster::setColumns(Box &box, int x0, int x1) const
 // Two passes, counting then filling, keep every cell's list in one array.
 void MeshRaster::fillBins()
 {
-    std::vector<Box> boxes;
     boxes.reserve(triangles.size());
     for (const Triangle &t : triangles)
         boxes.push_back(boxOf(t));
@@ -185,6 +184,63 @@ void MeshRaster::fillBins()
     for (size_t t = 0; t < boxes.size(); ++t) {
         if (triangles[t].orientation != 0)
             forEachCell(boxes[t], [&](int cell) { cellTriangles[next[cell]++] = int(t); });
+    }
+    bandStart.assign(size_t(cellsY) + 1, 0);
+    for (size_t t = 0; t < boxes.size(); ++t) {
+        for (int band = boxes[t].y0 / cellSize;
+             triangles[t].orientation != 0 && band <= boxes[t].y1 / cellSize; ++band)
+            ++bandStart[band + 1];
+    }
+    for (size_t band = 1; band < bandStart.size(); ++band)
+        bandStart[band] += bandStart[band - 1];
+    next.assign(bandStart.begin(), bandStart.end() - 1);
+    bandTriangles.resize(bandStart.back());
+    for (size_t t = 0; t < boxes.size(); ++t) {
+        for (int band = boxes[t].y0 / cellSize;
+             triangles[t].orientation != 0 && band <= boxes[t].y1 / cellSize; ++band)
+            bandTriangles[next[band]++] = int(t);
+    }
+}
+
+// A sample lies in the lowest-numbered triangle that holds it among those
+// its bin lists, which are the triangles whose box holds the sample, in
+// increasing order: so visiting the triangles in that order, each over its
+// box, and keeping the first that holds a sample finds what locate finds.
+void MeshRaster::locateBand(int band, int *triangle, double *weights) const
+{
+    const int w = samples.width;
+    const int y0 = band * cellSize, y1 = std::min(y0 + cellSize, samples.rows());
+    std::fill(triangle, triangle + size_t(y1 - y0) * w, -1);
+    for (int i = bandStart[band]; i < bandStart[band + 1]; ++i) {
+        const Box &box = boxes[bandTriangles[i]];
+        const Triangle &m = triangles[bandTriangles[i]];
+        for (int y = std::max(box.y0, y0); y <= std::min(box.y1, y1 - 1); ++y) {
+            for (int run = 0; run < box.runs; ++run) {
+                for (int x = box.x0[run]; x <= box.x1[run]; ++x) {
+                    const size_t at = size_t(y - y0) * w + x;
+                    if (triangle[at] >= 0)
+                        continue;
+                    // direction(x, y), spelt out so that it is inlined
+                    const Vec3 d{sinTheta[y] * sinPhi[x], sinTheta[y] * cosPhi[x], cosTheta[y]};
+                    // Most samples of a box lie outside the triangle: each
+                    // edge is tried before the next is computed.
+                    double e[3];
+                    e[0] = dot(d, m.edge[0]) * m.orientation;
+                    if (e[0] < 0)
+                        continue;
+                    e[1] = dot(d, m.edge[1]) * m.orientation;
+                    if (e[1] < 0)
+                        continue;
+                    e[2] = dot(d, m.edge[2]) * m.orientation;
+                    const double sum = e[0] + e[1] + e[2];
+                    if (e[2] < 0 || !(sum > 0))
+                        continue;
+                    triangle[at] = bandTriangles[i];
+                    for (int k = 0; k < 3; ++k)
+                        weights[3 * at + k] = e[k] / sum;
+                }
+            }
+        }
     }
 }
 

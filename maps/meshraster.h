@@ -47,6 +47,14 @@ public:
     // The same for any direction d (not necessarily of unit length), such as
     // a cube map's pixel's.
     int locate(const Vec3 &d, double weights[3]) const;
+    // The rows are found in bands of bandHeight() rows, the last one
+    // possibly shorter.
+    int bandHeight() const { return cellSize; }
+    // locate for every sample of the band's rows y0 to y1 - 1 at once, into
+    // triangle[(y - y0) W + x] and weights[3 ((y - y0) W + x) + k]: the
+    // same triangles and weights, found by visiting each triangle's own
+    // samples rather than searching each sample's bin.
+    void locateBand(int band, int *triangle, double *weights) const;
     // The corner of triangle t nearest direction d: the largest cosine.
     int nearestCorner(int t, const Vec3 &d) const;
     const int *corners(int t) const { return triangles[t].corner; }
@@ -90,6 +98,8 @@ private:
     std::vector<Triangle> triangles;
     std::vector<double> sinTheta, cosTheta, sinPhi, cosPhi;
     std::vector<int> cellStart, cellTriangles;
+    std::vector<Box> boxes;
+    std::vector<int> bandStart, bandTriangles; // the triangles whose box reaches each band
     std::vector<QPoint> own;
     std::vector<std::vector<int>> rowVertices;
 };

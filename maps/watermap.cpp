@@ -72,7 +72,7 @@ bool onFace(int face, const Vec3 &d, double *sc, double *tc)
 
 } // namespace
 
-void drawWaterOnMap(const World &world, QImage &map)
+void drawWaterOnMap(const World &world, QImage &map, int widthFor)
 {
     const Water water = waterOf(world);
     const Drainage &d = water.drainage;
@@ -88,7 +88,7 @@ void drawWaterOnMap(const World &world, QImage &map)
         return QPointF((p.lon + shift + 180) / 360 * w, (90 - p.lat) / 180 * h);
     };
     for (const RiverSegment &segment : water.rivers) {
-        painter.setPen(riverPen(water, segment, w / 2048.0));
+        painter.setPen(riverPen(water, segment, (widthFor > 0 ? widthFor : w) / 2048.0));
         for (size_t i = 1; i < segment.vertices.size(); ++i) {
             const LonLat a = lonLatOf(d.units[segment.vertices[i - 1]]);
             const LonLat b = lonLatOf(d.units[segment.vertices[i]]);

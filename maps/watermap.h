@@ -16,8 +16,10 @@
 #include <QImage>
 #include <QVector>
 
-// Draws onto an equirectangular colour map (worldmap.h) of the world.
-void drawWaterOnMap(const World &world, QImage &map);
+// Draws onto an equirectangular colour map (worldmap.h) of the world,
+// Format_RGB888. Rivers are as wide as on a map widthFor pixels wide (0:
+// map's own width), for a source map that a warp then shrinks.
+void drawWaterOnMap(const World &world, QImage &map, int widthFor = 0);
 
 // Draws onto the six faces of a cube map (cubemap.h) of the world.
 void drawWaterOnCube(const World &world, QVector<QImage> &faces);

@@ -4,7 +4,11 @@
 #include "maps/vertexsampler.h"
 #include "terrain/levelrules.h"
 
+#include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -55,29 +59,76 @@ ShadedColours::ShadedColours(const DrawnMesh &mesh) : colours(3 * size_t(mesh.ve
 void ShadedColours::blend(const MeshRaster &raster, int t, const double weights[3],
                           uchar rgb[3]) const
 {
+    const int *corner = raster.corners(t);
+    const float *a = &colours[3 * size_t(corner[0])], *b = &colours[3 * size_t(corner[1])],
+                *c = &colours[3 * size_t(corner[2])];
     for (int channel = 0; channel < 3; ++channel) {
-        double c = 0;
-        for (int k = 0; k < 3; ++k)
-            c += weights[k] * colours[3 * size_t(raster.corners(t)[k]) + channel];
-        rgb[channel] = channel8(float(c));
+        const double sum =
+            weights[0] * a[channel] + weights[1] * b[channel] + weights[2] * c[channel];
+        // channel8 without its call to lround: for x from 0 to 255, x + 0.5
+        // is exact in a double, so its floor is lround(x). Every map draws
+        // millions of these.
+        const float clamped = qBound(0.0f, float(sum), 1.0f);
+        rgb[channel] = uchar(int(double(clamped) * 255.0 + 0.5));
     }
 }
 
-QImage renderColourMap(const DrawnMesh &mesh, int width, const ProgressPart &progress)
+QImage renderColourMap(const DrawnMesh &mesh, int width, const ProgressPart &progress,
+                       const RowsReady &rowsReady)
 {
     const MeshRaster raster(mesh, mapGrid(width));
     const ShadedColours shaded(mesh);
     QImage image(width, width / 2, QImage::Format_RGB888);
     image.fill(Qt::black);
-    double weights[3];
-    for (int y = 0; y < image.height(); ++y) {
-        progress.update(y, image.height());
-        for (int x = 0; x < image.width(); ++x) {
-            const int t = raster.locate(x, y, raster.direction(x, y), weights);
-            if (t >= 0)
-                shaded.blend(raster, t, weights, image.scanLine(y) + 3 * x);
+    const int rows = raster.bandHeight(), bands = (image.height() + rows - 1) / rows;
+    // Bands are independent: each worker draws every n-th, into rows of its
+    // own, and says when each is done. Without a taker of the rows the
+    // calling thread is the first worker and reports the progress.
+    const int workers = int(std::clamp(std::thread::hardware_concurrency(), 1u, 2u));
+    std::mutex mutex;
+    std::condition_variable drawn;
+    std::vector<char> done(size_t(bands), 0);
+    auto draw = [&](int worker) {
+        std::vector<int> triangle(size_t(rows) * width);
+        std::vector<double> weights(3 * triangle.size());
+        for (int band = worker; band < bands; band += workers) {
+            if (worker == 0 && !rowsReady)
+                progress.update(band, bands);
+            raster.locateBand(band, triangle.data(), weights.data());
+            for (int y = band * rows; y < std::min(image.height(), (band + 1) * rows); ++y) {
+                const size_t first = size_t(y - band * rows) * width;
+                uchar *row = image.scanLine(y);
+                for (int x = 0; x < width; ++x) {
+                    if (triangle[first + x] >= 0)
+                        shaded.blend(raster, triangle[first + x], &weights[3 * (first + x)],
+                                     row + 3 * x);
+                }
+            }
+            if (rowsReady) {
+                const std::lock_guard<std::mutex> lock(mutex);
+                done[size_t(band)] = 1;
+                drawn.notify_one();
+            }
         }
+    };
+    // scanLine of a shared image would copy it: none is shared here, and
+    // bits() detaches once before the workers start.
+    image.bits();
+    std::vector<std::thread> others;
+    for (int worker = rowsReady ? 0 : 1; worker < workers; ++worker)
+        others.emplace_back(draw, worker);
+    if (!rowsReady)
+        draw(0);
+    for (int band = 0; rowsReady && band < bands; ++band) {
+        progress.update(band, bands);
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            drawn.wait(lock, [&] { return done[size_t(band)] != 0; });
+        }
+        rowsReady(image, band * rows, std::min(image.height(), (band + 1) * rows));
     }
+    for (std::thread &other : others)
+        other.join();
     return image;
 }
 

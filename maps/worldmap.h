@@ -20,6 +20,7 @@
 #include <QImage>
 #include <QPoint>
 
+#include <functional>
 #include <vector>
 
 const int defaultMapWidth = 2048;
@@ -49,8 +50,13 @@ private:
 // colours blended by their weights at that point of the flat triangle, as
 // the editor's smooth shading blends them. A pixel no triangle covers (a
 // hole in a hand-made world) is black.
-// progress follows the rows.
-QImage renderColourMap(const DrawnMesh &mesh, int width, const ProgressPart &progress = {});
+// progress follows the rows. rowsReady, if given, is called in the calling
+// thread with rows y0 to y1 - 1 as soon as they and every row above them
+// are drawn, top to bottom, while the rows below are drawn in other
+// threads: so a writer can take them as they come.
+using RowsReady = std::function<void(const QImage &image, int y0, int y1)>;
+QImage renderColourMap(const DrawnMesh &mesh, int width, const ProgressPart &progress = {},
+                       const RowsReady &rowsReady = {});
 
 // The 16-bit heightmap: each pixel heightValue of the level of the vertex
 // the pixel belongs to (MeshRaster::ownersOfRow: the nearest corner, and

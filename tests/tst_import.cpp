@@ -316,6 +316,21 @@ void ImportTest::refusals_data()
         return QStringList{"map", w};
     }) << 1 << "map: missing --out FILE"
                                        << 1;
+    auto map = [](const QString &w, const QString &s, const QStringList &options) {
+        return QStringList{"map", w, "--out", s + "/map.png"} + options;
+    };
+    QTest::newRow("unknown projection") << Setup([=](const QString &w, const QString &s) {
+        return map(w, s, {"--projection", "mercator"});
+    }) << 1 << "--projection must be equirectangular, cube,"
+                                        << 1;
+    QTest::newRow("centre beyond the poles") << Setup([=](const QString &w, const QString &s) {
+        return map(w, s, {"--projection", "orthographic", "--center", "10,91"});
+    }) << 1 << "--center must be LON or LON,LAT"
+                                             << 1;
+    QTest::newRow("graticule of 0 degrees") << Setup([=](const QString &w, const QString &s) {
+        return map(w, s, {"--graticule", "0"});
+    }) << 1 << "--graticule must be more than 0"
+                                            << 1;
     QTest::newRow("export without a format") << Setup([](const QString &w, const QString &) {
         return QStringList{"export", w};
     }) << 1 << "export: give --out FILE" << 1;

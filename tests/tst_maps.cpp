@@ -3,11 +3,15 @@
 // up, the heightmap round trip through the import, and the progress line.
 #include "maps/cubemap.h"
 #include "maps/mapfile.h"
+#include "maps/projectedmap.h"
 #include "maps/worldmap.h"
+#include "meshes/drawnmesh.h"
+#include "relief/earthrelief.h"
 #include "relief/heightmapimport.h"
 #include "terrain/vec3.h"
 #include "world/levelstore.h"
 #include "world/worldload.h"
+#include "world/worldwrite.h"
 #include "worldfiles.h"
 
 #include <QDir>
@@ -42,6 +46,8 @@ private slots:
     void orientation();
     void geoTiffMap_data();
     void geoTiffMap();
+    void projectedMapsPlaceTheEarth_data();
+    void projectedMapsPlaceTheEarth();
     void cubeFacesShowTheMap_data();
     void cubeFacesShowTheMap();
     void cubeFacesAllOrNothing();
@@ -112,6 +118,10 @@ Rgb rgbAt(const QImage &image, int x, int y)
 }
 
 const Rgb seaColour{130, 194, 246};
+
+// Places: longitude and latitude in degrees, then 1 for land, 0 for sea,
+// -1 for beyond the globe.
+using Places = QVector<QVector<double>>;
 
 } // namespace
 
@@ -318,12 +328,129 @@ void MapsTest::geoTiffMap()
     }
     GDALClose(tiff);
     const QByteArray bytes = readBytes(folder + "/map.png");
+    // The colour PNG, encoded while it is drawn, is the bytes Qt's writer
+    // gives the whole image.
+    QByteArray saved;
+    QVERIFY(heightmap || mapFileBytes(renderColourMap(drawnMesh(loadTestWorld(folder)), 512),
+                                      MapFormat::Png, folder + "/map.png", &saved)
+                             .ok());
+    QVERIFY(heightmap || saved == bytes);
     const int srgb = bytes.indexOf("sRGB");
     QVERIFY(heightmap ? srgb < 0 : srgb > 0 && srgb < bytes.indexOf("IDAT"));
 }
 
 // The real Earth at the default subdivision: places land or sea as they
 // are, the highest land on the Himalaya, and land 29% of the sphere.
+
+void MapsTest::projectedMapsPlaceTheEarth_data()
+{
+    QTest::addColumn<int>("projection");
+    QTest::addColumn<double>("longitude"); // the centre
+    QTest::addColumn<double>("latitude");
+    QTest::addColumn<Places>("places"); // 1 land, 0 sea, -1 beyond the globe
+    const Places world{{10, 23, 1},   {-60, -5, 1}, {88, 32, 1},
+                       {134, -25, 1}, {-150, 2, 0}, {-20, -30, 0}};
+    QTest::newRow("Mollweide") << int(MapProjection::Mollweide) << 0.0 << 0.0 << world;
+    QTest::newRow("Winkel tripel on 150 E")
+        << int(MapProjection::WinkelTripel) << 150.0 << 0.0 << world;
+    QTest::newRow("orthographic on Chad") << int(MapProjection::Orthographic) << 19.0 << 15.0
+                                          << Places{{19, 15, 1}, {88, 32, 1}, {-150, 2, -1}};
+    QTest::newRow("orthographic on the Pacific")
+        << int(MapProjection::Orthographic) << -150.0 << 2.0 << Places{{-150, 2, 0}, {19, 15, -1}};
+}
+
+// Read back as GIS reads them: each place through PROJ from longitude and
+// latitude to the file's coordinate system, then its geotransform, lands on
+// land, sea or the transparent outside as on the Earth; the graticule's
+// equator is drawn through the sea and nothing beside it.
+void MapsTest::projectedMapsPlaceTheEarth()
+{
+    QFETCH(int, projection);
+    QFETCH(double, longitude);
+    QFETCH(double, latitude);
+    QFETCH(Places, places);
+    const QString folder = dir.filePath("projected-earth");
+    if (!QFile::exists(path(folder, headerFileName))) {
+        World earth = generateWorld({5, WorldRecipe::Flat, 1, false});
+        QVERIFY(layEarthRelief(earth).ok());
+        QVERIFY(writeWorld(folder, earth).ok());
+    }
+    MapOptions options;
+    options.projection = MapProjection(projection);
+    options.centerLongitude = longitude;
+    options.centerLatitude = latitude;
+    options.width = 400;
+    int unrestorable = 0;
+    for (const char *file : {"projected.tif", "plain.png", "lines.png", "rivers.png"}) {
+        options.out = folder + "/" + file;
+        mapFormatOf(options.out, &options.format);
+        options.graticule = QByteArray(file).endsWith("s.png") ? 30 : 0;
+        options.rivers = QByteArray(file) == "rivers.png";
+        QVERIFY(writeMap(loadTestWorld(folder), options, &unrestorable).ok());
+    }
+    const QImage plain(folder + "/plain.png"), lines(folder + "/lines.png");
+    // Water is warped with the land, inside the globe's outline, under the
+    // graticule's lines.
+    const QImage rivers(folder + "/rivers.png");
+    QVERIFY(rivers != lines);
+    QCOMPARE(qAlpha(rivers.pixel(0, 0)), 0);
+    QCOMPARE(plain.format(), QImage::Format_ARGB32);
+    QCOMPARE(plain.width(), 400);
+    if (options.projection == MapProjection::Orthographic)
+        QCOMPARE(plain.height(), 400);
+    QCOMPARE(qAlpha(plain.pixel(0, 0)), 0);
+    GDALAllRegister();
+    GDALDatasetH tiff = GDALOpen(qPrintable(folder + "/projected.tif"), GA_ReadOnly);
+    QVERIFY(tiff);
+    QCOMPARE(GDALGetRasterCount(tiff), 4);
+    double transform[6];
+    QCOMPARE(GDALGetGeoTransform(tiff, transform), CE_None);
+    OGRSpatialReferenceH sphere = OSRNewSpatialReference(nullptr);
+    OSRSetAxisMappingStrategy(sphere, OAMS_TRADITIONAL_GIS_ORDER);
+    OSRImportFromProj4(sphere, "+proj=longlat +R=6371000 +no_defs");
+    OGRCoordinateTransformationH toMap =
+        OCTNewCoordinateTransformation(sphere, GDALGetSpatialRef(tiff));
+    CPLPushErrorHandler(CPLQuietErrorHandler); // the far side of an orthographic view
+    QVERIFY(toMap);
+    auto pixelOf = [&](double lon, double lat) {
+        int reached = 0;
+        OCTTransformEx(toMap, 1, &lon, &lat, nullptr, &reached);
+        const QPoint pixel(int(std::floor((lon - transform[0]) / transform[1])),
+                           int(std::floor((lat - transform[3]) / transform[5])));
+        return reached && plain.rect().contains(pixel) ? pixel : QPoint(-1, -1);
+    };
+    for (const QVector<double> &place : places) {
+        const QPoint pixel = pixelOf(place[0], place[1]);
+        int rgba[4] = {0, 0, 0, 0};
+        for (int band = 0; band < 4 && pixel.x() >= 0; ++band)
+            QCOMPARE(GDALRasterIO(GDALGetRasterBand(tiff, band + 1), GF_Read, pixel.x(), pixel.y(),
+                                  1, 1, &rgba[band], 1, 1, GDT_Int32, 0, 0),
+                     CE_None);
+        if (pixel.x() >= 0)
+            QCOMPARE(plain.pixel(pixel), qRgba(rgba[0], rgba[1], rgba[2], rgba[3]));
+        const bool sea = rgba[3] == 255 && Rgb{rgba[0], rgba[1], rgba[2]} == seaColour;
+        const int found = rgba[3] == 0 ? -1 : sea ? 0 : 1;
+        QVERIFY2(found == int(place[2]), qPrintable(QString("%1, %2: %3 %4 %5 %6")
+                                                        .arg(place[0])
+                                                        .arg(place[1])
+                                                        .arg(rgba[0])
+                                                        .arg(rgba[1])
+                                                        .arg(rgba[2])
+                                                        .arg(rgba[3])));
+    }
+    // The equator through the mid-Pacific, and no line 15 degrees north of
+    // it, halfway between two meridians.
+    const QPoint equator = pixelOf(-165, 0), beside = pixelOf(-165, 15);
+    if (equator.x() >= 0) {
+        QVERIFY(lines.pixel(equator) != plain.pixel(equator));
+        QCOMPARE(rivers.pixel(equator), lines.pixel(equator));
+        QCOMPARE(lines.pixel(beside), plain.pixel(beside));
+    }
+    CPLPopErrorHandler();
+    OCTDestroyCoordinateTransformation(toMap);
+    OSRDestroySpatialReference(sphere);
+    GDALClose(tiff);
+}
 
 void MapsTest::cubeFacesShowTheMap_data()
 {

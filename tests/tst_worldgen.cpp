@@ -1,8 +1,10 @@
 // Generated worlds: the mesh they promise, their levels, their files, the
 // mesh checker catching faults made on purpose, and the globe-world tool.
 #include "generator/meshcheck.h"
+#include "generator/rotate.h"
 #include "generator/worldgen.h"
 #include "world/tablefile.h"
+#include "terrain/vec3.h"
 #include "world/worldload.h"
 #include "world/worldwrite.h"
 
@@ -35,6 +37,8 @@ private slots:
     void checkerCatchesFaults();
     void tool_data();
     void tool();
+    void rotateMovesThePoleKeepsTheMesh_data();
+    void rotateMovesThePoleKeepsTheMesh();
 };
 
 namespace {
@@ -308,6 +312,13 @@ void WorldGenTest::tool_data()
     QTest::newRow("no world at all")
         << QStringList{"info", "good/.."} << 2
         << "no world in good/..: make one with `globe-world generate good/..`";
+    QTest::newRow("rotate without a pole")
+        << QStringList{"rotate", "good"} << 1 << "rotate: missing --pole LAT,LON";
+    QTest::newRow("rotate to a pole beyond 90")
+        << QStringList{"rotate", "good", "--pole", "91,0"} << 1 << "--pole must be LAT,LON";
+    QTest::newRow("rotate by NaN")
+        << QStringList{"rotate", "good", "--pole", "10,20", "--turn", "nan"} << 1
+        << "--turn must be a number from -360 to 360, not 'nan'";
 }
 
 void WorldGenTest::tool()
@@ -331,6 +342,76 @@ void WorldGenTest::tool()
     const QString out = process.readAllStandardOutput() + process.readAllStandardError();
     QCOMPARE(process.exitCode(), status);
     QVERIFY2(out.contains(output), qPrintable(out));
+}
+
+namespace {
+
+Vec3 unitOf(const QVector<float> &coords, int v)
+{
+    const double theta = coords[2 * v], phi = coords[2 * v + 1];
+    return {std::sin(theta) * std::sin(phi), std::sin(theta) * std::cos(phi), std::cos(theta)};
+}
+
+double angleBetween(const Vec3 &a, const Vec3 &b)
+{
+    return std::atan2(std::sqrt(dot(cross(a, b), cross(a, b))), dot(a, b));
+}
+
+} // namespace
+
+void WorldGenTest::rotateMovesThePoleKeepsTheMesh_data()
+{
+    QTest::addColumn<double>("latitude");
+    QTest::addColumn<double>("longitude");
+    QTest::addColumn<double>("turn");
+    QTest::newRow("a point in the north-east") << 30.0 << 40.0 << 20.0;
+    QTest::newRow("the south pole") << -90.0 << -70.0 << 0.0;
+    QTest::newRow("the pole kept, turned east") << 90.0 << 0.0 << 30.0;
+}
+
+// Every vertex's new polar angle is its old distance from the chosen point,
+// the angles between neighbours are kept, a turn adds to every longitude,
+// only base003.dat changes and the world still passes every check.
+void WorldGenTest::rotateMovesThePoleKeepsTheMesh()
+{
+    QFETCH(double, latitude);
+    QFETCH(double, longitude);
+    QFETCH(double, turn);
+    QTemporaryDir dir;
+    const World before = world(3);
+    QVERIFY(writeWorld(dir.path(), before).ok());
+    World loaded;
+    QVERIFY(loadWorld(dir.path(), DemoTerrain::Off, &loaded).ok());
+    QVERIFY(rotateWorld(dir.path(), loaded, {latitude, longitude, turn}).ok());
+    World after;
+    QVERIFY(loadWorld(dir.path(), DemoTerrain::Off, &after).ok());
+    QCOMPARE(after.levels, before.levels);
+    QCOMPARE(after.corners, before.corners);
+    QCOMPARE(after.fans, before.fans);
+    QCOMPARE(checkMeshProperties(after.header, after.coords, after.corners, after.fans),
+             QStringList());
+    const double degree = M_PI / 180;
+    const Vec3 point =
+        unitOf({float((90 - latitude) * degree), float((180 - longitude) * degree)}, 0);
+    const double tolerance = 2e-6; // the float angles of the file
+    for (int v = 0; v < before.vertexCount; ++v) {
+        const Vec3 old = unitOf(before.coords, v);
+        QVERIFY(std::fabs(after.coords[2 * v] - angleBetween(old, point)) < tolerance);
+        for (int k = 0; k < 6; ++k) {
+            const int t = before.fans[6 * v + k];
+            for (int c = 0; c < 3; ++c) {
+                const int n = before.corners[4 * t + c];
+                QVERIFY(std::fabs(angleBetween(unitOf(after.coords, v), unitOf(after.coords, n)) -
+                                  angleBetween(old, unitOf(before.coords, n))) < tolerance);
+            }
+        }
+        if (latitude == 90 && before.coords[2 * v] > 0.1 && before.coords[2 * v] < 3) {
+            // longitude = 180 - azimuth: east by turn is the azimuth less turn
+            const double moved =
+                std::remainder(before.coords[2 * v + 1] - after.coords[2 * v + 1], 2 * M_PI);
+            QVERIFY(std::fabs(moved - turn * degree) < tolerance);
+        }
+    }
 }
 
 namespace {

@@ -1,7 +1,9 @@
 #include "commands.h"
 
 #include "maps/cubemap.h"
+#include "maps/graticule.h"
 #include "maps/mapfile.h"
+#include "maps/projectedmap.h"
 #include "maps/worldmap.h"
 #include "world/filenames.h"
 #include "world/progress.h"
@@ -10,7 +12,8 @@ namespace {
 
 const QCommandLineOption outOption(QStringLiteral("out"),
                                    QStringLiteral("The file to write: FILE.png a PNG, FILE.tif "
-                                                  "or FILE.tiff a GeoTIFF in EPSG:4326."),
+                                                  "or FILE.tiff a GeoTIFF in EPSG:4326 (or in the "
+                                                  "projection)."),
                                    QStringLiteral("FILE"));
 const QCommandLineOption pngOption(QStringLiteral("png"), QStringLiteral("The same as --out."),
                                    QStringLiteral("FILE"));
@@ -23,15 +26,28 @@ const QCommandLineOption widthOption(QStringLiteral("width"),
                                      QStringLiteral("W"), QString::number(defaultMapWidth));
 const QCommandLineOption projectionOption(
     QStringLiteral("projection"),
-    QStringLiteral("equirectangular (default) or cube: six PNG faces NAME-px.png, NAME-nx.png, "
+    QStringLiteral("equirectangular (default); cube: six PNG faces NAME-px.png, NAME-nx.png, "
                    "NAME-py.png, NAME-ny.png, NAME-pz.png and NAME-nz.png for --out NAME.png, "
                    "each W / 4 square, in OpenGL's cube-map face table, Y up as in the glTF "
-                   "export."),
-    QStringLiteral("equirectangular|cube"), QStringLiteral("equirectangular"));
+                   "export; mollweide, robinson, winkel-tripel, equal-earth (W wide, as high "
+                   "as the world's outline) or orthographic (W square), warped by GDAL, "
+                   "transparent beyond the globe."),
+    QStringLiteral("PROJECTION"), QStringLiteral("equirectangular"));
+const QCommandLineOption
+    centerOption(QStringLiteral("center"),
+                 QStringLiteral("The central meridian of a world projection (LON), or the point an "
+                                "orthographic view faces (LON,LAT), in degrees (default 0,0)."),
+                 QStringLiteral("LON[,LAT]"));
+const QCommandLineOption graticuleOption(
+    QStringLiteral("graticule"),
+    QStringLiteral("Draw lines of latitude and longitude every DEG degrees (more than 0, at "
+                   "most 90), the equator and the prime meridian among them."),
+    QStringLiteral("DEG"));
 const QCommandLineOption riversOption(QStringLiteral("rivers"),
                                       QStringLiteral("Draw lakes and rivers in the colour of "
-                                                     "water over a colour map, rivers wider with "
-                                                     "their flow (see the rivers command)."));
+                                                     "water over a colour map, in every "
+                                                     "projection, rivers wider with their flow "
+                                                     "(see the rivers command)."));
 const QCommandLineOption heightmapOption(QStringLiteral("heightmap"),
                                          QStringLiteral("Write a 16-bit grey heightmap instead: "
                                                         "level L as round(L x 65535 / 9), from "
@@ -39,13 +55,11 @@ const QCommandLineOption heightmapOption(QStringLiteral("heightmap"),
 
 Status readProjection(const QString &text, MapOptions &options)
 {
-    if (text == QLatin1String("equirectangular"))
-        options.projection = MapProjection::Equirectangular;
-    else if (text == QLatin1String("cube"))
-        options.projection = MapProjection::Cube;
-    else
-        return Status::usage(
-            QStringLiteral("--projection must be equirectangular or cube, not '%1'").arg(text));
+    if (!projectionNamed(text, &options.projection))
+        return Status::usage(QStringLiteral("--projection must be equirectangular, cube, "
+                                            "mollweide, robinson, winkel-tripel, equal-earth or "
+                                            "orthographic, not '%1'")
+                                 .arg(text));
     if (options.projection == MapProjection::Cube && options.format != MapFormat::Png)
         return Status::usage(QStringLiteral("%1: a cube map's faces are PNGs: name it NAME.png")
                                  .arg(shownName(options.out)));
@@ -67,9 +81,51 @@ Status readWidth(const QString &text, MapOptions &options)
         QStringLiteral("--width must be %1, not '%2'").arg(rule.arg(maxMapWidth), text));
 }
 
+// --center LON or LON,LAT, for the projections that have a centre.
+Status readCenter(const QCommandLineParser &parser, MapOptions &options)
+{
+    if (!parser.isSet(centerOption))
+        return Status();
+    const QString text = parser.value(centerOption);
+    if (!isWarped(options.projection))
+        return Status::usage(QStringLiteral("--center is for the warped projections, not %1")
+                                 .arg(QLatin1String(projectionName(options.projection))));
+    const QStringList parts = text.split(QLatin1Char(','));
+    const bool orthographic = options.projection == MapProjection::Orthographic;
+    if (parts.size() > 2 || !numberInRange(parts[0], -180, 180, &options.centerLongitude) ||
+        (parts.size() == 2 && !numberInRange(parts[1], -90, 90, &options.centerLatitude)))
+        return Status::usage(QStringLiteral("--center must be LON or LON,LAT with LON from -180 "
+                                            "to 180 and LAT from -90 to 90, not '%1'")
+                                 .arg(text));
+    if (!orthographic && options.centerLatitude != 0)
+        return Status::usage(QStringLiteral("--center: a world projection is centred on a "
+                                            "meridian: give LON alone, not '%1'")
+                                 .arg(text));
+    return Status();
+}
+
+Status readGraticule(const QCommandLineParser &parser, MapOptions &options)
+{
+    if (!parser.isSet(graticuleOption))
+        return Status();
+    const QString text = parser.value(graticuleOption);
+    if (!numberInRange(text, 0, 90, &options.graticule) || !isGraticuleStep(options.graticule))
+        return Status::usage(
+            QStringLiteral("--graticule must be more than 0 and at most 90 degrees, not '%1'")
+                .arg(text));
+    if (options.heightmap)
+        return Status::usage(
+            QStringLiteral("--graticule draws on colours: a heightmap holds levels only"));
+    return Status();
+}
+
 // What was written, for the user.
 QString writtenLine(const MapOptions &options)
 {
+    if (isWarped(options.projection))
+        return QStringLiteral("%1: %2, %3 pixels wide")
+            .arg(options.out, QLatin1String(projectionName(options.projection)))
+            .arg(options.width);
     if (options.projection == MapProjection::Equirectangular)
         return QStringLiteral("%1: %2 x %3 pixels")
             .arg(shownName(options.out))
@@ -106,11 +162,12 @@ int runMap(const QStringList &arguments)
                                     "map, north up and east to the right: column x at longitude "
                                     "360 (x + 0.5) / W - 180, row y at latitude 90 - 180 (y + "
                                     "0.5) / H degrees, a vertex at longitude 180 - azimuth; or, "
-                                    "with --projection cube, as six cube-map faces. Each pixel "
-                                    "has the colour the editor shows there."));
+                                    "with --projection cube, as six cube-map faces; or warped by "
+                                    "GDAL into a world projection or an orthographic view. Each "
+                                    "pixel has the colour the editor shows there."));
     line.addLevelOptions();
-    line.parser.addOptions(
-        {outOption, pngOption, widthOption, projectionOption, heightmapOption, riversOption});
+    line.parser.addOptions({outOption, pngOption, widthOption, projectionOption, heightmapOption,
+                            centerOption, graticuleOption, riversOption});
     MapOptions options;
     if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
         return report(parsed);
@@ -119,9 +176,13 @@ int runMap(const QStringList &arguments)
         read = readProjection(line.parser.value(projectionOption), options);
     if (read.ok())
         read = readWidth(line.parser.value(widthOption), options);
+    options.heightmap = line.parser.isSet(heightmapOption);
+    if (read.ok())
+        read = readCenter(line.parser, options);
+    if (read.ok())
+        read = readGraticule(line.parser, options);
     if (!read.ok())
         return report(read);
-    options.heightmap = line.parser.isSet(heightmapOption);
     options.rivers = line.parser.isSet(riversOption);
     if (options.rivers && options.heightmap)
         return report(Status::usage(QStringLiteral("--rivers draws on a colour map, not on a "

@@ -33,6 +33,7 @@ int runInfo(const QStringList &arguments);
 int runExport(const QStringList &arguments);
 int runMap(const QStringList &arguments);
 int runImport(const QStringList &arguments);
+int runRotate(const QStringList &arguments);
 int runRivers(const QStringList &arguments);
 
 // The parser of one subcommand that works on one world folder, DIR.

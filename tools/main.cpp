@@ -20,6 +20,7 @@ const Command commands[] = {
     {"export", "Write the drawn globe as 3D files: glTF, STL, 3MF, PLY or OBJ.", runExport},
     {"map", "Draw the globe as a map or heightmap (PNG, GeoTIFF) or a cube map.", runMap},
     {"import", "Set a world's starting levels from a relief raster.", runImport},
+    {"rotate", "Turn a world so that a chosen point becomes its north pole.", runRotate},
     {"rivers", "Write a world's rivers, lakes and drainage basins (GeoPackage, GeoJSON).",
      runRivers},
 };

@@ -1,0 +1,55 @@
+#include "gdal/memoryraster.h"
+
+#include <cpl_vsi.h>
+
+#include <atomic>
+
+GdalDataset memoryRasterOver(int width, int height, const std::vector<RasterBandView> &bands)
+{
+    GdalDataset dataset(
+        GDALCreate(GDALGetDriverByName("MEM"), "", width, height, 0, GDT_Byte, nullptr));
+    for (size_t b = 0; dataset && b < bands.size(); ++b) {
+        const RasterBandView &band = bands[b];
+        const QByteArray pointer = "DATAPOINTER=" + QByteArray::number(quintptr(band.first)),
+                         pixel = "PIXELOFFSET=" + QByteArray::number(band.pixelBytes),
+                         line = "LINEOFFSET=" + QByteArray::number(band.lineBytes);
+        const char *options[] = {pointer.constData(), pixel.constData(), line.constData(), nullptr};
+        if (GDALAddBand(dataset.get(), band.type, const_cast<char **>(options)) != CE_None)
+            return nullptr;
+        GDALSetRasterColorInterpretation(GDALGetRasterBand(dataset.get(), int(b) + 1), band.colour);
+    }
+    return dataset;
+}
+
+Status memoryRasterBytes(GDALDatasetH dataset, const char *driver, const char *const *options,
+                         const QString &path, QByteArray *bytes, const ProgressPart &progress)
+{
+    // A number of our own: two files made at once must not share memory.
+    static std::atomic<int> serial(0);
+    const QByteArray name = "/vsimem/globe-raster-" + QByteArray::number(++serial);
+    // Closed at once: the file is complete in memory only then.
+    const bool made =
+        GdalDataset(GDALCreateCopy(GDALGetDriverByName(driver), name.constData(), dataset, FALSE,
+                                   const_cast<char **>(options), gdalProgress,
+                                   const_cast<ProgressPart *>(&progress))) != nullptr;
+    bool placed = true;
+    if (made && GDALGetSpatialRef(dataset)) {
+        GdalDataset written;
+        placed =
+            openRaster(QString::fromLatin1(name), written).ok() && GDALGetSpatialRef(written.get());
+    }
+    vsi_l_offset length = 0;
+    GByte *data = made ? VSIGetMemFileBuffer(name.constData(), &length, FALSE) : nullptr;
+    if (data && placed)
+        *bytes = QByteArray(reinterpret_cast<const char *>(data), int(length));
+    VSIUnlink(name.constData());
+    if (!placed)
+        return Status::refused(path, QStringLiteral("GDAL's %1 writer cannot hold this "
+                                                    "projection's coordinate system: write a PNG")
+                                         .arg(QLatin1String(driver)));
+    if (!data)
+        return Status::refused(
+            path,
+            QStringLiteral("GDAL could not write the map (%1)").arg(GdalSession::lastError()));
+    return Status();
+}

@@ -1,0 +1,46 @@
+// Rasters the program makes in GDAL's memory, for its own maps: a MEM
+// dataset over pixels it already holds, and a file's bytes made from a
+// dataset in GDAL's memory files, for the program to write through the
+// durable writer (world/atomicwrite). The one way the program creates a
+// raster dataset (the vector files: memoryvectorfile.h), so that GDAL never
+// writes to disk itself.
+//
+// Use them while a GdalSession (gdalsession.h) lives.
+#ifndef MEMORYRASTER_H
+#define MEMORYRASTER_H
+
+#include "gdal/gdalsession.h"
+#include "world/progress.h"
+#include "world/status.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <gdal.h>
+
+#include <vector>
+
+// One band: a view of pixels the caller owns and keeps while the dataset
+// lives. Offsets in bytes.
+struct RasterBandView
+{
+    const uchar *first;
+    GDALDataType type;
+    int pixelBytes, lineBytes;
+    GDALColorInterp colour;
+};
+
+// A MEM dataset whose bands are views of the pixels, so that none is
+// copied on the way in or out of GDAL; empty when GDAL cannot make it.
+GdalDataset memoryRasterOver(int width, int height, const std::vector<RasterBandView> &bands);
+
+// The bytes of dataset as a file of driver ("GTiff", "PNG") with its
+// creation options, made at a /vsimem/ name of the program's own, unique in
+// the process. path is the file the bytes are for: refusals name it,
+// "PATH: REASON". When the dataset has a coordinate system that the file
+// cannot hold (GDAL's GeoTIFF writer drops Equal Earth without a word), it
+// is refused rather than written unplaced.
+Status memoryRasterBytes(GDALDatasetH dataset, const char *driver, const char *const *options,
+                         const QString &path, QByteArray *bytes, const ProgressPart &progress = {});
+
+#endif

@@ -1,0 +1,42 @@
+// What the map command draws and where: the file's format, the projection
+// and the options of each (mapfile.h writes it; projectedmap.h warps it).
+#ifndef MAPOPTIONS_H
+#define MAPOPTIONS_H
+
+#include "maps/worldmap.h"
+
+#include <QString>
+
+enum class MapFormat { Png, GeoTiff };
+
+// The warped ones are in projectedmap.h.
+enum class MapProjection {
+    Equirectangular,
+    Cube,
+    Mollweide,
+    Robinson,
+    WinkelTripel,
+    EqualEarth,
+    Orthographic
+};
+
+struct MapOptions
+{
+    QString out; // the file to write; for a cube, NAME.png names the faces
+    MapFormat format = MapFormat::Png;
+    MapProjection projection = MapProjection::Equirectangular;
+    // Equirectangular: even, from 2 to maxMapWidth. Cube: a multiple of 4
+    // up to maxMapWidth, the faces width / 4 square.
+    int width = defaultMapWidth;
+    bool heightmap = false;
+    // The central meridian of a world projection, and the latitude an
+    // orthographic view faces, in degrees.
+    double centerLongitude = 0, centerLatitude = 0;
+    // Lines of latitude and longitude every graticule degrees (graticule.h);
+    // 0: none.
+    double graticule = 0;
+    // Lakes and rivers over a colour map (watermap.h), in every projection.
+    bool rivers = false;
+};
+
+#endif
