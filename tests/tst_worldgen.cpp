@@ -3,8 +3,8 @@
 #include "generator/meshcheck.h"
 #include "generator/rotate.h"
 #include "generator/worldgen.h"
-#include "world/tablefile.h"
 #include "terrain/vec3.h"
+#include "world/tablefile.h"
 #include "world/worldload.h"
 #include "world/worldwrite.h"
 
