@@ -11,7 +11,6 @@
 
 #include <QDir>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cpl_string.h>
@@ -27,7 +26,7 @@
 // Expected levels at places: longitude and latitude in degrees, then the
 // level (or, negated, the lowest level wanted there).
 using Places = QVector<QVector<double>>;
-using RasterSetup = std::function<QString(const QString &scratch)>;
+using RasterSetup = std::function<void(const QString &file)>;
 Q_DECLARE_METATYPE(RasterSetup)
 
 class ImportTest : public WorldSuite
@@ -40,8 +39,6 @@ private slots:
     void refusals_data();
     void refusals();
     void importGeoTiff_data();
-    void importPlacement_data();
-    void importPlacement();
     void regionalRaster();
     void noDataKeepsLevels();
     void peakDefault();
@@ -52,11 +49,6 @@ private slots:
 };
 
 namespace {
-
-int run(const QStringList &arguments, QString *output)
-{
-    return runProgram(GLOBE_WORLD_EXE, arguments, output);
-}
 
 // A one-band GeoTIFF written through GDAL: values row by row (may be empty
 // for a header alone), epsg 0 for no coordinate system.
@@ -88,6 +80,14 @@ void writeGeoTiff(const QString &file, int width, int height, GDALDataType type,
                               0),
                  CE_None);
     GDALClose(dataset);
+}
+
+// Sets columns x0 to x1 and rows y0 to y1, ends excluded, of samples
+// width wide to value.
+void fillBox(std::vector<double> &samples, int width, int x0, int x1, int y0, int y1, double value)
+{
+    for (int y = y0; y < y1; ++y)
+        std::fill(samples.begin() + width * y + x0, samples.begin() + width * y + x1, value);
 }
 
 // The vertex of the loaded world nearest a place, by the geography
@@ -170,175 +170,141 @@ void ImportTest::refusals_data()
     auto import = [](const QString &w, const QString &png) {
         return QStringList{"import", w, "--heightmap", png};
     };
-    QTest::newRow("missing image")
-        << Setup([=](const QString &w, const QString &s) { return import(w, s + "/none.png"); })
-        << 2 << "none.png: no such file" << 1;
-    QTest::newRow("text named .png") << Setup([=](const QString &w, const QString &s) {
-        writeBytes(s + "/text.png", "not a picture\n");
-        return import(w, s + "/text.png");
-    }) << 2 << "text.png: not a readable raster"
-                                     << 1;
-    QTest::newRow("square image") << Setup([=](const QString &w, const QString &s) {
-        return import(w, image(s + "/square.png", 40, 40, Qt::gray));
-    }) << 2 << "square.png: is 40 x 40 pixels, but a map must be twice as wide"
-                                  << 1;
+    auto row = [](const char *name, int status, const char *message, const Setup &setup) {
+        QTest::newRow(name) << setup << status << QString(message) << 1;
+    };
+    // A command line alone: W stands for the world, S/ for the scratch folder.
+    auto command = [](const QStringList &arguments) {
+        return Setup([=](const QString &w, const QString &s) {
+            QStringList filled = arguments;
+            filled.replaceInStrings(QRegularExpression("^W$"), w);
+            return filled.replaceInStrings(QRegularExpression("^S/"), s + "/");
+        });
+    };
+    // A raster in the scratch folder, imported: made by write, named file.
+    auto raster = [=](const char *file, const std::function<void(const QString &)> &write) {
+        return Setup([=](const QString &w, const QString &s) {
+            write(s + "/" + file);
+            return import(w, s + "/" + file);
+        });
+    };
+    // A VRT of grey.png, 64 x 32 pixels, with head (its SRS, its geotransform).
+    auto vrt = [=](const char *file, const std::function<QByteArray(const QString &)> &head) {
+        return raster(file, [=](const QString &at) {
+            image(QFileInfo(at).path() + "/grey.png", 64, 32, Qt::gray);
+            writeBytes(at, "<VRTDataset rasterXSize=\"64\" rasterYSize=\"32\">\n" +
+                               head(QFileInfo(at).path()) +
+                               "  <VRTRasterBand dataType=\"Byte\" band=\"1\"><SimpleSource>\n"
+                               "    <SourceFilename relativeToVRT=\"1\">grey.png</SourceFilename>\n"
+                               "  </SimpleSource></VRTRasterBand>\n"
+                               "</VRTDataset>\n");
+        });
+    };
+    row("missing image", 2, "none.png: no such file",
+        command({"import", "W", "--heightmap", "S/none.png"}));
+    row("text named .png", 2, "text.png: not a readable raster",
+        raster("text.png", [](const QString &at) { writeBytes(at, "not a picture\n"); }));
+    row("square image", 2, "square.png: is 40 x 40 pixels, but a map must be twice as wide",
+        raster("square.png", [=](const QString &at) { image(at, 40, 40, Qt::gray); }));
     // The one refusal that printed its raster's name as it stood.
-    QTest::newRow("no data, newline in the name") << Setup([=](const QString &w, const QString &s) {
-        const double none = 7;
-        writeGeoTiff(s + "/two\nlines.tif", 40, 20, GDT_Byte, std::vector<double>(800, 7),
-                     {-180, 9, 0, 90, 0, -9}, 4326, &none);
-        return import(w, s + "/two\nlines.tif");
-    }) << 2 << "two\\nlines.tif: holds no sample with data"
-                                                  << 1;
-    QTest::newRow("colour image") << Setup([=](const QString &w, const QString &s) {
-        return import(w, image(s + "/red.png", 40, 20, Qt::red));
-    }) << 2 << "red.png: has coloured pixels"
-                                  << 1;
-    QTest::newRow("geotransform in metres without a coordinate system") << Setup([=](const QString
-                                                                                         &w,
-                                                                                     const QString
-                                                                                         &s) {
-        writeGeoTiff(s + "/metres.tif", 100, 50, GDT_Byte, {}, {500000, 10, 0, 4000000, 0, -10}, 0);
-        return import(w, s + "/metres.tif");
-    }) << 2 << "metres.tif: covers x 500000 to 501000 and y 3999500 to 4000000, which are not"
-                                                                        << 1;
+    row("no data, newline in the name", 2, "two\\nlines.tif: holds no sample with data",
+        raster("two\nlines.tif", [](const QString &at) {
+            const double none = 7;
+            writeGeoTiff(at, 40, 20, GDT_Byte, std::vector<double>(800, 7), {-180, 9, 0, 90, 0, -9},
+                         4326, &none);
+        }));
+    row("colour image", 2, "red.png: has coloured pixels",
+        raster("red.png", [=](const QString &at) { image(at, 40, 20, Qt::red); }));
+    row("geotransform in metres without a coordinate system", 2,
+        "metres.tif: covers x 500000 to 501000 and y 3999500 to 4000000, which are not",
+        raster("metres.tif", [](const QString &at) {
+            writeGeoTiff(at, 100, 50, GDT_Byte, {}, {500000, 10, 0, 4000000, 0, -10}, 0);
+        }));
     // 1.5 GiB in one strip: GDAL would decode it whole.
-    QTest::newRow("one strip too large to decode")
-        << Setup([=](const QString &w, const QString &s) {
-               writeGeoTiff(s + "/strip.tif", 20000, 10000, GDT_Float64, {},
-                            {-180, 0.018, 0, 90, 0, -0.018}, 4326, nullptr,
-                            {"BLOCKYSIZE=10000", "COMPRESS=DEFLATE"});
-               return import(w, s + "/strip.tif");
-           })
-        << 2 << "strip.tif: stores its samples in blocks of 20000 x 10000 (1525 MiB decoded)" << 1;
-    QTest::newRow("second raster missing") << Setup([=](const QString &w, const QString &s) {
-        return QStringList{"import",      w,
-                           "--heightmap", image(s + "/grey.png", 40, 20, QColor(128, 128, 128)),
-                           "--heightmap", s + "/none.tif"};
-    }) << 2 << "none.tif: no such file" << 1;
+    row("one strip too large to decode", 2,
+        "strip.tif: stores its samples in blocks of 20000 x 10000 (1525 MiB decoded)",
+        raster("strip.tif", [](const QString &at) {
+            writeGeoTiff(at, 20000, 10000, GDT_Float64, {}, {-180, 0.018, 0, 90, 0, -0.018}, 4326,
+                         nullptr, {"BLOCKYSIZE=10000", "COMPRESS=DEFLATE"});
+        }));
+    row("second raster missing", 2, "none.tif: no such file",
+        Setup([=](const QString &w, const QString &s) {
+            return import(w, image(s + "/grey.png", 40, 20, QColor(128, 128, 128)))
+                   << "--heightmap" << s + "/none.tif";
+        }));
     // 74 bytes that claim 200,000 x 100,000 pixels: read row by row, at the
     // world's resolution, until the first row that is not there.
-    QTest::newRow("PNG header lying about its size")
-        << Setup([=](const QString &w, const QString &s) {
-               writeBytes(s + "/liar.png",
-                          QByteArray::fromHex("89504e470d0a1a0a0000000d4948445200030d40000186a008"
-                                              "00000000022075210000001149444154789c636018"
-                                              "05a360140c77000003e80001b3a6d3460000000049"
-                                              "454e44ae426082"));
-               return import(w, s + "/liar.png");
-           })
-        << 2 << "liar.png: cannot be read" << 1;
-    QTest::newRow("map to an unknown format") << Setup([](const QString &w, const QString &s) {
-        return QStringList{"map", w, "--out", s + "/map.jpg"};
-    }) << 1 << "map.jpg: the name must end in .png"
-                                              << 1;
-    QTest::newRow("import into a broken world") << Setup([=](const QString &w, const QString &s) {
-        QFile(path(w, cornersFileName)).resize(100);
-        return import(w, image(s + "/grey.png", 40, 20, Qt::gray));
-    }) << 2 << "base004.dat: declares 5120 elements but holds only 24"
-                                                << 1;
-    QTest::newRow("map of a broken world") << Setup([](const QString &w, const QString &s) {
-        QFile(path(w, cornersFileName)).resize(100);
-        return QStringList{"map", w, "--out", s + "/map.png"};
-    }) << 2 << "base004.dat: declares 5120 elements"
-                                           << 1;
-    QTest::newRow("other world's save.dat") << Setup([=](const QString &w, const QString &s) {
-        writeIntTable(s + "/save.dat", QVector<int>(162));
-        return QStringList{"export", w, "--ply", s + "/out.ply", "--levels", s + "/save.dat"};
-    }) << 2 << "save.dat: holds 162 levels, but the world has 642 vertices"
-                                            << 1;
-    QTest::newRow("missing --levels file") << Setup([](const QString &w, const QString &s) {
-        return QStringList{"info", w, "--levels", s + "/save.dat"};
-    }) << 2 << "save.dat: " << 1;
+    row("PNG header lying about its size", 2, "liar.png: cannot be read",
+        raster("liar.png", [](const QString &at) {
+            writeBytes(at, QByteArray::fromHex("89504e470d0a1a0a0000000d4948445200030d40000186a008"
+                                               "00000000022075210000001149444154789c636018"
+                                               "05a360140c77000003e80001b3a6d3460000000049"
+                                               "454e44ae426082"));
+        }));
+    row("map to an unknown format", 1, "map.jpg: the name must end in .png",
+        command({"map", "W", "--out", "S/map.jpg"}));
+    row("import into a broken world", 2, "base004.dat: declares 5120 elements but holds only 24",
+        Setup([=](const QString &w, const QString &s) {
+            QFile(path(w, cornersFileName)).resize(100);
+            return import(w, image(s + "/grey.png", 40, 20, Qt::gray));
+        }));
+    row("map of a broken world", 2, "base004.dat: declares 5120 elements",
+        Setup([](const QString &w, const QString &s) {
+            QFile(path(w, cornersFileName)).resize(100);
+            return QStringList{"map", w, "--out", s + "/map.png"};
+        }));
+    row("other world's save.dat", 2, "save.dat: holds 162 levels, but the world has 642 vertices",
+        Setup([](const QString &w, const QString &s) {
+            writeIntTable(s + "/save.dat", QVector<int>(162));
+            return QStringList{"export", w, "--ply", s + "/out.ply", "--levels", s + "/save.dat"};
+        }));
+    row("missing --levels file", 2, "save.dat: ", command({"info", "W", "--levels", "S/save.dat"}));
     // A raw band took /etc/passwd's bytes as samples; /vsicurl/ made requests.
-    QTest::newRow("VRT raw band")
-        << Setup([=](const QString &w, const QString &s) {
-               writeBytes(
-                   s + "/raw.vrt",
-                   "<VRTDataset rasterXSize=\"64\" rasterYSize=\"32\">\n"
-                   "  <VRTRasterBand dataType=\"Byte\" band=\"1\" subClass=\"VRTRawRasterBand\">\n"
-                   "    <SourceFilename>/etc/passwd</SourceFilename>\n"
-                   "  </VRTRasterBand>\n"
-                   "</VRTDataset>\n");
-               return import(w, s + "/raw.vrt");
-           })
-        << 2
-        << "raw.vrt: a raw band (VRTRawRasterBand), which reads the bytes of any file: "
-           "/etc/passwd"
-        << 1;
+    row("VRT raw band", 2,
+        "raw.vrt: a raw band (VRTRawRasterBand), which reads the bytes of any file: /etc/passwd",
+        raster("raw.vrt", [](const QString &at) {
+            writeBytes(at, "<VRTDataset rasterXSize=\"64\" rasterYSize=\"32\">\n"
+                           "  <VRTRasterBand dataType=\"Byte\" band=\"1\" "
+                           "subClass=\"VRTRawRasterBand\">\n"
+                           "    <SourceFilename>/etc/passwd</SourceFilename>\n"
+                           "  </VRTRasterBand>\n"
+                           "</VRTDataset>\n");
+        }));
     // PROJ opened the grid a coordinate system names, a FIFO: the import hung.
-    QTest::newRow("FIFO-grid") // no space: the name goes into a PROJ string
-        << Setup([=](const QString &w, const QString &s) {
-               image(s + "/grey.png", 64, 32, Qt::gray);
-               ::mkfifo(QFile::encodeName(s + "/grid").constData(), 0600);
-               writeBytes(s + "/grid.vrt",
-                          "<VRTDataset rasterXSize=\"64\" rasterYSize=\"32\">\n"
-                          "  <SRS>+proj=merc +ellps=intl +nadgrids=" +
-                              s.toUtf8() +
-                              "/grid +units=m</SRS>\n"
-                              "  <GeoTransform>-2e7, 625000, 0, 1e7, 0, -625000</GeoTransform>\n"
-                              "  <VRTRasterBand dataType=\"Byte\" band=\"1\"><SimpleSource>\n"
-                              "    <SourceFilename relativeToVRT=\"1\">grey.png</SourceFilename>\n"
-                              "  </SimpleSource></VRTRasterBand>\n"
-                              "</VRTDataset>\n");
-               return import(w, s + "/grid.vrt");
-           })
-        << 2 << "grid.vrt: " << 1;
+    // No space in the row's name: the scratch folder goes into a PROJ string.
+    row("FIFO-grid", 2, "grid.vrt: ", vrt("grid.vrt", [](const QString &s) {
+            ::mkfifo(QFile::encodeName(s + "/grid").constData(), 0600);
+            return "  <SRS>+proj=merc +ellps=intl +nadgrids=" + s.toUtf8() +
+                   "/grid +units=m</SRS>\n"
+                   "  <GeoTransform>-2e7, 625000, 0, 1e7, 0, -625000</GeoTransform>\n";
+        }));
     // A coordinate system's name is the file's, and held a newline.
-    QTest::newRow("newline in a coordinate system's name")
-        << Setup([=](const QString &w, const QString &s) {
-               image(s + "/grey.png", 64, 32, Qt::gray);
-               writeBytes(s + "/named.vrt",
-                          "<VRTDataset rasterXSize=\"64\" rasterYSize=\"32\">\n"
-                          "  <SRS>GEOGCS[\"Two&#10;lines\",DATUM[\"WGS_1984\",SPHEROID[\"WGS "
-                          "84\",6378137,298.257223563]],PRIMEM[\"Greenwich\",0],UNIT[\"degree\","
-                          "0.0174532925199433],AUTHORITY[\"EPSG\",\"4978\"]]</SRS>\n"
-                          "  <GeoTransform>-180, 5.625, 0, 90, 0, -5.625</GeoTransform>\n"
-                          "  <VRTRasterBand dataType=\"Byte\" band=\"1\"><SimpleSource>\n"
-                          "    <SourceFilename relativeToVRT=\"1\">grey.png</SourceFilename>\n"
-                          "  </SimpleSource></VRTRasterBand>\n"
-                          "</VRTDataset>\n");
-               return import(w, s + "/named.vrt");
-           })
-        << 2 << "is in Two\\nlines, but its code EPSG:4978" << 1;
-    QTest::newRow("/vsicurl/ name") << Setup([=](const QString &w, const QString &) {
-        return import(w, "/vsicurl/http://127.0.0.1:9/relief.tif");
-    }) << 2 << "relief.tif: a GDAL virtual file path"
-                                    << 1;
-    QTest::newRow("export into a missing folder") << Setup([](const QString &w, const QString &s) {
-        return QStringList{"export", w, "--obj", s + "/no/such/folder/out.obj"};
-    }) << 2 << "out.obj: not written" << 1;
-    QTest::newRow("odd width") << Setup([](const QString &w, const QString &s) {
-        return QStringList{"map", w, "--png", s + "/map.png", "--width", "101"};
-    }) << 1 << "--width must be an even number from 2 to 16384, not '101'"
-                               << 1;
-    QTest::newRow("map without --out") << Setup([](const QString &w, const QString &) {
-        return QStringList{"map", w};
-    }) << 1 << "map: missing --out FILE"
-                                       << 1;
-    auto map = [](const QString &w, const QString &s, const QStringList &options) {
-        return QStringList{"map", w, "--out", s + "/map.png"} + options;
-    };
-    QTest::newRow("unknown projection") << Setup([=](const QString &w, const QString &s) {
-        return map(w, s, {"--projection", "mercator"});
-    }) << 1 << "--projection must be equirectangular, cube,"
-                                        << 1;
-    QTest::newRow("centre beyond the poles") << Setup([=](const QString &w, const QString &s) {
-        return map(w, s, {"--projection", "orthographic", "--center", "10,91"});
-    }) << 1 << "--center must be LON or LON,LAT"
-                                             << 1;
-    QTest::newRow("graticule of 0 degrees") << Setup([=](const QString &w, const QString &s) {
-        return map(w, s, {"--graticule", "0"});
-    }) << 1 << "--graticule must be more than 0"
-                                            << 1;
-    QTest::newRow("export without a format") << Setup([](const QString &w, const QString &) {
-        return QStringList{"export", w};
-    }) << 1 << "export: give --out FILE" << 1;
+    row("newline in a coordinate system's name", 2, "is in Two\\nlines, but its code EPSG:4978",
+        vrt("named.vrt", [](const QString &) -> QByteArray {
+            return "  <SRS>GEOGCS[\"Two&#10;lines\",DATUM[\"WGS_1984\",SPHEROID[\"WGS "
+                   "84\",6378137,298.257223563]],PRIMEM[\"Greenwich\",0],UNIT[\"degree\","
+                   "0.0174532925199433],AUTHORITY[\"EPSG\",\"4978\"]]</SRS>\n"
+                   "  <GeoTransform>-180, 5.625, 0, 90, 0, -5.625</GeoTransform>\n";
+        }));
+    row("/vsicurl/ name", 2, "relief.tif: a GDAL virtual file path",
+        command({"import", "W", "--heightmap", "/vsicurl/http://127.0.0.1:9/relief.tif"}));
+    row("export into a missing folder", 2, "out.obj: not written",
+        command({"export", "W", "--obj", "S/no/such/folder/out.obj"}));
+    row("odd width", 1, "--width must be an even number from 2 to 16384, not '101'",
+        command({"map", "W", "--png", "S/map.png", "--width", "101"}));
+    row("map without --out", 1, "map: missing --out FILE", command({"map", "W"}));
+    row("unknown projection", 1, "--projection must be equirectangular, cube,",
+        command({"map", "W", "--out", "S/map.png", "--projection", "mercator"}));
+    row("centre beyond the poles", 1, "--center must be LON or LON,LAT",
+        command({"map", "W", "--out", "S/map.png", "--projection", "orthographic", "--center",
+                 "10,91"}));
+    row("graticule of 0 degrees", 1, "--graticule must be more than 0",
+        command({"map", "W", "--out", "S/map.png", "--graticule", "0"}));
+    row("export without a format", 1, "export: give --out FILE", command({"export", "W"}));
 }
 
 // Every refusal is one line (a broken world's are the checker's), and leaves
 // the world's levels, and the scratch folder, as they were.
-
 void ImportTest::refusals()
 {
     QFETCH(Setup, setup);
@@ -362,62 +328,39 @@ void ImportTest::refusals()
 
 void ImportTest::importGeoTiff_data()
 {
-    QTest::addColumn<RasterSetup>("setup"); // writes the raster, returns its path
+    QTest::addColumn<RasterSetup>("setup"); // writes the raster at the path given
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<Places>("places");
+    const QStringList seaLevel0{"--sea-level", "0"};
     // Metres: ocean 4000 deep, land 1000 high from 0 to 60 east and 0 to 40
     // north, a plateau of 8000 from 20 to 40 east and 10 to 30 north, and
     // no-data (32767) in the ocean that must not count as the highest peak.
-    QTest::newRow("signed 16-bit metres, sea level 0")
-        << RasterSetup([](const QString &scratch) {
-               std::vector<double> metres(360 * 180, -4000);
-               for (int y = 50; y < 90; ++y) {
-                   for (int x = 180; x < 240; ++x)
-                       metres[size_t(360 * y + x)] =
-                           x >= 200 && x < 220 && y >= 60 && y < 80 ? 8000 : 1000;
-               }
-               for (int x = 0; x < 30; ++x)
-                   metres[size_t(360 * 120 + x)] = 32767;
-               const double noData = 32767;
-               writeGeoTiff(scratch + "/relief.tif", 360, 180, GDT_Int16, metres,
-                            {-180, 1, 0, 90, 0, -1}, 4326, &noData);
-               return scratch + "/relief.tif";
-           })
-        << QStringList{"--sea-level", "0"}
-        << Places{{30, 20, 9}, {5, 5, 2}, {-150, -30, 0}, {-30, 20, 0}, {30, -20, 0}};
+    QTest::newRow("signed 16-bit metres, sea level 0") << RasterSetup([](const QString &file) {
+        std::vector<double> metres(360 * 180, -4000);
+        fillBox(metres, 360, 180, 240, 50, 90, 1000);
+        fillBox(metres, 360, 200, 220, 60, 80, 8000);
+        fillBox(metres, 360, 0, 30, 120, 121, 32767);
+        const double noData = 32767;
+        writeGeoTiff(file, 360, 180, GDT_Int16, metres, {-180, 1, 0, 90, 0, -1}, 4326, &noData);
+    }) << seaLevel0 << Places{{30, 20, 9}, {5, 5, 2}, {-150, -30, 0}, {-30, 20, 0}, {30, -20, 0}};
     // Samples on whole half degrees from pole to pole, 721 x 361, without a
     // coordinate system; a mark of 100 from 30 to 60 east, 10 to 40 north.
-    QTest::newRow("grid-registered floats") << RasterSetup([](const QString &scratch) {
+    QTest::newRow("grid-registered floats") << RasterSetup([](const QString &file) {
         std::vector<double> values(721 * 361, 0);
-        for (int y = 100; y <= 160; ++y) {
-            for (int x = 420; x <= 480; ++x)
-                values[size_t(721 * y + x)] = 100;
-        }
-        writeGeoTiff(scratch + "/grid.tif", 721, 361, GDT_Float32, values,
-                     {-180.25, 0.5, 0, 90.25, 0, -0.5}, 0);
-        return scratch + "/grid.tif";
+        fillBox(values, 721, 420, 481, 100, 161, 100);
+        writeGeoTiff(file, 721, 361, GDT_Float32, values, {-180.25, 0.5, 0, 90.25, 0, -0.5}, 0);
     }) << QStringList() << Places{{45, 25, 9}, {-45, 25, 0}, {45, -25, 0}, {0, 90, 0}};
-}
-
-void ImportTest::importPlacement_data()
-{
-    QTest::addColumn<RasterSetup>("setup"); // writes the raster, returns its path
-    QTest::addColumn<Places>("places");
     // ETOPO5's layout: 1-degree pixels from 0 east to 360; land 1000 high
     // from 160 to 100 west and 10 to 40 north, the rest ocean 4000 deep.
-    QTest::newRow("longitudes 0 to 360") << RasterSetup([](const QString &scratch) {
+    QTest::newRow("longitudes 0 to 360") << RasterSetup([](const QString &file) {
         std::vector<double> metres(360 * 180, -4000);
-        for (int y = 50; y < 80; ++y) {
-            for (int x = 200; x < 260; ++x)
-                metres[size_t(360 * y + x)] = 1000;
-        }
-        writeGeoTiff(scratch + "/east.tif", 360, 180, GDT_Int16, metres, {0, 1, 0, 90, 0, -1});
-        return scratch + "/east.tif";
-    }) << Places{{-130, 25, 9}, {130, 25, 0}, {-60, 25, 0}, {-130, -25, 0}};
+        fillBox(metres, 360, 200, 260, 50, 80, 1000);
+        writeGeoTiff(file, 360, 180, GDT_Int16, metres, {0, 1, 0, 90, 0, -1});
+    }) << seaLevel0 << Places{{-130, 25, 9}, {130, 25, 0}, {-60, 25, 0}, {-130, -25, 0}};
     // Web Mercator, 512 x 512 pixels over the whole square: land from 20
     // to 60 east and 40 to 70 north, where Mercator's rows are far from
     // equal steps of latitude.
-    QTest::newRow("web Mercator") << RasterSetup([](const QString &scratch) {
+    QTest::newRow("web Mercator") << RasterSetup([](const QString &file) {
         const double half = 20037508.342789244, pixel = 2 * half / 512, r = 6378137;
         std::vector<double> metres(512 * 512, -4000);
         for (int y = 0; y < 512; ++y) {
@@ -429,36 +372,15 @@ void ImportTest::importPlacement_data()
                     metres[size_t(512 * y + x)] = 1000;
             }
         }
-        writeGeoTiff(scratch + "/mercator.tif", 512, 512, GDT_Int16, metres,
-                     {-half, pixel, 0, half, 0, -pixel}, 3857);
-        return scratch + "/mercator.tif";
-    }) << Places{{40, 55, 9}, {40, 30, 0}, {40, 77, 0}, {-140, 55, 0}, {10, 55, 0}};
+        writeGeoTiff(file, 512, 512, GDT_Int16, metres, {-half, pixel, 0, half, 0, -pixel}, 3857);
+    }) << seaLevel0 << Places{{40, 55, 9}, {40, 30, 0}, {40, 77, 0}, {-140, 55, 0}, {10, 55, 0}};
     // Antarctic polar stereographic, 10 km pixels 2000 km around the pole:
     // land where x > 0, towards 90 east.
-    QTest::newRow("polar stereographic") << RasterSetup([](const QString &scratch) {
+    QTest::newRow("polar stereographic") << RasterSetup([](const QString &file) {
         std::vector<double> metres(400 * 400, -1000);
-        for (int y = 0; y < 400; ++y) {
-            for (int x = 200; x < 400; ++x)
-                metres[size_t(400 * y + x)] = 2000;
-        }
-        writeGeoTiff(scratch + "/polar.tif", 400, 400, GDT_Int16, metres,
-                     {-2e6, 1e4, 0, 2e6, 0, -1e4}, 3031);
-        return scratch + "/polar.tif";
-    }) << Places{{90, -80, 9}, {-90, -80, 0}, {120, -75, 9}, {-60, -75, 0}};
-}
-
-// The raster lands where its georeferencing says, whatever its layout and
-// coordinate system.
-
-void ImportTest::importPlacement()
-{
-    QFETCH(RasterSetup, setup);
-    QFETCH(Places, places);
-    const QString folder = world(4, WorldRecipe::Random);
-    LevelScale scale;
-    scale.hasSeaLevel = true;
-    QVERIFY(importRaster(folder, setup(folder), scale).ok());
-    checkPlaces(folder, places);
+        fillBox(metres, 400, 200, 400, 0, 400, 2000);
+        writeGeoTiff(file, 400, 400, GDT_Int16, metres, {-2e6, 1e4, 0, 2e6, 0, -1e4}, 3031);
+    }) << seaLevel0 << Places{{90, -80, 9}, {-90, -80, 0}, {120, -75, 9}, {-60, -75, 0}};
 }
 
 namespace {
@@ -487,7 +409,6 @@ QVector<int> verticesOfBox(const World &world, double west, double east, double 
 
 // A tile of 10 to 40 east, 0 to 20 north: its vertices take levels, every
 // other keeps its own exactly, and the command says how many took them.
-
 void ImportTest::regionalRaster()
 {
     const QString folder = world(4, WorldRecipe::Random), tile = folder + "/tile.tif";
@@ -515,16 +436,12 @@ void ImportTest::regionalRaster()
 
 // The west half without data keeps its levels (or turns to sea with
 // --no-data-is-sea), and the command says so; the east half takes its.
-
 void ImportTest::noDataKeepsLevels()
 {
     const QString folder = world(4, WorldRecipe::Random), half = folder + "/half.tif";
     const double noData = -32768;
     std::vector<double> metres(360 * 180, noData);
-    for (int y = 0; y < 180; ++y) {
-        for (int x = 180; x < 360; ++x)
-            metres[size_t(360 * y + x)] = 500;
-    }
+    fillBox(metres, 360, 180, 360, 0, 180, 500);
     writeGeoTiff(half, 360, 180, GDT_Int16, metres, {-180, 1, 0, 90, 0, -1}, 4326, &noData);
     const World before = loadTestWorld(folder);
     const QVector<int> west = verticesOfBox(before, -180, 0, -90, 90, 2, true);
@@ -551,7 +468,6 @@ void ImportTest::noDataKeepsLevels()
 
 // Without --peak, the highest vertex mean is level 9; samples below zero
 // without --sea-level bring the hint.
-
 void ImportTest::peakDefault()
 {
     const QString folder = world(4, WorldRecipe::Random), relief = folder + "/relief.tif";
@@ -600,13 +516,15 @@ void ImportTest::areaScaleGivesLevelsOfEqualLandArea()
                 QString("level %1: %2 of the land").arg(level).arg(share[size_t(level)] / land)));
 }
 
+// The raster lands where its georeferencing says, whatever its layout and
+// coordinate system.
 void ImportTest::importGeoTiff()
 {
     QFETCH(RasterSetup, setup);
     QFETCH(QStringList, options);
     QFETCH(Places, places);
-    const QString folder = world(4, WorldRecipe::Random);
-    const QString raster = setup(folder);
+    const QString folder = world(4, WorldRecipe::Random), raster = folder + "/raster.tif";
+    setup(raster);
     LevelScale scale;
     scale.hasSeaLevel = options.size() == 2;
     scale.seaLevel = options.value(1).toDouble();
@@ -617,7 +535,6 @@ void ImportTest::importGeoTiff()
 // A NetCDF of two variables, as GDAL writes one from two bands: the
 // elevation-like one is picked without naming it, and GDAL's own name for
 // the other reads that one.
-
 void ImportTest::netcdfVariables()
 {
     GDALAllRegister();
@@ -633,10 +550,7 @@ void ImportTest::netcdfVariables()
     GDALSetSpatialRef(memory, srs);
     OSRDestroySpatialReference(srs);
     std::vector<double> elevation(72 * 36, -3000), quality(72 * 36, 100);
-    for (int y = 10; y < 18; ++y) {
-        for (int x = 36; x < 48; ++x) // 0 to 60 east, 40 to 0 north
-            elevation[size_t(72 * y + x)] = 2000;
-    }
+    fillBox(elevation, 72, 36, 48, 10, 18, 2000); // 0 to 60 east, 40 to 0 north
     const char *names[] = {"elevation", "quality"};
     for (int b = 0; b < 2; ++b) {
         GDALRasterBandH band = GDALGetRasterBand(memory, b + 1);

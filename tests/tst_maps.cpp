@@ -16,7 +16,6 @@
 
 #include <QDir>
 #include <QImage>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <gdal.h>
@@ -57,31 +56,32 @@ private slots:
 
 namespace {
 
-Status mapWorld(const QString &folder, const QString &file, int width = defaultMapWidth,
-                bool heightmap = false, const LevelSource &levels = {})
+MapOptions mapOptions(const QString &file, int width, bool heightmap = false,
+                      MapProjection projection = MapProjection::Equirectangular)
 {
-    World world = loadTestWorld(folder);
-    const Status taken = takeLevels(levels, world);
-    if (!taken.ok())
-        return taken;
     MapOptions options;
     options.out = file;
     mapFormatOf(file, &options.format);
     options.width = width;
     options.heightmap = heightmap;
+    options.projection = projection;
+    return options;
+}
+
+Status mapWorld(const QString &folder, const QString &file, int width = defaultMapWidth,
+                bool heightmap = false, const LevelSource &levels = {})
+{
+    World world = loadTestWorld(folder);
+    const Status taken = takeLevels(levels, world);
     int unrestorable = 0;
-    return writeMap(world, options, &unrestorable);
+    return !taken.ok() ? taken : writeMap(world, mapOptions(file, width, heightmap), &unrestorable);
 }
 
 Status mapCube(const QString &folder, const QString &file, int width, bool heightmap)
 {
-    MapOptions options;
-    options.out = file;
-    options.projection = MapProjection::Cube;
-    options.width = width;
-    options.heightmap = heightmap;
     int unrestorable = 0;
-    return writeMap(loadTestWorld(folder), options, &unrestorable);
+    return writeMap(loadTestWorld(folder), mapOptions(file, width, heightmap, MapProjection::Cube),
+                    &unrestorable);
 }
 
 // Where a reader of OpenGL's cube-map table (GL 4.6, table 8.19) looks up a
@@ -109,6 +109,11 @@ QPoint cubeLookup(const Vec3 &r, int size, int *face)
     }
     auto pixel = [size](double c) { return std::min(size - 1, int((c + 1) / 2 * size)); };
     return QPoint(pixel(sc / ma), pixel(tc / ma));
+}
+
+quint16 grey16At(const QImage &image, int x, int y)
+{
+    return reinterpret_cast<const quint16 *>(image.constScanLine(y))[x];
 }
 
 Rgb rgbAt(const QImage &image, int x, int y)
@@ -163,7 +168,6 @@ void MapsTest::flatWorldIsSeaEverywhere_data()
 
 // A pixel no triangle claims stays black: a crack at the seam, at a pole or
 // between neighbours would show here.
-
 void MapsTest::flatWorldIsSeaEverywhere()
 {
     QFETCH(int, subdivision);
@@ -188,7 +192,6 @@ void MapsTest::vertexPixelsShowTheirLevel_data()
 
 // Within a pixel of a vertex its own corner outweighs the others, so its
 // pixel is close to its level's colour, and the pole fills row 0.
-
 void MapsTest::vertexPixelsShowTheirLevel()
 {
     QFETCH(int, subdivision);
@@ -251,12 +254,15 @@ void MapsTest::heightmapRoundTrip()
     QSet<int> values;
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x)
-            values << reinterpret_cast<const quint16 *>(image.constScanLine(y))[x];
+            values << grey16At(image, x, y);
     }
     QVERIFY(values.size() == 10 && values.contains(0) && values.contains(7282) &&
             values.contains(65535));
 }
 
+// The map's right is east on the globe: a mark 90 degrees east of the
+// centre raises the vertices on +x (azimuth pi / 2), not their mirror
+// images on -x, and the map of the world shows it right of the centre.
 void MapsTest::orientation()
 {
     const QString folder = world(3, WorldRecipe::Flat), png = folder + "/east.png";
@@ -296,7 +302,6 @@ void MapsTest::geoTiffMap_data()
 
 // Read back by GDAL as other programs read it: in EPSG:4326, placed by its
 // geotransform, holding the same pixels as the PNG.
-
 void MapsTest::geoTiffMap()
 {
     QFETCH(bool, heightmap);
@@ -321,8 +326,7 @@ void MapsTest::geoTiffMap()
         QCOMPARE(GDALRasterIO(band, GF_Read, 0, y, 512, 1, row.data(), 512, 1, GDT_Float64, 0, 0),
                  CE_None);
         for (int x = 0; x < 512; ++x) {
-            const int value = heightmap ? reinterpret_cast<const quint16 *>(png.constScanLine(y))[x]
-                                        : qRed(png.pixel(x, y));
+            const int value = heightmap ? grey16At(png, x, y) : qRed(png.pixel(x, y));
             QCOMPARE(int(row[size_t(x)]), value);
         }
     }
@@ -341,7 +345,6 @@ void MapsTest::geoTiffMap()
 
 // The real Earth at the default subdivision: places land or sea as they
 // are, the highest land on the Himalaya, and land 29% of the sphere.
-
 void MapsTest::projectedMapsPlaceTheEarth_data()
 {
     QTest::addColumn<int>("projection");
@@ -375,11 +378,9 @@ void MapsTest::projectedMapsPlaceTheEarth()
         QVERIFY(layEarthRelief(earth).ok());
         QVERIFY(writeWorld(folder, earth).ok());
     }
-    MapOptions options;
-    options.projection = MapProjection(projection);
+    MapOptions options = mapOptions(QString(), 400, false, MapProjection(projection));
     options.centerLongitude = longitude;
     options.centerLatitude = latitude;
-    options.width = 400;
     int unrestorable = 0;
     for (const char *file : {"projected.tif", "plain.png", "lines.png", "rivers.png"}) {
         options.out = folder + "/" + file;
@@ -430,13 +431,9 @@ void MapsTest::projectedMapsPlaceTheEarth()
             QCOMPARE(plain.pixel(pixel), qRgba(rgba[0], rgba[1], rgba[2], rgba[3]));
         const bool sea = rgba[3] == 255 && Rgb{rgba[0], rgba[1], rgba[2]} == seaColour;
         const int found = rgba[3] == 0 ? -1 : sea ? 0 : 1;
-        QVERIFY2(found == int(place[2]), qPrintable(QString("%1, %2: %3 %4 %5 %6")
-                                                        .arg(place[0])
-                                                        .arg(place[1])
-                                                        .arg(rgba[0])
-                                                        .arg(rgba[1])
-                                                        .arg(rgba[2])
-                                                        .arg(rgba[3])));
+        const QString where = QString("%1, %2: %3").arg(place[0]).arg(place[1]);
+        QVERIFY2(found == int(place[2]),
+                 qPrintable(where.arg(qRgba(rgba[0], rgba[1], rgba[2], rgba[3]), 8, 16)));
     }
     // The equator through the mid-Pacific, and no line 15 degrees north of
     // it, halfway between two meridians.
@@ -463,7 +460,6 @@ void MapsTest::cubeFacesShowTheMap_data()
 // turned face shows another place. Colours are compared at random
 // directions, near enough for the blend; heightmap values, which jump
 // between corners, exactly at the vertices' directions.
-
 void MapsTest::cubeFacesShowTheMap()
 {
     QFETCH(bool, heightmap);
@@ -485,10 +481,7 @@ void MapsTest::cubeFacesShowTheMap()
         const QPoint p = cubeLookup(r, size, &face);
         const QString where = QString("face %1 pixel %2,%3").arg(face).arg(p.x()).arg(p.y());
         if (heightmap) {
-            const auto value = [](const QImage &image, int i, int j) {
-                return reinterpret_cast<const quint16 *>(image.constScanLine(j))[i];
-            };
-            QVERIFY2(value(faces[face], p.x(), p.y()) == value(equirectangular, x, y),
+            QVERIFY2(grey16At(faces[face], p.x(), p.y()) == grey16At(equirectangular, x, y),
                      qPrintable(where));
             return;
         }
@@ -515,7 +508,6 @@ void MapsTest::cubeFacesShowTheMap()
 
 // A face that cannot be written (a folder has its name) leaves the old
 // faces as they were, and nothing beside them.
-
 void MapsTest::cubeFacesAllOrNothing()
 {
     const QString folder = world(2), cube = folder + "/cube.png";
@@ -543,31 +535,22 @@ void MapsTest::progressOnTerminalsOnly_data()
 
 // Under a pseudo-terminal a map shows GDAL's progress line, whole and in
 // order; a script reading through a pipe sees none of it.
-
 void MapsTest::progressOnTerminalsOnly()
 {
     QFETCH(bool, terminal);
     QFETCH(QString, file);
-    int reader = -1, writer = -1;
-    if (terminal) {
-        QCOMPARE(openpty(&reader, &writer, nullptr, nullptr, nullptr), 0);
-    } else {
-        int ends[2];
-        QCOMPARE(pipe(ends), 0);
-        reader = ends[0];
-        writer = ends[1];
-    }
+    int ends[2];
+    QCOMPARE(terminal ? openpty(&ends[0], &ends[1], nullptr, nullptr, nullptr) : pipe(ends), 0);
+    const int reader = ends[0], writer = ends[1];
     FILE *to = fdopen(writer, "w");
     QVERIFY(to);
     const QString folder = world(2);
     {
         Progress progress(to, 0);
-        MapOptions options;
-        options.out = folder + "/" + file;
-        mapFormatOf(options.out, &options.format);
-        options.width = 64;
         int unrestorable = 0;
-        QVERIFY(writeMap(loadTestWorld(folder), options, &unrestorable, progress).ok());
+        QVERIFY(writeMap(loadTestWorld(folder), mapOptions(folder + "/" + file, 64), &unrestorable,
+                         progress)
+                    .ok());
         progress.finish();
     }
     std::fclose(to);

@@ -16,7 +16,6 @@
 #include <QHash>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
 
@@ -57,11 +56,6 @@ private slots:
 
 namespace {
 
-int run(const QStringList &arguments, QString *output)
-{
-    return runProgram(GLOBE_WORLD_EXE, arguments, output);
-}
-
 // Exports the world in folder to each path, in the format its name says.
 Status exportWorld(const QString &folder, const QStringList &paths, double diameterMm = 100)
 {
@@ -99,6 +93,12 @@ const QByteArray plyHeaderText = "ply\n"
                                  "element face %2\n"
                                  "property list uchar int vertex_indices\n"
                                  "end_header\n";
+
+// Where the vertices start.
+int plyBody(const QByteArray &ply)
+{
+    return ply.indexOf("end_header\n") + 11;
+}
 
 float floatAt(const QByteArray &bytes, int offset)
 {
@@ -597,12 +597,9 @@ void MeshExportTest::plyVertices()
 void MeshExportTest::objMatchesPly()
 {
     const QString folder = world(2);
-    ExportOptions options;
-    options.outputs = {{folder + "/a.ply", MeshFormat::Ply}, {folder + "/a.obj", MeshFormat::Obj}};
-    ExportReport written;
-    QVERIFY(exportMesh(loadTestWorld(folder), options, &written).ok());
+    QVERIFY(exportWorld(folder, {folder + "/a.ply", folder + "/a.obj"}).ok());
     const QByteArray ply = readBytes(folder + "/a.ply");
-    const int body = ply.indexOf("end_header\n") + 11;
+    const int body = plyBody(ply);
     const QList<QByteArray> lines = readBytes(folder + "/a.obj").split('\n');
     int vertices = 0, faces = 0;
     for (const QByteArray &line : lines) {
@@ -635,7 +632,6 @@ void MeshExportTest::readBackByAssimp_data()
 
 // Another program's reader, not ours: the counts it reports after its own
 // processing, and that it saw triangles only.
-
 void MeshExportTest::readBackByAssimp()
 {
     QFETCH(QString, format);
@@ -643,10 +639,7 @@ void MeshExportTest::readBackByAssimp()
     if (assimp.isEmpty())
         QSKIP("assimp (assimp-utils) is not installed");
     const QString folder = world(4), file = folder + "/globe." + format;
-    ExportOptions options;
-    options.outputs = {{file, format == "ply" ? MeshFormat::Ply : MeshFormat::Obj}};
-    ExportReport written;
-    QVERIFY(exportMesh(loadTestWorld(folder), options, &written).ok());
+    QVERIFY(exportWorld(folder, {file}).ok());
     QProcess process;
     process.start(assimp, {"info", file});
     QVERIFY(process.waitForFinished(60000));
@@ -689,7 +682,7 @@ void MeshExportTest::levelSources()
              0);
     QVERIFY2(output.contains(note), qPrintable(output));
     const QByteArray ply = readBytes(folder + "/out.ply");
-    QCOMPARE(int(ply[ply.indexOf("end_header\n") + 11 + plyVertexBytes * 3 + 15]), level);
+    QCOMPARE(int(ply[plyBody(ply) + plyVertexBytes * 3 + 15]), level);
     QCOMPARE(run(QStringList{"info", folder} + options, &output), 0);
     QVERIFY2(output.contains(summary) && output.contains(note), qPrintable(output));
 }
@@ -701,7 +694,6 @@ void MeshExportTest::exportReplacesLinksNotFollows_data()
 
 // export --out wrote through a link planted at OUT.partial into the file it
 // named, with status 0.
-
 void MeshExportTest::exportReplacesLinksNotFollows()
 {
     QFETCH(PlantedLink, link);
@@ -717,10 +709,6 @@ void MeshExportTest::exportReplacesLinksNotFollows()
     QVERIFY(isPlainFile(out));
     QVERIFY(readBytes(out).startsWith("ply\n"));
 }
-
-// The map's right is east on the globe: a mark 90 degrees east of the
-// centre raises the vertices on +x (azimuth pi / 2), not their mirror
-// images on -x, and the map of the world shows it right of the centre.
 
 QTEST_GUILESS_MAIN(MeshExportTest)
 #include "tst_meshexport.moc"

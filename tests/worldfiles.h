@@ -23,6 +23,12 @@ void writeBytes(const QString &path, const QByteArray &bytes);
 // Runs program with arguments and returns its exit status (-1 if it did not
 // finish within a minute), with its stdout and then its stderr in *output.
 int runProgram(const QString &program, const QStringList &arguments, QString *output);
+#ifdef GLOBE_WORLD_EXE
+inline int run(const QStringList &arguments, QString *output)
+{
+    return runProgram(GLOBE_WORLD_EXE, arguments, output);
+}
+#endif
 
 // The world in dir as globe-world's commands load it, the levels as demo
 // says; fails the calling test, and returns an empty world, when refused.
