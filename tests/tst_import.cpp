@@ -23,9 +23,6 @@
 #include <functional>
 #include <numeric>
 
-// Expected levels at places: longitude and latitude in degrees, then the
-// level (or, negated, the lowest level wanted there).
-using Places = QVector<QVector<double>>;
 using RasterSetup = std::function<void(const QString &file)>;
 Q_DECLARE_METATYPE(RasterSetup)
 
@@ -88,36 +85,6 @@ void fillBox(std::vector<double> &samples, int width, int x0, int x1, int y0, in
 {
     for (int y = y0; y < y1; ++y)
         std::fill(samples.begin() + width * y + x0, samples.begin() + width * y + x1, value);
-}
-
-// The vertex of the loaded world nearest a place, by the geography
-// convention: longitude 180 degrees - azimuth, latitude 90 degrees - polar angle.
-int vertexAt(const World &world, double longitude, double latitude)
-{
-    const double theta = (90 - latitude) * M_PI / 180, phi = M_PI - longitude * M_PI / 180;
-    const Vec3 place = unitDirection(theta, phi);
-    int nearest = 0;
-    double best = -2;
-    for (int v = 0; v < world.vertexCount; ++v) {
-        const double closeness =
-            dot(place, unitDirection(world.coords[2 * v], world.coords[2 * v + 1]));
-        if (closeness > best) {
-            best = closeness;
-            nearest = v;
-        }
-    }
-    return nearest;
-}
-
-// Checks the levels of the world loaded from folder at each place.
-void checkPlaces(const QString &folder, const Places &places)
-{
-    const World world = loadTestWorld(folder);
-    for (const QVector<double> &place : places) {
-        const int level = world.levels[vertexAt(world, place[0], place[1])];
-        const QString where = QString("%1, %2: level %3").arg(place[0]).arg(place[1]).arg(level);
-        QVERIFY2(place[2] >= 0 ? level == place[2] : level >= -place[2], qPrintable(where));
-    }
 }
 
 } // namespace

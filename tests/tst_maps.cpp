@@ -69,19 +69,15 @@ MapOptions mapOptions(const QString &file, int width, bool heightmap = false,
 }
 
 Status mapWorld(const QString &folder, const QString &file, int width = defaultMapWidth,
-                bool heightmap = false, const LevelSource &levels = {})
+                bool heightmap = false, const LevelSource &levels = {},
+                MapProjection projection = MapProjection::Equirectangular)
 {
     World world = loadTestWorld(folder);
     const Status taken = takeLevels(levels, world);
     int unrestorable = 0;
-    return !taken.ok() ? taken : writeMap(world, mapOptions(file, width, heightmap), &unrestorable);
-}
-
-Status mapCube(const QString &folder, const QString &file, int width, bool heightmap)
-{
-    int unrestorable = 0;
-    return writeMap(loadTestWorld(folder), mapOptions(file, width, heightmap, MapProjection::Cube),
-                    &unrestorable);
+    return !taken.ok()
+               ? taken
+               : writeMap(world, mapOptions(file, width, heightmap, projection), &unrestorable);
 }
 
 // Where a reader of OpenGL's cube-map table (GL 4.6, table 8.19) looks up a
@@ -123,10 +119,6 @@ Rgb rgbAt(const QImage &image, int x, int y)
 }
 
 const Rgb seaColour{130, 194, 246};
-
-// Places: longitude and latitude in degrees, then 1 for land, 0 for sea,
-// -1 for beyond the globe.
-using Places = QVector<QVector<double>>;
 
 } // namespace
 
@@ -274,19 +266,14 @@ void MapsTest::orientation()
     }
     QVERIFY(image.save(png));
     QVERIFY(importRaster(folder, png).ok());
-    const World world = loadTestWorld(folder);
-    const QVector<int> &vertexLevels = world.levels;
-    int east = 0, west = 0;
-    for (int v = 0; v < world.vertexCount; ++v) {
-        const double theta = world.coords[2 * v], phi = world.coords[2 * v + 1];
-        if (std::fabs(theta - M_PI / 2) > 0.2)
-            continue;
-        if (std::fabs(phi - M_PI / 2) < 0.2)
-            east += vertexLevels[v] == 9 ? 1 : -1000;
-        if (std::fabs(phi - 3 * M_PI / 2) < 0.2)
-            west += vertexLevels[v] == 0 ? 1 : -1000;
-    }
-    QVERIFY2(east > 0 && west > 0, qPrintable(QString("%1 %2").arg(east).arg(west)));
+    checkPlaces(folder, {{90, 0, 9},
+                         {80, 10, 9},
+                         {100, 10, 9},
+                         {80, -10, 9},
+                         {100, -10, 9},
+                         {-90, 0, 0},
+                         {-80, 10, 0},
+                         {-100, -10, 0}});
     QVERIFY(mapWorld(folder, folder + "/map.png", 256).ok());
     const QImage map(folder + "/map.png");
     QCOMPARE(rgbAt(map, 192, 64), (Rgb{149, 73, 39}));
@@ -465,7 +452,7 @@ void MapsTest::cubeFacesShowTheMap()
     QFETCH(bool, heightmap);
     const QString folder = world(3), cube = folder + "/cube.png", map = folder + "/map.png";
     const int width = 2048, size = width / 4;
-    QVERIFY(mapCube(folder, cube, width, heightmap).ok());
+    QVERIFY(mapWorld(folder, cube, width, heightmap, {}, MapProjection::Cube).ok());
     QVERIFY(mapWorld(folder, map, width, heightmap).ok());
     const QImage equirectangular(map);
     QVector<QImage> faces;
@@ -516,7 +503,7 @@ void MapsTest::cubeFacesAllOrNothing()
         writeBytes(cubeFaceFile(cube, face), "old");
     QVERIFY(QDir().mkdir(cubeFaceFile(cube, last)));
     const QStringList before = QDir(folder).entryList(QDir::Files | QDir::Hidden);
-    const Status status = mapCube(folder, cube, 64, false);
+    const Status status = mapWorld(folder, cube, 64, false, {}, MapProjection::Cube);
     QCOMPARE(status.kind(), Status::NotWritten);
     QVERIFY2(status.message().startsWith(cubeFaceFile(cube, last)), qPrintable(status.message()));
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), before);

@@ -70,12 +70,6 @@ Status exportWorld(const QString &folder, const QStringList &paths, double diame
     return exportMesh(loadTestWorld(folder), options, &written);
 }
 
-void setLevel(const QString &world, int vertex, int level)
-{
-    editIntTable(path(world, levelsFileName),
-                 [=](QVector<int> &levels) { levels[vertex] = level; });
-}
-
 const int plyVertexBytes = 20;
 const QByteArray plyHeaderText = "ply\n"
                                  "format binary_little_endian 1.0\n"
@@ -569,7 +563,8 @@ void MeshExportTest::plyVertices()
     QFETCH(Rgb, rgb);
     QFETCH(double, radius);
     const QString folder = world(subdivision, WorldRecipe::Flat);
-    setLevel(folder, vertex, level);
+    editIntTable(path(folder, levelsFileName),
+                 [=](QVector<int> &levels) { levels[vertex] = level; });
     QVERIFY(exportWorld(folder, {folder + "/out.ply"}).ok());
 
     const int vertices = 10 * (1 << 2 * subdivision) + 2, faces = 2 * vertices - 4;

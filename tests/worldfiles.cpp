@@ -1,5 +1,6 @@
 #include "worldfiles.h"
 
+#include "terrain/vec3.h"
 #include "world/tablefile.h"
 #include "world/worldwrite.h"
 
@@ -108,6 +109,35 @@ QString WorldSuite::world(int subdivision, WorldRecipe::Terrain levels, bool dem
     const QString folder = dir.filePath(QStringLiteral("world%1").arg(++made));
     writeTestWorld(folder, {subdivision, levels, 1, demo});
     return folder;
+}
+
+// The vertex of the loaded world nearest a place, by the geography
+// convention: longitude 180 degrees - azimuth, latitude 90 degrees - polar angle.
+static int vertexAt(const World &world, double longitude, double latitude)
+{
+    const double theta = (90 - latitude) * M_PI / 180, phi = M_PI - longitude * M_PI / 180;
+    const Vec3 place = unitDirection(theta, phi);
+    int nearest = 0;
+    double best = -2;
+    for (int v = 0; v < world.vertexCount; ++v) {
+        const double closeness =
+            dot(place, unitDirection(world.coords[2 * v], world.coords[2 * v + 1]));
+        if (closeness > best) {
+            best = closeness;
+            nearest = v;
+        }
+    }
+    return nearest;
+}
+
+void checkPlaces(const QString &folder, const Places &places)
+{
+    const World world = loadTestWorld(folder);
+    for (const QVector<double> &place : places) {
+        const int level = world.levels[vertexAt(world, place[0], place[1])];
+        const QString where = QString("%1, %2: level %3").arg(place[0]).arg(place[1]).arg(level);
+        QVERIFY2(place[2] >= 0 ? level == place[2] : level >= -place[2], qPrintable(where));
+    }
 }
 
 QString path(const QString &dir, const char *file)

@@ -52,6 +52,14 @@ protected:
 // The import of one raster into the world in folder, as globe-world runs it.
 Status importRaster(const QString &folder, const QString &raster, const LevelScale &scale = {});
 
+// Expected levels at places: longitude and latitude in degrees, then the
+// level (or, negated, the lowest level wanted there).
+using Places = QVector<QVector<double>>;
+
+// Checks the levels of the world loaded from folder at each place's
+// nearest vertex; fails the calling test naming the first place that differs.
+void checkPlaces(const QString &folder, const Places &places);
+
 // dir's file named file.
 QString path(const QString &dir, const char *file);
 
