@@ -87,6 +87,26 @@ void fillBox(std::vector<double> &samples, int width, int x0, int x1, int y0, in
         std::fill(samples.begin() + width * y + x0, samples.begin() + width * y + x1, value);
 }
 
+// The vertices of world whose direction lies more than margin
+// degrees inside (inside true) or outside a longitude/latitude box.
+QVector<int> verticesOfBox(const World &world, double west, double east, double south, double north,
+                           double margin, bool inside)
+{
+    QVector<int> found;
+    for (int v = 0; v < world.vertexCount; ++v) {
+        const double latitude = 90 - world.coords[2 * v] * 180 / M_PI;
+        double longitude = 180 - world.coords[2 * v + 1] * 180 / M_PI;
+        longitude = std::fmod(longitude + 540, 360) - 180;
+        const bool in = longitude > west + margin && longitude < east - margin &&
+                        latitude > south + margin && latitude < north - margin;
+        const bool out = longitude < west - margin || longitude > east + margin ||
+                         latitude < south - margin || latitude > north + margin;
+        if (inside ? in : out)
+            found << v;
+    }
+    return found;
+}
+
 } // namespace
 
 void ImportTest::importGreyValues_data()
@@ -350,30 +370,6 @@ void ImportTest::importGeoTiff_data()
     }) << seaLevel0 << Places{{90, -80, 9}, {-90, -80, 0}, {120, -75, 9}, {-60, -75, 0}};
 }
 
-namespace {
-
-// The vertices of the world in folder whose direction lies more than margin
-// degrees inside (inside true) or outside a longitude/latitude box.
-QVector<int> verticesOfBox(const World &world, double west, double east, double south, double north,
-                           double margin, bool inside)
-{
-    QVector<int> found;
-    for (int v = 0; v < world.vertexCount; ++v) {
-        const double latitude = 90 - world.coords[2 * v] * 180 / M_PI;
-        double longitude = 180 - world.coords[2 * v + 1] * 180 / M_PI;
-        longitude = std::fmod(longitude + 540, 360) - 180;
-        const bool in = longitude > west + margin && longitude < east - margin &&
-                        latitude > south + margin && latitude < north - margin;
-        const bool out = longitude < west - margin || longitude > east + margin ||
-                         latitude < south - margin || latitude > north + margin;
-        if (inside ? in : out)
-            found << v;
-    }
-    return found;
-}
-
-} // namespace
-
 // A tile of 10 to 40 east, 0 to 20 north: its vertices take levels, every
 // other keeps its own exactly, and the command says how many took them.
 void ImportTest::regionalRaster()
@@ -512,10 +508,7 @@ void ImportTest::netcdfVariables()
     GDALDatasetH memory = GDALCreate(GDALGetDriverByName("MEM"), "", 72, 36, 2, GDT_Int16, nullptr);
     double transform[6] = {-180, 5, 0, 90, 0, -5};
     GDALSetGeoTransform(memory, transform);
-    OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
-    OSRImportFromEPSG(srs, 4326);
-    GDALSetSpatialRef(memory, srs);
-    OSRDestroySpatialReference(srs);
+    GDALSetProjection(memory, SRS_WKT_WGS84_LAT_LONG);
     std::vector<double> elevation(72 * 36, -3000), quality(72 * 36, 100);
     fillBox(elevation, 72, 36, 48, 10, 18, 2000); // 0 to 60 east, 40 to 0 north
     const char *names[] = {"elevation", "quality"};
