@@ -15,6 +15,8 @@
 #include <QtTest>
 
 #include <cpl_string.h>
+#include <hdf5.h>
+#include <netcdf.h>
 #include <gdal.h>
 #include <ogr_srs_api.h>
 
@@ -108,6 +110,53 @@ int vertexAt(const World &world, double longitude, double latitude)
 }
 
 // Checks the levels of the world loaded from folder at each place.
+// HDF5 files that point elsewhere, as the HDF5 C library writes them.
+enum class Hdf5Pointing { ExternalStorage, VirtualDataset, ExternalLink };
+
+void writeHdf5Pointing(const QString &file, Hdf5Pointing how)
+{
+    const hid_t out = H5Fcreate(QFile::encodeName(file).constData(), H5F_ACC_TRUNC, H5P_DEFAULT,
+                                H5P_DEFAULT);
+    const hsize_t dims[2] = {32, 64};
+    const hid_t space = H5Screate_simple(2, dims, nullptr);
+    const hid_t create = H5Pcreate(H5P_DATASET_CREATE);
+    if (how == Hdf5Pointing::ExternalLink)
+        H5Lcreate_external("/etc/other.h5", "/elevation", out, "elevation", H5P_DEFAULT,
+                           H5P_DEFAULT);
+    if (how == Hdf5Pointing::ExternalStorage)
+        H5Pset_external(create, "/etc/passwd", 0, 32 * 64);
+    if (how == Hdf5Pointing::VirtualDataset)
+        H5Pset_virtual(create, space, "/etc/other.h5", "/elevation", space);
+    if (how != Hdf5Pointing::ExternalLink)
+        H5Dclose(H5Dcreate2(out, "elevation", H5T_NATIVE_UCHAR, space, H5P_DEFAULT, create,
+                            H5P_DEFAULT));
+    H5Pclose(create);
+    H5Sclose(space);
+    H5Fclose(out);
+}
+
+// 2,000,000,000 longitudes declared in a few kilobytes of netCDF-4.
+void writeNetcdfClaim(const QString &file)
+{
+    int id = 0, lat = 0, lon = 0, variable = 0;
+    QCOMPARE(nc_create(QFile::encodeName(file).constData(), NC_NETCDF4 | NC_CLOBBER, &id),
+             NC_NOERR);
+    nc_def_dim(id, "lat", 10, &lat);
+    nc_def_dim(id, "lon", 2000000000, &lon);
+    nc_def_var(id, "lon", NC_DOUBLE, 1, &lon, &variable);
+    const int dims[2] = {lat, lon};
+    nc_def_var(id, "z", NC_FLOAT, 2, dims, &variable);
+    QCOMPARE(nc_close(id), NC_NOERR);
+}
+
+// A grey 64 x 32 PNG beside the VRTs that name it.
+QString vrtOver(const QString &sources)
+{
+    return "<VRTDataset rasterXSize=\"64\" rasterYSize=\"32\">\n"
+           "  <VRTRasterBand dataType=\"Byte\" band=\"1\">\n" +
+           sources + "  </VRTRasterBand>\n</VRTDataset>\n";
+}
+
 void checkPlaces(const QString &folder, const Places &places)
 {
     const World world = loadTestWorld(folder);
@@ -299,6 +348,54 @@ void ImportTest::refusals_data()
                return import(w, s + "/named.vrt");
            })
         << 2 << "is in Two\\nlines, but its code EPSG:4978" << 1;
+    // Containers that read other files, and claims that cost without bound.
+    QTest::newRow("HDF5 external storage") << Setup([=](const QString &w, const QString &s) {
+        writeHdf5Pointing(s + "/external.h5", Hdf5Pointing::ExternalStorage);
+        return import(w, s + "/external.h5");
+    }) << 2 << "external.h5: its dataset elevation keeps its samples in another file, /etc/passwd"
+                                           << 1;
+    QTest::newRow("HDF5 virtual dataset") << Setup([=](const QString &w, const QString &s) {
+        writeHdf5Pointing(s + "/virtual.h5", Hdf5Pointing::VirtualDataset);
+        return import(w, s + "/virtual.h5");
+    }) << 2 << "virtual.h5: its dataset elevation is virtual" << 1;
+    QTest::newRow("HDF5 external link") << Setup([=](const QString &w, const QString &s) {
+        writeHdf5Pointing(s + "/linked.h5", Hdf5Pointing::ExternalLink);
+        return import(w, s + "/linked.h5");
+    }) << 2 << "linked.h5: links elevation to another file, /etc/other.h5" << 1;
+    QTest::newRow("VRT source outside its folder") << Setup([=](const QString &w, const QString &s) {
+        QDir().mkpath(s + "/../elsewhere");
+        image(s + "/../elsewhere/grey.png", 64, 32, Qt::gray);
+        writeBytes(s + "/up.vrt",
+                   vrtOver("<SimpleSource><SourceFilename relativeToVRT=\"1\">../elsewhere/"
+                           "grey.png</SourceFilename></SimpleSource>\n")
+                       .toUtf8());
+        return import(w, s + "/up.vrt");
+    }) << 2 << "up.vrt: source refused: " << 1;
+    QTest::newRow("netCDF claiming two billion longitudes")
+        << Setup([=](const QString &w, const QString &s) {
+               writeNetcdfClaim(s + "/claim.nc");
+               return import(w, s + "/claim.nc");
+           })
+        << 2 << "claim.nc: its dataset lon declares a dimension of 2000000000" << 1;
+    // 46340 x 23170 in 16 bits, interlaced: GDAL decoded it whole for every
+    // strip (208 s). The header alone is enough to refuse it.
+    QTest::newRow("interlaced PNG decoded per strip")
+        << Setup([=](const QString &w, const QString &s) {
+               writeBytes(s + "/interlaced.png",
+                          QByteArray::fromHex("89504e470d0a1a0a0000000d49484452"
+                                              "0000b50400005a8210000000010000000049454e44ae426082"));
+               return import(w, s + "/interlaced.png");
+           })
+        << 2 << "interlaced.png: an interlaced PNG of 46340 x 23170" << 1;
+    QTest::newRow("VRT of overlapping sources") << Setup([=](const QString &w, const QString &s) {
+        image(s + "/grey.png", 64, 32, Qt::gray);
+        QString sources;
+        for (int i = 0; i < 100; ++i)
+            sources += "<SimpleSource><SourceFilename relativeToVRT=\"1\">grey.png"
+                       "</SourceFilename></SimpleSource>\n";
+        writeBytes(s + "/many.vrt", vrtOver(sources).toUtf8());
+        return import(w, s + "/many.vrt");
+    }) << 2 << "many.vrt: a band of 100 sources that cover each pixel 100 times" << 1;
     QTest::newRow("/vsicurl/ name") << Setup([=](const QString &w, const QString &) {
         return import(w, "/vsicurl/http://127.0.0.1:9/relief.tif");
     }) << 2 << "relief.tif: a GDAL virtual file path"
