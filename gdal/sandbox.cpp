@@ -257,7 +257,7 @@ QString SourceCheck::checkVrt(const QString &name, const QByteArray &xml, int de
         return problem(name, QStringLiteral("a VRT that is not well-formed XML"));
     if (const QString cost = costProblem(root.get()); !cost.isEmpty())
         return problem(name, cost);
-    return walk(root.get(), door && depth == 0 ? door->file() : name, depth);
+    return walk(root.get(), name, depth);
 }
 
 bool attributeIs(const CPLXMLNode *node, const char *attribute, const char *value)
@@ -299,7 +299,7 @@ QString SourceCheck::checkNamedSource(const CPLXMLNode *node, const QString &vrt
     const QString written = QString::fromUtf8(CPLGetXMLValue(node, nullptr, ""));
     QString source = written;
     if (nameProblem(written, false).isEmpty() && QFileInfo(written).isRelative())
-        source = attributeIs(node, "relativeToVRT", "1") ? QFileInfo(vrt).dir().filePath(written)
+        source = attributeIs(node, "relativeToVRT", "1") ? QFileInfo(vrt).absoluteDir().filePath(written)
                                                          : QFileInfo(written).absoluteFilePath();
     const QString found = check(source, depth + 1);
     if (found.isEmpty())

@@ -1,6 +1,7 @@
 // globe-world import on generated worlds: rasters of every layout and
 // coordinate system placed on the globe, the Earth terrain, and every
 // refusal of a raster from a stranger.
+#include "gdal/gdalsession.h"
 #include "relief/earthrelief.h"
 #include "relief/heightmapimport.h"
 #include "terrain/vec3.h"
@@ -10,6 +11,7 @@
 #include "worldfiles.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -48,6 +50,8 @@ private slots:
     void peakDefault();
     void importGeoTiff();
     void netcdfVariables();
+    void sideFileFifosDoNotHang();
+    void overviewLinkedOutsideIsNotUsed();
     void earthTerrain();
 };
 
@@ -713,6 +717,65 @@ void ImportTest::netcdfVariables()
     QVERIFY2(other.contains("quality"), qPrintable(other));
     QCOMPARE(run({"import", folder, "--heightmap", other}, &output), 0);
     QVERIFY2(output.contains("took levels from " + other), qPrintable(output));
+}
+
+// A 64 x 32 byte raster of value 50 in format, without georeferencing.
+void writePlain(const char *format, const QString &file)
+{
+    GDALAllRegister();
+    GDALDatasetH memory = GDALCreate(GDALGetDriverByName("MEM"), "", 64, 32, 1, GDT_Byte, nullptr);
+    GDALFillRaster(GDALGetRasterBand(memory, 1), 50, 0);
+    GDALClose(GDALCreateCopy(GDALGetDriverByName(format), QFile::encodeName(file).constData(),
+                             memory, FALSE, nullptr, nullptr, nullptr));
+    GDALClose(memory);
+}
+
+// FIFOs at every side file GDAL looks for, and at netCDF's .ncrc in the
+// working folder: GDAL and netCDF opened them blocking, and the import
+// never returned.
+void ImportTest::sideFileFifosDoNotHang()
+{
+    const QString folder = world(3, WorldRecipe::Flat), scratch = dir.filePath("fifos");
+    QVERIFY(QDir().mkpath(scratch));
+    const QStringList rasters{"p.png", "q.tif", "r.asc", "n.nc"};
+    const char *formats[] = {"PNG", "GTiff", "AAIGrid", "netCDF"};
+    for (int i = 0; i < rasters.size(); ++i)
+        writePlain(formats[i], scratch + "/" + rasters[i]);
+    for (const char *side : {"p.pgw", "p.png.aux.xml", "q.tfw", "q.tif.ovr", "q.tif.msk", "q.aux",
+                             "q.tif.aux", "r.prj", ".ncrc", ".dodsrc"}) {
+        QFile::remove(scratch + "/" + side);
+        QCOMPARE(::mkfifo(QFile::encodeName(scratch + "/" + side).constData(), 0600), 0);
+    }
+    for (const QString &raster : rasters) {
+        QProcess import;
+        import.setWorkingDirectory(scratch);
+        import.start(GLOBE_WORLD_EXE, {"import", folder, "--heightmap", raster});
+        QVERIFY2(import.waitForFinished(30000), qPrintable(raster));
+        QVERIFY2(import.exitCode() == 0, qPrintable(import.readAllStandardError()));
+    }
+}
+
+// big.tif.ovr as a link to another raster's overview: GDAL took it for the
+// raster's own.
+void ImportTest::overviewLinkedOutsideIsNotUsed()
+{
+    const QString inside = dir.filePath("ovr-in"), outside = dir.filePath("ovr-out");
+    QVERIFY(QDir().mkpath(inside) && QDir().mkpath(outside));
+    writePlain("GTiff", inside + "/big.tif");
+    writePlain("GTiff", outside + "/other.tif");
+    GDALDatasetH other = GDALOpen(qPrintable(outside + "/other.tif"), GA_ReadOnly);
+    const int factor = 2;
+    QCOMPARE(GDALBuildOverviews(other, "NEAREST", 1, &factor, 0, nullptr, nullptr, nullptr),
+             CE_None);
+    GDALClose(other);
+    QVERIFY(QFile::link(outside + "/other.tif.ovr", inside + "/big.tif.ovr"));
+    GDALDatasetH direct = GDALOpen(qPrintable(inside + "/big.tif"), GA_ReadOnly);
+    QCOMPARE(GDALGetOverviewCount(GDALGetRasterBand(direct, 1)), 1); // GDAL alone follows it
+    GDALClose(direct);
+    const GdalSession session;
+    GdalDataset ours;
+    QVERIFY(openRaster(inside + "/big.tif", ours).ok());
+    QCOMPARE(GDALGetOverviewCount(GDALGetRasterBand(ours.get(), 1)), 0);
 }
 
 void ImportTest::earthTerrain()
