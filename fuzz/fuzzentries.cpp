@@ -385,10 +385,10 @@ QStringList checkRasterInput(const QByteArray &input)
     return broken;
 }
 
-const QStringList doorRasterNames{"r.tif", "r.png", "r.nc", "r.h5", "r.hdf", "r.vrt", "r.asc",
-                                  "r.bil"};
-const QStringList doorSideNames{".ovr", ".msk", ".aux.xml", ".aux", ".prj", ".tfw",
-                                ".pgw", ".wld", ".hdr", ".ncrc", "/s.tif", "/../s.tif"};
+const QStringList doorRasterNames{"r.tif", "r.png", "r.nc",  "r.h5",
+                                  "r.hdf", "r.vrt", "r.asc", "r.bil"};
+const QStringList doorSideNames{".ovr", ".msk", ".aux.xml", ".aux",  ".prj",   ".tfw",
+                                ".pgw", ".wld", ".hdr",     ".ncrc", "/s.tif", "/../s.tif"};
 
 namespace {
 
@@ -450,12 +450,12 @@ QStringList checkDoorInput(const QByteArray &input)
         const quint8 pick = parts[k].isEmpty() ? 0 : quint8(parts[k][0]);
         const QString side = doorSideNames[(pick & 0x3f) % doorSideNames.size()];
         placeSide(side.startsWith('/') ? where.folder + side
-                  : side == ".ncrc"    ? where.folder + "/" + side
-                                       : QFileInfo(raster).path() + "/" +
-                                          QFileInfo(raster).completeBaseName() +
-                                          (side == ".ovr" || side == ".msk" || side == ".aux.xml"
-                                               ? "." + QFileInfo(raster).suffix() + side
-                                               : side),
+                  : side == ".ncrc"
+                      ? where.folder + "/" + side
+                      : QFileInfo(raster).path() + "/" + QFileInfo(raster).completeBaseName() +
+                            (side == ".ovr" || side == ".msk" || side == ".aux.xml"
+                                 ? "." + QFileInfo(raster).suffix() + side
+                                 : side),
                   parts[k], where.fifo);
     }
     GdalDataset dataset;

@@ -160,7 +160,8 @@ QByteArray netcdfBytes(const char *format)
 {
     const QTemporaryDir scratch;
     const QString path = scratch.filePath("seed.nc");
-    const QByteArray tiff = rasterBytes("GTiff", GDT_Int16, 32, 16, {{-180, 11.25, 0, 90, 0, -11.25}, "EPSG:4326"});
+    const QByteArray tiff =
+        rasterBytes("GTiff", GDT_Int16, 32, 16, {{-180, 11.25, 0, 90, 0, -11.25}, "EPSG:4326"});
     VSIFCloseL(VSIFileFromMemBuffer("/vsimem/nc-source.tif",
                                     reinterpret_cast<GByte *>(const_cast<char *>(tiff.constData())),
                                     vsi_l_offset(tiff.size()), FALSE));
@@ -192,9 +193,8 @@ bool writeDoorSeeds(const QDir &dir)
                          "dataType=\"Int16\" band=\"1\"><SimpleSource><SourceFilename "
                          "relativeToVRT=\"1\">s.tif</SourceFilename></SimpleSource>"
                          "</VRTRasterBand></VRTDataset>");
-    return writeSeed(dir.filePath("tif-tfw-prj"),
-                     named("r.tif", tiff) + side(".tfw", worldFile) +
-                         side(".prj", "GEOGCS[\"WGS 84\"]")) &&
+    return writeSeed(dir.filePath("tif-tfw-prj"), named("r.tif", tiff) + side(".tfw", worldFile) +
+                                                      side(".prj", "GEOGCS[\"WGS 84\"]")) &&
            writeSeed(dir.filePath("png-pgw"),
                      named("r.png", rasterBytes("PNG", GDT_Byte, 32, 16, map)) +
                          side(".pgw", worldFile) + side(".aux.xml", "<PAMDataset/>")) &&

@@ -33,12 +33,14 @@ QString datasetProblem(hid_t group, const char *name)
 {
     const hid_t dataset = H5Dopen2(group, name, H5P_DEFAULT);
     if (dataset < 0)
-        return QStringLiteral("its dataset %1 cannot be opened").arg(shownName(QString::fromUtf8(name)));
+        return QStringLiteral("its dataset %1 cannot be opened")
+            .arg(shownName(QString::fromUtf8(name)));
     QString problem;
     const hid_t plist = H5Dget_create_plist(dataset);
     const QString shown = shownName(QString::fromUtf8(name));
     if (plist >= 0 && H5Pget_layout(plist) == H5D_VIRTUAL)
-        problem = QStringLiteral("its dataset %1 is virtual: its samples are other files'").arg(shown);
+        problem =
+            QStringLiteral("its dataset %1 is virtual: its samples are other files'").arg(shown);
     else if (plist >= 0 && H5Pget_external_count(plist) > 0) {
         char file[256] = {};
         off_t offset = 0;
@@ -56,7 +58,8 @@ QString datasetProblem(hid_t group, const char *name)
         H5Sget_simple_extent_dims(space, dims.data(), nullptr);
         for (const hsize_t length : dims)
             if (length > hsize_t(maxContainerDimension)) {
-                problem = dimensionProblem(QStringLiteral("its dataset ") + shown, (long long)length);
+                problem =
+                    dimensionProblem(QStringLiteral("its dataset ") + shown, (long long)length);
                 break;
             }
     }
@@ -118,7 +121,8 @@ QString netcdfProblem(const QByteArray &name)
     for (int dim = 0; dim < count && problem.isEmpty(); ++dim) {
         size_t length = 0;
         char dimName[NC_MAX_NAME + 1] = {};
-        if (nc_inq_dim(id, dim, dimName, &length) == NC_NOERR && length > size_t(maxContainerDimension))
+        if (nc_inq_dim(id, dim, dimName, &length) == NC_NOERR &&
+            length > size_t(maxContainerDimension))
             problem = dimensionProblem(QStringLiteral("its dimension ") +
                                            shownName(QString::fromUtf8(dimName)),
                                        (long long)length);

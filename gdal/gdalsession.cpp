@@ -153,8 +153,7 @@ Status openRaster(const QString &path, GdalDataset &dataset, const QStringList &
         dataset = std::move(opened);
         return Status();
     }
-    const std::vector<Subdataset> all =
-        subdatasetsOf(opened.get(), file, reached);
+    const std::vector<Subdataset> all = subdatasetsOf(opened.get(), file, reached);
     opened.reset();
     std::vector<Subdataset> flat, elevation;
     for (const Subdataset &s : all) {

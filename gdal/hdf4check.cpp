@@ -31,7 +31,7 @@ QString hdf4Problem(const QByteArray &name)
     int32 offset = 0, length = 0;
     QString problem;
     for (int found = 0; problem.isEmpty() && Hfind(id, DFTAG_WILDCARD, DFREF_WILDCARD, &tag, &ref,
-                                                    &offset, &length, DF_FORWARD) == SUCCEED;
+                                                   &offset, &length, DF_FORWARD) == SUCCEED;
          ++found) {
         if (found > maxHdf4Elements)
             problem = QStringLiteral("holds more than %1 elements").arg(maxHdf4Elements);

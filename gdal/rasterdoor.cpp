@@ -205,8 +205,9 @@ vsi_l_offset doorTell(void *file)
 int doorSeek(void *file, vsi_l_offset offset, int whence)
 {
     Handle *handle = handleOf(file);
-    const vsi_l_offset base =
-        whence == SEEK_CUR ? vsi_l_offset(handle->at) : whence == SEEK_END ? vsi_l_offset(handle->size) : 0;
+    const vsi_l_offset base = whence == SEEK_CUR   ? vsi_l_offset(handle->at)
+                              : whence == SEEK_END ? vsi_l_offset(handle->size)
+                                                   : 0;
     const vsi_l_offset to = base + offset;
     if (to > vsi_l_offset(std::numeric_limits<off_t>::max()))
         return -1;
@@ -292,8 +293,9 @@ Status RasterDoor::open(const QString &path)
     const QByteArray folder = QFile::encodeName(info.absolutePath());
     const int fileFd = ::open(file.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fileFd < 0)
-        return Status::refused(path, errno == ENOENT ? QStringLiteral("no such file")
-                                                     : QString::fromLocal8Bit(std::strerror(errno)));
+        return Status::refused(path, errno == ENOENT
+                                         ? QStringLiteral("no such file")
+                                         : QString::fromLocal8Bit(std::strerror(errno)));
     struct stat status;
     const int folderFd = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (!isRegular(fileFd, &status) || folderFd < 0) {
@@ -302,9 +304,9 @@ Status RasterDoor::open(const QString &path)
         if (folderFd >= 0)
             ::close(folderFd);
         return Status::refused(path, regular ? QStringLiteral("its folder cannot be opened")
-                                             : S_ISFIFO(status.st_mode)
-                                                 ? QStringLiteral("a FIFO, not a regular file")
-                                                 : QStringLiteral("not a regular file"));
+                                     : S_ISFIFO(status.st_mode)
+                                         ? QStringLiteral("a FIFO, not a regular file")
+                                         : QStringLiteral("not a regular file"));
     }
     const std::lock_guard<std::mutex> lock(doorsMutex);
     id = nextId++;

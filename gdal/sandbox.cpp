@@ -191,8 +191,8 @@ QString SourceCheck::check(const QString &name, int depth, QString *driverName)
     GDALDriverH driver = GDALIdentifyDriverEx(QFile::encodeName(gdalName).constData(),
                                               GDAL_OF_RASTER, allowedDriverList(), nullptr);
     if (!driver && door && topLevel)
-        driver = GDALIdentifyDriverEx(QFile::encodeName(door->fdName()).constData(),
-                                      GDAL_OF_RASTER, allowedDriverList(), nullptr);
+        driver = GDALIdentifyDriverEx(QFile::encodeName(door->fdName()).constData(), GDAL_OF_RASTER,
+                                      allowedDriverList(), nullptr);
     if (!driver)
         return problem(name, QStringLiteral("not a readable raster (no format the import "
                                             "reads knows it)"));
@@ -299,8 +299,9 @@ QString SourceCheck::checkNamedSource(const CPLXMLNode *node, const QString &vrt
     const QString written = QString::fromUtf8(CPLGetXMLValue(node, nullptr, ""));
     QString source = written;
     if (nameProblem(written, false).isEmpty() && QFileInfo(written).isRelative())
-        source = attributeIs(node, "relativeToVRT", "1") ? QFileInfo(vrt).absoluteDir().filePath(written)
-                                                         : QFileInfo(written).absoluteFilePath();
+        source = attributeIs(node, "relativeToVRT", "1")
+                     ? QFileInfo(vrt).absoluteDir().filePath(written)
+                     : QFileInfo(written).absoluteFilePath();
     const QString found = check(source, depth + 1);
     if (found.isEmpty())
         return QString();

@@ -17,9 +17,9 @@
 #include <QtTest>
 
 #include <cpl_string.h>
+#include <gdal.h>
 #include <hdf5.h>
 #include <netcdf.h>
-#include <gdal.h>
 #include <ogr_srs_api.h>
 
 #include <sys/stat.h>
@@ -119,8 +119,8 @@ enum class Hdf5Pointing { ExternalStorage, VirtualDataset, ExternalLink };
 
 void writeHdf5Pointing(const QString &file, Hdf5Pointing how)
 {
-    const hid_t out = H5Fcreate(QFile::encodeName(file).constData(), H5F_ACC_TRUNC, H5P_DEFAULT,
-                                H5P_DEFAULT);
+    const hid_t out =
+        H5Fcreate(QFile::encodeName(file).constData(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT);
     const hsize_t dims[2] = {32, 64};
     const hid_t space = H5Screate_simple(2, dims, nullptr);
     const hid_t create = H5Pcreate(H5P_DATASET_CREATE);
@@ -361,20 +361,24 @@ void ImportTest::refusals_data()
     QTest::newRow("HDF5 virtual dataset") << Setup([=](const QString &w, const QString &s) {
         writeHdf5Pointing(s + "/virtual.h5", Hdf5Pointing::VirtualDataset);
         return import(w, s + "/virtual.h5");
-    }) << 2 << "virtual.h5: its dataset elevation is virtual" << 1;
+    }) << 2 << "virtual.h5: its dataset elevation is virtual"
+                                          << 1;
     QTest::newRow("HDF5 external link") << Setup([=](const QString &w, const QString &s) {
         writeHdf5Pointing(s + "/linked.h5", Hdf5Pointing::ExternalLink);
         return import(w, s + "/linked.h5");
-    }) << 2 << "linked.h5: links elevation to another file, /etc/other.h5" << 1;
-    QTest::newRow("VRT source outside its folder") << Setup([=](const QString &w, const QString &s) {
-        QDir().mkpath(s + "/../elsewhere");
-        image(s + "/../elsewhere/grey.png", 64, 32, Qt::gray);
-        writeBytes(s + "/up.vrt",
-                   vrtOver("<SimpleSource><SourceFilename relativeToVRT=\"1\">../elsewhere/"
-                           "grey.png</SourceFilename></SimpleSource>\n")
-                       .toUtf8());
-        return import(w, s + "/up.vrt");
-    }) << 2 << "up.vrt: source refused: " << 1;
+    }) << 2 << "linked.h5: links elevation to another file, /etc/other.h5"
+                                        << 1;
+    QTest::newRow("VRT source outside its folder")
+        << Setup([=](const QString &w, const QString &s) {
+               QDir().mkpath(s + "/../elsewhere");
+               image(s + "/../elsewhere/grey.png", 64, 32, Qt::gray);
+               writeBytes(s + "/up.vrt",
+                          vrtOver("<SimpleSource><SourceFilename relativeToVRT=\"1\">../elsewhere/"
+                                  "grey.png</SourceFilename></SimpleSource>\n")
+                              .toUtf8());
+               return import(w, s + "/up.vrt");
+           })
+        << 2 << "up.vrt: source refused: " << 1;
     QTest::newRow("netCDF claiming two billion longitudes")
         << Setup([=](const QString &w, const QString &s) {
                writeNetcdfClaim(s + "/claim.nc");
@@ -383,14 +387,14 @@ void ImportTest::refusals_data()
         << 2 << "claim.nc: its dataset lon declares a dimension of 2000000000" << 1;
     // 46340 x 23170 in 16 bits, interlaced: GDAL decoded it whole for every
     // strip (208 s). The header alone is enough to refuse it.
-    QTest::newRow("interlaced PNG decoded per strip")
-        << Setup([=](const QString &w, const QString &s) {
-               writeBytes(s + "/interlaced.png",
-                          QByteArray::fromHex("89504e470d0a1a0a0000000d49484452"
-                                              "0000b50400005a8210000000010000000049454e44ae426082"));
-               return import(w, s + "/interlaced.png");
-           })
-        << 2 << "interlaced.png: an interlaced PNG of 46340 x 23170" << 1;
+    QTest::newRow("interlaced PNG decoded per strip") << Setup([=](const QString &w,
+                                                                   const QString &s) {
+        writeBytes(s + "/interlaced.png",
+                   QByteArray::fromHex("89504e470d0a1a0a0000000d49484452"
+                                       "0000b50400005a8210000000010000000049454e44ae426082"));
+        return import(w, s + "/interlaced.png");
+    }) << 2 << "interlaced.png: an interlaced PNG of 46340 x 23170"
+                                                      << 1;
     QTest::newRow("VRT of overlapping sources") << Setup([=](const QString &w, const QString &s) {
         image(s + "/grey.png", 64, 32, Qt::gray);
         QString sources;
@@ -399,7 +403,8 @@ void ImportTest::refusals_data()
                        "</SourceFilename></SimpleSource>\n";
         writeBytes(s + "/many.vrt", vrtOver(sources).toUtf8());
         return import(w, s + "/many.vrt");
-    }) << 2 << "many.vrt: a band of 100 sources that cover each pixel 100 times" << 1;
+    }) << 2 << "many.vrt: a band of 100 sources that cover each pixel 100 times"
+                                                << 1;
     QTest::newRow("/vsicurl/ name") << Setup([=](const QString &w, const QString &) {
         return import(w, "/vsicurl/http://127.0.0.1:9/relief.tif");
     }) << 2 << "relief.tif: a GDAL virtual file path"
