@@ -410,6 +410,7 @@ void placeSide(const QString &name, const QByteArray &part, const QString &fifo)
     const QByteArray path = QFile::encodeName(name);
     const quint8 kind = part.isEmpty() ? 0 : quint8(part[0]);
     QDir().mkpath(QFileInfo(name).absolutePath());
+    QFile::remove(name); // a part named twice: a FIFO left there would block the write
     if (kind & 0x80) {
         QFile::link(fifo, name);
     } else if (kind & 0x40) {

@@ -12,6 +12,8 @@
 
 namespace {
 
+// A classic netCDF header longer than this is not an elevation model's.
+const qint64 maxClassicHeaderBytes = qint64(16) << 20;
 // An HDF5 file of more objects than this is not an elevation model.
 const int maxHdf5Links = 100000;
 
@@ -109,9 +111,109 @@ QString hdf5Problem(const QByteArray &name)
     return walk.problem;
 }
 
-// A classic netCDF file points at no other file; only its dimensions.
+// The classic netCDF header (CDF-1, CDF-2, CDF-5) walked only far enough to
+// see that each count it declares fits in the bytes left in the file: the
+// netCDF library allocates for a count before it reads what it counts, and
+// a header of a few bytes claiming 2^28 dimensions of one variable made it
+// ask for 6.5 GB inside nc_open.
+class ClassicHeader
+{
+public:
+    ClassicHeader(const QByteArray &head, qint64 fileSize) : head(head), fileSize(fileSize) {}
+    bool fits();
+
+private:
+    bool word(int bytes, quint64 *value);
+    bool counted(quint64 *count); // a count, each element at least a count's size
+    bool skip(quint64 bytes);
+    bool name() { return counted(&scratch) && skip((scratch + 3) / 4 * 4); }
+    bool list(int tag, bool (ClassicHeader::*element)());
+    bool dimension() { return name() && word(countSize, &scratch); }
+    bool attribute();
+    bool variable();
+
+    const QByteArray &head;
+    qint64 fileSize;
+    qint64 at = 4;
+    int countSize = 4, beginSize = 4;
+    quint64 scratch = 0;
+};
+
+bool ClassicHeader::word(int bytes, quint64 *value)
+{
+    if (at + bytes > head.size())
+        return false;
+    *value = 0;
+    for (int k = 0; k < bytes; ++k)
+        *value = *value << 8 | uchar(head[int(at + k)]);
+    at += bytes;
+    return true;
+}
+
+bool ClassicHeader::counted(quint64 *count)
+{
+    return word(countSize, count) && *count <= quint64(fileSize - at) / quint64(countSize);
+}
+
+bool ClassicHeader::skip(quint64 bytes)
+{
+    if (bytes > quint64(fileSize - at))
+        return false;
+    at += qint64(bytes);
+    return true;
+}
+
+bool ClassicHeader::list(int tag, bool (ClassicHeader::*element)())
+{
+    quint64 found = 0, count = 0;
+    if (!word(4, &found) || !counted(&count) || (found != quint64(tag) && (found || count)))
+        return false;
+    for (quint64 k = 0; k < count; ++k)
+        if (!(this->*element)())
+            return false;
+    return true;
+}
+
+bool ClassicHeader::attribute()
+{
+    static const int sizes[] = {0, 1, 1, 2, 4, 4, 8, 1, 2, 4, 8, 8};
+    quint64 type = 0, count = 0;
+    if (!name() || !word(4, &type) || type < 1 || type > 11 || !counted(&count))
+        return false;
+    const quint64 bytes = count * quint64(sizes[type]);
+    return count <= quint64(fileSize) && skip((bytes + 3) / 4 * 4);
+}
+
+bool ClassicHeader::variable()
+{
+    quint64 dims = 0;
+    return name() && counted(&dims) && skip(dims * quint64(countSize)) &&
+           list(0x0C, &ClassicHeader::attribute) && word(4, &scratch) &&
+           word(countSize, &scratch) && word(beginSize, &scratch);
+}
+
+bool ClassicHeader::fits()
+{
+    if (head.size() < 4)
+        return false;
+    const int version = head[3];
+    countSize = version == 5 ? 8 : 4;
+    beginSize = version == 1 ? 4 : 8;
+    return word(countSize, &scratch) && list(0x0A, &ClassicHeader::dimension) &&
+           list(0x0C, &ClassicHeader::attribute) && list(0x0B, &ClassicHeader::variable);
+}
+
+// A classic netCDF file points at no other file; only its counts and
+// dimensions.
 QString netcdfProblem(const QByteArray &name)
 {
+    QFile file(QFile::decodeName(name));
+    const QByteArray head =
+        file.open(QIODevice::ReadOnly) ? file.read(maxClassicHeaderBytes) : QByteArray();
+    if (!ClassicHeader(head, file.size()).fits())
+        return QStringLiteral("a netCDF header whose counts do not fit in the file (or longer "
+                              "than %1 bytes)")
+            .arg(maxClassicHeaderBytes);
     int id = 0;
     if (nc_open(name.constData(), NC_NOWRITE, &id) != NC_NOERR)
         return QStringLiteral("not a readable netCDF file");
