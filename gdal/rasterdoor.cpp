@@ -93,29 +93,39 @@ bool parse(const char *name, int *id, std::string *path)
     return true;
 }
 
-// A descriptor for name (the caller's to close only when *own), or -1.
-int resolve(const char *name, int *id, bool *own, struct stat *status)
+// What a name under /vsiguard/ reaches: fd -1 when nothing may be opened;
+// the caller closes fd only when own (a side file's).
+struct Found
 {
+    int id = 0;
+    int fd = -1;
+    bool own = false;
+    struct stat status = {};
+};
+
+Found resolve(const char *name)
+{
+    Found found;
     std::string path;
-    if (!parse(name, id, &path))
-        return -1;
-    const auto found = doors.find(*id);
-    if (found == doors.end())
-        return -1;
-    const Door &door = found->second;
-    if (path == door.file) {
-        *own = false;
-        return isRegular(door.fileFd, status) ? door.fileFd : -1;
+    if (!parse(name, &found.id, &path))
+        return found;
+    const auto door = doors.find(found.id);
+    if (door == doors.end())
+        return found;
+    if (path == door->second.file) {
+        found.fd = isRegular(door->second.fileFd, &found.status) ? door->second.fileFd : -1;
+        return found;
     }
-    if (path.compare(0, door.folder.size(), door.folder) != 0)
-        return -1;
-    const int fd = openBeneath(door.folderFd, path.substr(door.folder.size()));
-    if (fd >= 0 && !isRegular(fd, status)) {
-        ::close(fd);
-        return -1;
+    const std::string &folder = door->second.folder;
+    if (path.compare(0, folder.size(), folder) != 0)
+        return found;
+    found.fd = openBeneath(door->second.folderFd, path.substr(folder.size()));
+    found.own = true;
+    if (found.fd >= 0 && !isRegular(found.fd, &found.status)) {
+        ::close(found.fd);
+        found.fd = -1;
     }
-    *own = true;
-    return fd;
+    return found;
 }
 
 void *doorOpen(void *, const char *name, const char *access)
@@ -123,31 +133,25 @@ void *doorOpen(void *, const char *name, const char *access)
     if (std::strpbrk(access, "wa+"))
         return nullptr;
     const std::lock_guard<std::mutex> lock(doorsMutex);
-    int id = 0;
-    bool own = false;
-    struct stat status;
-    const int fd = resolve(name, &id, &own, &status);
-    if (fd < 0)
+    const Found found = resolve(name);
+    if (found.fd < 0)
         return nullptr;
-    ++doors[id].refs;
-    return new Handle{id, fd, own, status.st_size};
+    ++doors[found.id].refs;
+    return new Handle{found.id, found.fd, found.own, found.status.st_size};
 }
 
 int doorStat(void *, const char *name, VSIStatBufL *buffer, int)
 {
     const std::lock_guard<std::mutex> lock(doorsMutex);
-    int id = 0;
-    bool own = false;
-    struct stat status;
-    const int fd = resolve(name, &id, &own, &status);
-    if (fd < 0)
+    const Found found = resolve(name);
+    if (found.fd < 0)
         return -1;
-    if (own)
-        ::close(fd);
+    if (found.own)
+        ::close(found.fd);
     std::memset(buffer, 0, sizeof *buffer);
-    buffer->st_mode = status.st_mode;
-    buffer->st_size = status.st_size;
-    buffer->st_mtime = status.st_mtime;
+    buffer->st_mode = found.status.st_mode;
+    buffer->st_size = found.status.st_size;
+    buffer->st_mtime = found.status.st_mtime;
     return 0;
 }
 
