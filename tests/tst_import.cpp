@@ -52,6 +52,7 @@ private slots:
     void netcdfVariables();
     void sideFileFifosDoNotHang();
     void overviewLinkedOutsideIsNotUsed();
+    void swapAfterTheCheckIsNotRead();
     void earthTerrain();
 };
 
@@ -781,6 +782,38 @@ void ImportTest::overviewLinkedOutsideIsNotUsed()
     GdalDataset ours;
     QVERIFY(openRaster(inside + "/big.tif", ours).ok());
     QCOMPARE(GDALGetOverviewCount(GDALGetRasterBand(ours.get(), 1)), 0);
+}
+
+// A good VRT and a raw band's swapped in a loop: 36 of 200 imports read the
+// raw one, since the check and GDAL's open looked the name up apart. Both
+// now read the file the door opened, whatever the name holds after.
+void ImportTest::swapAfterTheCheckIsNotRead()
+{
+    const QString scratch = dir.filePath("swap"), vrt = scratch + "/swap.vrt";
+    QVERIFY(QDir().mkpath(scratch));
+    writePlain("GTiff", scratch + "/good.tif");
+    writeBytes(vrt, vrtOver("<SimpleSource><SourceFilename relativeToVRT=\"1\">good.tif"
+                            "</SourceFilename></SimpleSource>\n")
+                        .toUtf8());
+    writeBytes(scratch + "/raw.vrt",
+               "<VRTDataset rasterXSize=\"64\" rasterYSize=\"32\"><VRTRasterBand "
+               "dataType=\"Byte\" band=\"1\" subClass=\"VRTRawRasterBand\"><SourceFilename>"
+               "/etc/passwd</SourceFilename></VRTRasterBand></VRTDataset>\n");
+    const GdalSession session;
+    RasterDoor door;
+    QVERIFY(door.open(vrt).ok());
+    QVERIFY(checkRasterSource(vrt, &door).ok());
+    QCOMPARE(::rename(QFile::encodeName(scratch + "/raw.vrt").constData(),
+                      QFile::encodeName(vrt).constData()),
+             0);
+    GdalDataset opened(GDALOpenEx(QFile::encodeName(door.gdalName()).constData(), GDAL_OF_RASTER,
+                                  nullptr, nullptr, nullptr));
+    QVERIFY(opened);
+    quint8 sample = 0;
+    QCOMPARE(GDALRasterIO(GDALGetRasterBand(opened.get(), 1), GF_Read, 0, 0, 1, 1, &sample, 1, 1,
+                          GDT_Byte, 0, 0),
+             CE_None);
+    QCOMPARE(int(sample), 50);
 }
 
 void ImportTest::earthTerrain()
