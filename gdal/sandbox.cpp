@@ -122,8 +122,10 @@ QString pngProblem(const QByteArray &head)
     static const int channels[] = {1, 0, 3, 1, 2, 0, 4};
     const int colour = uchar(head[25]);
     const qint64 sample = uchar(head[24]) > 8 ? 2 : 1;
-    const qint64 bytes = word(16) * word(20) * (colour <= 6 ? channels[colour] : 4) * sample;
-    if (bytes <= maxInterlacedPngBytes)
+    // In double: a header's width and height may reach 2^32 each.
+    const double bytes =
+        double(word(16)) * double(word(20)) * (colour <= 6 ? channels[colour] : 4) * sample;
+    if (bytes <= double(maxInterlacedPngBytes))
         return QString();
     return QStringLiteral("an interlaced PNG of %1 x %2, which GDAL decodes whole again for every "
                           "strip of rows (save it without interlacing)")
