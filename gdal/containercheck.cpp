@@ -112,7 +112,8 @@ QString hdf5Problem(const QByteArray &name)
 }
 
 // The classic netCDF header (CDF-1, CDF-2, CDF-5) walked only far enough to
-// see that each count it declares fits in the bytes left in the file: the
+// see that each count it declares fits in the bytes left in the file and
+// each name in netCDF's limit: the
 // netCDF library allocates for a count before it reads what it counts, and
 // a header of a few bytes claiming 2^28 dimensions of one variable made it
 // ask for 6.5 GB inside nc_open.
@@ -126,7 +127,12 @@ private:
     bool word(int bytes, quint64 *value);
     bool counted(quint64 *count); // a count, each element at least a count's size
     bool skip(quint64 bytes);
-    bool name() { return counted(&scratch) && skip((scratch + 3) / 4 * 4); }
+    // A name longer than netCDF's own limit overflows the buffers of
+    // NC_MAX_NAME + 1 that nc_inq_dim and GDAL copy it into.
+    bool name()
+    {
+        return counted(&scratch) && scratch <= NC_MAX_NAME && skip((scratch + 3) / 4 * 4);
+    }
     bool list(int tag, bool (ClassicHeader::*element)());
     bool dimension() { return name() && word(countSize, &scratch); }
     bool attribute();
