@@ -12,6 +12,10 @@ PACKAGES  := qtbase5-dev libqt5opengl5-dev libglu1-mesa-dev cmake g++ make \
 PACKAGES  += libgdal-dev libproj-dev gdal-bin time
 # libpng: a large map's PNG is encoded while it is drawn.
 PACKAGES  += libpng-dev
+# GDAL's container libraries, asked what a netCDF, HDF5 or HDF4 file points
+# at before GDAL reads it (their runtimes reach the package's Depends
+# through dpkg-shlibdeps).
+PACKAGES  += libhdf5-dev libnetcdf-dev libhdf4-alt-dev
 # The 3D exports' format libraries: glTF (tinygltf) and 3MF (lib3mf).
 PACKAGES  += libtinygltf-dev lib3mf-dev
 # The 3MF's painting for the slicers rewrites lib3mf's package with libzip.
@@ -133,7 +137,7 @@ package: build
 fuzz:
 	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(FUZZ_PACKAGES)"
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DGLOBE_FUZZ=ON
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_world fuzz_save fuzz_raster fuzz_seeds
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_world fuzz_save fuzz_raster fuzz_door fuzz_seeds
 	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 $(ASAN_BUILD)/CMakeCache.txt: | deps

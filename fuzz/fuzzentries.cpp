@@ -1,5 +1,6 @@
 #include "fuzz/fuzzentries.h"
 
+#include "gdal/gdalsession.h"
 #include "generator/meshcheck.h"
 #include "meshes/drawnmesh.h"
 #include "relief/heightmapimport.h"
@@ -16,6 +17,10 @@
 
 #include <algorithm>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cpl_string.h>
 #include <cpl_vsi.h>
 #include <gdal.h>
 
@@ -378,5 +383,96 @@ QStringList checkRasterInput(const QByteArray &input)
     }
     for (const QString &path : paths)
         VSIUnlink(path.toUtf8().constData());
+    return broken;
+}
+
+const QStringList doorRasterNames{"r.tif", "r.png", "r.nc",  "r.h5",
+                                  "r.hdf", "r.vrt", "r.asc", "r.bil"};
+const QStringList doorSideNames{".ovr", ".msk", ".aux.xml", ".aux",  ".prj",   ".tfw",
+                                ".pgw", ".wld", ".hdr",     ".ncrc", "/s.tif", "/../s.tif"};
+
+namespace {
+
+// The fuzzer's own folder on disk, emptied before each input, and a FIFO
+// outside it that any link followed would hang on.
+struct DoorFolder
+{
+    QTemporaryDir root;
+    QString folder, fifo;
+
+    DoorFolder() : folder(root.filePath("in")), fifo(root.filePath("fifo"))
+    {
+        ::mkfifo(QFile::encodeName(fifo).constData(), 0600);
+    }
+};
+
+void placeSide(const QString &name, const QByteArray &part, const QString &fifo)
+{
+    const QByteArray path = QFile::encodeName(name);
+    const quint8 kind = part.isEmpty() ? 0 : quint8(part[0]);
+    QDir().mkpath(QFileInfo(name).absolutePath());
+    QFile::remove(name); // a part named twice: a FIFO left there would block the write
+    if (kind & 0x80) {
+        QFile::link(fifo, name);
+    } else if (kind & 0x40) {
+        ::mkfifo(path.constData(), 0600);
+    } else {
+        QFile file(name);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(part.mid(1));
+    }
+}
+
+} // namespace
+
+QStringList checkDoorInput(const QByteArray &input)
+{
+    static const DoorFolder where;
+    static const GdalSession session;
+    QDir(where.folder).removeRecursively();
+    QDir().mkpath(where.folder);
+    QVector<QByteArray> parts;
+    for (int from = 0, at; from <= input.size(); from = at + rasterPartSeparator.size()) {
+        at = input.indexOf(rasterPartSeparator, from);
+        if (at < 0)
+            at = input.size();
+        parts << input.mid(from, at - from);
+        if (parts.size() > 8)
+            break;
+    }
+    const QByteArray &main = parts[0];
+    const QString raster =
+        where.folder + '/' +
+        doorRasterNames[(main.isEmpty() ? 0 : quint8(main[0])) % doorRasterNames.size()];
+    QFile file(raster);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(main.mid(1));
+    file.close();
+    for (int k = 1; k < parts.size(); ++k) {
+        const quint8 pick = parts[k].isEmpty() ? 0 : quint8(parts[k][0]);
+        const QString side = doorSideNames[(pick & 0x3f) % doorSideNames.size()];
+        placeSide(side.startsWith('/') ? where.folder + side
+                  : side == ".ncrc"
+                      ? where.folder + "/" + side
+                      : QFileInfo(raster).path() + "/" + QFileInfo(raster).completeBaseName() +
+                            (side == ".ovr" || side == ".msk" || side == ".aux.xml"
+                                 ? "." + QFileInfo(raster).suffix() + side
+                                 : side),
+                  parts[k], where.fifo);
+    }
+    GdalDataset dataset;
+    const Status opened = openRaster(raster, dataset);
+    QStringList broken;
+    if (opened.ok() != bool(dataset))
+        broken << QStringLiteral("r: openRaster's status and dataset disagree");
+    if (!opened.ok() && (opened.lines().size() != 1 || opened.message().contains('\n') ||
+                         !opened.message().contains("r.")))
+        broken << QStringLiteral("r: refusal not one line naming the raster: ") + opened.message();
+    if (dataset && GDALGetRasterCount(dataset.get()) > 0) {
+        GDALRasterBandH band = GDALGetRasterBand(dataset.get(), 1);
+        GDALGetOverviewCount(band);
+        GDALGetMaskFlags(band);
+        CSLDestroy(GDALGetFileList(dataset.get()));
+    }
     return broken;
 }

@@ -54,4 +54,17 @@ const int maxFuzzRasters = 3;
 QVector<QByteArray> splitRasterInput(const QByteArray &rasters);
 QStringList checkRasterInput(const QByteArray &input);
 
+// Writes a raster and its side files into a folder on disk and opens the
+// raster through openRaster, as the import does, then asks for what GDAL
+// finds beside it (overviews, masks, the files it read). The input is
+// parts joined by rasterPartSeparator: the first part's first byte picks
+// the raster's name among doorRasterNames, the rest is its bytes; each
+// further part's first byte picks a side file's name among doorSideNames
+// (the raster's name with that ending) and makes it a regular file of the
+// part's other bytes, a FIFO (bit 6) or a link to a FIFO outside the folder
+// (bit 7). Opening never hangs (libFuzzer's timeout is the judge), and
+// either gives a dataset or refuses in one line that names the raster.
+extern const QStringList doorRasterNames, doorSideNames;
+QStringList checkDoorInput(const QByteArray &input);
+
 #endif

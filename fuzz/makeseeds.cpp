@@ -1,12 +1,13 @@
 // Writes the fuzzers' seed corpora from generated worlds: sound inputs of
 // every small size, so that mutation starts from worlds the checker accepts.
 //
-//   fuzz_seeds DIR    writes DIR/world/*.bin, DIR/save/*.bin and DIR/raster/*
+//   fuzz_seeds DIR    writes DIR/world/*.bin, DIR/save/*.bin, DIR/raster/* and DIR/door/*
 #include "fuzz/fuzzentries.h"
 #include "world/tablefile.h"
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <cpl_vsi.h>
 #include <gdal.h>
@@ -154,6 +155,57 @@ bool writeRasterSeeds(const QDir &dir)
     return writeSeed(dir.filePath(QStringLiteral("layered.tif")), layered) && ok;
 }
 
+// netCDF (classic, or HDF5 underneath for NC4) is written to disk only.
+QByteArray netcdfBytes(const char *format)
+{
+    const QTemporaryDir scratch;
+    const QString path = scratch.filePath("seed.nc");
+    const QByteArray tiff =
+        rasterBytes("GTiff", GDT_Int16, 32, 16, {{-180, 11.25, 0, 90, 0, -11.25}, "EPSG:4326"});
+    VSIFCloseL(VSIFileFromMemBuffer("/vsimem/nc-source.tif",
+                                    reinterpret_cast<GByte *>(const_cast<char *>(tiff.constData())),
+                                    vsi_l_offset(tiff.size()), FALSE));
+    GDALDatasetH source = GDALOpen("/vsimem/nc-source.tif", GA_ReadOnly);
+    const char *options[] = {format, nullptr};
+    GDALClose(GDALCreateCopy(GDALGetDriverByName("netCDF"), QFile::encodeName(path).constData(),
+                             source, FALSE, const_cast<char **>(options), nullptr, nullptr));
+    GDALClose(source);
+    VSIUnlink("/vsimem/nc-source.tif");
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A raster of each name fuzz_door gives, with the side files GDAL reads
+// beside it: a world file, a .prj, a VRT's source in a subfolder.
+bool writeDoorSeeds(const QDir &dir)
+{
+    const Placement map{{0, 1, 0, 0, 0, 1}, nullptr};
+    const auto named = [](const char *name, const QByteArray &bytes) {
+        return char(doorRasterNames.indexOf(QString::fromLatin1(name))) + bytes;
+    };
+    const auto side = [](const char *ending, const QByteArray &bytes) {
+        return rasterPartSeparator + char(doorSideNames.indexOf(QString::fromLatin1(ending))) +
+               bytes;
+    };
+    const QByteArray tiff = rasterBytes("GTiff", GDT_Int16, 32, 16, map);
+    const QByteArray worldFile("11.25\n0\n0\n-11.25\n-174.375\n84.375\n");
+    const QByteArray vrt("<VRTDataset rasterXSize=\"32\" rasterYSize=\"16\"><VRTRasterBand "
+                         "dataType=\"Int16\" band=\"1\"><SimpleSource><SourceFilename "
+                         "relativeToVRT=\"1\">s.tif</SourceFilename></SimpleSource>"
+                         "</VRTRasterBand></VRTDataset>");
+    return writeSeed(dir.filePath("tif-tfw-prj"), named("r.tif", tiff) + side(".tfw", worldFile) +
+                                                      side(".prj", "GEOGCS[\"WGS 84\"]")) &&
+           writeSeed(dir.filePath("png-pgw"),
+                     named("r.png", rasterBytes("PNG", GDT_Byte, 32, 16, map)) +
+                         side(".pgw", worldFile) + side(".aux.xml", "<PAMDataset/>")) &&
+           writeSeed(dir.filePath("nc"), named("r.nc", netcdfBytes("FORMAT=NC"))) &&
+           writeSeed(dir.filePath("nc4"), named("r.nc", netcdfBytes("FORMAT=NC4"))) &&
+           writeSeed(dir.filePath("vrt"), named("r.vrt", vrt) + side("/s.tif", tiff)) &&
+           writeSeed(dir.filePath("asc-prj"),
+                     named("r.asc", rasterBytes("AAIGrid", GDT_Int16, 32, 16, map)) +
+                         side(".prj", "GEOGCS[\"WGS 84\"]"));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -163,12 +215,14 @@ int main(int argc, char *argv[])
         return 1;
     }
     const QDir root(QString::fromLocal8Bit(argv[1]));
-    if (!root.mkpath("world") || !root.mkpath("save") || !root.mkpath("raster")) {
+    if (!root.mkpath("world") || !root.mkpath("save") || !root.mkpath("raster") ||
+        !root.mkpath("door")) {
         std::fprintf(stderr, "fuzz_seeds: cannot create folders in %s\n", argv[1]);
         return 2;
     }
     const bool ok = writeWorldSeeds(QDir(root.filePath("world"))) &&
                     writeSaveSeeds(QDir(root.filePath("save"))) &&
-                    writeRasterSeeds(QDir(root.filePath("raster")));
+                    writeRasterSeeds(QDir(root.filePath("raster"))) &&
+                    writeDoorSeeds(QDir(root.filePath("door")));
     return ok ? 0 : 2;
 }

@@ -13,7 +13,7 @@ mkdir -p "$out/crashes"
 
 status=0
 : > "$out/summary.txt"
-for target in world save raster; do
+for target in world save raster door; do
     mkdir -p "$out/corpus/$target"
     log=$out/$target.log
     dict=

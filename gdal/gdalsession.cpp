@@ -1,5 +1,8 @@
 #include "gdal/gdalsession.h"
 
+#include "gdal/containercheck.h"
+#include "gdal/rasterdoor.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -11,8 +14,10 @@
 
 QString GdalSession::lastError()
 {
-    // Some drivers break their messages over lines; ours is one line.
-    return QString::fromUtf8(CPLGetLastErrorMsg()).simplified();
+    // Some drivers break their messages over lines; ours is one line, and
+    // names a file as the user did, not by the door GDAL reached it through.
+    static const QRegularExpression door(QStringLiteral("/vsiguard/\\d+"));
+    return QString::fromUtf8(CPLGetLastErrorMsg()).simplified().remove(door);
 }
 
 namespace {
@@ -29,7 +34,8 @@ struct Subdataset
     QString name, description;
 };
 
-std::vector<Subdataset> subdatasetsOf(GDALDatasetH dataset)
+std::vector<Subdataset> subdatasetsOf(GDALDatasetH dataset, const QString &file,
+                                      const QString &opened)
 {
     std::vector<Subdataset> found;
     char **list = GDALGetMetadata(dataset, "SUBDATASETS");
@@ -40,8 +46,8 @@ std::vector<Subdataset> subdatasetsOf(GDALDatasetH dataset)
             break;
         const char *description =
             CSLFetchNameValue(list, QStringLiteral("SUBDATASET_%1_DESC").arg(i).toUtf8());
-        found.push_back(
-            {QString::fromUtf8(name), QString::fromUtf8(description ? description : "")});
+        found.push_back({QString::fromUtf8(name).replace(opened, file),
+                         QString::fromUtf8(description ? description : "").replace(opened, file)});
     }
     return found;
 }
@@ -69,6 +75,37 @@ bool isElevationLike(const QString &variable)
     return names.match(variable).hasMatch();
 }
 
+bool isContainerDriver(const QString &driver)
+{
+    static const QStringList containers{QStringLiteral("netCDF"), QStringLiteral("HDF5"),
+                                        QStringLiteral("HDF5Image"), QStringLiteral("HDF4"),
+                                        QStringLiteral("HDF4Image")};
+    return containers.contains(driver);
+}
+
+// The name GDAL is given for file: our own memory files as they are; a
+// container as its open file, which its library opens itself; anything else
+// through the door.
+Status gdalNameFor(const QString &file, RasterDoor &door, QString *name)
+{
+    *name = file;
+    if (file.startsWith(QLatin1String("/vsimem/")))
+        return checkRasterSource(file, nullptr);
+    if (const Status plain = checkRasterName(file); !plain.ok())
+        return plain;
+    if (const Status opened = door.open(file); !opened.ok())
+        return opened;
+    QString driver;
+    if (const Status safe = checkRasterSource(file, &door, &driver); !safe.ok())
+        return safe;
+    if (!isContainerDriver(driver)) {
+        *name = door.gdalName();
+        return Status();
+    }
+    *name = door.fdName();
+    return checkContainer(file, *name);
+}
+
 } // namespace
 
 Status openRaster(const QString &path, GdalDataset &dataset, const QStringList &openOptions,
@@ -83,9 +120,14 @@ Status openRaster(const QString &path, GdalDataset &dataset, const QStringList &
     const QRegularExpressionMatch part = inner.match(path);
     const QString file = subdataset && part.hasMatch() ? part.captured(2) + part.captured(3) : path;
     // Only what the user named, as a plain local file GDAL may read, and for
-    // a VRT every source it names (sandbox.h).
-    if (const Status safe = checkRasterSource(file); !safe.ok())
+    // a VRT every source it names (sandbox.h), all through one door.
+    RasterDoor door;
+    QString reached;
+    if (const Status safe = gdalNameFor(file, door, &reached); !safe.ok())
         return safe;
+    const QString name = subdataset ? path.left(part.capturedStart(1)) + QLatin1Char('"') +
+                                          reached + QLatin1Char('"') + path.mid(part.capturedEnd(1))
+                                    : reached;
     const bool named = path.startsWith(QLatin1String("/vsimem/")) || subdataset;
     std::vector<QByteArray> optionBytes;
     std::vector<const char *> options;
@@ -94,7 +136,7 @@ Status openRaster(const QString &path, GdalDataset &dataset, const QStringList &
         options.push_back(optionBytes.back().constData());
     }
     options.push_back(nullptr);
-    GdalDataset opened(GDALOpenEx(QFile::encodeName(path).constData(),
+    GdalDataset opened(GDALOpenEx(QFile::encodeName(name).constData(),
                                   GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, options.data(),
                                   nullptr));
     if (!opened) {
@@ -105,11 +147,13 @@ Status openRaster(const QString &path, GdalDataset &dataset, const QStringList &
                       : QStringLiteral("not a readable raster (%1)")
                             .arg(why.isEmpty() ? QStringLiteral("no format GDAL knows") : why));
     }
+    if (!file.startsWith(QLatin1String("/vsimem/")))
+        door.keepOpenFor(opened.get());
     if (GDALGetRasterCount(opened.get()) > 0) {
         dataset = std::move(opened);
         return Status();
     }
-    const std::vector<Subdataset> all = subdatasetsOf(opened.get());
+    const std::vector<Subdataset> all = subdatasetsOf(opened.get(), file, reached);
     opened.reset();
     std::vector<Subdataset> flat, elevation;
     for (const Subdataset &s : all) {

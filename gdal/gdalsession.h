@@ -7,6 +7,7 @@
 #ifndef GDALSESSION_H
 #define GDALSESSION_H
 
+#include "gdal/rasterdoor.h"
 #include "gdal/sandbox.h"
 #include "world/progress.h"
 
@@ -37,7 +38,11 @@ private:
 // GDAL makes) destroyed when its owner goes.
 struct GdalDatasetClose
 {
-    void operator()(void *dataset) const { GDALClose(dataset); }
+    void operator()(void *dataset) const
+    {
+        GDALClose(dataset);
+        releaseRasterDoors(dataset);
+    }
 };
 using GdalDataset = std::unique_ptr<void, GdalDatasetClose>;
 struct GdalTransformerDestroy

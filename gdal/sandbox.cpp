@@ -1,5 +1,6 @@
 #include "gdal/sandbox.h"
 
+#include "gdal/rasterdoor.h"
 #include "world/filenames.h"
 #include "world/regularfile.h"
 
@@ -22,6 +23,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -64,34 +67,67 @@ QString nameProblem(const QString &name, bool topLevel)
 class SourceCheck
 {
 public:
-    // The first problem, refused as "FILE: reason".
-    Status check(const QString &name, int depth, NameLink link);
+    explicit SourceCheck(const RasterDoor *door) : door(door) {}
+    // The first problem, as "FILE: reason", or empty. name is the plain
+    // path (the door's file at depth 0); *driver the top raster's driver.
+    Status check(const QString &name, int depth, QString *driver = nullptr);
 
 private:
+    QString gdalNameOf(const QString &name, int depth) const;
+    QString sourceProblem(const QString &name) const;
     Status checkVrt(const QString &name, const QByteArray &xml, int depth);
     Status walk(const CPLXMLNode *node, const QString &vrt, int depth);
     Status checkNamedSource(const CPLXMLNode *node, const QString &vrt, int depth);
 
+    const RasterDoor *door;
     QSet<QString> checked;
 };
 
-// The bytes of a VRT, from the disk or from the program's own memory files.
-Status readVrt(const QString &name, bool local, NameLink link, QByteArray *bytes)
+// At most maxBytes of a file GDAL reaches, through GDAL's own file system.
+QByteArray readHead(const QString &gdalName, qint64 maxBytes)
 {
-    if (local)
-        return readRegularFile(name, link, maxVrtBytes + 1, bytes).status;
-    vsi_l_offset length = 0;
-    const GByte *data = VSIGetMemFileBuffer(QFile::encodeName(name).constData(), &length, FALSE);
-    *bytes = QByteArray(reinterpret_cast<const char *>(data),
-                        data ? int(std::min<vsi_l_offset>(length, maxVrtBytes + 1)) : 0);
-    return Status();
+    VSILFILE *file = VSIFOpenL(QFile::encodeName(gdalName).constData(), "rb");
+    if (!file)
+        return QByteArray();
+    QByteArray bytes(int(maxBytes), Qt::Uninitialized);
+    bytes.resize(int(VSIFReadL(bytes.data(), 1, size_t(maxBytes), file)));
+    VSIFCloseL(file);
+    return bytes;
 }
 
-Status openableSource(const QString &name, NameLink link)
+QString fileProblem(const QString &name, NameLink link)
 {
     QFile file;
     const FileOpen opened = openRegularFile(name, link, file);
-    return opened.missing ? Status::refused(name, QStringLiteral("no such file")) : opened.status;
+    return opened.ok()      ? QString()
+           : opened.missing ? QStringLiteral("no such file")
+                            : opened.status.reason();
+}
+
+// GDAL decodes an interlaced PNG whole for every strip it is asked for once
+// the image is larger than this (its chunk for interlaced images).
+const qint64 maxInterlacedPngBytes = 100000000;
+
+QString pngProblem(const QByteArray &head)
+{
+    if (head.size() < 29 || uchar(head[28]) != 1)
+        return QString();
+    const auto word = [&](int at) {
+        return qint64(uchar(head[at])) << 24 | uchar(head[at + 1]) << 16 |
+               uchar(head[at + 2]) << 8 | uchar(head[at + 3]);
+    };
+    static const int channels[] = {1, 0, 3, 1, 2, 0, 4};
+    const int colour = uchar(head[25]);
+    const qint64 sample = uchar(head[24]) > 8 ? 2 : 1;
+    // In double: a header's width and height may reach 2^32 each.
+    const double bytes =
+        double(word(16)) * double(word(20)) * (colour <= 6 ? channels[colour] : 4) * sample;
+    if (bytes <= double(maxInterlacedPngBytes))
+        return QString();
+    return QStringLiteral("an interlaced PNG of %1 x %2, which GDAL decodes whole again for every "
+                          "strip of rows (save it without interlacing)")
+        .arg(word(16))
+        .arg(word(20));
 }
 
 const char *const *allowedDriverList()
@@ -112,34 +148,101 @@ const char *const *allowedDriverList()
     return list.data();
 }
 
-Status SourceCheck::check(const QString &name, int depth, NameLink link)
+QString SourceCheck::gdalNameOf(const QString &name, int depth) const
+{
+    if (!door)
+        return name;
+    return depth == 0 ? door->gdalName() : door->gdalNameOf(name);
+}
+
+// Why a VRT's source may not be read: outside the raster's folder, or not a
+// regular file reached without links. The door refuses these by itself; the
+// look here is for the reason only.
+QString SourceCheck::sourceProblem(const QString &name) const
+{
+    if (!door)
+        return fileProblem(name, NameLink::Refused);
+    if (!QDir::cleanPath(name).startsWith(door->folder()))
+        return QStringLiteral("outside the raster's folder %1").arg(shownName(door->folder()));
+    VSIStatBufL status;
+    if (VSIStatL(QFile::encodeName(door->gdalNameOf(QDir::cleanPath(name))).constData(), &status) ==
+        0)
+        return QString();
+    const QString why = fileProblem(name, NameLink::Refused);
+    return why.isEmpty() ? QStringLiteral("reached through a link") : why;
+}
+
+Status SourceCheck::check(const QString &name, int depth, QString *driverName)
 {
     const bool topLevel = depth == 0;
-    const QString reason = nameProblem(name, topLevel);
+    QString reason = nameProblem(name, topLevel);
+    if (reason.isEmpty() && !topLevel)
+        reason = sourceProblem(name);
+    else if (reason.isEmpty() && !door && isLocalSource(true, name))
+        reason = fileProblem(name, NameLink::Followed);
     if (!reason.isEmpty())
         return Status::refused(name, reason);
-    const bool local = isLocalSource(topLevel, name);
-    if (local) {
-        const Status opened = openableSource(name, link);
-        if (!opened.ok())
-            return opened;
-    }
-    const QString key = QFileInfo(name).absoluteFilePath();
+    const QString key = QDir::cleanPath(QFileInfo(name).absoluteFilePath());
     if (checked.contains(key))
         return Status();
     checked.insert(key);
-    GDALDriverH driver = GDALIdentifyDriverEx(QFile::encodeName(name).constData(), GDAL_OF_RASTER,
-                                              allowedDriverList(), nullptr);
+    const QString gdalName = gdalNameOf(key == name || topLevel ? name : key, depth);
+    GDALDriverH driver = GDALIdentifyDriverEx(QFile::encodeName(gdalName).constData(),
+                                              GDAL_OF_RASTER, allowedDriverList(), nullptr);
+    if (!driver && door && topLevel)
+        driver = GDALIdentifyDriverEx(QFile::encodeName(door->fdName()).constData(), GDAL_OF_RASTER,
+                                      allowedDriverList(), nullptr);
     if (!driver)
         return Status::refused(name, QStringLiteral("not a readable raster (no format the import "
                                                     "reads knows it)"));
-    if (QLatin1String(GDALGetDriverShortName(driver)) != QLatin1String("VRT"))
+    const QLatin1String kind(GDALGetDriverShortName(driver));
+    if (driverName)
+        *driverName = kind;
+    if (kind == QLatin1String("PNG")) {
+        reason = pngProblem(readHead(gdalName, 29));
+        return reason.isEmpty() ? Status() : Status::refused(name, reason);
+    }
+    if (kind != QLatin1String("VRT"))
         return Status();
-    QByteArray xml;
-    const Status read = readVrt(name, local, link, &xml);
-    if (!read.ok())
-        return read;
+    const QByteArray xml = readHead(gdalName, maxVrtBytes + 1);
     return checkVrt(name, xml, depth);
+}
+
+// The most a VRT's sources may read per pixel of a band, on average: a
+// mosaic's edges overlap a little, 60,000 sources over the same pixels do
+// not, and GDAL reads every one of them for every strip.
+const double maxSourceCover = 16;
+const int maxBandSources = 100000;
+
+QString costProblem(const CPLXMLNode *root)
+{
+    const CPLXMLNode *dataset = CPLGetXMLNode(root, "=VRTDataset");
+    if (!dataset)
+        return QString();
+    const double pixels = std::max(1.0, CPLAtof(CPLGetXMLValue(dataset, "rasterXSize", "0")) *
+                                            CPLAtof(CPLGetXMLValue(dataset, "rasterYSize", "0")));
+    for (const CPLXMLNode *band = dataset->psChild; band; band = band->psNext) {
+        if (band->eType != CXT_Element || !EQUAL(band->pszValue, "VRTRasterBand"))
+            continue;
+        double read = 0;
+        int sources = 0;
+        for (const CPLXMLNode *source = band->psChild; source; source = source->psNext) {
+            if (source->eType != CXT_Element || !QByteArray(source->pszValue).endsWith("Source"))
+                continue;
+            ++sources;
+            const CPLXMLNode *rect = CPLGetXMLNode(source, "DstRect");
+            read += rect ? std::min(pixels, std::fabs(CPLAtof(CPLGetXMLValue(rect, "xSize", "0")) *
+                                                      CPLAtof(CPLGetXMLValue(rect, "ySize", "0"))))
+                         : pixels;
+        }
+        if (sources > maxBandSources || read > maxSourceCover * pixels)
+            return QStringLiteral("a band of %1 sources that cover each pixel %2 times on average "
+                                  "(more than %3)")
+                .arg(sources)
+                .arg(read / pixels, 0, 'f', 0)
+                .arg(maxSourceCover);
+    }
+    return QString();
 }
 
 Status SourceCheck::checkVrt(const QString &name, const QByteArray &xml, int depth)
@@ -153,6 +256,8 @@ Status SourceCheck::checkVrt(const QString &name, const QByteArray &xml, int dep
     const Xml root(CPLParseXMLString(xml.constData()));
     if (!root)
         return Status::refused(name, QStringLiteral("a VRT that is not well-formed XML"));
+    if (const QString cost = costProblem(root.get()); !cost.isEmpty())
+        return Status::refused(name, cost);
     return walk(root.get(), name, depth);
 }
 
@@ -194,10 +299,11 @@ Status SourceCheck::checkNamedSource(const CPLXMLNode *node, const QString &vrt,
 {
     const QString written = QString::fromUtf8(CPLGetXMLValue(node, nullptr, ""));
     QString source = written;
-    if (attributeIs(node, "relativeToVRT", "1") && QFileInfo(written).isRelative() &&
-        nameProblem(written, false).isEmpty())
-        source = QFileInfo(vrt).dir().filePath(written);
-    const Status found = check(source, depth + 1, NameLink::Refused);
+    if (nameProblem(written, false).isEmpty() && QFileInfo(written).isRelative())
+        source = attributeIs(node, "relativeToVRT", "1")
+                     ? QFileInfo(vrt).absoluteDir().filePath(written)
+                     : QFileInfo(written).absoluteFilePath();
+    const Status found = check(source, depth + 1);
     if (found.ok())
         return found;
     return Status::refused(vrt, QStringLiteral("source refused: ") + found.message());
@@ -396,17 +502,29 @@ void restrictGdal()
         CPLSetConfigOption("GDAL_MEM_ENABLE_OPEN", "NO");
         // No .aux.xml written beside the user's raster, nor read from it.
         CPLSetConfigOption("GDAL_PAM_ENABLED", "NO");
-        // No listing of a folder of 100,000 downloads to find side files.
+        // No listing of a folder of 100,000 downloads to find side files;
+        // the door lists the regular files of the raster's own folder.
         CPLSetConfigOption("GDAL_DISABLE_READDIR_ON_OPEN", "YES");
+        // netCDF reads .ncrc, .dodsrc and .daprc from the working folder
+        // and the home folder as it starts (a FIFO there hung it); HDF5
+        // loads filter plugins from folders its environment names.
+        ::setenv("NCRCENV_IGNORE", "1", 1);
+        ::setenv("HDF5_PLUGIN_PRELOAD", "::", 1);
         return true;
     }();
     (void)restricted;
 }
 
-Status checkRasterSource(const QString &path)
+Status checkRasterName(const QString &path)
+{
+    const QString reason = nameProblem(path, true);
+    return reason.isEmpty() ? Status() : Status::refused(path, reason);
+}
+
+Status checkRasterSource(const QString &path, const RasterDoor *door, QString *driver)
 {
     restrictGdal();
     const QuietGdal quiet;
-    SourceCheck check;
-    return check.check(path, 0, NameLink::Followed);
+    SourceCheck check(door);
+    return check.check(path, 0, driver);
 }

@@ -51,19 +51,30 @@ const QStringList &allowedRasterDrivers();
 // Once per process, before any raster is opened: every driver not in
 // allowedRasterDrivers deregistered, plugins not loaded, GDAL's HTTP sent
 // nowhere, Python pixel functions, raw VRT bands and side files (.aux.xml)
-// off. Later calls do nothing.
+// off, netCDF's run-control files (.ncrc, .dodsrc) and HDF5's plugins
+// ignored. Later calls do nothing.
 void restrictGdal();
+
+class RasterDoor;
+
+// Refused in one line unless path is a plain path (the first rule below),
+// before anything is opened by that name.
+Status checkRasterName(const QString &path);
 
 // Whether the raster at path may be opened: refused, in one line naming
 // path or the source at fault, unless
 // - the name is a plain path: no URL, no driver prefix ("NETCDF:"), no
 //   inline XML, no /vsi path but the program's own /vsimem/;
-// - it is a regular file (links followed: the user named it) in one of the
-//   allowed formats;
-// - and, for a VRT, every source it names, at any depth, is a plain local
-//   regular file (not a link: no one chose where it points) in an allowed
-//   format, and no band is raw or runs Python.
-// Calls restrictGdal.
-Status checkRasterSource(const QString &path);
+// - it is a file in one of the allowed formats, read through door (the
+//   file the user named, opened once: rasterdoor.h) or, for the program's
+//   own /vsimem/ files, door null;
+// - a PNG is not interlaced beyond the size GDAL decodes once;
+// - and, for a VRT, every source it names, at any depth, is a plain regular
+//   file reached without links, in or below the raster's own folder, in an
+//   allowed format; no band is raw or runs Python, and no band's sources
+//   cover each pixel more than 16 times on average.
+// *driver, if given, is then the format's GDAL short name. Calls
+// restrictGdal.
+Status checkRasterSource(const QString &path, const RasterDoor *door, QString *driver = nullptr);
 
 #endif

@@ -1,6 +1,7 @@
 // globe-world import on generated worlds: rasters of every layout and
 // coordinate system placed on the globe, the Earth terrain, and every
 // refusal of a raster from a stranger.
+#include "gdal/gdalsession.h"
 #include "relief/earthrelief.h"
 #include "relief/heightmapimport.h"
 #include "terrain/vec3.h"
@@ -10,11 +11,14 @@
 #include "worldfiles.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QtTest>
 
 #include <cpl_string.h>
 #include <gdal.h>
+#include <hdf5.h>
+#include <netcdf.h>
 #include <ogr_srs_api.h>
 
 #include <sys/stat.h>
@@ -42,6 +46,9 @@ private slots:
     void areaScaleGivesLevelsOfEqualLandArea();
     void importGeoTiff();
     void netcdfVariables();
+    void sideFileFifosDoNotHang();
+    void overviewLinkedOutsideIsNotUsed();
+    void swapAfterTheCheckIsNotRead();
     void earthTerrain();
 };
 
@@ -105,6 +112,53 @@ QVector<int> verticesOfBox(const World &world, double west, double east, double 
             found << v;
     }
     return found;
+}
+
+// HDF5 files that point elsewhere, as the HDF5 C library writes them.
+enum class Hdf5Pointing { ExternalStorage, VirtualDataset, ExternalLink };
+
+void writeHdf5Pointing(const QString &file, Hdf5Pointing how)
+{
+    const hid_t out =
+        H5Fcreate(QFile::encodeName(file).constData(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT);
+    const hsize_t dims[2] = {32, 64};
+    const hid_t space = H5Screate_simple(2, dims, nullptr);
+    const hid_t create = H5Pcreate(H5P_DATASET_CREATE);
+    if (how == Hdf5Pointing::ExternalLink)
+        H5Lcreate_external("/etc/other.h5", "/elevation", out, "elevation", H5P_DEFAULT,
+                           H5P_DEFAULT);
+    if (how == Hdf5Pointing::ExternalStorage)
+        H5Pset_external(create, "/etc/passwd", 0, 32 * 64);
+    if (how == Hdf5Pointing::VirtualDataset)
+        H5Pset_virtual(create, space, "/etc/other.h5", "/elevation", space);
+    if (how != Hdf5Pointing::ExternalLink)
+        H5Dclose(H5Dcreate2(out, "elevation", H5T_NATIVE_UCHAR, space, H5P_DEFAULT, create,
+                            H5P_DEFAULT));
+    H5Pclose(create);
+    H5Sclose(space);
+    H5Fclose(out);
+}
+
+// 2,000,000,000 longitudes declared in a few kilobytes of netCDF-4.
+void writeNetcdfClaim(const QString &file)
+{
+    int id = 0, lat = 0, lon = 0, variable = 0;
+    QCOMPARE(nc_create(QFile::encodeName(file).constData(), NC_NETCDF4 | NC_CLOBBER, &id),
+             NC_NOERR);
+    nc_def_dim(id, "lat", 10, &lat);
+    nc_def_dim(id, "lon", 2000000000, &lon);
+    nc_def_var(id, "lon", NC_DOUBLE, 1, &lon, &variable);
+    const int dims[2] = {lat, lon};
+    nc_def_var(id, "z", NC_FLOAT, 2, dims, &variable);
+    QCOMPARE(nc_close(id), NC_NOERR);
+}
+
+// A grey 64 x 32 PNG beside the VRTs that name it.
+QString vrtOver(const QString &sources)
+{
+    return "<VRTDataset rasterXSize=\"64\" rasterYSize=\"32\">\n"
+           "  <VRTRasterBand dataType=\"Byte\" band=\"1\">\n" +
+           sources + "  </VRTRasterBand>\n</VRTDataset>\n";
 }
 
 } // namespace
@@ -288,6 +342,47 @@ void ImportTest::refusals_data()
     row("graticule of 0 degrees", 1, "--graticule must be more than 0",
         command({"map", "W", "--out", "S/map.png", "--graticule", "0"}));
     row("export without a format", 1, "export: give --out FILE", command({"export", "W"}));
+    // Containers that read other files, and claims that cost without bound.
+    row("HDF5 external storage", 2,
+        "external.h5: its dataset elevation keeps its samples in another file, /etc/passwd",
+        raster("external.h5",
+               [](const QString &at) { writeHdf5Pointing(at, Hdf5Pointing::ExternalStorage); }));
+    row("HDF5 virtual dataset", 2, "virtual.h5: its dataset elevation is virtual",
+        raster("virtual.h5",
+               [](const QString &at) { writeHdf5Pointing(at, Hdf5Pointing::VirtualDataset); }));
+    row("HDF5 external link", 2, "linked.h5: links elevation to another file, /etc/other.h5",
+        raster("linked.h5",
+               [](const QString &at) { writeHdf5Pointing(at, Hdf5Pointing::ExternalLink); }));
+    row("VRT source outside its folder", 2,
+        "up.vrt: source refused: ", raster("up.vrt", [=](const QString &at) {
+            const QString elsewhere = QFileInfo(at).path() + "/../elsewhere";
+            QDir().mkpath(elsewhere);
+            image(elsewhere + "/grey.png", 64, 32, Qt::gray);
+            writeBytes(at, vrtOver("<SimpleSource><SourceFilename relativeToVRT=\"1\">../elsewhere/"
+                                   "grey.png</SourceFilename></SimpleSource>\n")
+                               .toUtf8());
+        }));
+    row("netCDF claiming two billion longitudes", 2,
+        "claim.nc: its dataset lon declares a dimension of 2000000000",
+        raster("claim.nc", [](const QString &at) { writeNetcdfClaim(at); }));
+    // 46340 x 23170 in 16 bits, interlaced: GDAL decoded it whole for every
+    // strip (208 s). The header alone is enough to refuse it.
+    row("interlaced PNG decoded per strip", 2, "interlaced.png: an interlaced PNG of 46340 x 23170",
+        raster("interlaced.png", [](const QString &at) {
+            writeBytes(at,
+                       QByteArray::fromHex("89504e470d0a1a0a0000000d49484452"
+                                           "0000b50400005a8210000000010000000049454e44ae426082"));
+        }));
+    row("VRT of overlapping sources", 2,
+        "many.vrt: a band of 100 sources that cover each pixel 100 times",
+        raster("many.vrt", [=](const QString &at) {
+            image(QFileInfo(at).path() + "/grey.png", 64, 32, Qt::gray);
+            QString sources;
+            for (int i = 0; i < 100; ++i)
+                sources += "<SimpleSource><SourceFilename relativeToVRT=\"1\">grey.png"
+                           "</SourceFilename></SimpleSource>\n";
+            writeBytes(at, vrtOver(sources).toUtf8());
+        }));
 }
 
 // Every refusal is one line (a broken world's are the checker's), and leaves
@@ -533,6 +628,97 @@ void ImportTest::netcdfVariables()
     QVERIFY2(other.contains("quality"), qPrintable(other));
     QCOMPARE(run({"import", folder, "--heightmap", other}, &output), 0);
     QVERIFY2(output.contains("took levels from " + other), qPrintable(output));
+}
+
+// A 64 x 32 byte raster of value 50 in format, without georeferencing.
+void writePlain(const char *format, const QString &file)
+{
+    GDALAllRegister();
+    GDALDatasetH memory = GDALCreate(GDALGetDriverByName("MEM"), "", 64, 32, 1, GDT_Byte, nullptr);
+    GDALFillRaster(GDALGetRasterBand(memory, 1), 50, 0);
+    GDALClose(GDALCreateCopy(GDALGetDriverByName(format), QFile::encodeName(file).constData(),
+                             memory, FALSE, nullptr, nullptr, nullptr));
+    GDALClose(memory);
+}
+
+// FIFOs at every side file GDAL looks for, and at netCDF's .ncrc in the
+// working folder: GDAL and netCDF opened them blocking, and the import
+// never returned.
+void ImportTest::sideFileFifosDoNotHang()
+{
+    const QString folder = world(3, WorldRecipe::Flat), scratch = dir.filePath("fifos");
+    QVERIFY(QDir().mkpath(scratch));
+    const QStringList rasters{"p.png", "q.tif", "r.asc", "n.nc"};
+    const char *formats[] = {"PNG", "GTiff", "AAIGrid", "netCDF"};
+    for (int i = 0; i < rasters.size(); ++i)
+        writePlain(formats[i], scratch + "/" + rasters[i]);
+    for (const char *side : {"p.pgw", "p.png.aux.xml", "q.tfw", "q.tif.ovr", "q.tif.msk", "q.aux",
+                             "q.tif.aux", "r.prj", ".ncrc", ".dodsrc"}) {
+        QFile::remove(scratch + "/" + side);
+        QCOMPARE(::mkfifo(QFile::encodeName(scratch + "/" + side).constData(), 0600), 0);
+    }
+    for (const QString &raster : rasters) {
+        QProcess import;
+        import.setWorkingDirectory(scratch);
+        import.start(GLOBE_WORLD_EXE, {"import", folder, "--heightmap", raster});
+        QVERIFY2(import.waitForFinished(30000), qPrintable(raster));
+        QVERIFY2(import.exitCode() == 0, qPrintable(import.readAllStandardError()));
+    }
+}
+
+// big.tif.ovr as a link to another raster's overview: GDAL took it for the
+// raster's own.
+void ImportTest::overviewLinkedOutsideIsNotUsed()
+{
+    const QString inside = dir.filePath("ovr-in"), outside = dir.filePath("ovr-out");
+    QVERIFY(QDir().mkpath(inside) && QDir().mkpath(outside));
+    writePlain("GTiff", inside + "/big.tif");
+    writePlain("GTiff", outside + "/other.tif");
+    GDALDatasetH other = GDALOpen(qPrintable(outside + "/other.tif"), GA_ReadOnly);
+    const int factor = 2;
+    QCOMPARE(GDALBuildOverviews(other, "NEAREST", 1, &factor, 0, nullptr, nullptr, nullptr),
+             CE_None);
+    GDALClose(other);
+    QVERIFY(QFile::link(outside + "/other.tif.ovr", inside + "/big.tif.ovr"));
+    GDALDatasetH direct = GDALOpen(qPrintable(inside + "/big.tif"), GA_ReadOnly);
+    QCOMPARE(GDALGetOverviewCount(GDALGetRasterBand(direct, 1)), 1); // GDAL alone follows it
+    GDALClose(direct);
+    const GdalSession session;
+    GdalDataset ours;
+    QVERIFY(openRaster(inside + "/big.tif", ours).ok());
+    QCOMPARE(GDALGetOverviewCount(GDALGetRasterBand(ours.get(), 1)), 0);
+}
+
+// A good VRT and a raw band's swapped in a loop: 36 of 200 imports read the
+// raw one, since the check and GDAL's open looked the name up apart. Both
+// now read the file the door opened, whatever the name holds after.
+void ImportTest::swapAfterTheCheckIsNotRead()
+{
+    const QString scratch = dir.filePath("swap"), vrt = scratch + "/swap.vrt";
+    QVERIFY(QDir().mkpath(scratch));
+    writePlain("GTiff", scratch + "/good.tif");
+    writeBytes(vrt, vrtOver("<SimpleSource><SourceFilename relativeToVRT=\"1\">good.tif"
+                            "</SourceFilename></SimpleSource>\n")
+                        .toUtf8());
+    writeBytes(scratch + "/raw.vrt",
+               "<VRTDataset rasterXSize=\"64\" rasterYSize=\"32\"><VRTRasterBand "
+               "dataType=\"Byte\" band=\"1\" subClass=\"VRTRawRasterBand\"><SourceFilename>"
+               "/etc/passwd</SourceFilename></VRTRasterBand></VRTDataset>\n");
+    const GdalSession session;
+    RasterDoor door;
+    QVERIFY(door.open(vrt).ok());
+    QVERIFY(checkRasterSource(vrt, &door).ok());
+    QCOMPARE(::rename(QFile::encodeName(scratch + "/raw.vrt").constData(),
+                      QFile::encodeName(vrt).constData()),
+             0);
+    GdalDataset opened(GDALOpenEx(QFile::encodeName(door.gdalName()).constData(), GDAL_OF_RASTER,
+                                  nullptr, nullptr, nullptr));
+    QVERIFY(opened);
+    quint8 sample = 0;
+    QCOMPARE(GDALRasterIO(GDALGetRasterBand(opened.get(), 1), GF_Read, 0, 0, 1, 1, &sample, 1, 1,
+                          GDT_Byte, 0, 0),
+             CE_None);
+    QCOMPARE(int(sample), 50);
 }
 
 void ImportTest::earthTerrain()

@@ -1,7 +1,8 @@
 // Replays every input kept in tests/data/ through the fuzzers' own checks:
 // inputs that once broke the program, and hand-made nasty ones. The file name
 // says which check: "world-*" (the six world files), "save-*" (save.dat) or
-// "raster-*" (an imported relief, behind its three scale bytes).
+// "raster-*" (an imported relief, behind its three scale bytes) or "door-*"
+// (a raster and its side files on disk).
 #include "fuzz/fuzzentries.h"
 
 #include <QDir>
@@ -32,6 +33,7 @@ void RegressionTest::keptInputsBreakNoPromise_data()
         const Check check = name.startsWith("world-")    ? checkWorldInput
                             : name.startsWith("save-")   ? checkSaveInput
                             : name.startsWith("raster-") ? checkRasterInput
+                            : name.startsWith("door-")   ? checkDoorInput
                                                          : nullptr;
         QVERIFY2(check, qPrintable(name));
         QTest::newRow(qPrintable(name)) << file.filePath() << check;
