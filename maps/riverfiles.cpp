@@ -102,16 +102,16 @@ std::vector<std::unique_ptr<OGRLineString>> riverLines(const Drainage &d,
     return lines;
 }
 
-struct FieldSpec
+struct FieldDef
 {
     const char *name;
     OGRFieldType type;
 };
 
-const FieldSpec riverFields[] = {
+const FieldDef riverFields[] = {
     {"flow_km2", OFTReal}, {"strahler", OFTInteger}, {"ends", OFTString}, {"basin", OFTInteger}};
-const FieldSpec lakeFields[] = {{"level", OFTInteger}, {"area_km2", OFTReal}};
-const FieldSpec basinFields[] = {
+const FieldDef lakeFields[] = {{"level", OFTInteger}, {"area_km2", OFTReal}};
+const FieldDef basinFields[] = {
     {"basin", OFTInteger}, {"area_km2", OFTReal}, {"mouth_lon", OFTReal}, {"mouth_lat", OFTReal}};
 
 // One vector file being made in memory (gdal/memoryvectorfile.h) and its
@@ -126,7 +126,7 @@ public:
     Status close(QByteArray *bytes) { return memory.finish(bytes); }
 
 private:
-    Status addLayer(const char *name, OGRwkbGeometryType type, const FieldSpec *fields,
+    Status addLayer(const char *name, OGRwkbGeometryType type, const FieldDef *fields,
                     int fieldCount, OGRLayer **layer);
     Status add(OGRLayer *layer, const char *kind, OGRFeature &feature, OGRGeometry *geometry);
 
@@ -141,7 +141,7 @@ Status VectorFile::open()
     if (const Status created = memory.create(gpkg ? "GPKG" : "GeoJSON"); !created.ok())
         return created;
     if (!gpkg) {
-        std::vector<FieldSpec> fields = {{"kind", OFTString}};
+        std::vector<FieldDef> fields = {{"kind", OFTString}};
         fields.insert(fields.end(), std::begin(riverFields), std::end(riverFields));
         fields.push_back(lakeFields[0]);
         fields.push_back(lakeFields[1]);
@@ -159,7 +159,7 @@ Status VectorFile::open()
     return status;
 }
 
-Status VectorFile::addLayer(const char *name, OGRwkbGeometryType type, const FieldSpec *fields,
+Status VectorFile::addLayer(const char *name, OGRwkbGeometryType type, const FieldDef *fields,
                             int fieldCount, OGRLayer **layer)
 {
     OGRSpatialReference wgs84;

@@ -18,11 +18,11 @@ const int levelCount = 10; // 0 the sea, 1..9 the land
 const char *const modelPart = "3D/3dmodel.model";
 const char *const slic3rNamespace = " xmlns:slic3rpe=\"http://schemas.slic3r.org/3mf/2017/06\"";
 
-Status badSpec(const QString &spec, const QString &reason)
+Status badGroups(const QString &text, const QString &reason)
 {
     // Escaped as a name is, so that the message stays one line.
     return Status::usage(
-        QStringLiteral("export: --filament-levels %1: %2").arg(shownName(spec), reason));
+        QStringLiteral("export: --filament-levels %1: %2").arg(shownName(text), reason));
 }
 
 struct ZipClosed
@@ -80,30 +80,30 @@ FilamentLevels filamentBands(int count)
     return levels;
 }
 
-Status parseFilamentLevels(const QString &spec, FilamentLevels &levels)
+Status parseFilamentLevels(const QString &text, FilamentLevels &levels)
 {
     static const QRegularExpression group(QStringLiteral("^\\s*(\\d)\\s*(?:-\\s*(\\d)\\s*)?$"));
     FilamentLevels parsed;
-    const QStringList groups = spec.split(QLatin1Char(','));
+    const QStringList groups = text.split(QLatin1Char(','));
     for (const QString &text : groups) {
         const QRegularExpressionMatch match = group.match(text);
         if (!match.hasMatch())
-            return badSpec(spec, QStringLiteral("each group is a level or a range A-B of levels "
-                                                "0 to 9, separated by commas"));
+            return badGroups(text, QStringLiteral("each group is a level or a range A-B of levels "
+                                                  "0 to 9, separated by commas"));
         const int first = match.captured(1).toInt();
         const int last = match.captured(2).isEmpty() ? first : match.captured(2).toInt();
         if (first != parsed.filamentOfLevel.size() || last < first)
-            return badSpec(spec, QStringLiteral("the groups must run in order from level 0, "
-                                                "each starting after the last, without gaps "
-                                                "or overlaps"));
+            return badGroups(text, QStringLiteral("the groups must run in order from level 0, "
+                                                  "each starting after the last, without gaps "
+                                                  "or overlaps"));
         ++parsed.count;
         for (int level = first; level <= last; ++level)
             parsed.filamentOfLevel << parsed.count;
     }
     if (parsed.filamentOfLevel.size() != levelCount)
-        return badSpec(spec, QStringLiteral("the groups must end at level 9"));
+        return badGroups(text, QStringLiteral("the groups must end at level 9"));
     if (parsed.count < minFilaments)
-        return badSpec(spec, QStringLiteral("give at least %1 groups").arg(minFilaments));
+        return badGroups(text, QStringLiteral("give at least %1 groups").arg(minFilaments));
     levels = parsed;
     return Status();
 }

@@ -38,10 +38,10 @@ struct FilamentLevels
 // count above 10 leaves the last filaments unused).
 FilamentLevels filamentBands(int count);
 
-// --filament-levels SPEC: groups of levels separated by commas, each a level
+// --filament-levels GROUPS: groups of levels separated by commas, each a level
 // or a range "A-B", from level 0 up, without gaps or overlaps, ending at 9:
 // "0,1-4,5-9". Group k is filament k. A usage error in one line otherwise.
-Status parseFilamentLevels(const QString &spec, FilamentLevels &levels);
+Status parseFilamentLevels(const QString &text, FilamentLevels &levels);
 
 // "1: level 0; 2: levels 1-4; 3: levels 5-9", for the summary.
 QString filamentLevelsText(const FilamentLevels &levels);

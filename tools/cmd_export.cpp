@@ -65,7 +65,7 @@ const QCommandLineOption filamentLevelsOption(
     QStringLiteral("filament-levels"),
     QStringLiteral("3MF: paint as --filaments, with the levels of each filament given in order, "
                    "such as 0,1-4,5-9 (filament 1 the sea, 2 levels 1 to 4, 3 levels 5 to 9)."),
-    QStringLiteral("SPEC"));
+    QStringLiteral("GROUPS"));
 
 // Every file asked for, in the order given; a usage error for a name whose
 // format is unknown.
@@ -172,22 +172,22 @@ Status halvesOf(const QCommandLineParser &parser, const QVector<MeshOutput> &out
     return Status();
 }
 
-// --filaments N or --filament-levels SPEC, for 3MF files only.
+// --filaments N or --filament-levels GROUPS, for 3MF files only.
 Status filamentsOf(const QCommandLineParser &parser, const QVector<MeshOutput> &outputs,
                    MeshExportOptions &options)
 {
-    const bool count = parser.isSet(filamentsOption), spec = parser.isSet(filamentLevelsOption);
-    if (count && spec)
+    const bool count = parser.isSet(filamentsOption), grouped = parser.isSet(filamentLevelsOption);
+    if (count && grouped)
         return Status::usage(QStringLiteral("export: give --filaments or --filament-levels, "
                                             "not both"));
-    if (!count && !spec)
+    if (!count && !grouped)
         return Status();
     const MeshOutput *other = firstNotPrinted(outputs, true);
     if (other)
         return Status::usage(QStringLiteral("export: %1 cannot hold the filaments' paint; "
                                             "only 3MF files can")
                                  .arg(shownName(other->path)));
-    if (spec)
+    if (grouped)
         return parseFilamentLevels(parser.value(filamentLevelsOption), options.filaments);
     double filaments = 0;
     if (!numberInRange(parser.value(filamentsOption), minFilaments, maxFilaments, &filaments) ||
