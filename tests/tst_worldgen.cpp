@@ -309,6 +309,10 @@ void WorldGenTest::tool_data()
         << QStringList{"genrate"} << 1 << "unknown command 'genrate'; did you mean 'generate'?";
     QTest::newRow("mistyped option") << QStringList{"info", "good", "--levles", "x"} << 1
                                      << "unknown option '--levles'; did you mean '--levels'?";
+    // A mistyped option was echoed as typed: a newline in it made a second line.
+    QTest::newRow("unknown option with a newline")
+        << QStringList{"info", "good", "--x\nFAKE LINE: all good"} << 1
+        << "Unknown option 'x\\nFAKE LINE: all good'.";
     QTest::newRow("no world at all")
         << QStringList{"info", "good/.."} << 2
         << "no world in good/..: make one with `globe-world generate good/..`";

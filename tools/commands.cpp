@@ -105,9 +105,13 @@ QString closestName(const QString &typed, const QStringList &names)
 
 QString parseError(const QCommandLineParser &parser)
 {
-    const QString typed = parser.unknownOptionNames().value(0);
-    if (typed.size() < 2)
+    if (parser.unknownOptionNames().isEmpty())
         return parser.errorText();
+    // Qt's own words, but with the name escaped, as every name printed is.
+    const QString typed = parser.unknownOptionNames().constFirst();
+    const QString unknown = QStringLiteral("Unknown option '%1'.").arg(shownName(typed));
+    if (typed.size() < 2)
+        return unknown;
     // The options are those the help lists: the parser has no other list.
     QStringList names;
     QRegularExpressionMatchIterator found =
@@ -117,8 +121,9 @@ QString parseError(const QCommandLineParser &parser)
         names << found.next().captured(1);
     const QString closest = closestName(typed, names);
     if (closest.isEmpty())
-        return parser.errorText();
-    return QStringLiteral("unknown option '--%1'; did you mean '--%2'?").arg(typed, closest);
+        return unknown;
+    return QStringLiteral("unknown option '--%1'; did you mean '--%2'?")
+        .arg(shownName(typed), closest);
 }
 
 bool numberInRange(const QString &text, double low, double high, double *value)
