@@ -1,5 +1,6 @@
 #include "gdal/memoryraster.h"
 
+#include <cpl_conv.h>
 #include <cpl_vsi.h>
 
 #include <atomic>
@@ -22,21 +23,34 @@ GdalDataset memoryRasterOver(int width, int height, const std::vector<RasterBand
 }
 
 Status memoryRasterBytes(GDALDatasetH dataset, const char *driver, const char *const *options,
-                         const QString &path, QByteArray *bytes, const ProgressPart &progress)
+                         const QString &path, QByteArray *bytes, const ProgressPart &progress,
+                         QByteArray *auxBytes)
 {
     // A number of our own: two files made at once must not share memory.
     static std::atomic<int> serial(0);
     const QByteArray name = "/vsimem/globe-raster-" + QByteArray::number(++serial);
+    // The sandbox keeps GDAL from side files; this one is in memory and ours.
+    if (auxBytes)
+        CPLSetThreadLocalConfigOption("GDAL_PAM_ENABLED", "YES");
     // Closed at once: the file is complete in memory only then.
     const bool made =
         GdalDataset(GDALCreateCopy(GDALGetDriverByName(driver), name.constData(), dataset, FALSE,
                                    const_cast<char **>(options), gdalProgress,
                                    const_cast<ProgressPart *>(&progress))) != nullptr;
+    if (auxBytes)
+        CPLSetThreadLocalConfigOption("GDAL_PAM_ENABLED", nullptr);
     bool placed = true;
     if (made && GDALGetSpatialRef(dataset)) {
         GdalDataset written;
         placed =
             openRaster(QString::fromLatin1(name), written).ok() && GDALGetSpatialRef(written.get());
+    }
+    if (auxBytes) {
+        const QByteArray aux = name + ".aux.xml";
+        vsi_l_offset length = 0;
+        if (GByte *data = VSIGetMemFileBuffer(aux.constData(), &length, FALSE))
+            *auxBytes = QByteArray(reinterpret_cast<const char *>(data), int(length));
+        VSIUnlink(aux.constData());
     }
     vsi_l_offset length = 0;
     GByte *data = made ? VSIGetMemFileBuffer(name.constData(), &length, FALSE) : nullptr;

@@ -39,8 +39,12 @@ GdalDataset memoryRasterOver(int width, int height, const std::vector<RasterBand
 // the process. path is the file the bytes are for: refusals name it,
 // "PATH: REASON". When the dataset has a coordinate system that the file
 // cannot hold (GDAL's GeoTIFF writer drops Equal Earth without a word), it
-// is refused rather than written unplaced.
+// is refused rather than written unplaced. With auxBytes, GDAL may write
+// what the format cannot hold (a band's category names) into its
+// PATH.aux.xml beside the file, whose bytes come back there, empty when
+// GDAL wrote none.
 Status memoryRasterBytes(GDALDatasetH dataset, const char *driver, const char *const *options,
-                         const QString &path, QByteArray *bytes, const ProgressPart &progress = {});
+                         const QString &path, QByteArray *bytes, const ProgressPart &progress = {},
+                         QByteArray *auxBytes = nullptr);
 
 #endif

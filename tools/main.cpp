@@ -23,6 +23,8 @@ const Command commands[] = {
     {"rotate", "Turn a world so that a chosen point becomes its north pole.", runRotate},
     {"rivers", "Write a world's rivers, lakes and drainage basins (GeoPackage, GeoJSON).",
      runRivers},
+    {"climate", "Write a world's climate: Köppen classes, temperature, rain (GeoTIFF, GPKG, CSV).",
+     runClimate},
 };
 
 const Command *findCommand(const QString &name)
