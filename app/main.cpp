@@ -5,6 +5,12 @@
 
 int main(int argc, char *argv[])
 {
+    // Before the display is opened, so that --help needs none.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (!noteArguments(arguments))
+        return 0;
     const std::unique_ptr<QApplication> app = startApplication(argc, argv);
     Scene3D scene;
     // The world is the working directory; Qt adds " — Globe".

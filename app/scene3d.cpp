@@ -215,6 +215,7 @@ void Scene3D::buildTriangles()
         const BusyCursor busy; // gone before a fatal box
         triangles = new Triangle[triangleCount];
     }
+    settledLevels = vertexLevels;
     if (triangleCount > 0 && !Triangle::listsReserved()) {
         destroyTriangles();
         triangleCount = 0;
@@ -230,6 +231,22 @@ void Scene3D::destroyTriangles()
         glDeleteLists(Triangle::getListBase(), triangleCount);
     delete[] triangles;
     triangles = nullptr;
+}
+
+void Scene3D::closeEvent(QCloseEvent *event)
+{
+    bool written = false;
+    const Status kept =
+        triangleCount > 0 ? keepUnsavedLevels(triangles, settledLevels, &written) : Status();
+    const QString file = QString::fromLatin1(recoveryFileName);
+    if (written)
+        printLines({QStringLiteral("globe: the edits not saved are in %1: to bring them back, "
+                                   "cp %1 %2 and press F10 in the editor, or give --levels %1 "
+                                   "to globe-world")
+                        .arg(file, QLatin1String(saveFileName))});
+    else if (!kept.ok())
+        printLines({QStringLiteral("globe: the edits not saved are lost: %1").arg(kept.message())});
+    QGLWidget::closeEvent(event);
 }
 
 void Scene3D::resizeGL(int w, int h)
@@ -424,6 +441,8 @@ void Scene3D::saveTerrain()
     if (triangleCount == 0)
         return;
     const Status saved = saveLevels(triangles);
+    if (saved.ok())
+        settledLevels = vertexLevels;
     if (!saved.ok())
         reportFailure("saved", saved,
                       saved.kind() == Status::NotWritten

@@ -8,6 +8,8 @@
 #include "world/filenames.h"
 #include "world/progress.h"
 
+#include <limits>
+
 namespace {
 
 const QCommandLineOption outOption(QStringLiteral("out"),
@@ -35,7 +37,8 @@ const QCommandLineOption projectionOption(
     QStringLiteral("PROJECTION"), QStringLiteral("equirectangular"));
 const QCommandLineOption
     centerOption(QStringLiteral("center"),
-                 QStringLiteral("The central meridian of a world projection (LON), or the point an "
+                 QStringLiteral("The central meridian of the equirectangular map or a world "
+                                "projection (LON; 180 for a Pacific-centred map), or the point an "
                                 "orthographic view faces (LON,LAT), in degrees (default 0,0)."),
                  QStringLiteral("LON[,LAT]"));
 const QCommandLineOption graticuleOption(
@@ -48,6 +51,12 @@ const QCommandLineOption riversOption(QStringLiteral("rivers"),
                                                      "water over a colour map, in every "
                                                      "projection, rivers wider with their flow "
                                                      "(see the rivers command)."));
+const QCommandLineOption minAreaOption(QStringLiteral("min-area"),
+                                       QStringLiteral("With --rivers: a river's least flow in "
+                                                      "km², as the rivers command's --min-area "
+                                                      "(default: the same, the area of 20 "
+                                                      "average vertex cells)."),
+                                       QStringLiteral("KM2"));
 const QCommandLineOption heightmapOption(QStringLiteral("heightmap"),
                                          QStringLiteral("Write a 16-bit grey heightmap instead: "
                                                         "level L as round(L x 65535 / 9), from "
@@ -87,9 +96,14 @@ Status readCenter(const QCommandLineParser &parser, MapOptions &options)
     if (!parser.isSet(centerOption))
         return Status();
     const QString text = parser.value(centerOption);
-    if (!isWarped(options.projection))
-        return Status::usage(QStringLiteral("--center is for the warped projections, not %1")
+    const bool plain = options.projection == MapProjection::Equirectangular;
+    if (!isWarped(options.projection) && !plain)
+        return Status::usage(QStringLiteral("--center is for the equirectangular map and the "
+                                            "warped projections, not %1")
                                  .arg(QLatin1String(projectionName(options.projection))));
+    if (plain && options.heightmap)
+        return Status::usage(QStringLiteral("--center: a heightmap keeps the central meridian "
+                                            "0, so that an import restores every level"));
     const QStringList parts = text.split(QLatin1Char(','));
     const bool orthographic = options.projection == MapProjection::Orthographic;
     if (parts.size() > 2 || !numberInRange(parts[0], -180, 180, &options.centerLongitude) ||
@@ -116,6 +130,20 @@ Status readGraticule(const QCommandLineParser &parser, MapOptions &options)
     if (options.heightmap)
         return Status::usage(
             QStringLiteral("--graticule draws on colours: a heightmap holds levels only"));
+    return Status();
+}
+
+Status readMinArea(const QCommandLineParser &parser, MapOptions &options)
+{
+    if (!parser.isSet(minAreaOption))
+        return Status();
+    const QString text = parser.value(minAreaOption);
+    if (!options.rivers)
+        return Status::usage(QStringLiteral("--min-area chooses the rivers drawn: give --rivers "
+                                            "too"));
+    if (!numberInRange(text, 0, std::numeric_limits<double>::max(), &options.riverMinAreaKm2))
+        return Status::usage(
+            QStringLiteral("--min-area must be a number of km² from 0, not '%1'").arg(text));
     return Status();
 }
 
@@ -167,7 +195,7 @@ int runMap(const QStringList &arguments)
                                     "pixel has the colour the editor shows there."));
     line.addLevelOptions();
     line.parser.addOptions({outOption, pngOption, widthOption, projectionOption, heightmapOption,
-                            centerOption, graticuleOption, riversOption});
+                            centerOption, graticuleOption, riversOption, minAreaOption});
     MapOptions options;
     if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
         return report(parsed);
@@ -187,6 +215,8 @@ int runMap(const QStringList &arguments)
     if (options.rivers && options.heightmap)
         return report(Status::usage(QStringLiteral("--rivers draws on a colour map, not on a "
                                                    "heightmap")));
+    if (const Status area = readMinArea(line.parser, options); !area.ok())
+        return report(area);
     Progress progress;
     World world;
     if (const Status loaded = line.loadWorldAndLevels(&world); !loaded.ok())
