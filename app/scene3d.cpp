@@ -27,6 +27,12 @@ const float arrowStep = 1.0f;  // degrees per arrow key
 const double shiftStep = 0.05; // model units per Z or X
 const float homeXRot = -90.0f; // pole up, -Y toward the viewer
 
+// A box's title names the program, as the window's does.
+QString titled(const QString &what)
+{
+    return what + QStringLiteral(" — Globe");
+}
+
 void printLines(const QStringList &lines)
 {
     for (const QString &line : lines)
@@ -39,7 +45,7 @@ void refuseAndExit(const QStringList &problems)
     printLines(problems);
     // Started from the desktop menu, the user has no terminal (globe-launch).
     if (!qEnvironmentVariableIsEmpty("GLOBE_ERROR_BOX") && qApp) {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Cannot start"),
+        QMessageBox box(QMessageBox::Critical, titled("Cannot start"),
                         problems.join(QLatin1Char('\n')));
         box.setTextFormat(Qt::PlainText);
         box.exec();
@@ -53,7 +59,7 @@ Scene3D::FatalHandler fatalHandler = refuseAndExit;
 
 void showWarning(QWidget *window, const QString &title, const QString &text)
 {
-    QMessageBox::warning(window, title, text);
+    QMessageBox::warning(window, titled(title), text);
 }
 
 Scene3D::WarningHandler warningHandler = showWarning;

@@ -71,7 +71,6 @@ std::unique_ptr<QApplication> startApplication(int &argc, char **argv)
     qInstallMessageHandler(previous);
     releaseHeldMessages();
     QApplication::setApplicationName(QStringLiteral("globe"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Globe"));
     QApplication::setDesktopFileName(QStringLiteral("globe"));
     return app;
 }
