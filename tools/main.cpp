@@ -123,9 +123,12 @@ bool wantsWindow(int argc, char *argv[])
 // any other failure is one line of globe-world's.
 int refuseWorld(const CommandLine &line, const Status &refused, bool problems)
 {
+    // The lines first: a box waits for a click.
+    const int status = problems ? reportProblems(refused) : report(refused);
+    std::fflush(stderr);
     if (line.texts().isSet(QStringLiteral("gui")))
         showRefusalBox(line.dir(), refused.lines());
-    return problems ? reportProblems(refused) : report(refused);
+    return status;
 }
 
 // The world the command needs, loaded once, with its level options applied;
