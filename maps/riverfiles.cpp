@@ -14,6 +14,7 @@
 #include <ogrsf_frmts.h>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -289,4 +290,23 @@ Status writeRiverFiles(const World &world, const RiverOptions &options, RiverRep
     report->basins = int(water.basins.size());
     report->minAreaKm2 = water.minAreaKm2;
     return status;
+}
+
+Status checkRiverOptions(const OptionTexts &given, RiverOptions *options)
+{
+    options->outs = given.values(QStringLiteral("out"));
+    if (options->outs.isEmpty())
+        return Status::usage(QStringLiteral("rivers: give --out FILE (.gpkg or .geojson)"));
+    const double huge = std::numeric_limits<double>::max();
+    const QString minArea = given.value(QStringLiteral("min-area"));
+    if (given.isSet(QStringLiteral("min-area")) &&
+        !numberInRange(minArea, 0, huge, &options->minAreaKm2))
+        return Status::usage(QStringLiteral("--min-area must be a number of km² from 0, not '%1'")
+                                 .arg(shownName(minArea)));
+    const QString radius = given.value(QStringLiteral("radius"));
+    if (given.isSet(QStringLiteral("radius")) &&
+        !(numberInRange(radius, 0, 1e9, &options->radiusKm) && options->radiusKm > 0))
+        return Status::usage(QStringLiteral("--radius must be a number of km above 0, not '%1'")
+                                 .arg(shownName(radius)));
+    return Status();
 }
