@@ -235,7 +235,7 @@ void EditingTest::failedRestoreShowsBoxUntilEscape()
     poll.start(20);
     StderrCapture capture;
     press(*f.scene, Qt::Key_F10); // no save.dat yet
-    QCOMPARE(title, QStringLiteral("Terrain not restored"));
+    QCOMPARE(title, QStringLiteral("Terrain not restored — Globe"));
     QVERIFY2(text.startsWith("Nothing was restored: save.dat: missing (") &&
                  text.endsWith("). The terrain on screen is unchanged."),
              qPrintable(text));
