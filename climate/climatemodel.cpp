@@ -304,11 +304,15 @@ void climateOfMonth(const Fields &f, int month, Climate &c)
             return x * std::exp(-km / landLossKm - rise / shadowMetres);
         });
 
-    // The summer monsoon: warm moist air drawn onto the land from the
-    // oceans on the equator's side, from the south-south-east in the north.
+    // The summer monsoon: warm moist air drawn onto the land, along the
+    // trades between the ridges and beyond them from the oceans on the
+    // equator's side, from the south-south-east in the north.
     std::vector<Wind> summer(n);
-    for (int v = 0; v < n; ++v)
-        summer[v] = f.places[v].lat >= 0 ? Wind{-0.4, 0.9} : Wind{-0.4, -0.9};
+    for (int v = 0; v < n; ++v) {
+        const double lat = f.places[v].lat;
+        const bool trades = lat < belts.ridgeN && lat > belts.ridgeS;
+        summer[v] = trades ? winds[v] : lat >= 0 ? Wind{-0.4, 0.9} : Wind{-0.4, -0.9};
+    }
     Upwind monsoonUp = upwindOf(g, f.places, c.heightM, summer);
     climbAboveCeiling(monsoonUp, c.sea, c.heightM);
     std::vector<double> monsoon(marine);
@@ -341,7 +345,7 @@ void climateOfMonth(const Fields &f, int month, Climate &c)
                                            std::exp(-f.seaKm[v] / coastMoistureKm));
             // The ITCZ gathers moisture from both sides and rains much of it
             // again: near it the air is never dry.
-            q = std::max(q, convergence * std::exp(-std::pow((lat - itcz[v]) / 10, 2)));
+            q = std::max(q, convergence * std::exp(-std::pow((lat - itcz[v]) / 6, 2)));
             const bool warmHalf = belts.sigma * lat > 0;
             if (warmHalf)
                 rain += convectionRain * clamp01((monsoon[v] - 0.2) / 0.8) *

@@ -2,6 +2,9 @@
 
 #include <cpl_conv.h>
 #include <cpl_vsi.h>
+#include <ogr_srs_api.h>
+
+#include <QString>
 
 #include <atomic>
 
@@ -22,38 +25,55 @@ GdalDataset memoryRasterOver(int width, int height, const std::vector<RasterBand
     return dataset;
 }
 
+QByteArray auxiliarySrsFile(OGRSpatialReferenceH srs)
+{
+    char *wkt = nullptr;
+    const char *wktOptions[] = {"FORMAT=WKT2_2019", "MULTILINE=NO", nullptr};
+    if (OSRExportToWktEx(srs, &wkt, wktOptions) != OGRERR_NONE) {
+        CPLFree(wkt);
+        return QByteArray();
+    }
+    const QString text = QString::fromUtf8(wkt).toHtmlEscaped();
+    CPLFree(wkt);
+    return "<PAMDataset>\n  <SRS dataAxisToSRSAxisMapping=\"1,2\">" + text.toUtf8() +
+           "</SRS>\n</PAMDataset>\n";
+}
+
 Status memoryRasterBytes(GDALDatasetH dataset, const char *driver, const char *const *options,
                          const QString &path, QByteArray *bytes, const ProgressPart &progress,
-                         QByteArray *auxBytes)
+                         QByteArray *sideFile, QByteArray *pamFile)
 {
     // A number of our own: two files made at once must not share memory.
     static std::atomic<int> serial(0);
     const QByteArray name = "/vsimem/globe-raster-" + QByteArray::number(++serial);
     // The sandbox keeps GDAL from side files; this one is in memory and ours.
-    if (auxBytes)
+    if (pamFile)
         CPLSetThreadLocalConfigOption("GDAL_PAM_ENABLED", "YES");
     // Closed at once: the file is complete in memory only then.
     const bool made =
         GdalDataset(GDALCreateCopy(GDALGetDriverByName(driver), name.constData(), dataset, FALSE,
                                    const_cast<char **>(options), gdalProgress,
                                    const_cast<ProgressPart *>(&progress))) != nullptr;
-    if (auxBytes)
+    if (pamFile) {
         CPLSetThreadLocalConfigOption("GDAL_PAM_ENABLED", nullptr);
+        const QByteArray aux = name + ".aux.xml";
+        vsi_l_offset auxLength = 0;
+        if (GByte *data = VSIGetMemFileBuffer(aux.constData(), &auxLength, FALSE))
+            *pamFile = QByteArray(reinterpret_cast<const char *>(data), int(auxLength));
+        VSIUnlink(aux.constData());
+    }
     bool placed = true;
     if (made && GDALGetSpatialRef(dataset)) {
         GdalDataset written;
         placed =
             openRaster(QString::fromLatin1(name), written).ok() && GDALGetSpatialRef(written.get());
     }
-    if (auxBytes) {
-        const QByteArray aux = name + ".aux.xml";
-        vsi_l_offset length = 0;
-        if (GByte *data = VSIGetMemFileBuffer(aux.constData(), &length, FALSE))
-            *auxBytes = QByteArray(reinterpret_cast<const char *>(data), int(length));
-        VSIUnlink(aux.constData());
-    }
     vsi_l_offset length = 0;
     GByte *data = made ? VSIGetMemFileBuffer(name.constData(), &length, FALSE) : nullptr;
+    if (!placed && data && sideFile) {
+        *sideFile = auxiliarySrsFile(GDALGetSpatialRef(dataset));
+        placed = !sideFile->isEmpty();
+    }
     if (data && placed)
         *bytes = QByteArray(reinterpret_cast<const char *>(data), int(length));
     VSIUnlink(name.constData());

@@ -106,7 +106,7 @@ Status geoTiffFiles(const ClimateGrid &grid, const QString &path, QVector<FileWr
     const char *options[] = {"COMPRESS=DEFLATE", "INTERLEAVE=BAND", nullptr};
     QByteArray bytes, aux;
     const Status made =
-        memoryRasterBytes(dataset.get(), "GTiff", options, path, &bytes, {}, &aux);
+        memoryRasterBytes(dataset.get(), "GTiff", options, path, &bytes, {}, nullptr, &aux);
     if (!made.ok())
         return made;
     if (aux.isEmpty())
@@ -259,6 +259,73 @@ Status checkOutputs(const QStringList &outs, QVector<ClimateFormat> *formats)
 }
 
 } // namespace
+
+void bandMiddles(double peakM, double levelMetres[9])
+{
+    for (int k = 1; k <= 9; ++k)
+        levelMetres[k - 1] = (k - 0.5) * peakM / 9;
+}
+
+namespace {
+
+Status readHeights(const QString &text, double metres[9])
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    const Status wrong =
+        Status::usage(QStringLiteral("--heights must be nine increasing numbers of metres, not '%1'")
+                          .arg(shownName(text)));
+    if (parts.size() != 9)
+        return wrong;
+    for (int k = 0; k < 9; ++k) {
+        if (!numberInRange(parts[k].trimmed(), -1e5, 1e5, &metres[k]) ||
+            (k > 0 && !(metres[k] > metres[k - 1])))
+            return wrong;
+    }
+    return Status();
+}
+
+} // namespace
+
+Status checkClimateOptions(const OptionTexts &given, ClimateOptions *options)
+{
+    options->outs = given.values(QStringLiteral("out"));
+    if (options->outs.isEmpty())
+        return Status::usage(
+            QStringLiteral("climate: give --out FILE (.tif, .gpkg, .geojson or .csv)"));
+    const bool heights = given.isSet(QStringLiteral("heights")),
+               peak = given.isSet(QStringLiteral("peak"));
+    if (heights && peak)
+        return Status::usage(QStringLiteral("give --heights or --peak, not both"));
+    bandMiddles(defaultClimatePeakM, options->levelMetres);
+    options->heightsGiven = heights || peak;
+    if (heights) {
+        if (const Status read = readHeights(given.value(QStringLiteral("heights")),
+                                            options->levelMetres);
+            !read.ok())
+            return read;
+    }
+    if (peak) {
+        const QString text = given.value(QStringLiteral("peak"));
+        double metres = 0;
+        if (!numberInRange(text, 0, 1e5, &metres) || !(metres > 0))
+            return Status::usage(
+                QStringLiteral("--peak must be a number of metres above 0, not '%1'")
+                    .arg(shownName(text)));
+        bandMiddles(metres, options->levelMetres);
+    }
+    if (given.isSet(QStringLiteral("width"))) {
+        const QString text = given.value(QStringLiteral("width"));
+        double width = 0;
+        if (!numberInRange(text, 2, maxMapWidth, &width) || int(width) != width ||
+            int(width) % 2 != 0)
+            return Status::usage(
+                QStringLiteral("--width must be an even number from 2 to %1, not '%2'")
+                    .arg(maxMapWidth)
+                    .arg(shownName(text)));
+        options->width = int(width);
+    }
+    return Status();
+}
 
 bool climateFormatOf(const QString &path, ClimateFormat *format)
 {

@@ -22,6 +22,7 @@
 #define CLIMATEFILES_H
 
 #include "climate/climatemodel.h"
+#include "world/optiontexts.h"
 #include "world/status.h"
 #include "world/world.h"
 
@@ -35,10 +36,23 @@ bool climateFormatOf(const QString &path, ClimateFormat *format);
 
 struct ClimateOptions
 {
-    QStringList outs;      // in the order given
-    int width = 2048;      // the GeoTIFF's and the zones' grid: even, 2 .. 16384
-    double levelMetres[9]; // the height of levels 1..9 above the sea
+    QStringList outs; // in the order given
+    int width = 2048; // the GeoTIFF's and the zones' grid: even, 2 .. 16384
+    // The height of levels 1..9 above the sea: by default the middle of nine
+    // equal bands up to defaultClimatePeakM, as import --peak puts them.
+    double levelMetres[9] = {};
+    bool heightsGiven = false; // by --heights or --peak
 };
+
+const double defaultClimatePeakM = 6000;
+
+// Level k at (k - 1/2) peak / 9 metres, for k = 1..9.
+void bandMiddles(double peakM, double levelMetres[9]);
+
+// The climate command's options as typed: --out (at least one), --heights
+// H1,...,H9 (nine increasing finite numbers of metres) or --peak M (above
+// 0), --width W; a usage error naming the option otherwise.
+Status checkClimateOptions(const OptionTexts &given, ClimateOptions *options);
 
 // What was computed, for the user: the land's share of each main group.
 struct ClimateReport

@@ -1,7 +1,7 @@
 #include "commands.h"
 
 #include "maps/climatefiles.h"
-#include "maps/worldmap.h"
+#include "world/filenames.h"
 
 namespace {
 
@@ -16,13 +16,13 @@ const QCommandLineOption outOption(
 const QCommandLineOption heightsOption(
     QStringLiteral("heights"),
     QStringLiteral("The heights in metres above the sea of levels 1 to 9, nine increasing "
-                   "numbers (default: those the world records, else the middle of each of nine "
-                   "equal bands up to 6000 m: 333, 1000, ..., 5667)."),
+                   "numbers (default: the middle of each of nine equal bands up to 6000 m: "
+                   "333, 1000, ..., 5667)."),
     QStringLiteral("H1,...,H9"));
 const QCommandLineOption peakOption(
     QStringLiteral("peak"),
-    QStringLiteral("Level k stands (k - 1/2) M / 9 metres above the sea, as import --peak M put "
-                   "it in the middle of its band."),
+    QStringLiteral("Level k stands (k - 1/2) M / 9 metres above the sea, where import --peak M "
+                   "put the middle of its band."),
     QStringLiteral("M"));
 const QCommandLineOption widthOption(
     QStringLiteral("width"),
@@ -30,100 +30,55 @@ const QCommandLineOption widthOption(
                    "(default 2048); its height is half."),
     QStringLiteral("W"));
 
-const double defaultPeakM = 6000;
-
-void bandMiddles(double peak, double metres[9])
-{
-    for (int k = 1; k <= 9; ++k)
-        metres[k - 1] = (k - 0.5) * peak / 9;
-}
-
-Status readHeights(const QString &text, double metres[9])
-{
-    const QStringList parts = text.split(QLatin1Char(','));
-    const Status wrong = Status::usage(
-        QStringLiteral("--heights must be nine increasing numbers of metres, not '%1'").arg(text));
-    if (parts.size() != 9)
-        return wrong;
-    for (int k = 0; k < 9; ++k) {
-        if (!numberInRange(parts[k].trimmed(), -1e5, 1e5, &metres[k]) ||
-            (k > 0 && !(metres[k] > metres[k - 1])))
-            return wrong;
-    }
-    return Status();
-}
-
-Status readOptions(const QCommandLineParser &parser, ClimateOptions &options)
-{
-    options.outs = parser.values(outOption);
-    if (options.outs.isEmpty())
-        return Status::usage(
-            QStringLiteral("climate: give --out FILE (.tif, .gpkg, .geojson or .csv)"));
-    if (parser.isSet(heightsOption) && parser.isSet(peakOption))
-        return Status::usage(QStringLiteral("give --heights or --peak, not both"));
-    bandMiddles(defaultPeakM, options.levelMetres);
-    if (parser.isSet(heightsOption)) {
-        if (const Status read = readHeights(parser.value(heightsOption), options.levelMetres);
-            !read.ok())
-            return read;
-    }
-    double peak = 0;
-    if (parser.isSet(peakOption)) {
-        if (!numberInRange(parser.value(peakOption), 0, 1e5, &peak) || !(peak > 0))
-            return Status::usage(QStringLiteral("--peak must be a number of metres above 0, "
-                                                "not '%1'")
-                                     .arg(parser.value(peakOption)));
-        bandMiddles(peak, options.levelMetres);
-    }
-    if (parser.isSet(widthOption)) {
-        double width = 0;
-        if (!numberInRange(parser.value(widthOption), 2, maxMapWidth, &width) ||
-            int(width) != width || int(width) % 2 != 0)
-            return Status::usage(
-                QStringLiteral("--width must be an even number from 2 to %1, not '%2'")
-                    .arg(maxMapWidth)
-                    .arg(parser.value(widthOption)));
-        options.width = int(width);
-    }
-    return Status();
-}
-
 QString sharesLine(const ClimateReport &report)
 {
     QStringList parts;
     for (int g = 0; g < 5; ++g)
-        parts << QStringLiteral("%1 %2%").arg(QChar('A' + g)).arg(
-                     100 * report.groupShare[g], 0, 'f', 1);
+        parts << QStringLiteral("%1 %2%")
+                     .arg(QChar('A' + g))
+                     .arg(100 * report.groupShare[g], 0, 'f', 1);
     return QStringLiteral("land %1 km²: %2")
         .arg(report.landKm2, 0, 'f', 0)
         .arg(parts.join(QStringLiteral(", ")));
 }
 
+class ClimateJob : public Job
+{
+public:
+    void define(CommandLine &line) override
+    {
+        line.describe(QStringLiteral("Derives a climate from the relief of the world in DIR "
+                                     "(monthly temperature and precipitation, Köppen–Geiger "
+                                     "classes after Peel et al. 2007 and biomes) and writes it "
+                                     "as GIS layers and a table."));
+        line.addOptions({outOption, heightsOption, peakOption, widthOption});
+    }
+
+    Status read(const OptionTexts &given) override
+    {
+        return checkClimateOptions(given, &options);
+    }
+
+    Status run(const Call &call, Summary &summary) override
+    {
+        ClimateReport written;
+        const Status wrote = writeClimateFiles(call.world, options, &written);
+        QStringList names;
+        for (const QString &out : options.outs)
+            names << shownName(out);
+        summary.out({QStringLiteral("%1: %2").arg(names.join(QStringLiteral(", ")),
+                                                  sharesLine(written)),
+                     call.levelsLine});
+        return wrote;
+    }
+
+private:
+    ClimateOptions options;
+};
+
 } // namespace
 
-int runClimate(const QStringList &arguments)
+std::unique_ptr<Job> makeClimate()
 {
-    CommandLine line(QStringLiteral("climate"),
-                     QStringLiteral("Derives a climate from the relief of the world in DIR "
-                                    "(monthly temperature and precipitation, Köppen–Geiger "
-                                    "classes after Peel et al. 2007 and biomes) and writes it "
-                                    "as GIS layers and a table."));
-    line.addLevelOptions();
-    line.parser.addOptions({outOption, heightsOption, peakOption, widthOption});
-    if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
-        return report(parsed);
-    ClimateOptions options;
-    if (const Status read = readOptions(line.parser, options); !read.ok())
-        return report(read);
-    World world;
-    if (const Status loaded = line.loadWorldAndLevels(&world); !loaded.ok())
-        return exitStatus(loaded);
-    ClimateReport written;
-    const Status wrote = writeClimateFiles(world, options, &written);
-    if (!wrote.ok())
-        return report(wrote);
-    printLines(stdout, {QStringLiteral("%1: %2").arg(options.outs.join(QStringLiteral(", ")),
-                                                     sharesLine(written)),
-                        line.levelsLine(world)});
-    return report(wrote);
+    return std::make_unique<ClimateJob>();
 }
