@@ -17,8 +17,6 @@
 
 namespace {
 
-const double pi = 3.14159265358979323846;
-
 struct Projection
 {
     MapProjection projection;
@@ -64,7 +62,7 @@ Srs srsOf(const QString &definition)
 // Longitude and latitude on the same sphere, for the equirectangular source.
 QString sphereDefinition()
 {
-    return QStringLiteral("+proj=longlat +R=%1 +no_defs").arg(earthRadius, 0, 'f', 0);
+    return QStringLiteral("+proj=longlat +R=%1 +no_defs").arg(earthRadiusM, 0, 'f', 0);
 }
 
 // A MEM dataset over the image's pixels (and alpha's, when not null).
@@ -117,7 +115,7 @@ bool projectedPoint(void *srs, double longitude, double latitude, double *x, dou
 Status halfExtent(const MapOptions &options, double *halfWidth, double *halfHeight)
 {
     if (options.projection == MapProjection::Orthographic) {
-        *halfWidth = *halfHeight = earthRadius;
+        *halfWidth = *halfHeight = earthRadiusM;
         return Status();
     }
     MapOptions centred = options;
@@ -140,7 +138,7 @@ Status halfExtent(const MapOptions &options, double *halfWidth, double *halfHeig
 int sourceWidth(double halfWidth, int width)
 {
     const double metresPerPixel = 2 * halfWidth / width;
-    const int columns = int(std::ceil(2 * pi * earthRadius / metresPerPixel / 2)) * 2;
+    const int columns = int(std::ceil(2 * pi * earthRadiusM / metresPerPixel / 2)) * 2;
     return std::clamp(columns, 2, maxMapWidth);
 }
 
@@ -240,7 +238,7 @@ QString projDefinition(const MapOptions &options)
                              .arg(options.centerLongitude, 0, 'g', 17);
     if (options.projection == MapProjection::Orthographic)
         definition += QStringLiteral(" +lat_0=%1").arg(options.centerLatitude, 0, 'g', 17);
-    return definition + QStringLiteral(" +R=%1 +units=m +no_defs").arg(earthRadius, 0, 'f', 0);
+    return definition + QStringLiteral(" +R=%1 +units=m +no_defs").arg(earthRadiusM, 0, 'f', 0);
 }
 
 Status renderProjectedMap(const World &world, const DrawnMesh &mesh, const MapOptions &options,

@@ -21,10 +21,11 @@ allowed() {
     done
 }
 
-gl_free='world/.*|terrain/(levelrules|vec3)\.h'
+gl_free='world/.*|terrain/(levelrules|vec3)\.h|sphere/.*'
 {
     allowed world 'world/.*'
     allowed terrain 'world/.*|terrain/.*'
+    allowed sphere 'world/.*|terrain/vec3\.h|sphere/.*'
     allowed overlays 'world/.*|terrain/.*|overlays/.*'
     allowed generator "$gl_free|generator/.*"
     allowed water "$gl_free|water/.*"
