@@ -5,6 +5,8 @@
 #include "maps/projectedmap.h"
 #include "world/filenames.h"
 
+#include <limits>
+
 namespace {
 
 Status readProjection(const QString &text, MapOptions &options)
@@ -35,15 +37,20 @@ Status readWidth(const QString &text, MapOptions &options)
         QStringLiteral("--width must be %1, not '%2'").arg(rule.arg(maxMapWidth), shownName(text)));
 }
 
-// --center LON or LON,LAT, for the projections that have a centre.
+// --center LON or LON,LAT, for the maps that have a centre.
 Status readCenter(const OptionTexts &given, MapOptions &options)
 {
     if (!given.isSet(QStringLiteral("center")))
         return Status();
     const QString text = given.value(QStringLiteral("center"));
-    if (!isWarped(options.projection))
-        return Status::usage(QStringLiteral("--center is for the warped projections, not %1")
+    const bool plain = options.projection == MapProjection::Equirectangular;
+    if (!isWarped(options.projection) && !plain)
+        return Status::usage(QStringLiteral("--center is for the equirectangular map and the "
+                                            "warped projections, not %1")
                                  .arg(QLatin1String(projectionName(options.projection))));
+    if (plain && options.heightmap)
+        return Status::usage(QStringLiteral("--center: a heightmap keeps the central meridian "
+                                            "0, so that an import restores every level"));
     const QStringList parts = text.split(QLatin1Char(','));
     const bool orthographic = options.projection == MapProjection::Orthographic;
     if (parts.size() > 2 || !numberInRange(parts[0], -180, 180, &options.centerLongitude) ||
@@ -70,6 +77,21 @@ Status readGraticule(const OptionTexts &given, MapOptions &options)
     if (options.heightmap)
         return Status::usage(
             QStringLiteral("--graticule draws on colours: a heightmap holds levels only"));
+    return Status();
+}
+
+// --min-area, the rivers command's threshold for the rivers drawn.
+Status readMinArea(const OptionTexts &given, MapOptions &options)
+{
+    if (!given.isSet(QStringLiteral("min-area")))
+        return Status();
+    const QString text = given.value(QStringLiteral("min-area"));
+    if (!options.rivers)
+        return Status::usage(QStringLiteral("--min-area chooses the rivers drawn: give --rivers "
+                                            "too"));
+    if (!numberInRange(text, 0, std::numeric_limits<double>::max(), &options.riverMinAreaKm2))
+        return Status::usage(QStringLiteral("--min-area must be a number of km² from 0, not '%1'")
+                                 .arg(shownName(text)));
     return Status();
 }
 
@@ -107,5 +129,5 @@ Status checkMapOptions(const OptionTexts &given, MapOptions *options)
     if (options->rivers && options->heightmap)
         return Status::usage(QStringLiteral("--rivers draws on a colour map, not on a "
                                             "heightmap"));
-    return Status();
+    return readMinArea(given, *options);
 }

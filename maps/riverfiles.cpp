@@ -51,31 +51,29 @@ Water computeWater(const World &world, const RiverOptions &options)
     return water;
 }
 
-// The union of the vertices' cells, as one MultiPolygon; empty where a
-// hand-made world's vertices have no cells (fewer than three triangles).
+OGRLinearRing *linearRing(const Ring &ring)
+{
+    auto *linear = new OGRLinearRing;
+    for (const LonLat &p : ring)
+        linear->addPoint(p.lon, p.lat);
+    linear->closeRings();
+    return linear;
+}
+
+// What the vertices' cells cover, as one MultiPolygon traced from their
+// edges (water/cells: no union, which took most of the command's time);
+// empty where a hand-made world's vertices have no cells.
 std::unique_ptr<OGRGeometry> cellUnion(const Drainage &d, const std::vector<int> &vertices)
 {
-    OGRMultiPolygon cells;
-    for (int v : vertices) {
-        for (const Ring &ring : cellRings(d, v)) {
-            auto *linear = new OGRLinearRing;
-            for (const LonLat &p : ring)
-                linear->addPoint(p.lon, p.lat);
-            linear->closeRings();
-            auto *polygon = new OGRPolygon;
-            polygon->addRingDirectly(linear);
-            cells.addGeometryDirectly(polygon);
-        }
+    auto multi = std::make_unique<OGRMultiPolygon>();
+    for (const CellPolygon &region : cellRegion(d, vertices)) {
+        auto *polygon = new OGRPolygon;
+        polygon->addRingDirectly(linearRing(region.shell));
+        for (const Ring &hole : region.holes)
+            polygon->addRingDirectly(linearRing(hole));
+        multi->addGeometryDirectly(polygon);
     }
-    if (cells.IsEmpty())
-        return std::unique_ptr<OGRGeometry>(new OGRMultiPolygon);
-    std::unique_ptr<OGRGeometry> merged(cells.UnionCascaded());
-    if (!merged)
-        return nullptr;
-    if (!merged->IsValid())
-        merged.reset(merged->MakeValid());
-    return std::unique_ptr<OGRGeometry>(
-        merged ? OGRGeometryFactory::forceToMultiPolygon(merged.release()) : nullptr);
+    return multi;
 }
 
 // A river's line, cut where it crosses the antimeridian.

@@ -34,7 +34,8 @@ const QCommandLineOption projectionOption(
     QStringLiteral("PROJECTION"), QStringLiteral("equirectangular"));
 const QCommandLineOption
     centerOption(QStringLiteral("center"),
-                 QStringLiteral("The central meridian of a world projection (LON), or the point an "
+                 QStringLiteral("The central meridian of the equirectangular map or a world "
+                                "projection (LON; 180 for a Pacific-centred map), or the point an "
                                 "orthographic view faces (LON,LAT), in degrees (default 0,0)."),
                  QStringLiteral("LON[,LAT]"));
 const QCommandLineOption graticuleOption(
@@ -47,6 +48,12 @@ const QCommandLineOption riversOption(QStringLiteral("rivers"),
                                                      "water over a colour map, in every "
                                                      "projection, rivers wider with their flow "
                                                      "(see the rivers command)."));
+const QCommandLineOption minAreaOption(QStringLiteral("min-area"),
+                                       QStringLiteral("With --rivers: a river's least flow in "
+                                                      "km², as the rivers command's --min-area "
+                                                      "(default: the same, the area of 20 "
+                                                      "average vertex cells)."),
+                                       QStringLiteral("KM2"));
 const QCommandLineOption heightmapOption(QStringLiteral("heightmap"),
                                          QStringLiteral("Write a 16-bit grey heightmap instead: "
                                                         "level L as round(L x 65535 / 9), from "
@@ -84,7 +91,7 @@ public:
             "--projection cube, as six cube-map faces; or warped by GDAL into a world projection "
             "or an orthographic view. Each pixel has the colour the editor shows there."));
         line.addOptions({outOption, pngOption, widthOption, projectionOption, heightmapOption,
-                         centerOption, graticuleOption, riversOption});
+                         centerOption, graticuleOption, riversOption, minAreaOption});
     }
 
     Status read(const OptionTexts &given) override { return checkMapOptions(given, &options); }

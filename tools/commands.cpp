@@ -161,7 +161,15 @@ QString helpText(const QCommandLineParser &parser)
     const QString invoked = QCoreApplication::arguments().value(0);
     if (!invoked.isEmpty())
         text.replace(text.indexOf(invoked), invoked.size(), QStringLiteral("globe-world"));
-    return text;
+    // Qt offers it for its own options, which no command has: --help-all
+    // still works, as --help does, but is not offered.
+    QStringList lines = text.split(QLatin1Char('\n'));
+    lines.erase(std::remove_if(lines.begin(), lines.end(),
+                               [](const QString &line) {
+                                   return line.trimmed().startsWith(QLatin1String("--help-all"));
+                               }),
+                lines.end());
+    return lines.join(QLatin1Char('\n'));
 }
 
 void printLines(FILE *to, const QStringList &lines)
