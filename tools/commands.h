@@ -35,6 +35,7 @@ int runMap(const QStringList &arguments);
 int runImport(const QStringList &arguments);
 int runRotate(const QStringList &arguments);
 int runRivers(const QStringList &arguments);
+int runErode(const QStringList &arguments);
 
 // The parser of one subcommand that works on one world folder, DIR.
 class CommandLine

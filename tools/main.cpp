@@ -23,6 +23,7 @@ const Command commands[] = {
     {"rotate", "Turn a world so that a chosen point becomes its north pole.", runRotate},
     {"rivers", "Write a world's rivers, lakes and drainage basins (GeoPackage, GeoJSON).",
      runRivers},
+    {"erode", "Erode a world's land as rivers would, raised where it stands high.", runErode},
 };
 
 const Command *findCommand(const QString &name)
