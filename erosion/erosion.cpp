@@ -99,7 +99,7 @@ QVector<int> erodedLevels(const World &world, const QVector<int> &levels,
     }
     if (land == 0 || land == n)
         return levels;
-    const SphereGraph graph = sphereGraph(world);
+    const Drainage graph = computeDrainage(world);
     std::vector<double> uplift(n, 0.0), initial(n, 0.0);
     for (int v = 0; v < n; ++v) {
         if (sea[v])

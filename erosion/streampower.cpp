@@ -1,6 +1,5 @@
 #include "erosion/streampower.h"
 
-#include "sphere/sphere.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,6 +9,15 @@
 
 namespace {
 
+const double earthRadiusM = earthRadiusKm * 1000;
+
+// Radians, in the atan2 form that keeps short edges exact.
+double angleBetween(const Vec3 &a, const Vec3 &b)
+{
+    const Vec3 c = cross(a, b);
+    return std::atan2(std::sqrt(dot(c, c)), dot(a, b));
+}
+
 // What does not change between steps: the edges' lengths and the cells'
 // areas in metres.
 struct Geometry
@@ -18,7 +26,7 @@ struct Geometry
     std::vector<double> cellM2;
 };
 
-Geometry measure(const SphereGraph &graph)
+Geometry measure(const Drainage &graph)
 {
     Geometry g;
     g.edgeM.resize(graph.neighbours.size());
@@ -30,7 +38,7 @@ Geometry measure(const SphereGraph &graph)
     }
     g.cellM2.resize(graph.vertexCount);
     for (int v = 0; v < graph.vertexCount; ++v)
-        g.cellM2[v] = graph.cellArea[v] * earthRadiusM * earthRadiusM;
+        g.cellM2[v] = graph.cellKm2[v] * 1e6;
     return g;
 }
 
@@ -49,7 +57,7 @@ struct Routing
 // downhill. The order vertices leave the queue in is an order from the sea
 // uphill. Land no flood from the sea reaches floods from its lowest vertex,
 // which becomes a sink (sink set).
-void fill(const SphereGraph &graph, const std::vector<char> &sea, double rise,
+void fill(const Drainage &graph, const std::vector<char> &sea, double rise,
           std::vector<double> &h, std::vector<char> &sink, std::vector<int> &order)
 {
     using Entry = std::pair<double, int>;
@@ -58,11 +66,18 @@ void fill(const SphereGraph &graph, const std::vector<char> &sea, double rise,
     std::vector<char> reached(n, 0);
     sink.assign(n, 0);
     order.clear();
+    // Only the coast's sea vertices start the flood: the open sea would
+    // only deepen the queue.
     for (int v = 0; v < n; ++v) {
-        if (sea[v]) {
-            h[v] = 0;
-            reached[v] = 1;
-            queue.push({0.0, v});
+        if (!sea[v])
+            continue;
+        h[v] = 0;
+        reached[v] = 1;
+        for (int i = graph.neighbourStart[v]; i < graph.neighbourStart[v + 1]; ++i) {
+            if (!sea[graph.neighbours[i]]) {
+                queue.push({0.0, v});
+                break;
+            }
         }
     }
     int scanned = 0;
@@ -97,7 +112,7 @@ void fill(const SphereGraph &graph, const std::vector<char> &sea, double rise,
     }
 }
 
-void route(const SphereGraph &graph, const Geometry &g, const std::vector<char> &sea,
+void route(const Drainage &graph, const Geometry &g, const std::vector<char> &sea,
            const std::vector<char> &sink, const std::vector<double> &h, Routing &r)
 {
     const int n = graph.vertexCount;
@@ -144,8 +159,9 @@ void incise(const std::vector<char> &sea, const std::vector<double> &uplift, con
             h[v] = raised;
             continue;
         }
-        const double f =
-            p.erodibility * dt * std::pow(r.areaM2[v], p.areaExponent) / g.edgeM[r.receiverEdge[v]];
+        const double area = p.areaExponent == 0.5 ? std::sqrt(r.areaM2[v])
+                                                  : std::pow(r.areaM2[v], p.areaExponent);
+        const double f = p.erodibility * dt * area / g.edgeM[r.receiverEdge[v]];
         h[v] = (raised + f * h[to]) / (1 + f);
     }
 }
@@ -154,7 +170,7 @@ void incise(const std::vector<char> &sea, const std::vector<double> &uplift, con
 // per edge (exact on a regular grid of any degree); where the step would be
 // unstable the coefficients are scaled down to the stable limit, so a large
 // diffusivity smooths as much as one step can.
-void diffuse(const SphereGraph &graph, const Geometry &g, const std::vector<char> &sea,
+void diffuse(const Drainage &graph, const Geometry &g, const std::vector<char> &sea,
              const StreamPower &p, std::vector<double> &h, std::vector<double> &scratch)
 {
     if (p.diffusivity <= 0)
@@ -179,7 +195,7 @@ void diffuse(const SphereGraph &graph, const Geometry &g, const std::vector<char
 
 } // namespace
 
-std::vector<double> erodeHeights(const SphereGraph &graph, const std::vector<char> &sea,
+std::vector<double> erodeHeights(const Drainage &graph, const std::vector<char> &sea,
                                  const std::vector<double> &uplift,
                                  const std::vector<double> &initial, const StreamPower &params)
 {

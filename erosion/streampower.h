@@ -5,7 +5,7 @@
 //     dh/dt = U - K A^m S^n + D laplacian(h)
 //
 // h height above the sea in metres, t time in years, U uplift in m/yr, A the
-// drainage area in m² (cell areas on a sphere of earthRadiusM), S the slope
+// drainage area in m² (cell areas on a sphere of earthRadiusKm), S the slope
 // to the receiver (metres over great-circle metres), m = 0.5, n = 1, K the
 // erodibility in 1/yr, D the diffusivity in m²/yr. The rules are in
 // docs/erosion.md.
@@ -18,7 +18,7 @@
 #ifndef STREAMPOWER_H
 #define STREAMPOWER_H
 
-#include "sphere/spheregraph.h"
+#include "water/drainage.h"
 #include "world/progress.h"
 
 #include <vector>
@@ -36,11 +36,12 @@ struct StreamPower
 
 // The heights after params.steps steps from initial, every land vertex (not
 // sea) draining strictly downhill to the sea: along receivers, each height
-// is above the next by at least params.fillRiseM. Land cut off from every
+// is above the next by at least params.fillRiseM. graph is a drainage
+// (water/drainage.h) of the world, used for its vertex graph and cells alone. Land cut off from every
 // sea vertex drains to its own lowest vertex. sea, uplift and initial hold
 // one entry per vertex of graph; uplift in m/yr, initial in metres.
 // Deterministic: the same inputs give the same heights, bit for bit.
-std::vector<double> erodeHeights(const SphereGraph &graph, const std::vector<char> &sea,
+std::vector<double> erodeHeights(const Drainage &graph, const std::vector<char> &sea,
                                  const std::vector<double> &uplift,
                                  const std::vector<double> &initial, const StreamPower &params);
 

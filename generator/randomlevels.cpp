@@ -32,6 +32,25 @@ double smoothStep(double edge0, double edge1, double x)
 
 } // namespace
 
+QVector<int> levelsByRank(const std::vector<double> &height, const std::vector<double> &elevation)
+{
+    const int count = int(height.size());
+    std::vector<int> all(count);
+    std::iota(all.begin(), all.end(), 0);
+    const std::vector<int> byHeight = rankOrder(all, height);
+    const int seaCount = int(std::lround(seaShare * count));
+    const std::vector<int> land(byHeight.begin() + seaCount, byHeight.end());
+    QVector<int> levels(count, 0);
+    const std::vector<int> byElevation = rankOrder(land, elevation);
+    int level = 1;
+    for (int rank = 0; rank < int(byElevation.size()); ++rank) {
+        while (level < 9 && rank >= landShareUpTo[level - 1] * byElevation.size())
+            ++level;
+        levels[byElevation[rank]] = level;
+    }
+    return levels;
+}
+
 QVector<int> randomLevels(const std::vector<Vec3> &points, quint32 seed)
 {
     const int count = int(points.size());
@@ -59,14 +78,5 @@ QVector<int> randomLevels(const std::vector<Vec3> &points, quint32 seed)
         const double sharp = ridge * ridge * ridge; // libm's pow may differ between machines
         elevation[v] = inland + 1.5 * sharp * sharp * smoothStep(0.0, 0.3, inland);
     }
-
-    QVector<int> levels(count, 0);
-    const std::vector<int> byElevation = rankOrder(land, elevation);
-    int level = 1;
-    for (int rank = 0; rank < int(byElevation.size()); ++rank) {
-        while (level < 9 && rank >= landShareUpTo[level - 1] * byElevation.size())
-            ++level;
-        levels[byElevation[rank]] = level;
-    }
-    return levels;
+    return levelsByRank(height, elevation);
 }
