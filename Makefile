@@ -53,7 +53,7 @@ SANITIZER_RUN := $(XRUN) env $(if $(MESA_DRIVER),LD_PRELOAD=$(MESA_DRIVER))
 BENCH_PACKAGES := saga
 
 # Every C++ source, for the formatting check (.clang-format).
-SOURCES    = $(shell find app terrain world overlays generator water gdal meshes maps relief tools tests bench fuzz \
+SOURCES    = $(shell find app terrain world overlays generator water erosion gdal meshes maps relief tools tests bench fuzz \
                    -name '*.cpp' -o -name '*.h' | sort)
 
 .PHONY: all deps build programs world run test bench bench-deps bench-import bench-map bench-water install package clean fuzz asan-build test-asan soak kill-test \

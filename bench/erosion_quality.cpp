@@ -1,4 +1,4 @@
-// globe-erosion-quality DIR: how much a world's relief looks shaped by
+// globe-erosion-quality DIR [SEED PLATES]: how much a world's relief looks shaped by
 // running water, measured on our own drainage (water/) of its levels as
 // stored, as docs/erosion.md compares it with the Earth's:
 // - valleys: the share of main-river vertices (flow at least 100,000 km²)
@@ -6,15 +6,23 @@
 // - Hack's exponent h of L = c A^h: least squares of ln L on ln A over the
 //   basins of at least 50,000 km², L the main stem's length from the outlet
 //   up the larger branch at every confluence;
-// - basins of at least a million km², and the lakes' share of the land.
+// - basins of at least a million km², and the lakes' share of the land;
+// - with SEED and PLATES (a world of generate --terrain plates): the share
+//   of the mountains (the top three levels present) within 300 and 500 km of
+//   a convergent boundary, the plates grown again as the generator grew them.
 // Prints one "name value" line each.
+#include "erosion/plates.h"
 #include "water/drainage.h"
 #include "world/worldload.h"
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <queue>
 #include <vector>
 
 namespace {
@@ -90,6 +98,51 @@ double hackExponent(const Drainage &d, double minKm2, int *basins)
     return n > 1 ? (n * sxy - sx * sy) / (n * sxx - sx * sx) : 0;
 }
 
+// The shares of the top three levels' vertices within 300 and 500 km of a
+// convergent boundary's vertex, along the graph.
+void mountainsNearConvergence(const Drainage &d, const Plates &plates, double *within300,
+                              double *within500)
+{
+    using Entry = std::pair<double, int>;
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> queue;
+    std::vector<double> km(d.vertexCount, HUGE_VAL);
+    for (const PlateEdge &edge : plates.edges) {
+        if (edge.kind != BoundaryKind::Convergent)
+            continue;
+        for (int v : {edge.a, edge.b}) {
+            km[v] = 0;
+            queue.push({0.0, v});
+        }
+    }
+    while (!queue.empty()) {
+        const auto [k, v] = queue.top();
+        queue.pop();
+        if (k > km[v] || k > 500)
+            continue;
+        for (int i = d.neighbourStart[v]; i < d.neighbourStart[v + 1]; ++i) {
+            const int w = d.neighbours[i];
+            const double next = k + kmBetween(d, v, w);
+            if (next < km[w]) {
+                km[w] = next;
+                queue.push({next, w});
+            }
+        }
+    }
+    int top = 0;
+    for (int v = 0; v < d.vertexCount; ++v)
+        top = std::max(top, d.level[v] <= 9 ? d.level[v] : 0);
+    int mountains = 0, near300 = 0, near500 = 0;
+    for (int v = 0; v < d.vertexCount; ++v) {
+        if (d.level[v] > top - 3 && d.level[v] <= 9) {
+            ++mountains;
+            near300 += km[v] <= 300;
+            near500 += km[v] <= 500;
+        }
+    }
+    *within300 = mountains ? double(near300) / mountains : 0;
+    *within500 = mountains ? double(near500) / mountains : 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -116,5 +169,13 @@ int main(int argc, char *argv[])
     std::printf("valleys %.3f\nhack %.3f\nhack_basins %d\nbasins_over_1e6_km2 %d\n"
                 "lakes_share_of_land %.4f\n",
                 valleyShare(d), hack, hackBasins, large, d.landKm2 > 0 ? lakesKm2 / d.landKm2 : 0);
+    if (argc >= 4) {
+        const Plates plates = growPlates(d, std::atoi(argv[3]), quint32(std::atoll(argv[2])));
+        double within300 = 0, within500 = 0;
+        mountainsNearConvergence(d, plates, &within300, &within500);
+        std::printf("mountains_within_300_km_of_convergent %.3f\n"
+                    "mountains_within_500_km_of_convergent %.3f\n",
+                    within300, within500);
+    }
     return 0;
 }

@@ -55,23 +55,24 @@ QVector<int> levelsByRank(const QVector<int> &levels, const std::vector<char> &s
 
 } // namespace
 
-Status readErosionOptions(const QString &steps, const QString &strength, ErosionOptions *options)
+Status checkErosionOptions(const OptionTexts &given, ErosionOptions *options)
 {
     bool ok = true;
-    if (!steps.isEmpty())
+    const QString steps = given.value(QStringLiteral("steps"));
+    if (given.isSet(QStringLiteral("steps")))
         options->steps = steps.toInt(&ok);
     if (!ok || options->steps < 1 || options->steps > maxErosionSteps)
         return Status::usage(QStringLiteral("--steps must be a whole number from 1 to %1, not '%2'")
                                  .arg(maxErosionSteps)
-                                 .arg(steps));
-    if (!strength.isEmpty())
-        options->strength = strength.toDouble(&ok);
-    // Written so that NaN fails it.
-    if (!ok || !(options->strength > 0 && options->strength <= maxErosionStrength))
+                                 .arg(shownName(steps)));
+    const QString strength = given.value(QStringLiteral("strength"));
+    if (given.isSet(QStringLiteral("strength")) &&
+        !(numberInRange(strength, 0, maxErosionStrength, &options->strength) &&
+          options->strength > 0))
         return Status::usage(QStringLiteral("--strength must be a number above 0 and at most %1, "
                                             "not '%2'")
                                  .arg(maxErosionStrength)
-                                 .arg(strength));
+                                 .arg(shownName(strength)));
     return Status();
 }
 

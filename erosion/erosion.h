@@ -18,6 +18,7 @@
 #define EROSION_H
 
 #include "erosion/streampower.h"
+#include "world/optiontexts.h"
 #include "world/progress.h"
 #include "world/status.h"
 #include "world/world.h"
@@ -33,16 +34,16 @@ const double maxUpliftMmPerYear = 1;
 
 struct ErosionOptions
 {
-    int steps = defaultErosionSteps;         // 1 .. maxErosionSteps
+    int steps = defaultErosionSteps;          // 1 .. maxErosionSteps
     double strength = defaultErosionStrength; // above 0 .. maxErosionStrength: K's multiple
     ProgressPart progress;
 };
 
-// Sets the steps and strength from their options' text (empty: the default),
-// or says in one usage line which is wrong: steps a whole number from 1 to
-// maxErosionSteps, strength a finite number above 0 up to
-// maxErosionStrength.
-Status readErosionOptions(const QString &steps, const QString &strength, ErosionOptions *options);
+// The erode command's options from their texts (--steps, --strength; not
+// given: the defaults), or one usage line saying which is wrong: steps a
+// whole number from 1 to maxErosionSteps, strength a finite number above 0
+// up to maxErosionStrength.
+Status checkErosionOptions(const OptionTexts &given, ErosionOptions *options);
 
 // The stream-power parameters options stand for.
 StreamPower streamPowerOf(const ErosionOptions &options);

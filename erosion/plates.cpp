@@ -84,6 +84,26 @@ std::vector<int> grow(const Drainage &graph, const std::vector<int> &seeds,
     return plateOf;
 }
 
+// The direction from plate P (a's) into plate Q (b's) at the edge a-b,
+// from which plate the vertices around both ends lie on: a single edge of a
+// ragged boundary points anywhere within 60 degrees.
+Vec3 boundaryNormal(const Drainage &graph, const std::vector<int> &plateOf, int a, int b,
+                    const Vec3 &at)
+{
+    const int p = plateOf[a], q = plateOf[b];
+    Vec3 sum = {0, 0, 0};
+    for (int end : {a, b}) {
+        for (int i = graph.neighbourStart[end]; i < graph.neighbourStart[end + 1]; ++i) {
+            const int w = graph.neighbours[i];
+            const double side = plateOf[w] == q ? 1 : plateOf[w] == p ? -1 : 0;
+            sum = sum + scaled(graph.units[w] - at, side);
+        }
+    }
+    const Vec3 tangent = sum - scaled(at, dot(sum, at));
+    return dot(tangent, tangent) > 0 ? normalised(tangent)
+                                     : normalised(graph.units[b] - graph.units[a]);
+}
+
 void classify(const Drainage &graph, Plates &plates)
 {
     for (int a = 0; a < graph.vertexCount; ++a) {
@@ -94,7 +114,7 @@ void classify(const Drainage &graph, Plates &plates)
                 continue;
             const Vec3 at = normalised(graph.units[a] + graph.units[b]);
             const Vec3 relative = cross(plates.rotation[p] - plates.rotation[q], at);
-            const Vec3 towards = normalised(graph.units[b] - graph.units[a]);
+            const Vec3 towards = boundaryNormal(graph, plates.plateOf, a, b, at);
             const double along = dot(relative, towards);
             const Vec3 rest = relative - scaled(towards, along);
             PlateEdge edge;
@@ -298,8 +318,8 @@ std::vector<double> plateRelief(const Drainage &graph, const Plates &plates, qui
     std::vector<double> relief(graph.vertexCount), distance;
     std::vector<int> edgeOf;
     for (int v = 0; v < graph.vertexCount; ++v)
-        relief[v] = (plates.continental[plates.plateOf[v]] ? 500 : -4000) +
-                    900 * crust.at(graph.units[v]);
+        relief[v] =
+            (plates.continental[plates.plateOf[v]] ? 500 : -4000) + 900 * crust.at(graph.units[v]);
     nearestBoundary(graph, plates, BoundaryKind::Convergent, distance, edgeOf);
     for (int v = 0; v < graph.vertexCount; ++v) {
         if (edgeOf[v] < 0)
@@ -314,8 +334,8 @@ std::vector<double> plateRelief(const Drainage &graph, const Plates &plates, qui
     nearestBoundary(graph, plates, BoundaryKind::Divergent, distance, edgeOf);
     for (int v = 0; v < graph.vertexCount; ++v) {
         if (edgeOf[v] >= 0)
-            relief[v] += spreading(plates, plates.plateOf[v],
-                                   plates.edges[edgeOf[v]].convergence, distance[v]);
+            relief[v] += spreading(plates, plates.plateOf[v], plates.edges[edgeOf[v]].convergence,
+                                   distance[v]);
     }
     return relief;
 }

@@ -22,8 +22,8 @@
 #ifndef PLATES_H
 #define PLATES_H
 
-#include "water/drainage.h"
 #include "terrain/vec3.h"
+#include "water/drainage.h"
 
 #include <QVector>
 #include <QtGlobal>

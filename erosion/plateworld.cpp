@@ -1,6 +1,7 @@
 #include "erosion/plateworld.h"
 
 #include "generator/randomlevels.h"
+#include "world/filenames.h"
 
 Status readPlateCount(const QString &text, PlateWorldOptions *options)
 {
@@ -12,7 +13,7 @@ Status readPlateCount(const QString &text, PlateWorldOptions *options)
                                             "'%3'")
                                  .arg(minPlateCount)
                                  .arg(maxPlateCount)
-                                 .arg(text));
+                                 .arg(shownName(text)));
     return Status();
 }
 

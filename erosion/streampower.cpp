@@ -1,6 +1,5 @@
 #include "erosion/streampower.h"
 
-
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -33,8 +32,7 @@ Geometry measure(const Drainage &graph)
     for (int v = 0; v < graph.vertexCount; ++v) {
         for (int i = graph.neighbourStart[v]; i < graph.neighbourStart[v + 1]; ++i)
             g.edgeM[i] = std::max(
-                angleBetween(graph.units[v], graph.units[graph.neighbours[i]]) * earthRadiusM,
-                1.0);
+                angleBetween(graph.units[v], graph.units[graph.neighbours[i]]) * earthRadiusM, 1.0);
     }
     g.cellM2.resize(graph.vertexCount);
     for (int v = 0; v < graph.vertexCount; ++v)
@@ -57,8 +55,8 @@ struct Routing
 // downhill. The order vertices leave the queue in is an order from the sea
 // uphill. Land no flood from the sea reaches floods from its lowest vertex,
 // which becomes a sink (sink set).
-void fill(const Drainage &graph, const std::vector<char> &sea, double rise,
-          std::vector<double> &h, std::vector<char> &sink, std::vector<int> &order)
+void fill(const Drainage &graph, const std::vector<char> &sea, double rise, std::vector<double> &h,
+          std::vector<char> &sink, std::vector<int> &order)
 {
     using Entry = std::pair<double, int>;
     std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> queue;
@@ -159,8 +157,8 @@ void incise(const std::vector<char> &sea, const std::vector<double> &uplift, con
             h[v] = raised;
             continue;
         }
-        const double area = p.areaExponent == 0.5 ? std::sqrt(r.areaM2[v])
-                                                  : std::pow(r.areaM2[v], p.areaExponent);
+        const double area =
+            p.areaExponent == 0.5 ? std::sqrt(r.areaM2[v]) : std::pow(r.areaM2[v], p.areaExponent);
         const double f = p.erodibility * dt * area / g.edgeM[r.receiverEdge[v]];
         h[v] = (raised + f * h[to]) / (1 + f);
     }

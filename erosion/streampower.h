@@ -25,22 +25,22 @@
 
 struct StreamPower
 {
-    int steps = 50;                 // time steps
-    double yearsPerStep = 2e5;      // dt
-    double erodibility = 2e-6;      // K, 1/yr (m = 0.5, n = 1, A in m²)
-    double areaExponent = 0.5;      // m
-    double diffusivity = 5e3;       // D, m²/yr: everything below a cell's size
-    double fillRiseM = 1e-3;        // the least drop from a vertex to its receiver
-    ProgressPart progress;          // after each step
+    int steps = 50;            // time steps
+    double yearsPerStep = 2e5; // dt
+    double erodibility = 2e-6; // K, 1/yr (m = 0.5, n = 1, A in m²)
+    double areaExponent = 0.5; // m
+    double diffusivity = 5e3;  // D, m²/yr: everything below a cell's size
+    double fillRiseM = 1e-3;   // the least drop from a vertex to its receiver
+    ProgressPart progress;     // after each step
 };
 
 // The heights after params.steps steps from initial, every land vertex (not
 // sea) draining strictly downhill to the sea: along receivers, each height
 // is above the next by at least params.fillRiseM. graph is a drainage
-// (water/drainage.h) of the world, used for its vertex graph and cells alone. Land cut off from every
-// sea vertex drains to its own lowest vertex. sea, uplift and initial hold
-// one entry per vertex of graph; uplift in m/yr, initial in metres.
-// Deterministic: the same inputs give the same heights, bit for bit.
+// (water/drainage.h) of the world, used for its vertex graph and cells alone. Land cut off from
+// every sea vertex drains to its own lowest vertex. sea, uplift and initial hold one entry per
+// vertex of graph; uplift in m/yr, initial in metres. Deterministic: the same inputs give the same
+// heights, bit for bit.
 std::vector<double> erodeHeights(const Drainage &graph, const std::vector<char> &sea,
                                  const std::vector<double> &uplift,
                                  const std::vector<double> &initial, const StreamPower &params);

@@ -13,6 +13,9 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cmath>
+
 #include <cpl_vsi.h>
 #include <gdal.h>
 #include <ogr_srs_api.h>
@@ -36,7 +39,7 @@ bool fillBands(GDALDatasetH target, const QImage &image, bool grey)
     return true;
 }
 
-bool geoTiffBytes(const QImage &image, QByteArray *bytes, const ProgressPart &progress)
+bool geoTiffBytes(const QImage &image, double west, QByteArray *bytes, const ProgressPart &progress)
 {
     GdalSession session;
     const bool grey = image.format() == QImage::Format_Grayscale16;
@@ -45,7 +48,7 @@ bool geoTiffBytes(const QImage &image, QByteArray *bytes, const ProgressPart &pr
                                         grey ? GDT_UInt16 : GDT_Byte, nullptr));
     if (!memory)
         return false;
-    double transform[6] = {-180, 360.0 / w, 0, 90, 0, -180.0 / h};
+    double transform[6] = {west, 360.0 / w, 0, 90, 0, -180.0 / h};
     GDALSetGeoTransform(memory.get(), transform);
     OGRSpatialReferenceH wgs84 = OSRNewSpatialReference(nullptr);
     OSRImportFromEPSG(wgs84, 4326);
@@ -74,7 +77,7 @@ Status writeCubeMap(const World &world, const DrawnMesh &mesh, const MapOptions 
     QVector<QImage> faces =
         renderCubeFaces(mesh, options.width / 4, options.heightmap, progress.part(0, 0.9));
     if (options.rivers)
-        drawWaterOnCube(world, faces);
+        drawWaterOnCube(world, faces, options.riverMinAreaKm2);
     for (int face = 0; face < cubeFaces && options.graticule > 0; ++face)
         drawGraticule(faces[face], options.graticule, cubeFacePlaces(face, options.width / 4));
     // All six or none: a cube of faces from two worlds is no cube.
@@ -84,6 +87,31 @@ Status writeCubeMap(const World &world, const DrawnMesh &mesh, const MapOptions 
         files.append({cubeFaceFile(options.out, face), pngBytes(faces[face])});
     }
     return writeFilesAtomically(files);
+}
+
+// The columns an equirectangular map W wide turns by to centre it on
+// longitude centre: a whole number, so that every pixel keeps its own
+// colour and the map stays exact; the centre is within half a pixel.
+int centreShift(double centre, int width)
+{
+    return int(std::lround(centre / 360 * width)) % width;
+}
+
+// Column x of the result is column (x + shift) mod W of image.
+QImage rolled(const QImage &image, int shift)
+{
+    const int w = image.width(), bytesPerPixel = image.depth() / 8;
+    const int first = (shift % w + w) % w;
+    QImage turned(image.size(), image.format());
+    for (int y = 0; y < image.height(); ++y) {
+        const uchar *from = image.constScanLine(y);
+        uchar *to = turned.scanLine(y);
+        const size_t right = size_t(w - first) * size_t(bytesPerPixel);
+        std::copy(from + size_t(first) * size_t(bytesPerPixel),
+                  from + size_t(w) * size_t(bytesPerPixel), to);
+        std::copy(from, from + size_t(first) * size_t(bytesPerPixel), to + right);
+    }
+    return turned;
 }
 
 } // namespace
@@ -101,13 +129,13 @@ bool mapFormatOf(const QString &path, MapFormat *format)
 }
 
 Status mapFileBytes(const QImage &image, MapFormat format, const QString &path, QByteArray *bytes,
-                    const ProgressPart &progress)
+                    const ProgressPart &progress, double west)
 {
     if (format == MapFormat::Png) {
         *bytes = pngBytes(image);
         return Status();
     }
-    if (geoTiffBytes(image, bytes, progress))
+    if (geoTiffBytes(image, west, bytes, progress))
         return Status();
     return Status::refused(
         path, QStringLiteral("the GeoTIFF could not be made (%1)").arg(GdalSession::lastError()));
@@ -130,14 +158,16 @@ Status writeMap(const World &world, const MapOptions &options, int *unrestorable
     QByteArray bytes;
     if (isWarped(options.projection)) {
         ProjectedMap map;
+        QVector<FileWrite> files;
         Status made = renderProjectedMap(world, mesh, options, &map, progress.part(0, 0.8));
         if (made.ok())
-            made = projectedMapBytes(map, options.format, options.out, &bytes,
+            made = projectedMapFiles(map, options.format, options.out, &files,
                                      progress.part(0.8, 0.95));
-        return made.ok() ? writeFileAtomically(options.out, bytes) : made;
+        return made.ok() ? writeFilesAtomically(files) : made;
     }
+    const int shift = centreShift(options.centerLongitude, options.width);
     if (options.format == MapFormat::Png && !options.heightmap && options.graticule <= 0 &&
-        !options.rivers) {
+        !options.rivers && shift == 0) {
         // The PNG is encoded while the rows below are still being drawn.
         PngRows png(options.width, options.width / 2,
                     QImage(1, 1, QImage::Format_RGB888).dotsPerMeterX());
@@ -153,11 +183,14 @@ Status writeMap(const World &world, const MapOptions &options, int *unrestorable
     QImage image = options.heightmap ? renderHeightmap(mesh, options.width, unrestorable, drawing)
                                      : renderColourMap(mesh, options.width, drawing);
     if (options.rivers)
-        drawWaterOnMap(world, image);
+        drawWaterOnMap(world, image, 0, options.riverMinAreaKm2);
     if (options.graticule > 0 && !options.heightmap)
         drawGraticule(image, options.graticule,
                       equirectangularPlaces(image.width(), image.height()));
+    if (shift != 0)
+        image = rolled(image, shift);
     const Status made =
-        mapFileBytes(image, options.format, options.out, &bytes, progress.part(0.8, 0.95));
+        mapFileBytes(image, options.format, options.out, &bytes, progress.part(0.8, 0.95),
+                     -180 + 360.0 * shift / options.width);
     return made.ok() ? writeFileAtomically(options.out, bytes) : made;
 }

@@ -27,9 +27,10 @@ bool mapFormatOf(const QString &path, MapFormat *format);
 // The file bytes of a map: image is Format_RGB888 or Format_Grayscale16,
 // twice as wide as high. Refused, in one line naming path (the file the
 // bytes are for), if GDAL fails. progress follows GDAL's writing of a
-// GeoTIFF.
+// GeoTIFF. west is the longitude of the map's west edge in degrees, -180
+// unless the map is centred elsewhere (--center): the GeoTIFF's origin.
 Status mapFileBytes(const QImage &image, MapFormat format, const QString &path, QByteArray *bytes,
-                    const ProgressPart &progress = {});
+                    const ProgressPart &progress = {}, double west = -180);
 
 // The file of face (cubemap.h) of the cube map named out: NAME-px.png for
 // NAME.png.

@@ -29,14 +29,18 @@ struct MapOptions
     // up to maxMapWidth, the faces width / 4 square.
     int width = defaultMapWidth;
     bool heightmap = false;
-    // The central meridian of a world projection, and the latitude an
-    // orthographic view faces, in degrees.
+    // The central meridian of the equirectangular map (whole columns) or a
+    // world projection, and the latitude an orthographic view faces, in
+    // degrees.
     double centerLongitude = 0, centerLatitude = 0;
     // Lines of latitude and longitude every graticule degrees (graticule.h);
     // 0: none.
     double graticule = 0;
     // Lakes and rivers over a colour map (watermap.h), in every projection.
     bool rivers = false;
+    // The least flow in km² of the rivers drawn, as the rivers command's
+    // --min-area; below 0: its default.
+    double riverMinAreaKm2 = -1;
 };
 
 #endif
