@@ -24,11 +24,9 @@ Vec3 scaled(const Vec3 &a, double s)
     return {a.x * s, a.y * s, a.z * s};
 }
 
-
 double edgeKm(const Drainage &graph, int a, int b)
 {
-    const Vec3 c = cross(graph.units[a], graph.units[b]);
-    return std::atan2(std::sqrt(dot(c, c)), dot(graph.units[a], graph.units[b])) * earthRadiusKm;
+    return greatCircleKm(graph.units[a], graph.units[b]);
 }
 
 // A direction spread evenly over the sphere.

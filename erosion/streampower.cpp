@@ -1,5 +1,7 @@
 #include "erosion/streampower.h"
 
+#include "sphere/sphere.h"
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -7,15 +9,6 @@
 #include <utility>
 
 namespace {
-
-const double earthRadiusM = earthRadiusKm * 1000;
-
-// Radians, in the atan2 form that keeps short edges exact.
-double angleBetween(const Vec3 &a, const Vec3 &b)
-{
-    const Vec3 c = cross(a, b);
-    return std::atan2(std::sqrt(dot(c, c)), dot(a, b));
-}
 
 // What does not change between steps: the edges' lengths and the cells'
 // areas in metres.
