@@ -5,6 +5,7 @@
 #include "world/levelstore.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 
@@ -53,6 +54,46 @@ QVector<int> levelsByRank(const QVector<int> &levels, const std::vector<char> &s
     return eroded;
 }
 
+// Each level's mean height over the land holding it; the levels no vertex
+// holds filled in so that the nine rise from above 0.
+LevelHeights meanHeights(const QVector<int> &eroded, const std::vector<char> &sea,
+                         const std::vector<double> &h)
+{
+    std::array<double, 10> sum{};
+    std::array<int, 10> count{};
+    for (int v = 0; v < int(sea.size()); ++v) {
+        if (!sea[v]) {
+            sum[landHeight(eroded[v])] += std::max(0.0, h[v]);
+            ++count[landHeight(eroded[v])];
+        }
+    }
+    std::vector<int> held;
+    for (int k = 1; k <= 9; ++k) {
+        if (count[k] > 0)
+            held.push_back(k);
+    }
+    LevelHeights heights;
+    heights.known = true;
+    const auto mean = [&](int k) { return sum[k] / count[k]; };
+    const double step = mean(held.back()) / held.back();
+    for (int k = 1; k <= 9; ++k) {
+        const auto above = std::lower_bound(held.begin(), held.end(), k);
+        double m;
+        if (above == held.end())
+            m = mean(held.back()) + (k - held.back()) * step;
+        else if (*above == k)
+            m = mean(k);
+        else if (above == held.begin())
+            m = mean(*above) * k / *above;
+        else
+            m = mean(above[-1]) +
+                (mean(*above) - mean(above[-1])) * (k - above[-1]) / (*above - above[-1]);
+        // Rounding and flat coasts may leave a level level with the one below.
+        heights.metres[k - 1] = std::max(m, k == 1 ? 1.0 : heights.metres[k - 2] + 1);
+    }
+    return heights;
+}
+
 } // namespace
 
 Status checkErosionOptions(const OptionTexts &given, ErosionOptions *options)
@@ -86,8 +127,10 @@ StreamPower streamPowerOf(const ErosionOptions &options)
 }
 
 QVector<int> erodedLevels(const World &world, const QVector<int> &levels,
-                          const ErosionOptions &options)
+                          const ErosionOptions &options, LevelHeights *heights)
 {
+    if (heights)
+        *heights = LevelHeights();
     const int n = world.vertexCount;
     std::vector<char> sea(n);
     int top = 0, land = 0;
@@ -110,7 +153,10 @@ QVector<int> erodedLevels(const World &world, const QVector<int> &levels,
         initial[v] = landHeight(levels[v]) * startMetresPerLevel + roughness(v);
     }
     const std::vector<double> h = erodeHeights(graph, sea, uplift, initial, streamPowerOf(options));
-    return levelsByRank(levels, sea, h, top);
+    const QVector<int> eroded = levelsByRank(levels, sea, h, top);
+    if (heights)
+        *heights = meanHeights(eroded, sea, h);
+    return eroded;
 }
 
 Status erodeWorld(const QString &dir, const World &world, const ErosionOptions &options,

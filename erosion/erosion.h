@@ -8,16 +8,23 @@
 //   with a small deterministic roughness (a few metres, from the vertex
 //   number) so that water chooses among equal slopes as nature does, not
 //   by the order of the vertex numbers.
-// - Levels back, linearly: heights from 0 to the highest eroded height H in
-//   T bands of equal height H / T, levels 1..T. The highest vertex keeps
-//   level T, every land vertex stays land (at least 1), every sea vertex
-//   stays sea; along every river the levels never rise, so the world drains
-//   to the sea with no lake (lakes only where land is cut off from the sea).
+// - Levels back by the world's own hypsometry: the land ranked by eroded
+//   height takes the levels it held before, as many vertices of each as
+//   there were, lowest level lowest (land of one level only: T bands of
+//   equal height). Every land vertex stays land, every sea vertex sea, the
+//   top level stays the top, and along every river the levels never rise,
+//   so the world drains to the sea with no lake (lakes only where land is
+//   cut off from the sea). Since each level keeps its share of the land, a
+//   world's recorded heights (levelheights.h) still hold and are kept.
+// - The heights the eroded levels stand for: each level's mean eroded
+//   height in metres; a level no vertex holds is interpolated between its
+//   neighbours (or continued beyond the top at the top's mean step).
 // - Levels outside 1..9 count as level 1 land.
 #ifndef EROSION_H
 #define EROSION_H
 
 #include "erosion/streampower.h"
+#include "world/levelheights.h"
 #include "world/optiontexts.h"
 #include "world/progress.h"
 #include "world/status.h"
@@ -48,10 +55,11 @@ Status checkErosionOptions(const OptionTexts &given, ErosionOptions *options);
 // The stream-power parameters options stand for.
 StreamPower streamPowerOf(const ErosionOptions &options);
 
-// world's graph with levels (one per vertex) eroded as above. A world with
-// no land or no sea comes back as it was.
+// world's graph with levels (one per vertex) eroded as above, with heights
+// (when asked) the metres they stand for. A world with no land or no sea
+// comes back as it was, its heights unknown.
 QVector<int> erodedLevels(const World &world, const QVector<int> &levels,
-                          const ErosionOptions &options);
+                          const ErosionOptions &options, LevelHeights *heights = nullptr);
 
 // What erode did, for the user.
 struct ErosionReport

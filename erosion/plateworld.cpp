@@ -18,7 +18,7 @@ Status readPlateCount(const QString &text, PlateWorldOptions *options)
 }
 
 World generatePlateWorld(const WorldRecipe &recipe, const PlateWorldOptions &options,
-                         std::vector<BoundaryLine> *boundaries)
+                         std::vector<BoundaryLine> *boundaries, LevelHeights *heights)
 {
     WorldRecipe flat = recipe;
     flat.terrain = WorldRecipe::Flat;
@@ -30,7 +30,7 @@ World generatePlateWorld(const WorldRecipe &recipe, const PlateWorldOptions &opt
     const QVector<int> uplift = levelsByRank(relief, relief);
     ErosionOptions erosion = options.erosion;
     erosion.progress = options.progress.part(0.1, 0.95);
-    const QVector<int> eroded = erodedLevels(world, uplift, erosion);
+    const QVector<int> eroded = erodedLevels(world, uplift, erosion, heights);
     world.levels = eroded;
     if (boundaries)
         *boundaries = boundaryLines(graph, plates);

@@ -28,8 +28,10 @@ Status readPlateCount(const QString &text, PlateWorldOptions *options);
 
 // The world of recipe (its subdivision, seed and demo flag; its terrain is
 // ignored) with plate-made levels; with boundaries, the plate boundaries
-// too. The same recipe and options give the same world, byte for byte.
+// too, and with heights the metres its levels stand for (erosion.h). The
+// same recipe and options give the same world, byte for byte.
 World generatePlateWorld(const WorldRecipe &recipe, const PlateWorldOptions &options,
-                         std::vector<BoundaryLine> *boundaries = nullptr);
+                         std::vector<BoundaryLine> *boundaries = nullptr,
+                         LevelHeights *heights = nullptr);
 
 #endif
