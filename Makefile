@@ -53,10 +53,10 @@ SANITIZER_RUN := $(XRUN) env $(if $(MESA_DRIVER),LD_PRELOAD=$(MESA_DRIVER))
 BENCH_PACKAGES := saga
 
 # Every C++ source, for the formatting check (.clang-format).
-SOURCES    = $(shell find app terrain world overlays generator water gdal meshes maps relief tools tests bench fuzz \
+SOURCES    = $(shell find app terrain world sphere overlays generator water erosion climate gdal meshes maps relief tools tests bench fuzz \
                    -name '*.cpp' -o -name '*.h' | sort)
 
-.PHONY: all deps build programs world run test bench bench-deps bench-import bench-map bench-water install package clean fuzz asan-build test-asan soak kill-test \
+.PHONY: all deps build programs world run test check-fast bench bench-deps bench-import bench-map bench-water bench-erosion install package clean fuzz asan-build test-asan soak kill-test \
         format format-check
 
 all: build
@@ -99,6 +99,12 @@ run: world
 test: build
 	cd $(BUILD) && $(XRUN) ctest --output-on-failure -j $(JOBS)
 
+# The suites without the rows labelled slow (the soak, the package, the
+# subdivision-8 round trip): for the edit-build-test loop, never instead of
+# `make test`.
+check-fast: build
+	cd $(BUILD) && $(XRUN) ctest --output-on-failure -j $(JOBS) -LE slow
+
 # The full benchmark: worlds of subdivision 3 to 8, reports into docs/. Takes
 # minutes: software GL compiles and draws on the CPU.
 # Then the import of two large rasters beside gdal_translate (about two
@@ -113,6 +119,7 @@ bench: build bench-deps
 	bench/import_bench.sh $(BUILD) docs
 	bench/map_bench.sh $(BUILD) docs
 	bench/water_bench.sh $(BUILD) docs
+	bench/erosion_bench.sh $(BUILD) docs
 
 bench-import: build
 	bench/import_bench.sh $(BUILD) docs
@@ -123,6 +130,10 @@ bench-map: programs
 # The drainage beside SAGA's fill-sinks and flow accumulation (a minute).
 bench-water: build bench-deps
 	bench/water_bench.sh $(BUILD) docs
+
+# erode and the plates world beside our own drainage and the random world (a few minutes).
+bench-erosion: build
+	bench/erosion_bench.sh $(BUILD) docs
 
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"

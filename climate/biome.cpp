@@ -52,8 +52,7 @@ Biome biomeOf(const float temperature[12], const float precipitation[12])
             return Biome::TemperateGrassland;
         if (map < 500 + 20 * mat)
             return Biome::Woodland;
-        return map < 1500 + 40 * mat ? Biome::TemperateSeasonalForest
-                                     : Biome::TemperateRainforest;
+        return map < 1500 + 40 * mat ? Biome::TemperateSeasonalForest : Biome::TemperateRainforest;
     }
     if (map < 300 + 10 * mat)
         return Biome::SubtropicalDesert;

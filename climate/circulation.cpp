@@ -57,8 +57,8 @@ Wind surfaceWind(const Belts &b, double latDeg, double itcz)
 
 double ridgeDamping(const Belts &b, double latDeg)
 {
-    const double nearest = std::fabs(latDeg - b.ridgeN) < std::fabs(latDeg - b.ridgeS) ? b.ridgeN
-                                                                                        : b.ridgeS;
+    const double nearest =
+        std::fabs(latDeg - b.ridgeN) < std::fabs(latDeg - b.ridgeS) ? b.ridgeN : b.ridgeS;
     return 1 - 0.7 * gauss(latDeg - nearest, 7);
 }
 
@@ -66,7 +66,6 @@ double oceanRain(const Belts &b, double latDeg, double itcz)
 {
     const double north = 110 * gauss(latDeg - b.trackN, 14) * (1 - 0.25 * b.sigma);
     const double south = 110 * gauss(latDeg - b.trackS, 14) * (1 + 0.25 * b.sigma);
-    const double rain =
-        240 * gauss(latDeg - itcz, 8) + 60 * gauss(latDeg, 15) + north + south + 15;
+    const double rain = 240 * gauss(latDeg - itcz, 8) + 60 * gauss(latDeg, 15) + north + south + 15;
     return rain * ridgeDamping(b, latDeg);
 }

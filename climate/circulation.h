@@ -31,8 +31,8 @@
 // The belts of one month.
 struct Belts
 {
-    double sigma = 0;         // the season, +1 in the northern summer
-    double itczSea = 4;       // degrees of latitude
+    double sigma = 0;   // the season, +1 in the northern summer
+    double itczSea = 4; // degrees of latitude
     double itczAmplitudeSea = 8, itczAmplitudeLand = 14;
     double ridgeN = 30, ridgeS = -30;
     double frontN = 62, frontS = -62;

@@ -5,33 +5,33 @@
 #include "sphere/sphere.h"
 
 #include <algorithm>
-#include <memory>
 #include <cmath>
+#include <memory>
 #include <numeric>
 #include <queue>
 
 namespace {
 
 // The constants of the header, by name.
-const double degreesPerWatt = 0.19;    // b
-const double seaSwing = 0.10;          // f at sea
-const double landSwing = 0.13;         // f on land at c = 0
-const double inlandSwing = 0.35;       // f's rise to c = 1
-const double coldNights = 1.6;         // A's rise in the cold half
-const double lapseRate = 0.0065;       // °C per metre
+const double degreesPerWatt = 0.19; // b
+const double seaSwing = 0.10;       // f at sea
+const double landSwing = 0.13;      // f on land at c = 0
+const double inlandSwing = 0.35;    // f's rise to c = 1
+const double coldNights = 1.6;      // A's rise in the cold half
+const double lapseRate = 0.0065;    // °C per metre
 const double seaLagDays = 60, landLagDays = 45, inlandLagDays = 20;
-const double marineKm = 4000;          // marine air lost over land
-const double coastalKm = 250;          // the sea's own reach for the seasons
-const double seaRecoveryKm = 1000;     // moisture taken up over the sea
-const double landLossKm = 5000;        // moisture rained out over land
-const double shadowMetres = 1500;      // moisture lost climbing
-const double ceilingKm = 1000;         // the air forgets the heights it crossed
-const double coastMoistureKm = 800;    // the nearest sea's moisture inland
-const double slopeRain = 6;            // mm per month per m/km climbed
-const double convectionRain = 180;     // mm per month
-const double monsoonKm = 2500;         // the summer monsoon's moisture lost over land
-const double convergence = 0.7;        // the least moisture at the ITCZ over land
-const double landnessKm = 500;         // the ITCZ's land shift with distance from the sea
+const double marineKm = 4000;       // marine air lost over land
+const double coastalKm = 250;       // the sea's own reach for the seasons
+const double seaRecoveryKm = 1000;  // moisture taken up over the sea
+const double landLossKm = 5000;     // moisture rained out over land
+const double shadowMetres = 1500;   // moisture lost climbing
+const double ceilingKm = 1000;      // the air forgets the heights it crossed
+const double coastMoistureKm = 800; // the nearest sea's moisture inland
+const double slopeRain = 6;         // mm per month per m/km climbed
+const double convectionRain = 180;  // mm per month
+const double monsoonKm = 2500;      // the summer monsoon's moisture lost over land
+const double convergence = 0.7;     // the least moisture at the ITCZ over land
+const double landnessKm = 500;      // the ITCZ's land shift with distance from the sea
 
 // The open ocean's annual mean sea-level air temperature, every 10 degrees
 // from the equator to the pole (after the zonal means of Hartmann's Global
@@ -206,7 +206,8 @@ void carry(const Upwind &up, const std::vector<char> &sea, std::vector<double> &
             double sum = 0;
             for (int i = up.start[v]; i < up.start[v + 1]; ++i) {
                 const double x = value[up.from[i]];
-                sum += up.weight[i] * (sea[v] ? seaStep(x, up.km[i]) : landStep(x, up.km[i], up.rise[i]));
+                sum += up.weight[i] *
+                       (sea[v] ? seaStep(x, up.km[i]) : landStep(x, up.km[i], up.rise[i]));
             }
             value[v] = sum;
         }
@@ -216,8 +217,7 @@ void carry(const Upwind &up, const std::vector<char> &sea, std::vector<double> &
 // The highest ground the air has crossed, relaxing back to the ground over
 // ceilingKm: a rain shadow is cast by climbing above it, not by each step
 // of rough ground. up.rise becomes the climb above the upwind ceiling.
-void climbAboveCeiling(Upwind &up, const std::vector<char> &sea,
-                       const std::vector<float> &heightM)
+void climbAboveCeiling(Upwind &up, const std::vector<char> &sea, const std::vector<float> &heightM)
 {
     const int n = int(up.start.size()) - 1;
     std::vector<double> ceiling(heightM.begin(), heightM.end());
@@ -348,8 +348,7 @@ void climateOfMonth(const Fields &f, int month, Climate &c)
             q = std::max(q, convergence * std::exp(-std::pow((lat - itcz[v]) / 6, 2)));
             const bool warmHalf = belts.sigma * lat > 0;
             if (warmHalf)
-                rain += convectionRain * clamp01((monsoon[v] - 0.2) / 0.8) *
-                        clamp01((t - 18) / 8);
+                rain += convectionRain * clamp01((monsoon[v] - 0.2) / 0.8) * clamp01((t - 18) / 8);
             rain += slopeRain * slope[v];
         }
         c.temperature[12 * size_t(v) + month] = float(t);
@@ -405,7 +404,8 @@ Climate computeClimate(const SphereGraph &graph, const QVector<int> &levels,
     c.koppen.resize(n);
     c.biome.resize(n);
     for (int v = 0; v < n; ++v) {
-        c.koppen[v] = c.sea[v] ? Koppen::Sea : koppenClass(c.temperatureOf(v), c.precipitationOf(v));
+        c.koppen[v] =
+            c.sea[v] ? Koppen::Sea : koppenClass(c.temperatureOf(v), c.precipitationOf(v));
         c.biome[v] = c.sea[v] ? Biome::Ocean : biomeOf(c.temperatureOf(v), c.precipitationOf(v));
     }
     return c;

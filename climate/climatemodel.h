@@ -47,12 +47,12 @@
 struct Climate
 {
     int vertexCount = 0;
-    std::vector<char> sea;             // level 0
-    std::vector<float> heightM;        // metres; 0 on the sea
-    std::vector<float> temperature;    // °C, 12 per vertex: [12 v + m], m = 0 January
-    std::vector<float> precipitation;  // mm per month, likewise
-    std::vector<Koppen> koppen;        // Koppen::Sea on the sea
-    std::vector<Biome> biome;          // Biome::Ocean on the sea
+    std::vector<char> sea;            // level 0
+    std::vector<float> heightM;       // metres; 0 on the sea
+    std::vector<float> temperature;   // °C, 12 per vertex: [12 v + m], m = 0 January
+    std::vector<float> precipitation; // mm per month, likewise
+    std::vector<Koppen> koppen;       // Koppen::Sea on the sea
+    std::vector<Biome> biome;         // Biome::Ocean on the sea
 
     const float *temperatureOf(int v) const { return &temperature[12 * size_t(v)]; }
     const float *precipitationOf(int v) const { return &precipitation[12 * size_t(v)]; }

@@ -11,14 +11,13 @@ struct ClassInfo
 };
 
 const ClassInfo classes[koppenCodeCount] = {
-    {"sea", 0x000000},   {"Af", 0x0000ff},  {"Am", 0x0078ff},  {"Aw", 0x46aafa},
-    {"BWh", 0xff0000},   {"BWk", 0xff9696}, {"BSh", 0xf5a500}, {"BSk", 0xffdc64},
-    {"Csa", 0xffff00},   {"Csb", 0xc8c800}, {"Csc", 0x969600}, {"Cwa", 0x96ff96},
-    {"Cwb", 0x64c864},   {"Cwc", 0x329632}, {"Cfa", 0xc8ff50}, {"Cfb", 0x64ff50},
-    {"Cfc", 0x32c800},   {"Dsa", 0xff00ff}, {"Dsb", 0xc800c8}, {"Dsc", 0x963296},
-    {"Dsd", 0x966496},   {"Dwa", 0xaaafff}, {"Dwb", 0x5a78dc}, {"Dwc", 0x4b50b4},
-    {"Dwd", 0x320087},   {"Dfa", 0x00ffff}, {"Dfb", 0x37c8ff}, {"Dfc", 0x007d7d},
-    {"Dfd", 0x00465f},   {"ET", 0xb2b2b2},  {"EF", 0x666666}};
+    {"sea", 0x000000}, {"Af", 0x0000ff},  {"Am", 0x0078ff},  {"Aw", 0x46aafa},  {"BWh", 0xff0000},
+    {"BWk", 0xff9696}, {"BSh", 0xf5a500}, {"BSk", 0xffdc64}, {"Csa", 0xffff00}, {"Csb", 0xc8c800},
+    {"Csc", 0x969600}, {"Cwa", 0x96ff96}, {"Cwb", 0x64c864}, {"Cwc", 0x329632}, {"Cfa", 0xc8ff50},
+    {"Cfb", 0x64ff50}, {"Cfc", 0x32c800}, {"Dsa", 0xff00ff}, {"Dsb", 0xc800c8}, {"Dsc", 0x963296},
+    {"Dsd", 0x966496}, {"Dwa", 0xaaafff}, {"Dwb", 0x5a78dc}, {"Dwc", 0x4b50b4}, {"Dwd", 0x320087},
+    {"Dfa", 0x00ffff}, {"Dfb", 0x37c8ff}, {"Dfc", 0x007d7d}, {"Dfd", 0x00465f}, {"ET", 0xb2b2b2},
+    {"EF", 0x666666}};
 
 // The figures Table 1 works with.
 struct Figures

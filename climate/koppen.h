@@ -28,11 +28,36 @@
 // thirty classes in their table's order.
 enum class Koppen : std::uint8_t {
     Sea,
-    Af, Am, Aw,
-    BWh, BWk, BSh, BSk,
-    Csa, Csb, Csc, Cwa, Cwb, Cwc, Cfa, Cfb, Cfc,
-    Dsa, Dsb, Dsc, Dsd, Dwa, Dwb, Dwc, Dwd, Dfa, Dfb, Dfc, Dfd,
-    ET, EF
+    Af,
+    Am,
+    Aw,
+    BWh,
+    BWk,
+    BSh,
+    BSk,
+    Csa,
+    Csb,
+    Csc,
+    Cwa,
+    Cwb,
+    Cwc,
+    Cfa,
+    Cfb,
+    Cfc,
+    Dsa,
+    Dsb,
+    Dsc,
+    Dsd,
+    Dwa,
+    Dwb,
+    Dwc,
+    Dwd,
+    Dfa,
+    Dfb,
+    Dfc,
+    Dfd,
+    ET,
+    EF
 };
 const int koppenCodeCount = 31;
 

@@ -79,10 +79,9 @@ void placeOnEarth(GDALDatasetH dataset, int width, int height)
     OSRDestroySpatialReference(wgs84);
 }
 
-const char *const bandNames[5] = {"koppen", "annual mean temperature (degC)",
-                                  "annual precipitation (mm)",
-                                  "warmest month mean temperature (degC)",
-                                  "coldest month mean temperature (degC)"};
+const char *const bandNames[5] = {
+    "koppen", "annual mean temperature (degC)", "annual precipitation (mm)",
+    "warmest month mean temperature (degC)", "coldest month mean temperature (degC)"};
 
 Status geoTiffFiles(const ClimateGrid &grid, const QString &path, QVector<FileWrite> *writes)
 {
@@ -194,8 +193,8 @@ Status zoneFile(const ClimateData &data, const ClimateGrid &grid, const QString 
         OGRMultiPolygon empty;
         feature.SetGeometry(polygons[code] ? polygons[code].get() : &empty);
         if (layer->CreateFeature(&feature) != OGRERR_NONE)
-            return file.failure(QStringLiteral("GDAL cannot write the zone %1")
-                                    .arg(QLatin1String(koppenName(k))));
+            return file.failure(
+                QStringLiteral("GDAL cannot write the zone %1").arg(QLatin1String(koppenName(k))));
     }
     if (transaction && file.dataset()->CommitTransaction() != OGRERR_NONE)
         return file.failure(QStringLiteral("GDAL cannot finish it"));
@@ -219,8 +218,8 @@ QByteArray csvBytes(const World &world, const ClimateData &data)
     char text[64];
     for (int v = 0; v < c.vertexCount; ++v) {
         const LonLat ll = lonLatOf(data.graph.units[v]);
-        std::snprintf(text, sizeof text, "%.4f,%.4f,%d,%.0f", ll.lon, ll.lat,
-                      world.levels.value(v), double(c.heightM[v]));
+        std::snprintf(text, sizeof text, "%.4f,%.4f,%d,%.0f", ll.lon, ll.lat, world.levels.value(v),
+                      double(c.heightM[v]));
         out += text;
         for (int m = 0; m < 12; ++m) {
             std::snprintf(text, sizeof text, ",%.1f", double(c.temperatureOf(v)[m]));
@@ -260,20 +259,14 @@ Status checkOutputs(const QStringList &outs, QVector<ClimateFormat> *formats)
 
 } // namespace
 
-void bandMiddles(double peakM, double levelMetres[9])
-{
-    for (int k = 1; k <= 9; ++k)
-        levelMetres[k - 1] = (k - 0.5) * peakM / 9;
-}
-
 namespace {
 
 Status readHeights(const QString &text, double metres[9])
 {
     const QStringList parts = text.split(QLatin1Char(','));
-    const Status wrong =
-        Status::usage(QStringLiteral("--heights must be nine increasing numbers of metres, not '%1'")
-                          .arg(shownName(text)));
+    const Status wrong = Status::usage(
+        QStringLiteral("--heights must be nine increasing numbers of metres, not '%1'")
+            .arg(shownName(text)));
     if (parts.size() != 9)
         return wrong;
     for (int k = 0; k < 9; ++k) {
@@ -296,13 +289,13 @@ Status checkClimateOptions(const OptionTexts &given, ClimateOptions *options)
                peak = given.isSet(QStringLiteral("peak"));
     if (heights && peak)
         return Status::usage(QStringLiteral("give --heights or --peak, not both"));
-    bandMiddles(defaultClimatePeakM, options->levelMetres);
     options->heightsGiven = heights || peak;
     if (heights) {
-        if (const Status read = readHeights(given.value(QStringLiteral("heights")),
-                                            options->levelMetres);
+        if (const Status read =
+                readHeights(given.value(QStringLiteral("heights")), options->heights.metres.data());
             !read.ok())
             return read;
+        options->heights.known = true;
     }
     if (peak) {
         const QString text = given.value(QStringLiteral("peak"));
@@ -311,7 +304,7 @@ Status checkClimateOptions(const OptionTexts &given, ClimateOptions *options)
             return Status::usage(
                 QStringLiteral("--peak must be a number of metres above 0, not '%1'")
                     .arg(shownName(text)));
-        bandMiddles(metres, options->levelMetres);
+        options->heights = heightsFromPeak(metres);
     }
     if (given.isSet(QStringLiteral("width"))) {
         const QString text = given.value(QStringLiteral("width"));
@@ -324,6 +317,17 @@ Status checkClimateOptions(const OptionTexts &given, ClimateOptions *options)
                     .arg(shownName(text)));
         options->width = int(width);
     }
+    return Status();
+}
+
+Status climateHeights(const QString &dir, ClimateOptions *options)
+{
+    if (options->heightsGiven)
+        return Status();
+    LevelHeights recorded;
+    if (const Status read = readLevelHeights(dir, &recorded); !read.ok())
+        return read;
+    options->heights = recorded.known ? recorded : defaultLevelHeights();
     return Status();
 }
 
@@ -360,8 +364,7 @@ ClimateReport climateShares(const SphereGraph &graph, const Climate &climate)
     return report;
 }
 
-Status writeClimateFiles(const World &world, const ClimateOptions &options,
-                         ClimateReport *report)
+Status writeClimateFiles(const World &world, const ClimateOptions &options, ClimateReport *report)
 {
     QVector<ClimateFormat> formats;
     Status status = checkOutputs(options.outs, &formats);
@@ -369,12 +372,12 @@ Status writeClimateFiles(const World &world, const ClimateOptions &options,
         return status;
     ClimateData data;
     data.graph = sphereGraph(world);
-    data.climate = computeClimate(data.graph, world.levels, options.levelMetres);
+    data.climate = computeClimate(data.graph, world.levels, options.heights.metres.data());
     const bool gridded = formats.contains(ClimateFormat::GeoTiff) ||
                          formats.contains(ClimateFormat::GeoPackage) ||
                          formats.contains(ClimateFormat::GeoJson);
-    const ClimateGrid grid = gridded ? climateGrid(world, data.climate, options.width)
-                                     : ClimateGrid();
+    const ClimateGrid grid =
+        gridded ? climateGrid(world, data.climate, options.width) : ClimateGrid();
     const GdalSession session;
     // GeoPackages stamp the time of writing; a fixed one keeps the bytes the
     // world's alone.

@@ -22,6 +22,7 @@
 #define CLIMATEFILES_H
 
 #include "climate/climatemodel.h"
+#include "world/levelheights.h"
 #include "world/optiontexts.h"
 #include "world/status.h"
 #include "world/world.h"
@@ -38,20 +39,19 @@ struct ClimateOptions
 {
     QStringList outs; // in the order given
     int width = 2048; // the GeoTIFF's and the zones' grid: even, 2 .. 16384
-    // The height of levels 1..9 above the sea: by default the middle of nine
-    // equal bands up to defaultClimatePeakM, as import --peak puts them.
-    double levelMetres[9] = {};
+    // The metres levels 1..9 stand for: --heights, --peak, else the world's
+    // heights.txt (climateHeights), else defaultLevelHeights().
+    LevelHeights heights = defaultLevelHeights();
     bool heightsGiven = false; // by --heights or --peak
 };
 
-const double defaultClimatePeakM = 6000;
-
-// Level k at (k - 1/2) peak / 9 metres, for k = 1..9.
-void bandMiddles(double peakM, double levelMetres[9]);
+// Unless options->heightsGiven, the heights dir's heights.txt records, or
+// the default for a world without it; refused when the file is broken.
+Status climateHeights(const QString &dir, ClimateOptions *options);
 
 // The climate command's options as typed: --out (at least one), --heights
 // H1,...,H9 (nine increasing finite numbers of metres) or --peak M (above
-// 0), --width W; a usage error naming the option otherwise.
+// 0: heightsFromPeak), --width W; a usage error naming the option otherwise.
 Status checkClimateOptions(const OptionTexts &given, ClimateOptions *options);
 
 // What was computed, for the user: the land's share of each main group.
@@ -66,7 +66,6 @@ ClimateReport climateShares(const SphereGraph &graph, const Climate &climate);
 
 // Writes every file of options.outs after checking every name and folder,
 // so that a mistake leaves no file.
-Status writeClimateFiles(const World &world, const ClimateOptions &options,
-                         ClimateReport *report);
+Status writeClimateFiles(const World &world, const ClimateOptions &options, ClimateReport *report);
 
 #endif

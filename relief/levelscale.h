@@ -10,6 +10,19 @@
 #include <array>
 #include <vector>
 
+// How an import's samples become levels (heightmapimport.h).
+struct LevelScale
+{
+    bool hasSeaLevel = false;
+    double seaLevel = 0; // in the raster's units
+    bool hasPeak = false;
+    double peak = 0; // above seaLevel
+    bool noDataIsSea = false;
+    // With a sea level and no peak: land in nine bands of equal area
+    // (equalAreaBands below) instead of nine steps of equal height.
+    bool equalArea = false;
+};
+
 // The heights that part the land into levels 1..9: a value above the sea
 // level and at most cutoffs[0] is level 1, above cutoffs[k - 1] and at most
 // cutoffs[k] level k + 1, above cutoffs[7] level 9. In the raster's units.
@@ -26,8 +39,8 @@ struct LandSample
     double area;
 };
 
-// Each vertex's share of the unit sphere, in steradians: a third of every
-// triangle it is a corner of, so that the shares sum to about 4 pi.
+// Each vertex's share of the unit sphere, in steradians: its cell
+// (sphere/spheregraph.h), so that the shares sum to 4 pi.
 std::vector<double> vertexAreas(const DrawnMesh &mesh);
 
 // The cutoffs for land, the vertices above seaLevel: cutoffs[k - 1] is the

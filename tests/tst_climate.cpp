@@ -22,7 +22,7 @@ namespace {
 
 // A world of subdivision 6 whose levels a rule of longitude and latitude
 // (degrees) gives, its graph and its climate with levels at the default
-// heights (level 6: 3667 m).
+// heights of import --peak 6000 (level 6: 3667 m).
 struct ShapedClimate
 {
     World world;
@@ -55,9 +55,7 @@ ShapedClimate shapedClimate(const std::function<int(double lon, double lat)> &le
         const LonLat ll = lonLatOf(c.graph.units[v]);
         c.world.levels[v] = levelAt(ll.lon, ll.lat);
     }
-    double metres[9];
-    bandMiddles(defaultClimatePeakM, metres);
-    c.climate = computeClimate(c.graph, c.world.levels, metres);
+    c.climate = computeClimate(c.graph, c.world.levels, heightsFromPeak(6000).metres.data());
     return c;
 }
 
@@ -98,10 +96,9 @@ void TestClimate::knownAnswersOfRangesPlateausSeasonsAndInteriors()
     const auto wetter = [&](double lon, double lat) {
         const float windward = range.climate.annualTotal(range.at(lon, lat)),
                     lee = range.climate.annualTotal(range.at(-lon, lat));
-        QVERIFY2(windward > 1.5 * lee, qPrintable(QStringLiteral("at %1: %2 windward, %3 lee")
-                                                      .arg(lat)
-                                                      .arg(windward)
-                                                      .arg(lee)));
+        QVERIFY2(windward > 1.5 * lee,
+                 qPrintable(
+                     QStringLiteral("at %1: %2 windward, %3 lee").arg(lat).arg(windward).arg(lee)));
     };
     for (double lat : {45.0, -45.0})
         wetter(-2.3, lat);
@@ -148,17 +145,16 @@ void TestClimate::earthPlacesFallInTheirMainGroups()
     QVERIFY(importRaster(folder, etopo, scale).ok());
     const World world = loadTestWorld(folder);
     const SphereGraph graph = sphereGraph(world);
-    double metres[9];
-    bandMiddles(defaultClimatePeakM, metres);
-    const Climate climate = computeClimate(graph, world.levels, metres);
+    const Climate climate =
+        computeClimate(graph, world.levels, heightsFromPeak(6000).metres.data());
     const struct
     {
         const char *name;
         double lon, lat;
         char group;
-    } places[] = {{"Manaus", -60, -3.1, 'A'},    {"Riyadh", 46.7, 24.7, 'B'},
+    } places[] = {{"Manaus", -60, -3.1, 'A'},           {"Riyadh", 46.7, 24.7, 'B'},
                   {"Alice Springs", 133.9, -23.7, 'B'}, {"Paris", 2.35, 48.85, 'C'},
-                  {"Moscow", 37.6, 55.75, 'D'},  {"Greenland", -40, 72, 'E'}};
+                  {"Moscow", 37.6, 55.75, 'D'},         {"Greenland", -40, 72, 'E'}};
     for (const auto &place : places) {
         const Vec3 u = unitOfLonLat(place.lon, place.lat);
         int best = 0;
@@ -167,9 +163,8 @@ void TestClimate::earthPlacesFallInTheirMainGroups()
                 best = v;
         }
         QVERIFY2(koppenGroup(climate.koppen[best]) == place.group,
-                 qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(place.name),
-                                                         QLatin1String(koppenName(
-                                                             climate.koppen[best])))));
+                 qPrintable(QStringLiteral("%1: %2").arg(
+                     QLatin1String(place.name), QLatin1String(koppenName(climate.koppen[best])))));
     }
 }
 
@@ -189,16 +184,16 @@ void TestClimate::filesReadBackThroughGdal()
                   gpkg = dir.filePath(QStringLiteral("c.gpkg"));
     QString output;
     QCOMPARE(runClimate({folder, QStringLiteral("--out"), tif, QStringLiteral("--out"), gpkg,
-                         QStringLiteral("--width"), QStringLiteral("512")},
+                         QStringLiteral("--width"), QStringLiteral("512"), QStringLiteral("--peak"),
+                         QStringLiteral("6000")},
                         &output),
              0);
     QVERIFY(readBytes(tif + QStringLiteral(".aux.xml")).contains("<Category>BWh</Category>"));
 
     const World world = loadTestWorld(folder);
     const SphereGraph graph = sphereGraph(world);
-    double metres[9];
-    bandMiddles(defaultClimatePeakM, metres);
-    const Climate climate = computeClimate(graph, world.levels, metres);
+    const Climate climate =
+        computeClimate(graph, world.levels, heightsFromPeak(6000).metres.data());
     for (int v = 0; v < graph.vertexCount; v += 97) {
         const LonLat ll = lonLatOf(graph.units[v]);
         QCOMPARE(runProgram(QStringLiteral("gdallocationinfo"),
@@ -235,14 +230,12 @@ void TestClimate::badInputIsRefusedInOneLineWritingNothing_data()
     QTest::newRow("broken world") << QStringList{QStringLiteral("broken"), out, tif} << "base00";
     QTest::newRow("unknown extension")
         << QStringList{world, out, tif, out, QStringLiteral("out.shp")} << "must end in .tif";
-    QTest::newRow("eight heights")
-        << QStringList{world, out, tif, QStringLiteral("--heights"),
-                       QStringLiteral("1,2,3,4,5,6,7,8")}
-        << "--heights";
-    QTest::newRow("heights falling")
-        << QStringList{world, out, tif, QStringLiteral("--heights"),
-                       QStringLiteral("1,2,3,4,5,6,7,9,8")}
-        << "--heights";
+    QTest::newRow("eight heights") << QStringList{world, out, tif, QStringLiteral("--heights"),
+                                                  QStringLiteral("1,2,3,4,5,6,7,8")}
+                                   << "--heights";
+    QTest::newRow("heights falling") << QStringList{world, out, tif, QStringLiteral("--heights"),
+                                                    QStringLiteral("1,2,3,4,5,6,7,9,8")}
+                                     << "--heights";
     QTest::newRow("peak NaN") << QStringList{world, out, tif, QStringLiteral("--peak"),
                                              QStringLiteral("nan")}
                               << "--peak";

@@ -294,7 +294,7 @@ void WorldGenTest::tool_data()
     QTest::newRow("subdivision 9") << QStringList{"generate", "other", "--subdivision", "9"} << 1
                                    << "globe-world: --subdivision must be from 0 to 8, not '9'";
     QTest::newRow("help on a command")
-        << QStringList{"help", "generate"} << 0 << "--terrain <flat|random|earth>";
+        << QStringList{"help", "generate"} << 0 << "--terrain <flat|random|plates|earth>";
     // A box on an accepted world would wait for a click and time the test out.
     QTest::newRow("check --gui on a generated world")
         << QStringList{"check", "--gui", "good"} << 0 << "subdivision 2, 162 vertices";
@@ -331,16 +331,19 @@ void WorldGenTest::tool()
     QFETCH(QStringList, arguments);
     QFETCH(int, status);
     QFETCH(QString, output);
-    QTemporaryDir dir;
+    // The two worlds once for every row: no row changes them.
+    static QTemporaryDir dir;
     QProcess process;
     process.setWorkingDirectory(dir.path());
-    for (const char *folder : {"good", "broken"}) {
-        process.start(GLOBE_WORLD_EXE, {"generate", folder, "--subdivision", "2"});
-        QVERIFY(process.waitForFinished());
-        QCOMPARE(process.exitCode(), 0);
+    if (!QFileInfo::exists(dir.filePath("broken"))) {
+        for (const char *folder : {"good", "broken"}) {
+            process.start(GLOBE_WORLD_EXE, {"generate", folder, "--subdivision", "2"});
+            QVERIFY(process.waitForFinished());
+            QCOMPARE(process.exitCode(), 0);
+        }
+        QFile corners(dir.filePath("broken/base004.dat"));
+        QVERIFY(corners.resize(corners.size() - 6));
     }
-    QFile corners(dir.filePath("broken/base004.dat"));
-    QVERIFY(corners.resize(corners.size() - 6));
 
     process.start(GLOBE_WORLD_EXE, arguments);
     QVERIFY(process.waitForFinished());

@@ -16,8 +16,8 @@ const QCommandLineOption outOption(
 const QCommandLineOption heightsOption(
     QStringLiteral("heights"),
     QStringLiteral("The heights in metres above the sea of levels 1 to 9, nine increasing "
-                   "numbers (default: the middle of each of nine equal bands up to 6000 m: "
-                   "333, 1000, ..., 5667)."),
+                   "numbers (default: those the world's heights.txt records, else the middle "
+                   "of each of nine equal bands up to 4500 m: 250, 750, ..., 4250)."),
     QStringLiteral("H1,...,H9"));
 const QCommandLineOption peakOption(
     QStringLiteral("peak"),
@@ -54,21 +54,20 @@ public:
         line.addOptions({outOption, heightsOption, peakOption, widthOption});
     }
 
-    Status read(const OptionTexts &given) override
-    {
-        return checkClimateOptions(given, &options);
-    }
+    Status read(const OptionTexts &given) override { return checkClimateOptions(given, &options); }
 
     Status run(const Call &call, Summary &summary) override
     {
         ClimateReport written;
-        const Status wrote = writeClimateFiles(call.world, options, &written);
+        Status wrote = climateHeights(call.dir, &options);
+        if (wrote.ok())
+            wrote = writeClimateFiles(call.world, options, &written);
         QStringList names;
         for (const QString &out : options.outs)
             names << shownName(out);
-        summary.out({QStringLiteral("%1: %2").arg(names.join(QStringLiteral(", ")),
-                                                  sharesLine(written)),
-                     call.levelsLine});
+        summary.out(
+            {QStringLiteral("%1: %2").arg(names.join(QStringLiteral(", ")), sharesLine(written)),
+             call.levelsLine});
         return wrote;
     }
 

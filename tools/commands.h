@@ -127,6 +127,7 @@ std::unique_ptr<Job> makeMap();
 std::unique_ptr<Job> makeImport();
 std::unique_ptr<Job> makeRotate();
 std::unique_ptr<Job> makeRivers();
+std::unique_ptr<Job> makeErode();
 std::unique_ptr<Job> makeClimate();
 
 // Parses arguments (the command's name, then what followed it), loads what
