@@ -53,18 +53,11 @@ void paintLakes(const Drainage &d, QImage &image, int y, const std::vector<int> 
     }
 }
 
-// (sc, tc) of direction d on face, as in cubemap.h's table; false when d
-// points too far from the face to be drawn on it.
+// (sc, tc) of direction d on face; false when d points too far from the
+// face for a line to it to be drawn there.
 bool onFace(int face, const Vec3 &d, double *sc, double *tc)
 {
-    const double k[] = {d.x, -d.x, d.y, -d.y, d.z, -d.z};
-    if (k[face] < 0.2)
-        return false;
-    const double s[] = {-d.z, d.z, d.x, d.x, d.x, -d.x};
-    const double t[] = {-d.y, -d.y, d.z, -d.z, -d.y, -d.y};
-    *sc = s[face] / k[face];
-    *tc = t[face] / k[face];
-    return true;
+    return cubeFaceCoordinates(face, d, 0.2, sc, tc);
 }
 
 } // namespace

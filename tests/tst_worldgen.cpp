@@ -331,16 +331,19 @@ void WorldGenTest::tool()
     QFETCH(QStringList, arguments);
     QFETCH(int, status);
     QFETCH(QString, output);
-    QTemporaryDir dir;
+    // The two worlds once for every row: no row changes them.
+    static QTemporaryDir dir;
     QProcess process;
     process.setWorkingDirectory(dir.path());
-    for (const char *folder : {"good", "broken"}) {
-        process.start(GLOBE_WORLD_EXE, {"generate", folder, "--subdivision", "2"});
-        QVERIFY(process.waitForFinished());
-        QCOMPARE(process.exitCode(), 0);
+    if (!QFileInfo::exists(dir.filePath("broken"))) {
+        for (const char *folder : {"good", "broken"}) {
+            process.start(GLOBE_WORLD_EXE, {"generate", folder, "--subdivision", "2"});
+            QVERIFY(process.waitForFinished());
+            QCOMPARE(process.exitCode(), 0);
+        }
+        QFile corners(dir.filePath("broken/base004.dat"));
+        QVERIFY(corners.resize(corners.size() - 6));
     }
-    QFile corners(dir.filePath("broken/base004.dat"));
-    QVERIFY(corners.resize(corners.size() - 6));
 
     process.start(GLOBE_WORLD_EXE, arguments);
     QVERIFY(process.waitForFinished());
