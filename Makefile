@@ -55,10 +55,10 @@ BENCH_PACKAGES := saga
 PICTURE_PACKAGES := xvfb x11-apps x11-utils netpbm f3d
 
 # Every C++ source, for the formatting check (.clang-format).
-SOURCES    = $(shell find app terrain world overlays generator water gdal meshes maps relief tools tests bench fuzz \
+SOURCES    = $(shell find app terrain world sphere overlays generator water erosion gdal meshes maps relief tools tests bench fuzz \
                    -name '*.cpp' -o -name '*.h' | sort)
 
-.PHONY: all deps build programs world run test check-fast pictures bench bench-deps bench-import bench-map bench-water install package clean fuzz asan-build test-asan soak kill-test \
+.PHONY: all deps build programs world run test check-fast pictures bench bench-deps bench-import bench-map bench-water bench-erosion install package clean fuzz asan-build test-asan soak kill-test \
         format format-check
 
 all: build
@@ -121,6 +121,7 @@ bench: build bench-deps
 	bench/import_bench.sh $(BUILD) docs
 	bench/map_bench.sh $(BUILD) docs
 	bench/water_bench.sh $(BUILD) docs
+	bench/erosion_bench.sh $(BUILD) docs
 
 bench-import: build
 	bench/import_bench.sh $(BUILD) docs
@@ -136,6 +137,10 @@ bench-water: build bench-deps
 pictures: build
 	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(PICTURE_PACKAGES)"
 	sh docs/pictures.sh $(BUILD) docs/pictures
+
+# erode and the plates world beside our own drainage and the random world (a few minutes).
+bench-erosion: build
+	bench/erosion_bench.sh $(BUILD) docs
 
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
