@@ -22,6 +22,15 @@ PACKAGES  += libtinygltf-dev lib3mf-dev
 PACKAGES  += libzip-dev
 # The manual pages are made from the programs' --help at build time.
 PACKAGES  += help2man
+# The web page's viewer, built into the program: three.js.
+PACKAGES  += libjs-three
+# Turntables: animated WebP, GIF with one palette (libimagequant), H.264 MP4
+# through ffmpeg's libraries.
+PACKAGES  += libwebp-dev libgif-dev libimagequant-dev libavcodec-dev libavformat-dev \
+             libswscale-dev libavutil-dev
+# The tests' readers of those: headless Chromium opens the web page, ffprobe
+# counts an MP4's frames.
+PACKAGES  += chromium ffmpeg
 # Where `make install` puts the programs, menu entry, icon and documentation.
 PREFIX    ?= /usr/local
 # The default world: subdivision 4, random continents with a fixed seed, demo island on.

@@ -22,18 +22,21 @@ GdalDataset memoryRasterOver(int width, int height, const std::vector<RasterBand
 }
 
 Status memoryRasterBytes(GDALDatasetH dataset, const char *driver, const char *const *options,
-                         const QString &path, QByteArray *bytes, const ProgressPart &progress)
+                         const QString &path, QByteArray *bytes, const ProgressPart &progress,
+                         const char *suffix)
 {
     // A number of our own: two files made at once must not share memory.
     static std::atomic<int> serial(0);
-    const QByteArray name = "/vsimem/globe-raster-" + QByteArray::number(++serial);
+    const QByteArray name = "/vsimem/globe-raster-" + QByteArray::number(++serial) + suffix;
     // Closed at once: the file is complete in memory only then.
     const bool made =
         GdalDataset(GDALCreateCopy(GDALGetDriverByName(driver), name.constData(), dataset, FALSE,
                                    const_cast<char **>(options), gdalProgress,
                                    const_cast<ProgressPart *>(&progress))) != nullptr;
     bool placed = true;
-    if (made && GDALGetSpatialRef(dataset)) {
+    // A writer's file that the program never reads (a KMZ) places itself.
+    if (made && GDALGetSpatialRef(dataset) &&
+        allowedRasterDrivers().contains(QLatin1String(driver))) {
         GdalDataset written;
         placed =
             openRaster(QString::fromLatin1(name), written).ok() && GDALGetSpatialRef(written.get());

@@ -39,8 +39,10 @@ GdalDataset memoryRasterOver(int width, int height, const std::vector<RasterBand
 // the process. path is the file the bytes are for: refusals name it,
 // "PATH: REASON". When the dataset has a coordinate system that the file
 // cannot hold (GDAL's GeoTIFF writer drops Equal Earth without a word), it
-// is refused rather than written unplaced.
+// is refused rather than written unplaced. suffix ends the memory file's
+// name, for the drivers that choose a layout by it (".kmz").
 Status memoryRasterBytes(GDALDatasetH dataset, const char *driver, const char *const *options,
-                         const QString &path, QByteArray *bytes, const ProgressPart &progress = {});
+                         const QString &path, QByteArray *bytes, const ProgressPart &progress = {},
+                         const char *suffix = "");
 
 #endif

@@ -13,7 +13,10 @@ namespace {
 const QCommandLineOption outOption(QStringLiteral("out"),
                                    QStringLiteral("Write FILE, in the format its extension names: "
                                                   ".glb or .gltf (glTF 2.0), .stl, .3mf, .ply or "
-                                                  ".obj. May be given more than once."),
+                                                  ".obj, or .html: a web page of the globe that a "
+                                                  "browser opens from disk, with nothing to "
+                                                  "install and no network (drag to turn, wheel to "
+                                                  "zoom). May be given more than once."),
                                    QStringLiteral("FILE"));
 const QCommandLineOption plyOption(QStringLiteral("ply"),
                                    QStringLiteral("Write a binary PLY file, whatever its name."),
@@ -275,6 +278,7 @@ int runExport(const QStringList &arguments)
     if (!parsed.ok())
         return report(parsed);
     options.mesh.rivers = line.parser.isSet(riversOption);
+    options.mesh.title = line.worldName();
     Progress progress;
     World world;
     if (const Status loaded = line.loadWorldAndLevels(&world); !loaded.ok())

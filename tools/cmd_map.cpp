@@ -4,16 +4,22 @@
 #include "maps/graticule.h"
 #include "maps/mapfile.h"
 #include "maps/projectedmap.h"
+#include "maps/turntable.h"
 #include "maps/worldmap.h"
 #include "world/filenames.h"
 #include "world/progress.h"
+
+#include <cmath>
 
 namespace {
 
 const QCommandLineOption outOption(QStringLiteral("out"),
                                    QStringLiteral("The file to write: FILE.png a PNG, FILE.tif "
                                                   "or FILE.tiff a GeoTIFF in EPSG:4326 (or in the "
-                                                  "projection)."),
+                                                  "projection), FILE.kmz the map for Google Earth "
+                                                  "(tiles in levels of detail, by GDAL's "
+                                                  "KMLSUPEROVERLAY); FILE.webp, FILE.gif or "
+                                                  "FILE.mp4 a turntable (see --frames)."),
                                    QStringLiteral("FILE"));
 const QCommandLineOption pngOption(QStringLiteral("png"), QStringLiteral("The same as --out."),
                                    QStringLiteral("FILE"));
@@ -48,6 +54,20 @@ const QCommandLineOption riversOption(QStringLiteral("rivers"),
                                                      "water over a colour map, in every "
                                                      "projection, rivers wider with their flow "
                                                      "(see the rivers command)."));
+const QCommandLineOption framesOption(
+    QStringLiteral("frames"),
+    QStringLiteral("A turntable of N orthographic frames (a whole number from %1 to %2, default "
+                   "%3), %4 a second, W square (default %5, at most %6): frame k faces longitude "
+                   "LON - k x 360 / N of --center, so the globe turns west to east as the Earth "
+                   "does. Animated WebP (lossless) and GIF (one palette, no dithering) loop "
+                   "forever; an MP4 is H.264 in yuv420p over white, exactly N frames.")
+        .arg(minTurntableFrames)
+        .arg(maxTurntableFrames)
+        .arg(defaultTurntableFrames)
+        .arg(turntableFramesPerSecond)
+        .arg(defaultTurntableWidth)
+        .arg(maxTurntableWidth),
+    QStringLiteral("N"));
 const QCommandLineOption heightmapOption(QStringLiteral("heightmap"),
                                          QStringLiteral("Write a 16-bit grey heightmap instead: "
                                                         "level L as round(L x 65535 / 9), from "
@@ -55,6 +75,10 @@ const QCommandLineOption heightmapOption(QStringLiteral("heightmap"),
 
 Status readProjection(const QString &text, MapOptions &options)
 {
+    if (isAnimation(options.format)) {
+        options.projection = MapProjection::Orthographic;
+        return Status();
+    }
     if (!projectionNamed(text, &options.projection))
         return Status::usage(QStringLiteral("--projection must be equirectangular, cube, "
                                             "mollweide, robinson, winkel-tripel, equal-earth or "
@@ -67,18 +91,81 @@ Status readProjection(const QString &text, MapOptions &options)
 }
 
 // A cube's faces are a quarter of the width, as the equator's four faces are.
-Status readWidth(const QString &text, MapOptions &options)
+// A turntable's frames are smaller by default, and H.264 wants even sides.
+Status readWidth(const QCommandLineParser &parser, MapOptions &options)
 {
     const bool cube = options.projection == MapProjection::Cube;
-    const int step = cube ? 4 : 2;
+    const bool turntable = isAnimation(options.format);
+    const QString text = turntable && !parser.isSet(widthOption)
+                             ? QString::number(defaultTurntableWidth)
+                             : parser.value(widthOption);
+    const int step = cube ? 4 : 2, most = turntable ? maxTurntableWidth : maxMapWidth;
     bool ok = false;
     options.width = text.toInt(&ok);
-    if (ok && options.width >= step && options.width <= maxMapWidth && options.width % step == 0)
+    if (ok && options.width >= step && options.width <= most && options.width % step == 0)
         return Status();
-    const QString rule = cube ? QStringLiteral("a multiple of 4 from 4 to %1 for a cube")
-                              : QStringLiteral("an even number from 2 to %1");
-    return Status::usage(
-        QStringLiteral("--width must be %1, not '%2'").arg(rule.arg(maxMapWidth), text));
+    const QString rule = cube        ? QStringLiteral("a multiple of 4 from 4 to %1 for a cube")
+                         : turntable ? QStringLiteral("an even number from 2 to %1 for a turntable")
+                                     : QStringLiteral("an even number from 2 to %1");
+    return Status::usage(QStringLiteral("--width must be %1, not '%2'").arg(rule.arg(most), text));
+}
+
+// What a KMZ and a turntable allow: Google Earth places the map itself, a
+// turntable is orthographic; neither holds a heightmap.
+Status readKind(const QCommandLineParser &parser, MapOptions &options)
+{
+    const bool kmz = options.format == MapFormat::Kmz, turntable = isAnimation(options.format);
+    if (!kmz && !turntable)
+        return Status();
+    const QString file = shownName(options.out);
+    if (parser.isSet(projectionOption))
+        return Status::usage(
+            kmz ? QStringLiteral("%1: a KMZ is placed on Google Earth's globe: leave out "
+                                 "--projection")
+                      .arg(file)
+                : QStringLiteral("%1: a turntable is orthographic: leave out --projection")
+                      .arg(file));
+    if (kmz && parser.isSet(centerOption))
+        return Status::usage(
+            QStringLiteral("%1: a KMZ is placed on Google Earth's globe: leave out --center")
+                .arg(file));
+    if (parser.isSet(heightmapOption))
+        return Status::usage(QStringLiteral("%1: --heightmap writes levels as grey: give it a "
+                                            ".png or .tif")
+                                 .arg(file));
+    return Status();
+}
+
+// --frames N, for a turntable alone.
+Status readFrames(const QCommandLineParser &parser, MapOptions &options)
+{
+    const bool turntable = isAnimation(options.format);
+    if (!turntable) {
+        if (parser.isSet(framesOption))
+            return Status::usage(QStringLiteral("%1: --frames makes a turntable: name it "
+                                                "FILE.webp, FILE.gif or FILE.mp4")
+                                     .arg(shownName(options.out)));
+        return Status();
+    }
+    double frames = defaultTurntableFrames;
+    const QString text = parser.value(framesOption);
+    if (parser.isSet(framesOption) &&
+        (!numberInRange(text, minTurntableFrames, maxTurntableFrames, &frames) ||
+         frames != std::floor(frames)))
+        return Status::usage(
+            QStringLiteral("--frames must be a whole number from %1 to %2, not '%3'")
+                .arg(minTurntableFrames)
+                .arg(maxTurntableFrames)
+                .arg(text));
+    options.frames = int(frames);
+    if (qint64(options.width) * options.width * options.frames > maxTurntablePixels)
+        return Status::usage(QStringLiteral("--frames %1 of --width %2: a turntable holds at most "
+                                            "%3 pixels (W x W x N); give fewer frames or a "
+                                            "smaller width")
+                                 .arg(options.frames)
+                                 .arg(options.width)
+                                 .arg(maxTurntablePixels));
+    return Status();
 }
 
 // --center LON or LON,LAT, for the projections that have a centre.
@@ -122,6 +209,19 @@ Status readGraticule(const QCommandLineParser &parser, MapOptions &options)
 // What was written, for the user.
 QString writtenLine(const MapOptions &options)
 {
+    if (isAnimation(options.format))
+        return QStringLiteral("%1: a turntable of %2 frames of %3 x %3 pixels, %4 a second, "
+                              "from longitude %5")
+            .arg(shownName(options.out))
+            .arg(options.frames)
+            .arg(options.width)
+            .arg(turntableFramesPerSecond)
+            .arg(options.centerLongitude);
+    if (options.format == MapFormat::Kmz)
+        return QStringLiteral("%1: Google Earth's super-overlay of a %2 x %3 map")
+            .arg(shownName(options.out))
+            .arg(options.width)
+            .arg(options.width / 2);
     if (isWarped(options.projection))
         return QStringLiteral("%1: %2, %3 pixels wide")
             .arg(options.out, QLatin1String(projectionName(options.projection)))
@@ -148,8 +248,9 @@ Status readOutput(const CommandLine &line, QString *file, MapFormat *format)
     const Status given = line.required(parser.isSet(pngOption) ? pngOption : outOption, file);
     if (!given.ok() || mapFormatOf(*file, format))
         return given;
-    return Status::usage(QStringLiteral("%1: the name must end in .png (a PNG) or .tif or .tiff "
-                                        "(a GeoTIFF)")
+    return Status::usage(QStringLiteral("%1: the name must end in .png (a PNG), .tif or .tiff (a "
+                                        "GeoTIFF), .kmz (Google Earth), or .webp, .gif or .mp4 "
+                                        "(a turntable)")
                              .arg(shownName(*file)));
 }
 
@@ -167,15 +268,19 @@ int runMap(const QStringList &arguments)
                                     "pixel has the colour the editor shows there."));
     line.addLevelOptions();
     line.parser.addOptions({outOption, pngOption, widthOption, projectionOption, heightmapOption,
-                            centerOption, graticuleOption, riversOption});
+                            centerOption, graticuleOption, riversOption, framesOption});
     MapOptions options;
     if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
         return report(parsed);
     Status read = readOutput(line, &options.out, &options.format);
     if (read.ok())
+        read = readKind(line.parser, options);
+    if (read.ok())
         read = readProjection(line.parser.value(projectionOption), options);
     if (read.ok())
-        read = readWidth(line.parser.value(widthOption), options);
+        read = readWidth(line.parser, options);
+    if (read.ok())
+        read = readFrames(line.parser, options);
     options.heightmap = line.parser.isSet(heightmapOption);
     if (read.ok())
         read = readCenter(line.parser, options);
@@ -184,6 +289,7 @@ int runMap(const QStringList &arguments)
     if (!read.ok())
         return report(read);
     options.rivers = line.parser.isSet(riversOption);
+    options.title = line.worldName();
     if (options.rivers && options.heightmap)
         return report(Status::usage(QStringLiteral("--rivers draws on a colour map, not on a "
                                                    "heightmap")));

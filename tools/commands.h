@@ -66,6 +66,9 @@ public:
     // Where the levels came from, for the user: "levels: as stored in
     // base002.dat (the starting levels)".
     QString levelsLine(const World &world) const;
+    // The world's name, for the files that show one (a web page's title, a
+    // KMZ's): DIR's own name, escaped as every shown name is.
+    QString worldName() const;
     // An option's value; a usage error when the option is missing.
     Status required(const QCommandLineOption &option, QString *value) const;
 
