@@ -65,7 +65,7 @@ BENCH_PACKAGES := saga
 SOURCES    = $(shell find app terrain world overlays generator water gdal meshes maps relief tools tests bench fuzz \
                    -name '*.cpp' -o -name '*.h' | sort)
 
-.PHONY: all deps build programs world run test bench bench-deps bench-import bench-map bench-water install package clean fuzz asan-build test-asan soak kill-test \
+.PHONY: all deps build programs world run test bench bench-deps bench-import bench-map bench-water bench-web install package clean fuzz asan-build test-asan soak kill-test \
         format format-check
 
 all: build
@@ -122,12 +122,18 @@ bench: build bench-deps
 	bench/import_bench.sh $(BUILD) docs
 	bench/map_bench.sh $(BUILD) docs
 	bench/water_bench.sh $(BUILD) docs
+	bench/web_bench.sh $(BUILD) docs
 
 bench-import: build
 	bench/import_bench.sh $(BUILD) docs
 
 bench-map: programs
 	bench/map_bench.sh $(BUILD) docs
+
+# The web pages' sizes and Chromium's times, the turntable beside single
+# orthographic maps (a few minutes).
+bench-web: programs
+	bench/web_bench.sh $(BUILD) docs
 
 # The drainage beside SAGA's fill-sinks and flow accumulation (a minute).
 bench-water: build bench-deps
