@@ -65,7 +65,7 @@ BENCH_PACKAGES := saga
 SOURCES    = $(shell find app terrain world overlays generator water gdal meshes maps relief tools tests bench fuzz \
                    -name '*.cpp' -o -name '*.h' | sort)
 
-.PHONY: all deps build programs world run test bench bench-deps bench-import bench-map bench-water bench-web install package clean fuzz asan-build test-asan soak kill-test \
+.PHONY: all deps build programs world run test check-fast bench bench-deps bench-import bench-map bench-water bench-web install package clean fuzz asan-build test-asan soak kill-test \
         format format-check
 
 all: build
@@ -107,6 +107,12 @@ run: world
 
 test: build
 	cd $(BUILD) && $(XRUN) ctest --output-on-failure -j $(JOBS)
+
+# The suites without the rows labelled slow (the soak, the package, the
+# subdivision-8 round trip): for the edit-build-test loop, never instead of
+# `make test`.
+check-fast: build
+	cd $(BUILD) && $(XRUN) ctest --output-on-failure -j $(JOBS) -LE slow
 
 # The full benchmark: worlds of subdivision 3 to 8, reports into docs/. Takes
 # minutes: software GL compiles and draws on the CPU.

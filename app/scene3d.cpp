@@ -27,6 +27,12 @@ const float arrowStep = 1.0f;  // degrees per arrow key
 const double shiftStep = 0.05; // model units per Z or X
 const float homeXRot = -90.0f; // pole up, -Y toward the viewer
 
+// A box's title names the program, as the window's does.
+QString titled(const QString &what)
+{
+    return what + QStringLiteral(" — Globe");
+}
+
 void printLines(const QStringList &lines)
 {
     for (const QString &line : lines)
@@ -39,7 +45,7 @@ void refuseAndExit(const QStringList &problems)
     printLines(problems);
     // Started from the desktop menu, the user has no terminal (globe-launch).
     if (!qEnvironmentVariableIsEmpty("GLOBE_ERROR_BOX") && qApp) {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Cannot start"),
+        QMessageBox box(QMessageBox::Critical, titled("Cannot start"),
                         problems.join(QLatin1Char('\n')));
         box.setTextFormat(Qt::PlainText);
         box.exec();
@@ -53,7 +59,7 @@ Scene3D::FatalHandler fatalHandler = refuseAndExit;
 
 void showWarning(QWidget *window, const QString &title, const QString &text)
 {
-    QMessageBox::warning(window, title, text);
+    QMessageBox::warning(window, titled(title), text);
 }
 
 Scene3D::WarningHandler warningHandler = showWarning;
@@ -215,6 +221,7 @@ void Scene3D::buildTriangles()
         const BusyCursor busy; // gone before a fatal box
         triangles = new Triangle[triangleCount];
     }
+    settledLevels = vertexLevels;
     if (triangleCount > 0 && !Triangle::listsReserved()) {
         destroyTriangles();
         triangleCount = 0;
@@ -230,6 +237,22 @@ void Scene3D::destroyTriangles()
         glDeleteLists(Triangle::getListBase(), triangleCount);
     delete[] triangles;
     triangles = nullptr;
+}
+
+void Scene3D::closeEvent(QCloseEvent *event)
+{
+    bool written = false;
+    const Status kept =
+        triangleCount > 0 ? keepUnsavedLevels(triangles, settledLevels, &written) : Status();
+    const QString file = QString::fromLatin1(recoveryFileName);
+    if (written)
+        printLines({QStringLiteral("globe: the edits not saved are in %1: to bring them back, "
+                                   "cp %1 %2 and press F10 in the editor, or give --levels %1 "
+                                   "to globe-world")
+                        .arg(file, QLatin1String(saveFileName))});
+    else if (!kept.ok())
+        printLines({QStringLiteral("globe: the edits not saved are lost: %1").arg(kept.message())});
+    QGLWidget::closeEvent(event);
 }
 
 void Scene3D::resizeGL(int w, int h)
@@ -424,6 +447,8 @@ void Scene3D::saveTerrain()
     if (triangleCount == 0)
         return;
     const Status saved = saveLevels(triangles);
+    if (saved.ok())
+        settledLevels = vertexLevels;
     if (!saved.ok())
         reportFailure("saved", saved,
                       saved.kind() == Status::NotWritten

@@ -13,6 +13,7 @@
 #include <QGLWidget>
 #include <QPoint>
 #include <QStringList>
+#include <QVector>
 
 class Triangle;
 
@@ -65,6 +66,10 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    // Closing keeps edits that no save holds: levelstore's recovery file,
+    // and one line on stderr naming it and the way back. No question is
+    // asked: the window closes as it always did.
+    void closeEvent(QCloseEvent *event) override;
 
     void initializeGL() override;
     void resizeGL(int w, int h) override;
@@ -97,6 +102,8 @@ private:
     bool wheelZooms = true;
     bool showAxes = false;
     Triangle *triangles = nullptr;
+    // The levels last loaded into the triangles or saved from them.
+    QVector<int> settledLevels;
 };
 
 #endif

@@ -1,5 +1,9 @@
 #include "app/startup.h"
 
+#include "world/filenames.h"
+
+#include <QDir>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <cstdio>
@@ -67,7 +71,32 @@ std::unique_ptr<QApplication> startApplication(int &argc, char **argv)
     qInstallMessageHandler(previous);
     releaseHeldMessages();
     QApplication::setApplicationName(QStringLiteral("globe"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Globe"));
     QApplication::setDesktopFileName(QStringLiteral("globe"));
     return app;
+}
+
+bool noteArguments(const QStringList &arguments)
+{
+    const QStringList given = arguments.mid(1);
+    const QString here = shownName(QDir::currentPath());
+    if (given.contains(QLatin1String("--help")) || given.contains(QLatin1String("-h"))) {
+        std::fprintf(stdout,
+                     "Usage: globe\nThe globe editor: it opens the world of the current folder "
+                     "(%s) and takes no options.\nTo open the world in DIR: globe-launch DIR, "
+                     "or cd DIR && globe. To make one: globe-world generate DIR.\n",
+                     qPrintable(here));
+        return false;
+    }
+    for (const QString &argument : given) {
+        if (QFileInfo(argument).isDir()) {
+            const QString dir = shownName(argument);
+            std::fprintf(stderr,
+                         "globe: the editor opens the world of the current folder (%s), not %s: "
+                         "to open %s, run globe-launch %s, or cd %s && globe\n",
+                         qPrintable(here), qPrintable(dir), qPrintable(dir), qPrintable(dir),
+                         qPrintable(dir));
+            break;
+        }
+    }
+    return true;
 }

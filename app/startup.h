@@ -8,8 +8,16 @@
 #include <memory>
 
 // Connects to the display, or prints why it cannot and ends the process with
-// status 1. Names the program so that the window's title ("earth — Globe"),
-// its X class and its Wayland app id match the menu entry (globe.desktop).
+// status 1. Names the program so that its X class and its Wayland app id
+// match the menu entry (globe.desktop).
 std::unique_ptr<QApplication> startApplication(int &argc, char **argv);
+
+// The editor takes no arguments: it opens the world of its working
+// directory. A folder named on the command line gets one line on stderr
+// saying so and how to open that folder instead, and the editor goes on;
+// --help (or -h) prints the same as usage and returns false: the caller
+// then ends with status 0. arguments are the command line, the program's
+// name first.
+bool noteArguments(const QStringList &arguments);
 
 #endif

@@ -144,14 +144,12 @@ void auditFans(const World &w, qint64 vertices, IndexAudit &audit, QStringList &
 // sanitizers see the arithmetic of any header the checker lets through.
 void applyLevelRules(const QVector<int> &levels, int subdivision)
 {
-    const int saved = subdivisionLevel;
-    subdivisionLevel = subdivision;
     for (int level : levels) {
-        float radius, red, green, blue;
-        levelRadius(level, radius);
+        float red, green, blue;
+        const float radius = radiusOfLevel(level, subdivision);
         levelColor(level, red, green, blue);
+        Q_UNUSED(radius);
     }
-    subdivisionLevel = saved;
 }
 
 void useAcceptedWorld(const World &w, QStringList &broken)

@@ -2,6 +2,7 @@
 
 #include "gdal/containercheck.h"
 #include "gdal/rasterdoor.h"
+#include "world/filenames.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -17,7 +18,7 @@ QString GdalSession::lastError()
     // Some drivers break their messages over lines; ours is one line, and
     // names a file as the user did, not by the door GDAL reached it through.
     static const QRegularExpression door(QStringLiteral("/vsiguard/\\d+"));
-    return QString::fromUtf8(CPLGetLastErrorMsg()).simplified().remove(door);
+    return shownText(QString::fromUtf8(CPLGetLastErrorMsg()).simplified().remove(door));
 }
 
 namespace {
@@ -173,13 +174,13 @@ Status openRaster(const QString &path, GdalDataset &dataset, const QStringList &
         return Status::refused(path, QStringLiteral("has 0 bands and no subdatasets"));
     QStringList names;
     for (const Subdataset &s : (flat.empty() ? all : flat))
-        names << variableOf(s.name);
+        names << shownName(variableOf(s.name));
     return Status::refused(
         path, QStringLiteral("holds %1 variables (%2) and none stands out as the elevation; name "
                              "one as GDAL does, like --heightmap '%3'")
                   .arg(all.size())
                   .arg(names.join(QStringLiteral(", ")))
-                  .arg((flat.empty() ? all : flat).front().name));
+                  .arg(shownName((flat.empty() ? all : flat).front().name)));
 }
 
 int gdalProgress(double complete, const char *, void *part)

@@ -1,6 +1,10 @@
 #include "gdal/memoryraster.h"
 
+#include <cpl_conv.h>
 #include <cpl_vsi.h>
+#include <ogr_srs_api.h>
+
+#include <QString>
 
 #include <atomic>
 
@@ -21,9 +25,23 @@ GdalDataset memoryRasterOver(int width, int height, const std::vector<RasterBand
     return dataset;
 }
 
+QByteArray auxiliarySrsFile(OGRSpatialReferenceH srs)
+{
+    char *wkt = nullptr;
+    const char *wktOptions[] = {"FORMAT=WKT2_2019", "MULTILINE=NO", nullptr};
+    if (OSRExportToWktEx(srs, &wkt, wktOptions) != OGRERR_NONE) {
+        CPLFree(wkt);
+        return QByteArray();
+    }
+    const QString text = QString::fromUtf8(wkt).toHtmlEscaped();
+    CPLFree(wkt);
+    return "<PAMDataset>\n  <SRS dataAxisToSRSAxisMapping=\"1,2\">" + text.toUtf8() +
+           "</SRS>\n</PAMDataset>\n";
+}
+
 Status memoryRasterBytes(GDALDatasetH dataset, const char *driver, const char *const *options,
                          const QString &path, QByteArray *bytes, const ProgressPart &progress,
-                         const char *suffix)
+                         QByteArray *sideFile, const char *suffix)
 {
     // A number of our own: two files made at once must not share memory.
     static std::atomic<int> serial(0);
@@ -43,6 +61,10 @@ Status memoryRasterBytes(GDALDatasetH dataset, const char *driver, const char *c
     }
     vsi_l_offset length = 0;
     GByte *data = made ? VSIGetMemFileBuffer(name.constData(), &length, FALSE) : nullptr;
+    if (!placed && data && sideFile) {
+        *sideFile = auxiliarySrsFile(GDALGetSpatialRef(dataset));
+        placed = !sideFile->isEmpty();
+    }
     if (data && placed)
         *bytes = QByteArray(reinterpret_cast<const char *>(data), int(length));
     VSIUnlink(name.constData());

@@ -38,11 +38,17 @@ GdalDataset memoryRasterOver(int width, int height, const std::vector<RasterBand
 // creation options, made at a /vsimem/ name of the program's own, unique in
 // the process. path is the file the bytes are for: refusals name it,
 // "PATH: REASON". When the dataset has a coordinate system that the file
-// cannot hold (GDAL's GeoTIFF writer drops Equal Earth without a word), it
-// is refused rather than written unplaced. suffix ends the memory file's
-// name, for the drivers that choose a layout by it (".kmz").
+// cannot hold (GDAL 3.6's GeoTIFF writer drops Equal Earth without a word:
+// it has no GeoTIFF keys), *sideFile, if given, receives GDAL's own side
+// file for it, PATH.aux.xml, which GDAL and GIS programs read beside the
+// file; without sideFile it is refused rather than written unplaced.
+// suffix ends the memory file's name, for the drivers that choose a layout
+// by it (".kmz").
 Status memoryRasterBytes(GDALDatasetH dataset, const char *driver, const char *const *options,
                          const QString &path, QByteArray *bytes, const ProgressPart &progress = {},
-                         const char *suffix = "");
+                         QByteArray *sideFile = nullptr, const char *suffix = "");
+
+// GDAL's auxiliary side file (PAM, NAME.aux.xml) holding srs as WKT2.
+QByteArray auxiliarySrsFile(OGRSpatialReferenceH srs);
 
 #endif

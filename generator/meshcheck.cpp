@@ -192,3 +192,10 @@ QStringList worldSummary(const QVector<int> &header, const QVector<int> &levels)
                      .arg(percent(share.outside));
     return lines;
 }
+
+Status checkWorld(const World &world)
+{
+    const QStringList problems =
+        checkMeshProperties(world.header, world.coords, world.corners, world.fans);
+    return problems.isEmpty() ? Status() : Status::refused(problems);
+}

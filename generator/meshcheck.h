@@ -8,6 +8,9 @@
 #ifndef MESHCHECK_H
 #define MESHCHECK_H
 
+#include "world/status.h"
+#include "world/world.h"
+
 #include <QStringList>
 #include <QVector>
 
@@ -22,6 +25,10 @@
 // Empty when the mesh is sound.
 QStringList checkMeshProperties(const QVector<int> &header, const QVector<float> &coords,
                                 const QVector<int> &corners, const QVector<int> &fans);
+
+// The check command's work on a world the loader accepted: its mesh
+// properties; refused with one line per problem.
+Status checkWorld(const World &world);
 
 struct LevelShare
 {

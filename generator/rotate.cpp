@@ -2,6 +2,7 @@
 
 #include "terrain/vec3.h"
 #include "world/atomicwrite.h"
+#include "world/filenames.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
 
@@ -59,4 +60,23 @@ Status rotateWorld(const QString &dir, World &world, const RotateOptions &option
     rotateAngles(world.coords, world.vertexCount, options);
     return writeFileAtomically(QDir(dir).filePath(QString::fromLatin1(coordsFileName)),
                                encodeFloatTable(world.coords));
+}
+
+Status checkRotateOptions(const OptionTexts &given, RotateOptions *options)
+{
+    QString pole;
+    const Status named = given.required(QStringLiteral("pole"), &pole);
+    if (!named.ok())
+        return named;
+    const QStringList parts = pole.split(QLatin1Char(','));
+    if (parts.size() != 2 || !numberInRange(parts[0], -90, 90, &options->poleLatitude) ||
+        !numberInRange(parts[1], -180, 180, &options->poleLongitude))
+        return Status::usage(QStringLiteral("--pole must be LAT,LON with LAT from -90 to 90 and "
+                                            "LON from -180 to 180, not '%1'")
+                                 .arg(shownName(pole)));
+    const QString turn = given.value(QStringLiteral("turn"));
+    if (!numberInRange(turn, -360, 360, &options->turn))
+        return Status::usage(QStringLiteral("--turn must be a number from -360 to 360, not '%1'")
+                                 .arg(shownName(turn)));
+    return Status();
 }

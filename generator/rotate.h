@@ -8,6 +8,7 @@
 #ifndef ROTATE_H
 #define ROTATE_H
 
+#include "world/optiontexts.h"
 #include "world/status.h"
 #include "world/world.h"
 
@@ -20,6 +21,10 @@ struct RotateOptions
     double poleLongitude = 0; // degrees, -180 to 180
     double turn = 0;          // degrees east about the new pole, -360 to 360
 };
+
+// The rotate command's options from their texts: pole (LAT,LON, required)
+// and turn; a usage error echoing the value as typed.
+Status checkRotateOptions(const OptionTexts &given, RotateOptions *options);
 
 // The rotation: first along the chosen point's meridian until the point is
 // on the north pole (about the axis through the equator 90 degrees east of

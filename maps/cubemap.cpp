@@ -61,6 +61,18 @@ Vec3 cubeFaceDirection(int face, int i, int j, int size)
     }
 }
 
+bool cubeFaceCoordinates(int face, const Vec3 &d, double minAxis, double *sc, double *tc)
+{
+    const double k[] = {d.x, -d.x, d.y, -d.y, d.z, -d.z};
+    if (!(k[face] > 0) || k[face] < minAxis)
+        return false;
+    const double s[] = {-d.z, d.z, d.x, d.x, d.x, -d.x};
+    const double t[] = {-d.y, -d.y, d.z, -d.z, -d.y, -d.y};
+    *sc = s[face] / k[face];
+    *tc = t[face] / k[face];
+    return true;
+}
+
 QVector<QImage> renderCubeFaces(const DrawnMesh &mesh, int size, bool heightmap,
                                 const ProgressPart &progress)
 {

@@ -33,6 +33,11 @@ const char *cubeFaceName(int face);
 // (not of unit length).
 Vec3 cubeFaceDirection(int face, int i, int j, int size);
 
+// The table's inverse: (sc, tc) where the direction d (Y-up frame, any
+// length) meets face's plane; false when d's part along the face's axis is
+// below minAxis (0: d points away from the face).
+bool cubeFaceCoordinates(int face, const Vec3 &d, double minAxis, double *sc, double *tc);
+
 // The six faces, size x size each: the colour map's RGB888 or, for a
 // heightmap, Grayscale16 with the heightmap's values. progress follows the
 // faces.

@@ -15,6 +15,9 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cmath>
+
 #include <cpl_vsi.h>
 #include <gdal.h>
 #include <ogr_srs_api.h>
@@ -38,15 +41,16 @@ bool fillBands(GDALDatasetH target, const QImage &image, bool grey)
     return true;
 }
 
-// The map as an in-memory dataset in EPSG:4326, its pixels copied in.
-GdalDataset equirectangularDataset(const QImage &image, bool grey)
+// The map as an in-memory dataset in EPSG:4326, its pixels copied in; west
+// the longitude of its west edge.
+GdalDataset equirectangularDataset(const QImage &image, bool grey, double west)
 {
     const int w = image.width(), h = image.height();
     GdalDataset memory(GDALCreate(GDALGetDriverByName("MEM"), "", w, h, grey ? 1 : 3,
                                   grey ? GDT_UInt16 : GDT_Byte, nullptr));
     if (!memory || !fillBands(memory.get(), image, grey))
         return nullptr;
-    double transform[6] = {-180, 360.0 / w, 0, 90, 0, -180.0 / h};
+    double transform[6] = {west, 360.0 / w, 0, 90, 0, -180.0 / h};
     GDALSetGeoTransform(memory.get(), transform);
     OGRSpatialReferenceH wgs84 = OSRNewSpatialReference(nullptr);
     OSRImportFromEPSG(wgs84, 4326);
@@ -56,11 +60,11 @@ GdalDataset equirectangularDataset(const QImage &image, bool grey)
     return memory;
 }
 
-bool geoTiffBytes(const QImage &image, QByteArray *bytes, const ProgressPart &progress)
+bool geoTiffBytes(const QImage &image, double west, QByteArray *bytes, const ProgressPart &progress)
 {
     GdalSession session;
     const bool grey = image.format() == QImage::Format_Grayscale16;
-    const GdalDataset memory = equirectangularDataset(image, grey);
+    const GdalDataset memory = equirectangularDataset(image, grey, west);
     if (!memory)
         return false;
     const char *name = "/vsimem/globe-world-map.tif";
@@ -80,19 +84,19 @@ bool geoTiffBytes(const QImage &image, QByteArray *bytes, const ProgressPart &pr
 
 // Google Earth's archive: GDAL's super-overlay of PNG tiles, each level of
 // detail a region of its own, over the map as a GeoTIFF would place it.
-Status kmzBytes(const QImage &image, const QString &title, const QString &path, QByteArray *bytes,
-                const ProgressPart &progress)
+Status kmzBytes(const QImage &image, double west, const QString &title, const QString &path,
+                QByteArray *bytes, const ProgressPart &progress)
 {
     restrictGdal();
     GdalSession session;
-    const GdalDataset memory = equirectangularDataset(image, false);
+    const GdalDataset memory = equirectangularDataset(image, false, west);
     if (!memory)
         return Status::refused(path, QStringLiteral("GDAL could not hold the map in memory (%1)")
                                          .arg(GdalSession::lastError()));
     const QByteArray name = "NAME=" + title.toUtf8();
     const char *options[] = {"FORMAT=PNG", name.constData(), nullptr};
     return memoryRasterBytes(memory.get(), "KMLSUPEROVERLAY", options, path, bytes, progress,
-                             ".kmz");
+                             nullptr, ".kmz");
 }
 
 Status writeCubeMap(const World &world, const DrawnMesh &mesh, const MapOptions &options,
@@ -101,7 +105,7 @@ Status writeCubeMap(const World &world, const DrawnMesh &mesh, const MapOptions 
     QVector<QImage> faces =
         renderCubeFaces(mesh, options.width / 4, options.heightmap, progress.part(0, 0.9));
     if (options.rivers)
-        drawWaterOnCube(world, faces);
+        drawWaterOnCube(world, faces, options.riverMinAreaKm2);
     for (int face = 0; face < cubeFaces && options.graticule > 0; ++face)
         drawGraticule(faces[face], options.graticule, cubeFacePlaces(face, options.width / 4));
     // All six or none: a cube of faces from two worlds is no cube.
@@ -111,6 +115,31 @@ Status writeCubeMap(const World &world, const DrawnMesh &mesh, const MapOptions 
         files.append({cubeFaceFile(options.out, face), pngBytes(faces[face])});
     }
     return writeFilesAtomically(files);
+}
+
+// The columns an equirectangular map W wide turns by to centre it on
+// longitude centre: a whole number, so that every pixel keeps its own
+// colour and the map stays exact; the centre is within half a pixel.
+int centreShift(double centre, int width)
+{
+    return int(std::lround(centre / 360 * width)) % width;
+}
+
+// Column x of the result is column (x + shift) mod W of image.
+QImage rolled(const QImage &image, int shift)
+{
+    const int w = image.width(), bytesPerPixel = image.depth() / 8;
+    const int first = (shift % w + w) % w;
+    QImage turned(image.size(), image.format());
+    for (int y = 0; y < image.height(); ++y) {
+        const uchar *from = image.constScanLine(y);
+        uchar *to = turned.scanLine(y);
+        const size_t right = size_t(w - first) * size_t(bytesPerPixel);
+        std::copy(from + size_t(first) * size_t(bytesPerPixel),
+                  from + size_t(w) * size_t(bytesPerPixel), to);
+        std::copy(from, from + size_t(first) * size_t(bytesPerPixel), to + right);
+    }
+    return turned;
 }
 
 } // namespace
@@ -136,15 +165,15 @@ bool mapFormatOf(const QString &path, MapFormat *format)
 }
 
 Status mapFileBytes(const QImage &image, MapFormat format, const QString &path, QByteArray *bytes,
-                    const ProgressPart &progress, const QString &title)
+                    const ProgressPart &progress, double west, const QString &title)
 {
     if (format == MapFormat::Png) {
         *bytes = pngBytes(image);
         return Status();
     }
     if (format == MapFormat::Kmz)
-        return kmzBytes(image, title, path, bytes, progress);
-    if (geoTiffBytes(image, bytes, progress))
+        return kmzBytes(image, west, title, path, bytes, progress);
+    if (geoTiffBytes(image, west, bytes, progress))
         return Status();
     return Status::refused(
         path, QStringLiteral("the GeoTIFF could not be made (%1)").arg(GdalSession::lastError()));
@@ -169,14 +198,16 @@ Status writeMap(const World &world, const MapOptions &options, int *unrestorable
     QByteArray bytes;
     if (isWarped(options.projection)) {
         ProjectedMap map;
+        QVector<FileWrite> files;
         Status made = renderProjectedMap(world, mesh, options, &map, progress.part(0, 0.8));
         if (made.ok())
-            made = projectedMapBytes(map, options.format, options.out, &bytes,
+            made = projectedMapFiles(map, options.format, options.out, &files,
                                      progress.part(0.8, 0.95));
-        return made.ok() ? writeFileAtomically(options.out, bytes) : made;
+        return made.ok() ? writeFilesAtomically(files) : made;
     }
+    const int shift = centreShift(options.centerLongitude, options.width);
     if (options.format == MapFormat::Png && !options.heightmap && options.graticule <= 0 &&
-        !options.rivers) {
+        !options.rivers && shift == 0) {
         // The PNG is encoded while the rows below are still being drawn.
         PngRows png(options.width, options.width / 2,
                     QImage(1, 1, QImage::Format_RGB888).dotsPerMeterX());
@@ -192,11 +223,14 @@ Status writeMap(const World &world, const MapOptions &options, int *unrestorable
     QImage image = options.heightmap ? renderHeightmap(mesh, options.width, unrestorable, drawing)
                                      : renderColourMap(mesh, options.width, drawing);
     if (options.rivers)
-        drawWaterOnMap(world, image);
+        drawWaterOnMap(world, image, 0, options.riverMinAreaKm2);
     if (options.graticule > 0 && !options.heightmap)
         drawGraticule(image, options.graticule,
                       equirectangularPlaces(image.width(), image.height()));
-    const Status made = mapFileBytes(image, options.format, options.out, &bytes,
-                                     progress.part(0.8, 0.95), options.title);
+    if (shift != 0)
+        image = rolled(image, shift);
+    const Status made =
+        mapFileBytes(image, options.format, options.out, &bytes, progress.part(0.8, 0.95),
+                     -180 + 360.0 * shift / options.width, options.title);
     return made.ok() ? writeFileAtomically(options.out, bytes) : made;
 }

@@ -31,10 +31,12 @@ bool mapFormatOf(const QString &path, MapFormat *format);
 
 // The file bytes of a still map: image is Format_RGB888 or
 // Format_Grayscale16 (not for a KMZ), twice as wide as high. Refused, in one line naming path (the
-// file the bytes are for), if GDAL fails. progress follows GDAL's writing of a GeoTIFF. title names
-// a KMZ's document (the world's name).
+// file the bytes are for), if GDAL fails. progress follows GDAL's writing of a GeoTIFF. west is the
+// longitude of the map's west edge in degrees, -180 unless the map is centred elsewhere (--center):
+// the GeoTIFF's origin. title names a KMZ's document (the world's name).
 Status mapFileBytes(const QImage &image, MapFormat format, const QString &path, QByteArray *bytes,
-                    const ProgressPart &progress = {}, const QString &title = {});
+                    const ProgressPart &progress = {}, double west = -180,
+                    const QString &title = {});
 
 // The file of face (cubemap.h) of the cube map named out: NAME-px.png for
 // NAME.png.

@@ -37,8 +37,9 @@ struct MapOptions
     // up to maxMapWidth, the faces width / 4 square.
     int width = defaultMapWidth;
     bool heightmap = false;
-    // The central meridian of a world projection, and the latitude an
-    // orthographic view faces, in degrees.
+    // The central meridian of the equirectangular map (whole columns) or a
+    // world projection, and the latitude an orthographic view faces, in
+    // degrees.
     double centerLongitude = 0, centerLatitude = 0;
     // Lines of latitude and longitude every graticule degrees (graticule.h);
     // 0: none.
@@ -49,6 +50,9 @@ struct MapOptions
     QString title;
     // A turntable's frames (turntable.h), from 2 to maxTurntableFrames.
     int frames = 0;
+    // The least flow in km² of the rivers drawn, as the rivers command's
+    // --min-area; below 0: its default.
+    double riverMinAreaKm2 = -1;
 };
 
 #endif

@@ -7,10 +7,13 @@
 #include "maps/watermap.h"
 #include "maps/worldmap.h"
 
+#include <QFileInfo>
+
 #include <cpl_string.h>
 #include <gdal_utils.h>
 #include <ogr_srs_api.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -18,6 +21,9 @@
 namespace {
 
 const double pi = 3.14159265358979323846;
+// Winkel's own standard parallel, acos(2 / pi), where his equirectangular
+// half is true to scale; PROJ's WKT carries 0 unless it is given.
+const double winkelParallel = std::acos(2 / pi) * 180 / pi;
 
 struct Projection
 {
@@ -95,53 +101,153 @@ Status gdalFailure(const QString &path, const QString &what)
     return Status::refused(path, QStringLiteral("%1 (%2)").arg(what, GdalSession::lastError()));
 }
 
-// x and y of the point at (longitude, latitude) in degrees.
-bool projectedPoint(void *srs, double longitude, double latitude, double *x, double *y)
+// x and y of the point at (longitude, latitude) in degrees, through transform.
+bool projectedPoint(OGRCoordinateTransformationH transform, double longitude, double latitude,
+                    double *x, double *y)
 {
-    const Srs sphere = srsOf(sphereDefinition());
-    OGRCoordinateTransformationH transform = OCTNewCoordinateTransformation(sphere.get(), srs);
-    if (!transform)
-        return false;
     *x = longitude;
     *y = latitude;
-    const bool ok =
-        OCTTransform(transform, 1, x, y, nullptr) && std::isfinite(*x) && std::isfinite(*y);
-    OCTDestroyCoordinateTransformation(transform);
-    return ok;
+    return OCTTransform(transform, 1, x, y, nullptr) && std::isfinite(*x) && std::isfinite(*y);
 }
 
-// The projection's half width and half height in metres: for a world
-// projection its equator's half and its pole's distance from the equator,
-// which bound the outline of all four; for the orthographic view the
-// sphere's radius.
-Status halfExtent(const MapOptions &options, double *halfWidth, double *halfHeight)
+// PROJ's transformation from the sphere's longitude and latitude into srs.
+struct TransformFreer
 {
-    if (options.projection == MapProjection::Orthographic) {
-        *halfWidth = *halfHeight = earthRadius;
+    void operator()(void *transform) const { OCTDestroyCoordinateTransformation(transform); }
+};
+using Transform = std::unique_ptr<void, TransformFreer>;
+
+Transform forwardInto(void *srs)
+{
+    const Srs sphere = srsOf(sphereDefinition());
+    return Transform(sphere ? OCTNewCoordinateTransformation(sphere.get(), srs) : nullptr);
+}
+
+// The globe's outline on the map, in metres from the map's centre: for a
+// world projection the image of the meridian opposite the central one,
+// taken from PROJ's forward projection at edgeSamples latitudes and
+// mirrored about the central meridian (every world projection here is
+// symmetric about it, and each line of constant y crosses its outline
+// once on each side); for the orthographic view the sphere's disc.
+class Outline
+{
+public:
+    Status trace(const MapOptions &options);
+    double halfWidth() const { return width; }
+    double halfHeight() const { return height; }
+    // Half the outline's width at height y in metres; 0 beyond its top and bottom.
+    double halfWidthAt(double y) const;
+
+private:
+    static const int edgeSamples = 4096;
+    bool disc = false;
+    double width = 0, height = 0;
+    std::vector<double> ys, xs; // the edge from the south pole up, y increasing
+};
+
+Status Outline::trace(const MapOptions &options)
+{
+    disc = options.projection == MapProjection::Orthographic;
+    if (disc) {
+        width = height = earthRadius;
         return Status();
     }
     MapOptions centred = options;
     centred.centerLongitude = 0;
     const Srs srs = srsOf(projDefinition(centred));
-    double x = 0, y = 0;
-    if (!srs || !projectedPoint(srs.get(), 180, 0, halfWidth, &y) ||
-        !projectedPoint(srs.get(), 0, 90, &x, halfHeight))
-        return gdalFailure(options.out,
-                           QStringLiteral("PROJ could not place the projection's outline"));
-    *halfWidth = std::fabs(*halfWidth);
-    *halfHeight = std::fabs(*halfHeight);
+    const Transform forward = forwardInto(srs.get());
+    ys.resize(edgeSamples + 1);
+    xs.resize(edgeSamples + 1);
+    for (int i = 0; i <= edgeSamples; ++i) {
+        if (!forward ||
+            !projectedPoint(forward.get(), 180, 180.0 * i / edgeSamples - 90, &xs[i], &ys[i]))
+            return gdalFailure(options.out,
+                               QStringLiteral("PROJ could not place the projection's outline"));
+        xs[i] = std::fabs(xs[i]);
+        width = std::max(width, xs[i]);
+    }
+    height = ys.back();
     return Status();
 }
 
-// The equirectangular source: as many columns as the map's scale gives the
-// whole equator, so that the warper neither invents nor throws away detail
-// (about 1.1 to 1.25 W for the world projections, pi W for the orthographic
-// view, whose centre is seen at full scale), even, within maxMapWidth.
-int sourceWidth(double halfWidth, int width)
+double Outline::halfWidthAt(double y) const
 {
-    const double metresPerPixel = 2 * halfWidth / width;
-    const int columns = int(std::ceil(2 * pi * earthRadius / metresPerPixel / 2)) * 2;
-    return std::clamp(columns, 2, maxMapWidth);
+    if (disc)
+        return std::fabs(y) < earthRadius ? std::sqrt(earthRadius * earthRadius - y * y) : 0;
+    if (y < ys.front() || y > ys.back())
+        return 0;
+    const size_t i = std::max<size_t>(1, std::lower_bound(ys.begin(), ys.end(), y) - ys.begin());
+    const double span = ys[i] - ys[i - 1];
+    const double f = span > 0 ? (y - ys[i - 1]) / span : 1;
+    return xs[i - 1] + f * (xs[i] - xs[i - 1]);
+}
+
+// How much of each pixel of row y the outline covers, 0 to 1: the exact
+// share of each of coverageRows lines across the pixel, so that the edge
+// is as smooth as the lines are many.
+void coverageOfRow(const Outline &outline, const double transform[6], int y,
+                   std::vector<double> &cover)
+{
+    const int coverageRows = 16;
+    const int w = int(cover.size());
+    std::fill(cover.begin(), cover.end(), 0.0);
+    std::vector<double> steps(size_t(w) + 1, 0.0); // whole pixels, as a running sum
+    const double share = 1.0 / coverageRows;
+    for (int s = 0; s < coverageRows; ++s) {
+        const double metres = transform[3] + (y + (s + 0.5) * share) * transform[5];
+        const double half = outline.halfWidthAt(metres) / transform[1];
+        const double left = std::clamp(w / 2.0 - half, 0.0, double(w));
+        const double right = std::clamp(w / 2.0 + half, 0.0, double(w));
+        if (right <= left)
+            continue;
+        const int l = int(std::floor(left)), r = int(std::floor(right));
+        if (l == r) {
+            cover[size_t(l)] += (right - left) * share;
+            continue;
+        }
+        cover[size_t(l)] += (l + 1 - left) * share;
+        steps[size_t(l) + 1] += share;
+        steps[size_t(r)] -= share;
+        if (r < w)
+            cover[size_t(r)] += (right - r) * share;
+    }
+    double whole = 0;
+    for (int x = 0; x < w; ++x) {
+        whole += steps[size_t(x)];
+        cover[size_t(x)] = std::min(1.0, cover[size_t(x)] + whole);
+    }
+}
+
+// The equirectangular source: fine enough that none of its pixels spans
+// more than one of the map's in any direction anywhere on the globe (the
+// finest place is the centre of the orthographic view, and the equator of
+// a world projection, each measured through PROJ), so that the warper
+// never magnifies the source; even, within maxSourceWidth.
+const int maxSourceWidth = 2 * maxMapWidth;
+
+int sourceWidth(void *srs, double metresPerPixel, const MapOptions &options)
+{
+    const Transform forward = forwardInto(srs);
+    const double step = 0.01; // degrees
+    double pixelsPerDegree = 1;
+    const auto measure = [&](double longitude, double latitude) {
+        double x0, y0, x1, y1, x2, y2;
+        if (!projectedPoint(forward.get(), longitude, latitude, &x0, &y0) ||
+            !projectedPoint(forward.get(), longitude + step, latitude, &x1, &y1) ||
+            !projectedPoint(forward.get(), longitude, latitude + step, &x2, &y2))
+            return; // beyond the orthographic view's horizon
+        const double along = std::hypot(x1 - x0, y1 - y0), across = std::hypot(x2 - x0, y2 - y0);
+        pixelsPerDegree =
+            std::max(pixelsPerDegree, std::max(along, across) / step / metresPerPixel);
+    };
+    if (forward)
+        measure(options.centerLongitude, std::min(options.centerLatitude, 90 - step));
+    for (double latitude = -89.5; forward && latitude < 90; latitude += 1) {
+        for (double longitude = -179.5; longitude < 180; longitude += 1)
+            measure(longitude, latitude);
+    }
+    const int columns = int(std::ceil(360 * pixelsPerDegree / 2)) * 2;
+    return std::clamp(columns, 2, maxSourceWidth);
 }
 
 // The source map as a dataset in longitude and latitude on the sphere.
@@ -210,6 +316,49 @@ void drawProjectedGraticule(void *target, void *sphere, ProjectedMap *map, doubl
     OCTDestroyCoordinateTransformation(inverse);
 }
 
+// The map cut to the globe's outline: alpha is the pixel's coverage (for a
+// heightmap, whole where the pixel's centre is inside), nothing is left
+// beyond it (the warper fills the whole rectangle where PROJ's inverse
+// goes on past the edge, as Equal Earth's and Winkel tripel's do), and an
+// edge pixel whose centre the warper left empty takes its inner
+// neighbour's colour, so the edge does not darken.
+void cutToOutline(const Outline &outline, ProjectedMap *map)
+{
+    const bool heightmap = !map->alpha.isNull();
+    const int w = map->image.width();
+    std::vector<double> cover(static_cast<size_t>(w));
+    for (int y = 0; y < map->image.height(); ++y) {
+        coverageOfRow(outline, map->transform, y, cover);
+        if (heightmap) {
+            auto *height = reinterpret_cast<quint16 *>(map->image.scanLine(y));
+            auto *alpha = reinterpret_cast<quint16 *>(map->alpha.scanLine(y));
+            for (int x = 0; x < w; ++x) {
+                const bool inside = cover[size_t(x)] >= 0.5;
+                if (inside && alpha[x] == 0)
+                    height[x] = height[x < w / 2 ? x + 1 : x - 1];
+                if (!inside)
+                    height[x] = 0;
+                alpha[x] = inside ? 65535 : 0;
+            }
+            continue;
+        }
+        uchar *rgba = map->image.scanLine(y);
+        for (int x = 0; x < w; ++x) {
+            uchar *p = rgba + 4 * x;
+            const int a = int(std::lround(255 * cover[size_t(x)]));
+            if (a == 0) {
+                std::fill(p, p + 4, uchar(0));
+                continue;
+            }
+            for (int step = 1; p[3] == 0 && step <= 3; ++step) {
+                const int inner = x < w / 2 ? std::min(x + step, w - 1) : std::max(x - step, 0);
+                std::copy(rgba + 4 * inner, rgba + 4 * inner + 4, p);
+            }
+            p[3] = uchar(a);
+        }
+    }
+}
+
 } // namespace
 
 const char *projectionName(MapProjection projection)
@@ -240,6 +389,8 @@ QString projDefinition(const MapOptions &options)
                              .arg(options.centerLongitude, 0, 'g', 17);
     if (options.projection == MapProjection::Orthographic)
         definition += QStringLiteral(" +lat_0=%1").arg(options.centerLatitude, 0, 'g', 17);
+    if (options.projection == MapProjection::WinkelTripel)
+        definition += QStringLiteral(" +lat_1=%1").arg(winkelParallel, 0, 'g', 17);
     return definition + QStringLiteral(" +R=%1 +units=m +no_defs").arg(earthRadius, 0, 'f', 0);
 }
 
@@ -252,21 +403,20 @@ Status renderProjectedMap(const World &world, const DrawnMesh &mesh, const MapOp
     if (!sphere || !target)
         return gdalFailure(options.out,
                            QStringLiteral("PROJ does not know %1").arg(projDefinition(options)));
-    double halfWidth = 0, halfHeight = 0;
-    const Status extent = halfExtent(options, &halfWidth, &halfHeight);
-    if (!extent.ok())
-        return extent;
+    Outline outline;
+    if (const Status traced = outline.trace(options); !traced.ok())
+        return traced;
     const int w = options.width;
-    const double pixel = 2 * halfWidth / w;
-    const int h = std::max(1, int(std::lround(2 * halfHeight / pixel)));
-    const int columns = sourceWidth(halfWidth, w);
+    const double pixel = 2 * outline.halfWidth() / w;
+    const int h = std::max(1, int(std::lround(2 * outline.halfHeight() / pixel)));
+    const int columns = sourceWidth(target.get(), pixel, options);
     QImage equirect = options.heightmap
                           ? renderHeightmap(mesh, columns, nullptr, progress.part(0, 0.4))
                           : renderColourMap(mesh, columns, progress.part(0, 0.4));
     // Water before the warp, which bends its lines with the land; river
     // widths are those of an equirectangular map as wide as this one.
     if (options.rivers && !options.heightmap)
-        drawWaterOnMap(world, equirect, w);
+        drawWaterOnMap(world, equirect, w, options.riverMinAreaKm2);
     const GdalDataset source = sourceOver(equirect, sphere.get());
 
     map->image =
@@ -287,17 +437,22 @@ Status renderProjectedMap(const World &world, const DrawnMesh &mesh, const MapOp
     GDALSetSpatialRef(destination.get(), target.get());
     const Status warped = warp(source.get(), destination.get(), options.heightmap, options.out,
                                progress.part(0.4, 0.9));
-    if (warped.ok() && options.graticule > 0 && !options.heightmap)
+    if (!warped.ok())
+        return warped;
+    cutToOutline(outline, map);
+    if (options.graticule > 0 && !options.heightmap)
         drawProjectedGraticule(target.get(), sphere.get(), map, options.graticule);
     return warped;
 }
 
-Status projectedMapBytes(const ProjectedMap &map, MapFormat format, const QString &path,
-                         QByteArray *bytes, const ProgressPart &progress)
+Status projectedMapFiles(const ProjectedMap &map, MapFormat format, const QString &path,
+                         QVector<FileWrite> *files, const ProgressPart &progress)
 {
     restrictGdal();
     GdalSession session;
     const bool heightmap = !map.alpha.isNull();
+    files->append({path, QByteArray()});
+    QByteArray *bytes = &files->back().bytes;
     if (format == MapFormat::Png && !heightmap) {
         *bytes = pngBytes(map.image);
         return Status();
@@ -314,5 +469,14 @@ Status projectedMapBytes(const ProjectedMap &map, MapFormat format, const QStrin
     const char *options[] = {"COMPRESS=DEFLATE",
                              heightmap ? "PHOTOMETRIC=MINISBLACK" : "PHOTOMETRIC=RGB",
                              "ALPHA=UNASSOCIATED", nullptr};
-    return memoryRasterBytes(dataset.get(), "GTiff", options, path, bytes, progress);
+    QByteArray side;
+    const Status made =
+        memoryRasterBytes(dataset.get(), "GTiff", options, path, bytes, progress, &side);
+    // One left beside the name by an earlier map would name its projection
+    // over this one's keys, as GDAL reads the side file first.
+    if (made.ok() && side.isEmpty() && QFileInfo::exists(path + QStringLiteral(".aux.xml")))
+        side = auxiliarySrsFile(srs.get());
+    if (made.ok() && !side.isEmpty())
+        files->append({path + QStringLiteral(".aux.xml"), side});
+    return made;
 }

@@ -22,6 +22,7 @@
 
 #include "maps/mapoptions.h"
 #include "meshes/drawnmesh.h"
+#include "world/atomicwrite.h"
 #include "world/progress.h"
 #include "world/status.h"
 #include "world/world.h"
@@ -29,6 +30,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <QVector>
 
 const double earthRadius = 6371000;
 
@@ -66,11 +68,12 @@ struct ProjectedMap
 Status renderProjectedMap(const World &world, const DrawnMesh &mesh, const MapOptions &options,
                           ProjectedMap *map, const ProgressPart &progress = {});
 
-// The file bytes: a PNG (RGBA with an sRGB chunk, or 16-bit grey and alpha)
-// or a DEFLATE-compressed GeoTIFF with the alpha band and the coordinate
-// system, so that GIS places it. Refusals name path, the file the bytes
-// are for.
-Status projectedMapBytes(const ProjectedMap &map, MapFormat format, const QString &path,
-                         QByteArray *bytes, const ProgressPart &progress = {});
+// The files: a PNG (RGBA with an sRGB chunk, or 16-bit grey and alpha) or
+// a DEFLATE-compressed GeoTIFF with the alpha band and the coordinate
+// system, so that GIS places it; for a coordinate system that GeoTIFF's
+// keys cannot hold (Equal Earth), the GeoTIFF and GDAL's side file
+// PATH.aux.xml holding it, to be written together. Refusals name path.
+Status projectedMapFiles(const ProjectedMap &map, MapFormat format, const QString &path,
+                         QVector<FileWrite> *files, const ProgressPart &progress = {});
 
 #endif

@@ -14,6 +14,7 @@
 #include <ogrsf_frmts.h>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -50,31 +51,29 @@ Water computeWater(const World &world, const RiverOptions &options)
     return water;
 }
 
-// The union of the vertices' cells, as one MultiPolygon; empty where a
-// hand-made world's vertices have no cells (fewer than three triangles).
+OGRLinearRing *linearRing(const Ring &ring)
+{
+    auto *linear = new OGRLinearRing;
+    for (const LonLat &p : ring)
+        linear->addPoint(p.lon, p.lat);
+    linear->closeRings();
+    return linear;
+}
+
+// What the vertices' cells cover, as one MultiPolygon traced from their
+// edges (water/cells: no union, which took most of the command's time);
+// empty where a hand-made world's vertices have no cells.
 std::unique_ptr<OGRGeometry> cellUnion(const Drainage &d, const std::vector<int> &vertices)
 {
-    OGRMultiPolygon cells;
-    for (int v : vertices) {
-        for (const Ring &ring : cellRings(d, v)) {
-            auto *linear = new OGRLinearRing;
-            for (const LonLat &p : ring)
-                linear->addPoint(p.lon, p.lat);
-            linear->closeRings();
-            auto *polygon = new OGRPolygon;
-            polygon->addRingDirectly(linear);
-            cells.addGeometryDirectly(polygon);
-        }
+    auto multi = std::make_unique<OGRMultiPolygon>();
+    for (const CellPolygon &region : cellRegion(d, vertices)) {
+        auto *polygon = new OGRPolygon;
+        polygon->addRingDirectly(linearRing(region.shell));
+        for (const Ring &hole : region.holes)
+            polygon->addRingDirectly(linearRing(hole));
+        multi->addGeometryDirectly(polygon);
     }
-    if (cells.IsEmpty())
-        return std::unique_ptr<OGRGeometry>(new OGRMultiPolygon);
-    std::unique_ptr<OGRGeometry> merged(cells.UnionCascaded());
-    if (!merged)
-        return nullptr;
-    if (!merged->IsValid())
-        merged.reset(merged->MakeValid());
-    return std::unique_ptr<OGRGeometry>(
-        merged ? OGRGeometryFactory::forceToMultiPolygon(merged.release()) : nullptr);
+    return multi;
 }
 
 // A river's line, cut where it crosses the antimeridian.
@@ -289,4 +288,23 @@ Status writeRiverFiles(const World &world, const RiverOptions &options, RiverRep
     report->basins = int(water.basins.size());
     report->minAreaKm2 = water.minAreaKm2;
     return status;
+}
+
+Status checkRiverOptions(const OptionTexts &given, RiverOptions *options)
+{
+    options->outs = given.values(QStringLiteral("out"));
+    if (options->outs.isEmpty())
+        return Status::usage(QStringLiteral("rivers: give --out FILE (.gpkg or .geojson)"));
+    const double huge = std::numeric_limits<double>::max();
+    const QString minArea = given.value(QStringLiteral("min-area"));
+    if (given.isSet(QStringLiteral("min-area")) &&
+        !numberInRange(minArea, 0, huge, &options->minAreaKm2))
+        return Status::usage(QStringLiteral("--min-area must be a number of km² from 0, not '%1'")
+                                 .arg(shownName(minArea)));
+    const QString radius = given.value(QStringLiteral("radius"));
+    if (given.isSet(QStringLiteral("radius")) &&
+        !(numberInRange(radius, 0, 1e9, &options->radiusKm) && options->radiusKm > 0))
+        return Status::usage(QStringLiteral("--radius must be a number of km above 0, not '%1'")
+                                 .arg(shownName(radius)));
+    return Status();
 }

@@ -19,6 +19,7 @@
 #define RIVERFILES_H
 
 #include "water/drainage.h"
+#include "world/optiontexts.h"
 #include "world/status.h"
 #include "world/world.h"
 
@@ -37,6 +38,10 @@ struct RiverOptions
     double minAreaKm2 = -1; // a river's least flow; negative: defaultMinAreaKm2 (water/rivers.h)
     double radiusKm = earthRadiusKm;
 };
+
+// The rivers command's options from their texts: out (at least one),
+// min-area and radius; a usage error echoing the value as typed.
+Status checkRiverOptions(const OptionTexts &given, RiverOptions *options);
 
 // What was written, for the user.
 struct RiverReport

@@ -20,26 +20,23 @@ struct Water
     double minAreaKm2 = 0;
 };
 
-Water waterOf(const World &world)
+Water waterOf(const World &world, double minAreaKm2)
 {
     Water water;
     water.drainage = computeDrainage(world);
-    water.minAreaKm2 = defaultMinAreaKm2(water.drainage);
+    water.minAreaKm2 = minAreaKm2 >= 0 ? minAreaKm2 : defaultMinAreaKm2(water.drainage);
     water.rivers = riverSegments(water.drainage, water.minAreaKm2);
     return water;
 }
 
-QColor waterColour()
-{
-    const Rgb8 sea = levelRgb8(0);
-    return QColor(sea.red, sea.green, sea.blue);
-}
-
 QPen riverPen(const Water &water, const RiverSegment &segment, double pixelsPerWidth)
 {
-    const double doublings = std::log2(std::max(1.0, segment.flowKm2 / water.minAreaKm2));
-    const double width = std::min(6.0, 1 + doublings / 2) * std::max(1.0, pixelsPerWidth);
-    return QPen(waterColour(), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    const double doublings =
+        std::log2(std::max(1.0, segment.flowKm2 / std::max(water.minAreaKm2, 1e-9)));
+    const double width =
+        std::min(3.0, 1 + doublings / 4) * std::sqrt(std::max(1.0, pixelsPerWidth));
+    return QPen(QColor(riverRgb.red, riverRgb.green, riverRgb.blue), width, Qt::SolidLine,
+                Qt::RoundCap, Qt::RoundJoin);
 }
 
 // Paints the lake pixels, each pixel's vertex given by owner.
@@ -56,25 +53,18 @@ void paintLakes(const Drainage &d, QImage &image, int y, const std::vector<int> 
     }
 }
 
-// (sc, tc) of direction d on face, as in cubemap.h's table; false when d
-// points too far from the face to be drawn on it.
+// (sc, tc) of direction d on face; false when d points too far from the
+// face for a line to it to be drawn there.
 bool onFace(int face, const Vec3 &d, double *sc, double *tc)
 {
-    const double k[] = {d.x, -d.x, d.y, -d.y, d.z, -d.z};
-    if (k[face] < 0.2)
-        return false;
-    const double s[] = {-d.z, d.z, d.x, d.x, d.x, -d.x};
-    const double t[] = {-d.y, -d.y, d.z, -d.z, -d.y, -d.y};
-    *sc = s[face] / k[face];
-    *tc = t[face] / k[face];
-    return true;
+    return cubeFaceCoordinates(face, d, 0.2, sc, tc);
 }
 
 } // namespace
 
-void drawWaterOnMap(const World &world, QImage &map, int widthFor)
+void drawWaterOnMap(const World &world, QImage &map, int widthFor, double minAreaKm2)
 {
-    const Water water = waterOf(world);
+    const Water water = waterOf(world, minAreaKm2);
     const Drainage &d = water.drainage;
     const int w = map.width(), h = map.height();
     const MeshRaster raster(drawnMesh(world), SampleGrid{w, h});
@@ -84,6 +74,7 @@ void drawWaterOnMap(const World &world, QImage &map, int widthFor)
         paintLakes(d, map, y, owners);
     }
     QPainter painter(&map);
+    painter.setRenderHint(QPainter::Antialiasing);
     auto pixel = [&](const LonLat &p, double shift) {
         return QPointF((p.lon + shift + 180) / 360 * w, (90 - p.lat) / 180 * h);
     };
@@ -104,9 +95,9 @@ void drawWaterOnMap(const World &world, QImage &map, int widthFor)
     }
 }
 
-void drawWaterOnCube(const World &world, QVector<QImage> &faces)
+void drawWaterOnCube(const World &world, QVector<QImage> &faces, double minAreaKm2)
 {
-    const Water water = waterOf(world);
+    const Water water = waterOf(world, minAreaKm2);
     const Drainage &d = water.drainage;
     const int size = faces.value(0).width();
     const MeshRaster raster(drawnMesh(world), SampleGrid{4 * size, 2 * size});
@@ -123,6 +114,7 @@ void drawWaterOnCube(const World &world, QVector<QImage> &faces)
             paintLakes(d, image, j, owners);
         }
         QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
         for (const RiverSegment &segment : water.rivers) {
             painter.setPen(riverPen(water, segment, size / 512.0));
             for (size_t i = 1; i < segment.vertices.size(); ++i) {

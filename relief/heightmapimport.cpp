@@ -114,6 +114,29 @@ AreaBands landBands(const std::vector<Sampled> &sampled, const DrawnMesh &mesh,
     return equalAreaBands(std::move(land), scale.seaLevel);
 }
 
+// What each level stands for: the mean of the means the vertices that
+// ended on it took, later rasters over earlier ones as the levels are laid.
+void measureLevels(const std::vector<Sampled> &sampled, const DrawnMesh &mesh,
+                   const QVector<int> &levels, const LevelScale &scale, ImportSummary &found)
+{
+    const std::vector<double> areas = vertexAreas(mesh);
+    std::array<double, 10> sums{};
+    for (size_t v = 0; v < areas.size(); ++v) {
+        for (auto one = sampled.rbegin(); one != sampled.rend(); ++one) {
+            const int level = levels[int(v)];
+            if (one->states[v] == VertexSampler::Data && level >= 0 && level <= 9) {
+                sums[size_t(level)] += one->means[v] * areas[v];
+                found.levelArea[size_t(level)] += areas[v];
+            }
+            if (one->states[v] == VertexSampler::Data ||
+                (scale.noDataIsSea && one->states[v] == VertexSampler::NoData))
+                break;
+        }
+    }
+    for (size_t k = 0; k < sums.size(); ++k)
+        found.levelMean[k] = found.levelArea[k] > 0 ? sums[k] / found.levelArea[k] : 0;
+}
+
 // A vertex mean's level on the one scale of the import.
 int levelOf(double mean, const LevelScale &scale, const ImportSummary &found)
 {
@@ -194,6 +217,7 @@ Status applyRasters(const QStringList &paths, const DrawnMesh &mesh, const Level
             }
         }
     }
+    measureLevels(sampled, mesh, levels, scale, found);
     progress.update(1.0);
     if (summary)
         *summary = found;

@@ -32,17 +32,7 @@
 #include <QStringList>
 #include <QVector>
 
-struct LevelScale
-{
-    bool hasSeaLevel = false;
-    double seaLevel = 0; // in the raster's units
-    bool hasPeak = false;
-    double peak = 0; // above seaLevel
-    bool noDataIsSea = false;
-    // With a sea level and no peak: land in nine bands of equal area
-    // (levelscale.h) instead of nine steps of equal height.
-    bool equalArea = false;
-};
+#include <array>
 
 // What the import found in one raster, for the user.
 struct RasterSummary
@@ -64,6 +54,10 @@ struct ImportSummary
     QVector<RasterSummary> rasters; // in the order applied
     double rangeLow = 0, rangeHigh = 0;
     AreaBands bands; // with equalArea: where each land level starts
+    // For each level 0..9, the vertices that took it from a raster's data:
+    // the mean of their means weighted by their share of the sphere (in the
+    // raster's units), and that share (steradians; 0: no such vertex).
+    std::array<double, 10> levelMean{}, levelArea{};
     // Samples below zero were read and no sea level was given.
     bool belowZeroWithoutSeaLevel = false;
 };

@@ -10,6 +10,19 @@
 #include <array>
 #include <vector>
 
+// How an import's samples become levels (heightmapimport.h).
+struct LevelScale
+{
+    bool hasSeaLevel = false;
+    double seaLevel = 0; // in the raster's units
+    bool hasPeak = false;
+    double peak = 0; // above seaLevel
+    bool noDataIsSea = false;
+    // With a sea level and no peak: land in nine bands of equal area
+    // (equalAreaBands below) instead of nine steps of equal height.
+    bool equalArea = false;
+};
+
 // The heights that part the land into levels 1..9: a value above the sea
 // level and at most cutoffs[0] is level 1, above cutoffs[k - 1] and at most
 // cutoffs[k] level k + 1, above cutoffs[7] level 9. In the raster's units.

@@ -1,7 +1,5 @@
 #include "terrain/levelrules.h"
 
-#include "world/worldtables.h"
-
 #include <QtGlobal>
 
 #include <cmath>
@@ -74,11 +72,6 @@ const CornerTrig &trigOf(float theta, float phi)
 float radiusOfLevel(int level, int subdivision)
 {
     return level < 1 || level > 9 ? baseRadius : levelRadii(subdivision)[level];
-}
-
-void levelRadius(int level, float &radius)
-{
-    radius = radiusOfLevel(level, subdivisionLevel);
 }
 
 void levelColor(int level, float &red, float &green, float &blue)

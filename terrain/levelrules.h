@@ -18,10 +18,6 @@ constexpr double baseSphereRadius = 0.85;
 // outside 1..9 lie on the base sphere.
 float radiusOfLevel(int level, int subdivision);
 
-// The editor's radius rule: radiusOfLevel at subdivisionLevel as it stands
-// at the moment of the call.
-void levelRadius(int level, float &radius);
-
 // The ten level colours; black outside 0..9.
 void levelColor(int level, float &red, float &green, float &blue);
 

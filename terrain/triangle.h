@@ -13,6 +13,7 @@
 
 #include "terrain/levelrules.h"
 #include "world/meshrules.h"
+#include "world/worldtables.h"
 
 #include <GL/gl.h>
 
@@ -33,8 +34,13 @@ public:
     static bool listsReserved();
     static GLuint getListBase();
 
-    // The level rules (levelrules.h), as members of the class that draws them.
-    static void levelRadius(int level, float &radius) { ::levelRadius(level, radius); }
+    // The level rules (levelrules.h), as members of the class that draws them:
+    // the radius at the loaded world's subdivision, as it stands at the
+    // moment of the call.
+    static void levelRadius(int level, float &radius)
+    {
+        radius = radiusOfLevel(level, subdivisionLevel);
+    }
     static void levelColor(int level, float &red, float &green, float &blue)
     {
         ::levelColor(level, red, green, blue);

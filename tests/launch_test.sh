@@ -1,5 +1,6 @@
 #!/bin/sh
-# launch_test.sh CASE PREFIX SOURCE: globe-launch as installed in PREFIX.
+# launch_test.sh CASE PREFIX SOURCE: globe-launch as installed in PREFIX
+# (for the case build_tree, PREFIX is the build tree).
 # The cases without a display run the launcher beside a stand-in editor
 # that notes where and how it was started.
 # shellcheck source-path=SCRIPTDIR source=testlib.sh
@@ -127,6 +128,31 @@ case_first_start() {
     for file in $world_files; do
         cmp -s "$world/$file" "$scratch/reference/$file" || fail "$file differs from make run's"
     done
+}
+
+# The build tree's launcher runs as it stands, without make install, and
+# starts the build's editor, whose window names itself alike in WM_NAME and
+# _NET_WM_NAME; the editor given a folder says how to open it instead.
+case_build_tree() {
+    need_display
+    build=$prefix
+    tools=$build/tools
+    export GLOBE_LAUNCH_NO_GUI=1
+    generate "$scratch/good"
+    mkdir "$scratch/empty"
+    (cd "$scratch/empty" && expect 2 "$build/app/globe" "$scratch/good") || exit 1
+    holds "$scratch/err" "globe: the editor opens the world of the current folder \
+($scratch/empty), not $scratch/good: to open $scratch/good, run globe-launch $scratch/good, \
+or cd $scratch/good && globe"
+    env PATH=/usr/bin:/bin "$tools/globe-launch" "$scratch/good" 2>"$scratch/err" &
+    pid=$!
+    started="$pid"
+    wait_until 30 globe_window_of "$pid" "good — Globe" ||
+        fail "no editor window from the build tree; stderr: $(cat "$scratch/err")"
+    same_file "/proc/$pid/exe" "$build/app/globe" || fail "process $pid is not the build's globe"
+    name=$(xprop -id "$window" WM_NAME | sed 's/^[^=]*= //')
+    [ "$name" = "$(xprop -id "$window" _NET_WM_NAME | sed 's/^[^=]*= //')" ] ||
+        fail "WM_NAME $name differs from $(xprop -id "$window" _NET_WM_NAME)"
 }
 
 # Sets window to the window titled $2 of process $1.

@@ -31,7 +31,7 @@ gl_free='world/.*|terrain/(levelrules|vec3)\.h'
     allowed gdal "$gl_free|gdal/.*"
     allowed meshes "$gl_free|water/.*|meshes/.*"
     allowed maps "$gl_free|water/.*|gdal/.*|meshes/.*|maps/.*"
-    allowed relief "$gl_free|gdal/.*|meshes/.*|maps/.*|relief/.*"
+    allowed relief "$gl_free|generator/.*|gdal/.*|meshes/.*|maps/.*|relief/.*"
     allowed app 'world/.*|terrain/.*|overlays/.*|app/.*'
     allowed tools "$gl_free|generator/.*|water/.*|gdal/.*|meshes/.*|maps/.*|relief/.*"
 } | grep -vx 'world/levelstore.cpp includes terrain/triangle.h' >"$scratch/wrong"

@@ -37,6 +37,7 @@ private slots:
     void failedRestoreShowsBoxUntilEscape();
     void saveIntoFolderNamedSaveDatKeepsTerrain();
     void rebuildsHoldOneArrayOfLists();
+    void closeKeepsUnsavedEditsBesideSave();
 };
 
 static QVector<int> shownLevels(const Scene3D &scene)
@@ -234,7 +235,7 @@ void EditingTest::failedRestoreShowsBoxUntilEscape()
     poll.start(20);
     StderrCapture capture;
     press(*f.scene, Qt::Key_F10); // no save.dat yet
-    QCOMPARE(title, QStringLiteral("Terrain not restored"));
+    QCOMPARE(title, QStringLiteral("Terrain not restored — Globe"));
     QVERIFY2(text.startsWith("Nothing was restored: save.dat: missing (") &&
                  text.endsWith("). The terrain on screen is unchanged."),
              qPrintable(text));
@@ -278,3 +279,35 @@ void EditingTest::rebuildsHoldOneArrayOfLists()
 
 QTEST_MAIN(EditingTest)
 #include "tst_editing.moc"
+
+// Closing the window once lost every edit since the last F9, without a
+// word: they go to a file of their own (save.dat untouched), named on
+// stderr with the way back; a close with nothing unsaved writes nothing.
+void EditingTest::closeKeepsUnsavedEditsBesideSave()
+{
+    SceneFixture f({3, WorldRecipe::Random, 5, false});
+    const QString recovered = f.path("save.dat.recovered");
+    {
+        StderrCapture err;
+        f.scene->close();
+        QVERIFY(err.text().isEmpty());
+    }
+    QVERIFY(!QFile::exists(recovered));
+    f.scene->show();
+    selectedVertex = 40;
+    press(*f.scene, Qt::Key_Equal);
+    press(*f.scene, Qt::Key_F9);
+    const QByteArray saved = readBytes(f.path("save.dat"));
+    press(*f.scene, Qt::Key_Equal);
+    const QVector<int> shown = shownLevels(*f.scene);
+    StderrCapture err;
+    f.scene->close();
+    const QString line = err.text();
+    QCOMPARE(line.count('\n'), 1);
+    QVERIFY2(line.contains("cp save.dat.recovered save.dat and press F10"), qPrintable(line));
+    QVERIFY(line.contains("--levels save.dat.recovered"));
+    QVector<int> kept;
+    QVERIFY(readIntTable(recovered, kept).ok());
+    QCOMPARE(kept, shown);
+    QCOMPARE(readBytes(f.path("save.dat")), saved);
+}

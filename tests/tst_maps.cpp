@@ -6,6 +6,7 @@
 #include "maps/mapfile.h"
 #include "maps/projectedmap.h"
 #include "maps/turntable.h"
+#include "maps/watermap.h"
 #include "maps/worldmap.h"
 #include "meshes/drawnmesh.h"
 #include "relief/earthrelief.h"
@@ -52,6 +53,9 @@ private slots:
     void geoTiffMap();
     void projectedMapsPlaceTheEarth_data();
     void projectedMapsPlaceTheEarth();
+    void outlineIsProjsEdgeAntialiased_data();
+    void outlineIsProjsEdgeAntialiased();
+    void riversInTheirColourAsTheRiversCommandChose();
     void cubeFacesShowTheMap_data();
     void cubeFacesShowTheMap();
     void cubeFacesAllOrNothing();
@@ -254,7 +258,9 @@ void MapsTest::heightmapRoundTrip_data()
     QTest::newRow("subdivision 4") << 4 << false << "png";
     QTest::newRow("subdivision 4 from a save.dat") << 4 << true << "png";
     QTest::newRow("subdivision 0 through a GeoTIFF") << 0 << false << "tif";
-    QTest::newRow("subdivision 8 through a GeoTIFF") << 8 << false << "tif";
+    // Seconds of its own: ctest runs it as the row tst_maps_slow.
+    if (qEnvironmentVariableIsEmpty("GLOBE_SLOW_ROWS_APART"))
+        QTest::newRow("subdivision 8 through a GeoTIFF") << 8 << false << "tif";
 }
 
 void MapsTest::heightmapRoundTrip()
@@ -470,6 +476,122 @@ void MapsTest::projectedMapsPlaceTheEarth()
     OCTDestroyCoordinateTransformation(toMap);
     OSRDestroySpatialReference(sphere);
     GDALClose(tiff);
+}
+
+// Each projection's outline where PROJ's own forward projection puts the
+// globe's edge (the meridian opposite the centre; the orthographic disc):
+// whole inside, nothing beyond (where Equal Earth and Winkel tripel once
+// repeated the land, with the graticule), partly covered on the edge, on a
+// map of the proportions PROJ gives; and its GeoTIFF placed by gdalsrsinfo.
+void MapsTest::outlineIsProjsEdgeAntialiased_data()
+{
+    QTest::addColumn<int>("projection");
+    QTest::addColumn<double>("ratio"); // width over height
+    QTest::addColumn<QString>("proj"); // what gdalsrsinfo reads back
+    QTest::newRow("Mollweide") << int(MapProjection::Mollweide) << 2.0 << "+proj=moll";
+    QTest::newRow("Robinson") << int(MapProjection::Robinson) << 1.97 << "+proj=robin";
+    QTest::newRow("Winkel tripel")
+        << int(MapProjection::WinkelTripel) << 1.64 << "+proj=wintri +lon_0=30 +lat_1=50.4597";
+    QTest::newRow("Equal Earth") << int(MapProjection::EqualEarth) << 2.05 << "+proj=eqearth";
+    QTest::newRow("orthographic") << int(MapProjection::Orthographic) << 1.0 << "+proj=ortho";
+}
+
+void MapsTest::outlineIsProjsEdgeAntialiased()
+{
+    QFETCH(int, projection);
+    QFETCH(double, ratio);
+    QFETCH(QString, proj);
+    const QString folder = world(3);
+    MapOptions options = mapOptions(folder + "/map.png", 600, false, MapProjection(projection));
+    options.centerLongitude = 30;
+    options.graticule = 30;
+    int unrestorable = 0;
+    QVERIFY(writeMap(loadTestWorld(folder), options, &unrestorable).ok());
+    const QImage map(folder + "/map.png");
+    QVERIFY(std::fabs(double(map.width()) / map.height() - ratio) < 0.01);
+    OGRSpatialReferenceH sphere = OSRNewSpatialReference(nullptr),
+                         target = OSRNewSpatialReference(nullptr);
+    OSRSetAxisMappingStrategy(sphere, OAMS_TRADITIONAL_GIS_ORDER);
+    OSRSetAxisMappingStrategy(target, OAMS_TRADITIONAL_GIS_ORDER);
+    OSRImportFromProj4(sphere, "+proj=longlat +R=6371000 +no_defs");
+    OSRImportFromProj4(target, qPrintable(projDefinition(options)));
+    OGRCoordinateTransformationH forward = OCTNewCoordinateTransformation(sphere, target);
+    QVERIFY(forward);
+    // Metres per pixel from the equator's (or the disc's) half width.
+    const bool disc = options.projection == MapProjection::Orthographic;
+    double x = disc ? 120 : 210, y = 0;
+    QVERIFY(OCTTransform(forward, 1, &x, &y, nullptr));
+    const double metres = 2 * (disc ? 6371000 : std::fabs(x)) / map.width();
+    // Beyond the image is beyond the globe too.
+    auto alphaAt = [&](int x, int row) {
+        return map.valid(x, row) ? qAlpha(map.pixel(x, row)) : 0;
+    };
+    int partial = 0;
+    // Where the edge is steep enough that a row crosses it within a pixel or two.
+    for (double lat = -60; lat <= 60; lat += 2) {
+        double ex = 0, ey = lat;
+        if (disc) {
+            ex = 6371000 * std::cos(lat * M_PI / 180);
+            ey = 6371000 * std::sin(lat * M_PI / 180);
+        } else {
+            ex = 210; // the meridian opposite 30 E, a hair inside it
+            ey = lat;
+            QVERIFY(OCTTransform(forward, 1, &ex, &ey, nullptr));
+            ex = std::fabs(ex);
+        }
+        const int row = int(map.height() / 2.0 - ey / metres);
+        const double edge = map.width() / 2.0 + ex / metres; // the right side's
+        const QString where = QString("latitude %1, edge at %2").arg(lat).arg(edge);
+        QVERIFY2(alphaAt(int(edge) - 3, row) == 255, qPrintable(where));
+        QVERIFY2(alphaAt(int(edge) + 3, row) == 0, qPrintable(where));
+        QVERIFY2(alphaAt(map.width() - 1 - (int(edge) + 3), row) == 0, qPrintable(where));
+        const int a = alphaAt(int(edge), row);
+        partial += a > 0 && a < 255;
+    }
+    QVERIFY2(partial > 20, qPrintable(QString::number(partial)));
+    OCTDestroyCoordinateTransformation(forward);
+    OSRDestroySpatialReference(sphere);
+    OSRDestroySpatialReference(target);
+    const QString gdalsrsinfo = QStandardPaths::findExecutable("gdalsrsinfo");
+    if (gdalsrsinfo.isEmpty())
+        QSKIP("gdalsrsinfo (gdal-bin) is missing");
+    options.out = folder + "/map.tif";
+    options.format = MapFormat::GeoTiff;
+    QVERIFY(writeMap(loadTestWorld(folder), options, &unrestorable).ok());
+    QCOMPARE(runProgram(gdalsrsinfo, {"-o", "proj4", options.out}, &output), 0);
+    QVERIFY2(output.contains(proj), qPrintable(output));
+}
+
+// Rivers were once drawn in the sea's pale colour, and a map could not
+// show the rivers a user chose with rivers --min-area: the map's threshold
+// is that option's, and the rivers are in their own colour, on land.
+void MapsTest::riversInTheirColourAsTheRiversCommandChose()
+{
+    const QString folder = world(5);
+    auto riverPixels = [&](const QStringList &options) {
+        const QString file = folder + "/rivers.png";
+        const int status =
+            run(QStringList{"map", folder, "--out", file, "--width", "1024"} + options, &output);
+        const QImage map(file);
+        int near = 0;
+        for (int y = 0; status == 0 && y < map.height(); ++y) {
+            for (int x = 0; x < map.width(); ++x) {
+                const QRgb c = map.pixel(x, y);
+                near += std::abs(qRed(c) - riverRgb.red) + std::abs(qGreen(c) - riverRgb.green) +
+                            std::abs(qBlue(c) - riverRgb.blue) <
+                        30;
+            }
+        }
+        return status == 0 ? near : -1;
+    };
+    const int plain = riverPixels({}), rivers = riverPixels({"--rivers"});
+    const int all = riverPixels({"--rivers", "--min-area", "0"});
+    const int none = riverPixels({"--rivers", "--min-area", "1e12"});
+    QCOMPARE(plain, 0);
+    QCOMPARE(none, 0);
+    QVERIFY2(rivers > 200 && all > 2 * rivers, qPrintable(QString("%1 %2").arg(rivers).arg(all)));
+    QCOMPARE(run({"map", folder, "--out", folder + "/x.png", "--min-area", "5"}, &output), 1);
+    QVERIFY2(output.contains("--min-area chooses the rivers drawn"), qPrintable(output));
 }
 
 void MapsTest::cubeFacesShowTheMap_data()

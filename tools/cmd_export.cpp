@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "meshes/exportcheck.h"
 #include "meshes/meshexport.h"
 #include "meshes/meshfiles.h"
 #include "meshes/printhalves.h"
@@ -70,140 +71,6 @@ const QCommandLineOption filamentLevelsOption(
                    "such as 0,1-4,5-9 (filament 1 the sea, 2 levels 1 to 4, 3 levels 5 to 9)."),
     QStringLiteral("GROUPS"));
 
-// Every file asked for, in the order given; a usage error for a name whose
-// format is unknown.
-Status outputsOf(const QCommandLineParser &parser, QVector<MeshOutput> &outputs)
-{
-    for (const QString &path : parser.values(plyOption))
-        outputs.append({path, MeshFormat::Ply});
-    for (const QString &path : parser.values(objOption))
-        outputs.append({path, MeshFormat::Obj});
-    for (const QString &path : parser.values(outOption)) {
-        MeshFormat format;
-        if (!meshFormatOf(path, &format)) {
-            return Status::usage(
-                QStringLiteral("export: %1: not a format export writes; name it %2")
-                    .arg(shownName(path), meshExtensions()));
-        }
-        outputs.append({path, format});
-    }
-    if (outputs.isEmpty()) {
-        return Status::usage(QStringLiteral("export: give --out FILE (%1)").arg(meshExtensions()));
-    }
-    return Status();
-}
-
-Status optionsOf(const QCommandLineParser &parser, MeshExportOptions &options)
-{
-    if (parser.isSet(upOption)) {
-        const QString up = parser.value(upOption).toLower();
-        if (up != QLatin1String("y") && up != QLatin1String("z")) {
-            return Status::usage(QStringLiteral("export: --up must be y or z, not '%1'")
-                                     .arg(parser.value(upOption)));
-        }
-        options.upGiven = true;
-        options.up = up == QLatin1String("y") ? UpAxis::Y : UpAxis::Z;
-    }
-    if (parser.isSet(diameterOption) && !numberInRange(parser.value(diameterOption), minDiameterMm,
-                                                       maxDiameterMm, &options.diameterMm)) {
-        return Status::usage(QStringLiteral("export: --diameter must be a number of "
-                                            "millimetres from %1 to %2, not '%3'")
-                                 .arg(minDiameterMm)
-                                 .arg(maxDiameterMm, 0, 'f', 0)
-                                 .arg(parser.value(diameterOption)));
-    }
-    return Status();
-}
-
-// --relief 3mm or 10%, as a share of the base sphere's radius.
-Status reliefOf(const QCommandLineParser &parser, const QVector<MeshOutput> &outputs,
-                MeshExportOptions &options)
-{
-    if (!parser.isSet(reliefOption))
-        return Status();
-    const QString text = parser.value(reliefOption).trimmed().toLower();
-    const bool mm = text.endsWith(QLatin1String("mm")), percent = text.endsWith('%');
-    bool number = false;
-    const double value = text.left(text.size() - (mm ? 2 : percent ? 1 : 0)).toDouble(&number);
-    const double share = mm ? value / (options.diameterMm / 2) : value / 100;
-    if (!(mm || percent) || !number || !(share >= 0 && share <= 1)) {
-        return Status::usage(QStringLiteral("export: --relief must be millimetres (3mm) or a "
-                                            "share of the sea sphere's radius (10%), from 0 up "
-                                            "to the radius, not '%1'")
-                                 .arg(parser.value(reliefOption)));
-    }
-    if (mm && !printsSolid(outputs)) {
-        return Status::usage(QStringLiteral("export: --relief in millimetres is for STL and "
-                                            "3MF files; give the others a share (10%)"));
-    }
-    options.reliefShare = share;
-    return Status();
-}
-
-// The first output not in a print format (or, with paintOnly, not a 3MF).
-const MeshOutput *firstNotPrinted(const QVector<MeshOutput> &outputs, bool paintOnly)
-{
-    for (const MeshOutput &output : outputs) {
-        if (output.format != MeshFormat::ThreeMf && (paintOnly || output.format != MeshFormat::Stl))
-            return &output;
-    }
-    return nullptr;
-}
-
-// --halves, --pins: checked against the outputs; whether the holes fit is
-// known only once the globe is built.
-Status halvesOf(const QCommandLineParser &parser, const QVector<MeshOutput> &outputs,
-                MeshExportOptions &options)
-{
-    options.halves = parser.isSet(halvesOption);
-    if (parser.isSet(pinsOption) && !options.halves)
-        return Status::usage(QStringLiteral("export: --pins makes holes in the halves' cut "
-                                            "faces; give --halves too"));
-    if (parser.isSet(pinsOption) &&
-        !(numberInRange(parser.value(pinsOption), 0, options.diameterMm, &options.pinDiameterMm) &&
-          options.pinDiameterMm > 0))
-        return Status::usage(QStringLiteral("export: --pins must be a diameter in millimetres "
-                                            "above 0 and up to the globe's, not '%1'")
-                                 .arg(parser.value(pinsOption)));
-    const MeshOutput *other = firstNotPrinted(outputs, false);
-    if (options.halves && other)
-        return Status::usage(QStringLiteral("export: --halves is for STL and 3MF files, not %1")
-                                 .arg(shownName(other->path)));
-    if (options.halves && options.upGiven && options.up != UpAxis::Z)
-        return Status::usage(QStringLiteral("export: --halves lie on the bed, Z up; leave "
-                                            "out --up y"));
-    return Status();
-}
-
-// --filaments N or --filament-levels GROUPS, for 3MF files only.
-Status filamentsOf(const QCommandLineParser &parser, const QVector<MeshOutput> &outputs,
-                   MeshExportOptions &options)
-{
-    const bool count = parser.isSet(filamentsOption), grouped = parser.isSet(filamentLevelsOption);
-    if (count && grouped)
-        return Status::usage(QStringLiteral("export: give --filaments or --filament-levels, "
-                                            "not both"));
-    if (!count && !grouped)
-        return Status();
-    const MeshOutput *other = firstNotPrinted(outputs, true);
-    if (other)
-        return Status::usage(QStringLiteral("export: %1 cannot hold the filaments' paint; "
-                                            "only 3MF files can")
-                                 .arg(shownName(other->path)));
-    if (grouped)
-        return parseFilamentLevels(parser.value(filamentLevelsOption), options.filaments);
-    double filaments = 0;
-    if (!numberInRange(parser.value(filamentsOption), minFilaments, maxFilaments, &filaments) ||
-        filaments != std::floor(filaments))
-        return Status::usage(QStringLiteral("export: --filaments must be a whole number from %1 "
-                                            "to %2, not '%3'")
-                                 .arg(minFilaments)
-                                 .arg(maxFilaments)
-                                 .arg(parser.value(filamentsOption)));
-    options.filaments = filamentBands(int(filaments));
-    return Status();
-}
-
 // What the print's parts came to: the halves, their holes, the filaments.
 QStringList printPartsLines(const ExportReport &written, const ExportOptions &options)
 {
@@ -249,52 +116,45 @@ QString printSizeLine(const ExportReport &written, double diameterMm)
     return line;
 }
 
+class ExportJob : public Job
+{
+public:
+    void define(CommandLine &line) override
+    {
+        line.describe(QStringLiteral("Writes the globe of the world in DIR as the editor draws "
+                                     "it: every corner at its level's height and in its level's "
+                                     "colour (8-bit sRGB, as the editor's framebuffer holds it; "
+                                     "linear light in glTF). Each file is replaced whole or not "
+                                     "at all."));
+        line.addOptions({outOption, plyOption, objOption, upOption, diameterOption, reliefOption,
+                         halvesOption, pinsOption, filamentsOption, filamentLevelsOption,
+                         riversOption});
+    }
+
+    Status read(const OptionTexts &given) override { return checkExportOptions(given, &options); }
+
+    Status run(const Call &call, Summary &summary) override
+    {
+        options.mesh.title = worldName(call.dir);
+        ExportReport written;
+        const Status exported = exportMesh(call.world, options, &written, call.progress);
+        summary.out({QStringLiteral("%1 vertices, %2 triangles written")
+                         .arg(written.vertices)
+                         .arg(written.triangles),
+                     call.levelsLine});
+        if (written.solid)
+            summary.out(QStringList{printSizeLine(written, options.mesh.diameterMm)}
+                        << printPartsLines(written, options));
+        return exported;
+    }
+
+private:
+    ExportOptions options;
+};
+
 } // namespace
 
-int runExport(const QStringList &arguments)
+std::unique_ptr<Job> makeExport()
 {
-    CommandLine line(QStringLiteral("export"),
-                     QStringLiteral("Writes the globe of the world in DIR as the editor draws it: "
-                                    "every corner at its level's height and in its level's "
-                                    "colour (8-bit sRGB, as the editor's framebuffer holds "
-                                    "it; linear light in glTF). Each file is replaced whole or "
-                                    "not at all."));
-    line.addLevelOptions();
-    line.parser.addOptions({outOption, plyOption, objOption, upOption, diameterOption, reliefOption,
-                            halvesOption, pinsOption, filamentsOption, filamentLevelsOption,
-                            riversOption});
-    if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
-        return report(parsed);
-    ExportOptions options;
-    Status parsed = outputsOf(line.parser, options.outputs);
-    if (parsed.ok())
-        parsed = optionsOf(line.parser, options.mesh);
-    if (parsed.ok())
-        parsed = reliefOf(line.parser, options.outputs, options.mesh);
-    if (parsed.ok())
-        parsed = halvesOf(line.parser, options.outputs, options.mesh);
-    if (parsed.ok())
-        parsed = filamentsOf(line.parser, options.outputs, options.mesh);
-    if (!parsed.ok())
-        return report(parsed);
-    options.mesh.rivers = line.parser.isSet(riversOption);
-    options.mesh.title = line.worldName();
-    Progress progress;
-    World world;
-    if (const Status loaded = line.loadWorldAndLevels(&world); !loaded.ok())
-        return exitStatus(loaded);
-    ExportReport written;
-    const Status exported = exportMesh(world, options, &written, progress);
-    progress.finish(exported.ok());
-    if (!exported.ok())
-        return report(exported);
-    QStringList lines{QStringLiteral("%1 vertices, %2 triangles written")
-                          .arg(written.vertices)
-                          .arg(written.triangles),
-                      line.levelsLine(world)};
-    if (written.solid)
-        lines << printSizeLine(written, options.mesh.diameterMm)
-              << printPartsLines(written, options);
-    printLines(stdout, lines);
-    return report(exported);
+    return std::make_unique<ExportJob>();
 }

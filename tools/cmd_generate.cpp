@@ -1,12 +1,7 @@
 #include "commands.h"
 
-#include "generator/worldgen.h"
-#include "relief/earthrelief.h"
+#include "relief/newworld.h"
 #include "world/filenames.h"
-#include "world/progress.h"
-#include "world/worldwrite.h"
-
-#include <QDir>
 
 namespace {
 
@@ -20,7 +15,6 @@ const QCommandLineOption terrainOption(QStringLiteral("terrain"),
                                                       "(default) or the real Earth."),
                                        QStringLiteral("flat|random|earth"),
                                        QStringLiteral("random"));
-const int earthSubdivision = 6;
 const QCommandLineOption seedOption(QStringLiteral("seed"),
                                     QStringLiteral("Seed of the random levels, 0 to 4294967295 "
                                                    "(default 1)."),
@@ -33,97 +27,41 @@ const QCommandLineOption overwriteOption(QStringLiteral("overwrite"),
                                                         "save.dat is kept, and named when it "
                                                         "does not fit the new world."));
 
-// A user's world is their work: it is replaced only when they say so.
-Status refuseToReplace(const QString &dir)
+class GenerateJob : public Job
 {
-    const QStringList found = worldFilesIn(dir);
-    if (found.isEmpty())
-        return Status();
-    return Status::refused(dir, QStringLiteral("holds a world already (%1); add --overwrite to "
-                                               "replace it")
-                                    .arg(found.join(QStringLiteral(", "))));
-}
+public:
+    void define(CommandLine &line) override
+    {
+        line.describe(QStringLiteral("Generates a world into DIR, creating it when needed: a "
+                                     "geodesic sphere of 20 x 4^S triangles and its levels."));
+        line.addOptions(
+            {subdivisionOption, terrainOption, seedOption, demoOption, overwriteOption});
+    }
 
-// The save of the replaced world, which the editor's restore would refuse.
-QStringList staleSave(const QString &dir, const World &world)
-{
-    const QString save = QDir(dir).filePath(QString::fromLatin1(saveFileName));
-    if (!worldFilesIn(dir).contains(QString::fromLatin1(saveFileName)))
-        return {};
-    QVector<int> levels;
-    const Status fits = readLevelTable(save, world.vertexCount, levels);
-    if (fits.ok())
-        return {};
-    return {QStringLiteral("%1 (kept: it does not fit the new world, so the editor will not "
-                           "restore it)")
-                .arg(fits.message())};
-}
+    Status read(const OptionTexts &given) override { return checkNewWorldOptions(given, &options); }
 
-// Fills recipe from the options, or says which value is wrong. The
-// Earth is a flat world whose levels come from the built-in relief.
-Status readRecipe(const QCommandLineParser &parser, WorldRecipe &recipe, bool *earth)
-{
-    bool ok = false;
-    const QString terrain = parser.value(terrainOption);
-    *earth = terrain == QLatin1String("earth");
-    const QString subdivision = *earth && !parser.isSet(subdivisionOption)
-                                    ? QString::number(earthSubdivision)
-                                    : parser.value(subdivisionOption);
-    recipe.subdivision = subdivision.toInt(&ok);
-    if (!ok || recipe.subdivision < 0 || recipe.subdivision > maxSubdivision) {
-        return Status::usage(QStringLiteral("--subdivision must be from 0 to %1, not '%2'")
-                                 .arg(maxSubdivision)
-                                 .arg(subdivision));
+    Status run(const Call &call, Summary &summary) override
+    {
+        options.dir = call.dir;
+        NewWorldReport made;
+        const Status written = makeWorld(options, &made, call.progress);
+        summary.out(QStringLiteral("%1: %2 vertices, %3 triangles, subdivision %4")
+                        .arg(shownName(call.dir))
+                        .arg(made.vertices)
+                        .arg(made.triangles)
+                        .arg(options.recipe.subdivision));
+        if (!made.staleSave.isEmpty())
+            summary.out(made.staleSave);
+        return written;
     }
-    const QString seed = parser.value(seedOption);
-    recipe.seed = seed.toUInt(&ok);
-    if (!ok) {
-        return Status::usage(
-            QStringLiteral("--seed must be from 0 to 4294967295, not '%1'").arg(seed));
-    }
-    if (terrain != QLatin1String("flat") && terrain != QLatin1String("random") && !*earth) {
-        return Status::usage(
-            QStringLiteral("--terrain must be flat, random or earth, not '%1'").arg(terrain));
-    }
-    recipe.terrain = terrain == QLatin1String("random") ? WorldRecipe::Random : WorldRecipe::Flat;
-    recipe.demo = parser.isSet(demoOption);
-    return Status();
-}
+
+private:
+    NewWorldOptions options;
+};
 
 } // namespace
 
-int runGenerate(const QStringList &arguments)
+std::unique_ptr<Job> makeGenerate()
 {
-    CommandLine line(QStringLiteral("generate"),
-                     QStringLiteral("Generates a world into DIR, creating it when needed: a "
-                                    "geodesic sphere of 20 x 4^S triangles and its levels."));
-    line.parser.addOptions(
-        {subdivisionOption, terrainOption, seedOption, demoOption, overwriteOption});
-    if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
-        return report(parsed);
-    WorldRecipe recipe;
-    bool earth = false;
-    Status parsed = readRecipe(line.parser, recipe, &earth);
-    if (parsed.ok() && !line.parser.isSet(overwriteOption))
-        parsed = refuseToReplace(line.dir());
-    if (!parsed.ok())
-        return report(parsed);
-    // The steps take about a third of the time each.
-    Progress progress;
-    World world = generateWorld(recipe);
-    progress.update(earth ? 0.3 : 0.5);
-    Status made = earth ? layEarthRelief(world) : Status();
-    progress.update(earth ? 0.6 : 0.5);
-    if (made.ok())
-        made = writeWorld(line.dir(), world);
-    progress.finish(made.ok());
-    if (!made.ok())
-        return report(made);
-    printLines(stdout, QStringList{QStringLiteral("%1: %2 vertices, %3 triangles, subdivision %4")
-                                       .arg(shownName(line.dir()))
-                                       .arg(world.vertexCount)
-                                       .arg(world.triangleCount)
-                                       .arg(recipe.subdivision)}
-                           << staleSave(line.dir(), world));
-    return report(made);
+    return std::make_unique<GenerateJob>();
 }

@@ -1,8 +1,9 @@
 #include "commands.h"
 
 #include "relief/heightmapimport.h"
+#include "relief/importcheck.h"
 #include "world/filenames.h"
-#include "world/progress.h"
+#include "world/levelstore.h"
 #include "world/worldload.h"
 
 #include <QDir>
@@ -38,53 +39,6 @@ const QCommandLineOption scaleOption(
                    "equal height up to the peak (default), or area, nine bands that each cover "
                    "about the same share of the land's area."),
     QStringLiteral("linear|area"), QStringLiteral("linear"));
-
-Status readValue(const QCommandLineParser &parser, const QCommandLineOption &option, double *value)
-{
-    bool ok = false;
-    const QString text = parser.value(option);
-    *value = text.toDouble(&ok);
-    if (ok && std::isfinite(*value))
-        return Status();
-    return Status::usage(
-        QStringLiteral("--%1 must be a number, not '%2'").arg(option.names().constFirst(), text));
-}
-
-Status readScaleKind(const QCommandLineParser &parser, LevelScale &scale)
-{
-    const QString kind = parser.value(scaleOption);
-    if (kind != QLatin1String("linear") && kind != QLatin1String("area"))
-        return Status::usage(QStringLiteral("--scale must be linear or area, not '%1'").arg(kind));
-    scale.equalArea = kind == QLatin1String("area");
-    // Without a sea level there is no land to share out; a peak is a
-    // height, which bands of equal area do not have.
-    if (scale.equalArea && !scale.hasSeaLevel)
-        return Status::usage(QStringLiteral("--scale area needs --sea-level"));
-    if (scale.equalArea && scale.hasPeak)
-        return Status::usage(QStringLiteral("--peak goes with --scale linear, not area"));
-    return Status();
-}
-
-// The level scale from --sea-level, --peak and --scale, or the usage error.
-Status readScale(const QCommandLineParser &parser, LevelScale &scale)
-{
-    scale.hasSeaLevel = parser.isSet(seaLevelOption);
-    scale.hasPeak = parser.isSet(peakOption);
-    if (scale.hasPeak && !scale.hasSeaLevel) {
-        return Status::usage(QStringLiteral("--peak needs --sea-level"));
-    }
-    Status status;
-    if (scale.hasSeaLevel)
-        status = readValue(parser, seaLevelOption, &scale.seaLevel);
-    if (status.ok() && scale.hasPeak)
-        status = readValue(parser, peakOption, &scale.peak);
-    if (!status.ok())
-        return status;
-    if (scale.hasPeak && !(scale.peak > scale.seaLevel)) {
-        return Status::usage(QStringLiteral("--peak must be above --sea-level"));
-    }
-    return readScaleKind(parser, scale);
-}
 
 QString scaleLine(const LevelScale &scale, const ImportSummary &found)
 {
@@ -149,62 +103,58 @@ QString coverageLine(const RasterSummary &r, bool noDataIsSea)
     return line;
 }
 
+class ImportJob : public Job
+{
+public:
+    void define(CommandLine &line) override
+    {
+        line.describe(QStringLiteral("Sets the starting levels of the world in DIR (base002.dat) "
+                                     "from relief rasters, placed by their georeferencing: each "
+                                     "vertex whose share of the sphere a raster covers takes "
+                                     "the mean of its samples there; every other vertex keeps "
+                                     "its level. The old base002.dat is kept as "
+                                     "base002.dat.bak."));
+        line.addOptions(
+            {heightmapOption, seaLevelOption, peakOption, scaleOption, noDataSeaOption});
+    }
+
+    Status read(const OptionTexts &given) override { return checkImportOptions(given, &options); }
+
+    Status run(const Call &call, Summary &summary) override
+    {
+        call.progress.update(0.1);
+        // GDAL's reads and the sampling fill the rest of the line.
+        options.progress = ProgressPart(call.progress).part(0.1, 1.0);
+        ImportSummary found;
+        const Status imported = importRelief(call.dir, call.world, options, &found);
+        const QString levelsPath = QDir(call.dir).filePath(QString::fromLatin1(levelsFileName));
+        summary.out(QStringLiteral("%1: %2 levels from %3; the old file is %1%4")
+                        .arg(shownName(levelsPath))
+                        .arg(call.world.vertexCount)
+                        .arg(shownName(options.rasters.join(QStringLiteral(", "))),
+                             QLatin1String(levelsBackupSuffix)));
+        for (const RasterSummary &r : found.rasters)
+            summary.out({rasterLine(r), coverageLine(r, options.scale.noDataIsSea)});
+        summary.out(QStringLiteral("levels: ") + scaleLine(options.scale, found));
+        if (found.belowZeroWithoutSeaLevel)
+            summary.note(QStringLiteral("hint: samples reach %1, below 0, and no --sea-level was "
+                                        "given: if they are heights above the sea, --sea-level "
+                                        "0 makes the sea level 0")
+                             .arg(found.rangeLow));
+        if (call.world.demoFlag != 0)
+            summary.note(QStringLiteral("note: demo.txt is on: at its start the editor lays the "
+                                        "demo island over these levels, covering the Arctic "
+                                        "(set demo.txt to 0 to see them there)"));
+        return imported;
+    }
+
+private:
+    ImportOptions options;
+};
+
 } // namespace
 
-int runImport(const QStringList &arguments)
+std::unique_ptr<Job> makeImport()
 {
-    CommandLine line(QStringLiteral("import"),
-                     QStringLiteral("Sets the starting levels of the world in DIR (base002.dat) "
-                                    "from relief rasters, placed by their georeferencing: each "
-                                    "vertex whose share of the sphere a raster covers takes the "
-                                    "mean of its samples there; every other vertex keeps its "
-                                    "level. The old base002.dat is kept as base002.dat.bak."));
-    line.parser.addOptions(
-        {heightmapOption, seaLevelOption, peakOption, scaleOption, noDataSeaOption});
-    ImportOptions options;
-    QString first;
-    if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
-        return report(parsed);
-    Status read = line.required(heightmapOption, &first);
-    if (read.ok())
-        read = readScale(line.parser, options.scale);
-    if (!read.ok())
-        return report(read);
-    options.rasters = line.parser.values(heightmapOption);
-    options.scale.noDataIsSea = line.parser.isSet(noDataSeaOption);
-    // The samples fall on the globe as the editor starts it.
-    Progress progress;
-    World world;
-    const Status loaded = line.loadWorld(DemoTerrain::AsFlagged, &world);
-    if (!loaded.ok())
-        return reportProblems(loaded);
-    progress.update(0.1);
-    // GDAL's reads and the sampling fill the rest of the line.
-    options.progress = ProgressPart(progress).part(0.1, 1.0);
-    ImportSummary found;
-    const Status imported = importRelief(line.dir(), world, options, &found);
-    progress.finish(imported.ok());
-    if (!imported.ok())
-        return report(imported);
-    const QString levelsPath = QDir(line.dir()).filePath(QString::fromLatin1(levelsFileName));
-    QStringList lines{QStringLiteral("%1: %2 levels from %3; the old file is %1%4")
-                          .arg(shownName(levelsPath))
-                          .arg(world.vertexCount)
-                          .arg(shownName(options.rasters.join(QStringLiteral(", "))),
-                               QLatin1String(levelsBackupSuffix))};
-    for (const RasterSummary &r : found.rasters)
-        lines << rasterLine(r) << coverageLine(r, options.scale.noDataIsSea);
-    lines << QStringLiteral("levels: ") + scaleLine(options.scale, found);
-    printLines(stdout, lines);
-    if (found.belowZeroWithoutSeaLevel)
-        printLines(stderr, {QStringLiteral("globe-world: hint: samples reach %1, below 0, and no "
-                                           "--sea-level was given: if they are heights above the "
-                                           "sea, --sea-level 0 makes the sea level 0")
-                                .arg(found.rangeLow)});
-    if (world.demoFlag != 0)
-        printLines(stderr, {QStringLiteral("globe-world: note: demo.txt is on: at its start the "
-                                           "editor lays the demo island over these levels, "
-                                           "covering the Arctic (set demo.txt to 0 to see them "
-                                           "there)")});
-    return report(imported);
+    return std::make_unique<ImportJob>();
 }

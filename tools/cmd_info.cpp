@@ -3,19 +3,31 @@
 #include "generator/meshcheck.h"
 #include "water/rivers.h"
 
-int runInfo(const QStringList &arguments)
+namespace {
+
+class InfoJob : public Job
 {
-    CommandLine line(QStringLiteral("info"),
-                     QStringLiteral("Describes the world in DIR: counts, subdivision and the "
-                                    "share of vertices at each level. Refuses a world the editor "
-                                    "would refuse."));
-    line.addLevelOptions();
-    if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
-        return report(parsed);
-    World world;
-    if (const Status loaded = line.loadWorldAndLevels(&world); !loaded.ok())
-        return exitStatus(loaded);
-    printLines(stdout, worldSummary(world.header, world.levels)
-                           << describeWater(world) << line.levelsLine(world));
-    return 0;
+public:
+    void define(CommandLine &line) override
+    {
+        line.describe(QStringLiteral("Describes the world in DIR: counts, subdivision and the "
+                                     "share of vertices at each level. Refuses a world the "
+                                     "editor would refuse."));
+    }
+
+    Status read(const OptionTexts &) override { return Status(); }
+
+    Status run(const Call &call, Summary &summary) override
+    {
+        summary.out(worldSummary(call.world.header, call.world.levels)
+                    << describeWater(call.world) << call.levelsLine);
+        return Status();
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Job> makeInfo()
+{
+    return std::make_unique<InfoJob>();
 }

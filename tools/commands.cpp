@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "world/filenames.h"
+#include "world/levelstore.h"
 #include "world/worldload.h"
 
 #include <QCoreApplication>
@@ -44,13 +45,33 @@ QString helpSection(const QCommandLineParser &parser)
     return kept.join(QLatin1Char('\n')).trimmed();
 }
 
-CommandLine::CommandLine(const QString &name, const QString &description) : name(name)
+CommandLine::CommandLine(const QString &name) : name(name)
 {
-    parser.setApplicationDescription(description);
     parser.addHelpOption();
     // Qt puts the executable's name and "[options]" before this syntax.
     parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The world folder."),
                                  name + QStringLiteral(" DIR"));
+}
+
+void CommandLine::describe(const QString &description)
+{
+    parser.setApplicationDescription(description);
+}
+
+void CommandLine::addOptions(const QList<QCommandLineOption> &options)
+{
+    parser.addOptions(options);
+    added << options;
+}
+
+OptionTexts CommandLine::texts() const
+{
+    OptionTexts given(name);
+    for (const QCommandLineOption &option : added) {
+        const QString long_ = option.names().constLast();
+        given.add(long_, parser.isSet(long_), parser.values(long_), option.valueName());
+    }
+    return given;
 }
 
 Status CommandLine::parse(const QStringList &arguments)
@@ -58,7 +79,7 @@ Status CommandLine::parse(const QStringList &arguments)
     if (!parser.parse(arguments))
         return Status::usage(parseError(parser));
     if (helpAsked(parser)) {
-        printLines(stdout, {helpAsSection ? helpSection(parser) : helpText(parser)});
+        printText(stdout, helpAsSection ? helpSection(parser) : helpText(parser));
         helped = true;
         return Status();
     }
@@ -126,16 +147,6 @@ QString parseError(const QCommandLineParser &parser)
         .arg(shownName(typed), closest);
 }
 
-bool numberInRange(const QString &text, double low, double high, double *value)
-{
-    bool number = false;
-    const double read = text.toDouble(&number);
-    if (!number || !std::isfinite(read) || !(read >= low && read <= high))
-        return false;
-    *value = read;
-    return true;
-}
-
 bool helpAsked(const QCommandLineParser &parser)
 {
     // Qt offers --help-all beside --help; a tool without Qt's own options has
@@ -150,15 +161,29 @@ QString helpText(const QCommandLineParser &parser)
     const QString invoked = QCoreApplication::arguments().value(0);
     if (!invoked.isEmpty())
         text.replace(text.indexOf(invoked), invoked.size(), QStringLiteral("globe-world"));
-    return text;
+    // Qt offers it for its own options, which no command has: --help-all
+    // still works, as --help does, but is not offered.
+    QStringList lines = text.split(QLatin1Char('\n'));
+    lines.erase(std::remove_if(lines.begin(), lines.end(),
+                               [](const QString &line) {
+                                   return line.trimmed().startsWith(QLatin1String("--help-all"));
+                               }),
+                lines.end());
+    return lines.join(QLatin1Char('\n'));
 }
 
 void printLines(FILE *to, const QStringList &lines)
 {
     for (const QString &line : lines) {
-        std::fputs(line.toLocal8Bit().constData(), to);
+        std::fputs(shownText(line).toLocal8Bit().constData(), to);
         std::fputc('\n', to);
     }
+}
+
+void printText(FILE *to, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), to);
+    std::fputc('\n', to);
 }
 
 int usageError(const QString &message)
@@ -200,22 +225,6 @@ void CommandLine::addLevelOptions()
     levelOptions = true;
 }
 
-Status CommandLine::loadWorld(DemoTerrain demo, World *world) const
-{
-    // Without this, a mistyped folder reads as five missing files.
-    if (!QFileInfo(dir()).isDir())
-        return Status::refused(
-            QStringLiteral("globe-world: %1: no such folder").arg(shownName(dir())));
-    return ::loadWorld(dir(), demo, world);
-}
-
-Status CommandLine::loadWorldAndLevels(World *world) const
-{
-    const Status loaded = loadWorld(DemoTerrain::Off, world);
-    reportProblems(loaded);
-    return loaded.ok() ? applyLevelOptions(*world) : loaded;
-}
-
 Status CommandLine::applyLevelOptions(World &world) const
 {
     if (!levelOptions)
@@ -231,14 +240,13 @@ Status CommandLine::applyLevelOptions(World &world) const
     if (!taken.ok() && !QFileInfo::exists(source.file) && QFileInfo(inDir).isFile())
         taken = Status::refused(
             QStringLiteral("%1; did you mean %2?").arg(taken.message(), shownName(inDir)));
-    report(taken);
     return taken;
 }
 
-QString CommandLine::worldName() const
+QString worldName(const QString &dir)
 {
     // "." and "world/" name the folder they stand for.
-    const QString name = QFileInfo(QDir::cleanPath(QFileInfo(dir()).absoluteFilePath())).fileName();
+    const QString name = QFileInfo(QDir::cleanPath(QFileInfo(dir).absoluteFilePath())).fileName();
     return name.isEmpty() ? QStringLiteral("A globe") : shownName(name);
 }
 
@@ -255,11 +263,19 @@ QString CommandLine::levelsLine(const World &world) const
     return line;
 }
 
-Status CommandLine::required(const QCommandLineOption &option, QString *value) const
+void Summary::out(const QStringList &more)
 {
-    if (!parser.isSet(option))
-        return Status::usage(QStringLiteral("%1: missing --%2 %3")
-                                 .arg(name, option.names().constFirst(), option.valueName()));
-    *value = parser.value(option);
-    return Status();
+    for (const QString &line : more)
+        out(line);
+}
+
+void Summary::note(const QString &line)
+{
+    lines << qMakePair(stderr, QStringLiteral("globe-world: ") + line);
+}
+
+void Summary::print() const
+{
+    for (const auto &line : lines)
+        printLines(line.first, {line.second});
 }

@@ -1,10 +1,14 @@
 // globe-world: the world files' command-line tool. Each subcommand lives in
-// its own cmd_*.cpp; this file only finds and runs it.
+// its own cmd_*.cpp; this file finds it, loads what it needs, runs it and
+// reports.
 #include "commands.h"
+#include "refusalbox.h"
 
 #include "world/filenames.h"
+#include "world/worldload.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 #include <cstring>
 #include <iterator>
@@ -14,15 +18,20 @@
 namespace {
 
 const Command commands[] = {
-    {"generate", "Generate a new world into a folder.", runGenerate},
-    {"check", "Check a world as the editor does, then its mesh.", runCheck},
-    {"info", "Describe a world: counts and land and sea.", runInfo},
-    {"export", "Write the drawn globe as 3D files: glTF, STL, 3MF, PLY or OBJ.", runExport},
-    {"map", "Draw the globe as a map or heightmap (PNG, GeoTIFF) or a cube map.", runMap},
-    {"import", "Set a world's starting levels from a relief raster.", runImport},
-    {"rotate", "Turn a world so that a chosen point becomes its north pole.", runRotate},
+    {"generate", "Generate a new world into a folder.", Needs::Folder, makeGenerate},
+    {"check", "Check a world as the editor does, then its mesh.", Needs::Levels, makeCheck},
+    {"info", "Describe a world: counts and land and sea.", Needs::Levels, makeInfo},
+    {"export", "Write the drawn globe as 3D files: glTF, STL, 3MF, PLY or OBJ.", Needs::Levels,
+     makeExport},
+    {"map", "Draw the globe as a map or heightmap (PNG, GeoTIFF) or a cube map.", Needs::Levels,
+     makeMap},
+    // The samples fall on the globe as the editor starts it.
+    {"import", "Set a world's starting levels from a relief raster.", Needs::StartedWorld,
+     makeImport},
+    {"rotate", "Turn a world so that a chosen point becomes its north pole.", Needs::World,
+     makeRotate},
     {"rivers", "Write a world's rivers, lakes and drainage basins (GeoPackage, GeoJSON).",
-     runRivers},
+     Needs::Levels, makeRivers},
 };
 
 const Command *findCommand(const QString &name)
@@ -64,12 +73,12 @@ int unknownCommand(const QString &name)
 // made from, so that the page cannot drift from the help.
 int printAllHelp(const QCommandLineParser &parser)
 {
-    printLines(stdout, {helpText(parser)});
+    printText(stdout, helpText(parser));
     printHelpAsSections();
     for (const Command &command : commands) {
-        printLines(stdout, {QString()});
+        printText(stdout, QString());
         std::fflush(stdout);
-        command.run({QLatin1String(command.name), QStringLiteral("--help")});
+        runCommand(command, {QLatin1String(command.name), QStringLiteral("--help")});
     }
     return 0;
 }
@@ -78,11 +87,12 @@ int printAllHelp(const QCommandLineParser &parser)
 int runHelp(const QCommandLineParser &parser, const QStringList &rest)
 {
     if (rest.isEmpty()) {
-        printLines(stdout, {helpText(parser)});
+        printText(stdout, helpText(parser));
         return 0;
     }
     const Command *command = findCommand(rest[0]);
-    return command ? command->run({rest[0], QStringLiteral("--help")}) : unknownCommand(rest[0]);
+    return command ? runCommand(*command, {rest[0], QStringLiteral("--help")})
+                   : unknownCommand(rest[0]);
 }
 
 bool displayAvailable()
@@ -107,7 +117,68 @@ bool wantsWindow(int argc, char *argv[])
     return false;
 }
 
+// A world that cannot be opened: in a box too for check --gui, where a user
+// started from the menu learns why. The loader's and the checker's lines
+// are a world's problems, printed as they stand, as the editor prints them;
+// any other failure is one line of globe-world's.
+int refuseWorld(const CommandLine &line, const Status &refused, bool problems)
+{
+    // The lines first: a box waits for a click.
+    const int status = problems ? reportProblems(refused) : report(refused);
+    std::fflush(stderr);
+    if (line.texts().isSet(QStringLiteral("gui")))
+        showRefusalBox(line.dir(), refused.lines());
+    return status;
+}
+
+// The world the command needs, loaded once, with its level options applied;
+// the failure printed.
+int loadNeeded(const CommandLine &line, Needs needs, World *world)
+{
+    // Without this, a mistyped folder reads as five missing files.
+    if (!QFileInfo(line.dir()).isDir())
+        return refuseWorld(line, Status::refused(line.dir(), QStringLiteral("no such folder")),
+                           false);
+    const DemoTerrain demo =
+        needs == Needs::StartedWorld ? DemoTerrain::AsFlagged : DemoTerrain::Off;
+    if (const Status loaded = loadWorld(line.dir(), demo, world); !loaded.ok())
+        return refuseWorld(line, loaded, true);
+    if (needs == Needs::Levels)
+        return report(line.applyLevelOptions(*world));
+    return 0;
+}
+
 } // namespace
+
+int runCommand(const Command &command, const QStringList &arguments)
+{
+    const std::unique_ptr<Job> job = command.make();
+    CommandLine line(arguments.value(0));
+    if (command.needs == Needs::Levels)
+        line.addLevelOptions();
+    job->define(line);
+    if (const Status parsed = line.parse(arguments); !parsed.ok() || line.helpShown())
+        return report(parsed);
+    if (const Status read = job->read(line.texts()); !read.ok())
+        return report(read);
+    Progress progress;
+    World world;
+    if (command.needs != Needs::Folder) {
+        if (const int failed = loadNeeded(line, command.needs, &world); failed != 0)
+            return failed;
+    }
+    Summary summary;
+    const Status done =
+        job->run({line.dir(), world, progress,
+                  command.needs == Needs::Levels ? line.levelsLine(world) : QString()},
+                 summary);
+    progress.finish(done.ok());
+    if (summary.worldRefused)
+        return refuseWorld(line, done, true);
+    if (done.ok())
+        summary.print();
+    return report(done);
+}
 
 int main(int argc, char *argv[])
 {
@@ -138,7 +209,7 @@ int main(int argc, char *argv[])
     if (parser.isSet(QStringLiteral("help-all")))
         return printAllHelp(parser);
     if (helpAsked(parser)) {
-        printLines(stdout, {helpText(parser)});
+        printText(stdout, helpText(parser));
         return 0;
     }
     const QStringList rest = parser.positionalArguments();
@@ -153,7 +224,7 @@ int main(int argc, char *argv[])
     // spent; what is left over (a capped address space, a full machine) is
     // a refusal like any other, not an abort.
     try {
-        return command->run(rest);
+        return runCommand(*command, rest);
     } catch (const std::bad_alloc &) {
         return report(Status::outOfMemory(rest[0]));
     }

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <unordered_map>
+#include <utility>
 
 namespace {
 
@@ -107,4 +110,151 @@ std::vector<Ring> cellRings(const Drainage &d, int v)
         rings.push_back(std::move(out));
     }
     return rings;
+}
+
+namespace {
+
+// The cells of two neighbours compute their shared corners alike, but
+// through their own unwrapped longitudes: corners are matched to a
+// nanodegree, and each is written as it was seen first.
+class Corners
+{
+public:
+    int idOf(const LonLat &p)
+    {
+        const Key key{std::llround(p.lon * 1e9), std::llround(p.lat * 1e9)};
+        const auto found = ids.emplace(key, int(points.size()));
+        if (found.second)
+            points.push_back(p);
+        return found.first->second;
+    }
+    const LonLat &at(int id) const { return points[size_t(id)]; }
+    int count() const { return int(points.size()); }
+
+private:
+    using Key = std::pair<long long, long long>;
+    struct KeyHash
+    {
+        size_t operator()(const Key &k) const
+        {
+            return std::hash<long long>()(k.first * 1000003LL ^ k.second);
+        }
+    };
+    std::unordered_map<Key, int, KeyHash> ids;
+    std::vector<LonLat> points;
+};
+
+double ringArea(const Ring &ring)
+{
+    double sum = 0;
+    for (size_t i = 0; i < ring.size(); ++i) {
+        const LonLat &a = ring[i], &b = ring[(i + 1) % ring.size()];
+        sum += a.lon * b.lat - b.lon * a.lat;
+    }
+    return sum / 2;
+}
+
+// Whether p lies inside ring (crossings of a ray towards +x).
+bool ringHolds(const Ring &ring, const LonLat &p)
+{
+    bool inside = false;
+    for (size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
+        const LonLat &a = ring[i], &b = ring[j];
+        if ((a.lat > p.lat) != (b.lat > p.lat) &&
+            p.lon < (b.lon - a.lon) * (p.lat - a.lat) / (b.lat - a.lat) + a.lon)
+            inside = !inside;
+    }
+    return inside;
+}
+
+// The boundary's edges, each once: the cells' edges less those two cells share.
+std::vector<std::vector<int>> boundaryEdges(const Drainage &d, const std::vector<int> &vertices,
+                                            Corners &corners)
+{
+    std::unordered_map<std::uint64_t, int> open; // edge a -> b, keyed a << 32 | b
+    auto keyOf = [](int a, int b) { return std::uint64_t(a) << 32 | std::uint32_t(b); };
+    for (int v : vertices) {
+        for (const Ring &ring : cellRings(d, v)) {
+            for (size_t i = 0; i < ring.size(); ++i) {
+                const int a = corners.idOf(ring[i]), b = corners.idOf(ring[(i + 1) % ring.size()]);
+                if (a == b)
+                    continue;
+                if (open.erase(keyOf(b, a)) == 0)
+                    ++open[keyOf(a, b)];
+            }
+        }
+    }
+    std::vector<std::vector<int>> out(size_t(corners.count()));
+    for (const auto &edge : open) {
+        for (int k = 0; k < edge.second; ++k)
+            out[size_t(edge.first >> 32)].push_back(int(edge.first & 0xffffffffu));
+    }
+    for (std::vector<int> &ends : out)
+        std::sort(ends.begin(), ends.end()); // the same rings whatever the hash's order
+    return out;
+}
+
+// Of the edges leaving p, the one turning furthest left from the way in.
+size_t leftmost(const Corners &corners, int from, int p, const std::vector<int> &ends)
+{
+    const LonLat &a = corners.at(from), &b = corners.at(p);
+    const double inX = b.lon - a.lon, inY = b.lat - a.lat;
+    size_t best = 0;
+    double bestTurn = -10;
+    for (size_t k = 0; k < ends.size(); ++k) {
+        const LonLat &c = corners.at(ends[k]);
+        const double outX = c.lon - b.lon, outY = c.lat - b.lat;
+        const double turn = std::atan2(inX * outY - inY * outX, inX * outX + inY * outY);
+        if (turn > bestTurn) {
+            bestTurn = turn;
+            best = k;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+std::vector<CellPolygon> cellRegion(const Drainage &d, const std::vector<int> &vertices)
+{
+    Corners corners;
+    std::vector<std::vector<int>> ends = boundaryEdges(d, vertices, corners);
+    std::vector<Ring> shells, holes;
+    for (int start = 0; start < corners.count(); ++start) {
+        while (!ends[size_t(start)].empty()) {
+            Ring ring{corners.at(start)};
+            int previous = start, p = ends[size_t(start)].back();
+            ends[size_t(start)].pop_back();
+            while (p != start && !ends[size_t(p)].empty()) {
+                ring.push_back(corners.at(p));
+                std::vector<int> &out = ends[size_t(p)];
+                const size_t k = leftmost(corners, previous, p, out);
+                previous = p;
+                p = out[k];
+                out.erase(out.begin() + long(k));
+            }
+            if (ring.size() < 3)
+                continue;
+            (ringArea(ring) > 0 ? shells : holes).push_back(std::move(ring));
+        }
+    }
+    std::vector<CellPolygon> polygons(shells.size());
+    std::vector<double> areas(shells.size());
+    for (size_t i = 0; i < shells.size(); ++i) {
+        areas[i] = ringArea(shells[i]);
+        polygons[i].shell = std::move(shells[i]);
+    }
+    for (Ring &hole : holes) {
+        // A point of the hole's first edge lies within its shell, on no other ring.
+        const LonLat probe{(hole[0].lon + hole[1].lon) / 2, (hole[0].lat + hole[1].lat) / 2};
+        long owner = -1;
+        for (size_t i = 0; i < polygons.size(); ++i) {
+            if ((owner < 0 || areas[i] < areas[size_t(owner)]) &&
+                ringHolds(polygons[i].shell, probe))
+                owner = long(i);
+        }
+        if (owner >= 0)
+            polygons[size_t(owner)].holes.push_back(std::move(hole));
+    }
+    return polygons;
 }

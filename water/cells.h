@@ -22,4 +22,23 @@ using Ring = std::vector<LonLat>;
 // One ring, or two for a cell the antimeridian cuts.
 std::vector<Ring> cellRings(const Drainage &drainage, int vertex);
 
+// A polygon of the GIS files: its outer ring counter-clockwise, its holes
+// clockwise, none closed.
+struct CellPolygon
+{
+    Ring shell;
+    std::vector<Ring> holes;
+};
+
+// What the cells of vertices cover, traced from their rings' edges in time
+// linear in the edges (a hole placed in its shell by a test against the
+// shells' rings): every edge two of the cells share cancels, the rest,
+// each once, are chained into closed rings, turning as far left as they
+// can where the boundary touches itself, so that two parts meeting at a
+// point stay two rings and every ring is simple. The antimeridian's cut
+// edges and the poles' parallels stay, as a longitude/latitude polygon
+// must have them. The same area as the union of the cells' rings (equal
+// by GEOS's equality), without merging them.
+std::vector<CellPolygon> cellRegion(const Drainage &drainage, const std::vector<int> &vertices);
+
 #endif

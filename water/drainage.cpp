@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <queue>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -174,6 +177,15 @@ void distancesInFlats(const Drainage &d, const std::vector<int> &label,
     }
 }
 
+// A well-mixed 64-bit hash of a vertex (splitmix64's finaliser).
+quint64 vertexHash(int v)
+{
+    quint64 x = quint64(quint32(v)) + 0x9e3779b97f4a7c15ULL;
+    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+    return x ^ (x >> 31);
+}
+
 // Barnes, Lehman and Mulla's flat resolution (2014), on the graph: each
 // vertex without a lower neighbour gets a gradient towards the flat's
 // outlets and away from the higher ground around it, and drains down it.
@@ -224,28 +236,47 @@ void resolveFlats(Drainage &d, std::vector<char> &sink)
         if (label[v] >= 0)
             mask[v] = 2 * towards[v] + (away[v] > 0 ? flatHeight[label[v]] - away[v] : 0);
     }
-    for (int v = 0; v < n; ++v) {
-        if (label[v] < 0)
-            continue;
-        if (towards[v] == 0) { // no way out: cannot happen after the flood, but never loop
-            sink[v] = 1;
-            continue;
-        }
-        double steepest = 0;
+    // The flats are grown from their outlets in the order of the gradient
+    // plus noise of up to flatNoise, each vertex draining to the neighbour
+    // that reached it first: water on a flat follows the gradient, but
+    // across a terrace of one level the noise lets neighbouring lines
+    // wander, meet and join (as on a surface of random micro-relief) into a
+    // tree converging on a few of the outlets, where the gradient alone
+    // drew parallel lines, each to its own nearest point of the lower edge.
+    // The noise is a hash of the vertex: the same drainage on every run.
+    const double flatNoise = 8; // in the gradient's steps: 2 per edge towards
+    auto keyOf = [&](int v) { return mask[v] + flatNoise * double(vertexHash(v) >> 11) * 0x1p-53; };
+    using Entry = std::pair<double, int>;
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> front;
+    std::vector<char> reached(n, 0);
+    for (int v : lowEdges) {
+        quint64 chosen = ~quint64(0);
         for (int i = d.neighbourStart[v]; i < d.neighbourStart[v + 1]; ++i) {
             const int w = d.neighbours[i];
-            const bool inFlat = label[w] == label[v];
-            if (!inFlat && !isOutlet(v, w))
-                continue;
-            const int drop = mask[v] - (inFlat ? mask[w] : 0);
-            if (drop <= 0)
-                continue;
-            const double slope = drop / std::max(angleBetween(d.units[v], d.units[w]), 1e-12);
-            if (slope > steepest) {
-                steepest = slope;
+            const quint64 key = vertexHash(w);
+            if (label[w] != label[v] && isOutlet(v, w) && key <= chosen) {
+                chosen = key;
                 d.receiver[v] = w;
             }
         }
+        reached[v] = 1;
+        front.push({keyOf(v), v});
+    }
+    while (!front.empty()) {
+        const int v = front.top().second;
+        front.pop();
+        for (int i = d.neighbourStart[v]; i < d.neighbourStart[v + 1]; ++i) {
+            const int w = d.neighbours[i];
+            if (label[w] == label[v] && !reached[w]) {
+                reached[w] = 1;
+                d.receiver[w] = v;
+                front.push({keyOf(w), w});
+            }
+        }
+    }
+    for (int v = 0; v < n; ++v) {
+        if (label[v] >= 0 && !reached[v]) // no way out: cannot happen after the flood
+            sink[v] = 1;
     }
 }
 

@@ -115,17 +115,21 @@ void keepFileNameBytes()
     QTextCodec::setCodecForLocale(codec);
 }
 
-QString shownName(const QString &name)
+namespace {
+
+// The escapes a terminal needs: a character that would move the cursor,
+// end the line or start a control sequence, and a byte that is not UTF-8.
+QString escapedTextOf(const QString &text, bool backslash)
 {
     QString out;
-    out.reserve(name.size());
-    for (const QChar c : name) {
+    out.reserve(text.size());
+    for (const QChar c : text) {
         const ushort unit = c.unicode();
         if (unit == '\n')
             out += QLatin1String("\\n");
         else if (unit == '\t')
             out += QLatin1String("\\t");
-        else if (unit == '\\')
+        else if (unit == '\\' && backslash)
             out += QLatin1String("\\\\");
         else if (unit < 0x20 || unit == 0x7F || (unit >= 0x80 && unit < 0xA0) || unit == 0x2028 ||
                  unit == 0x2029)
@@ -136,6 +140,18 @@ QString shownName(const QString &name)
             out += c;
     }
     return out;
+}
+
+} // namespace
+
+QString shownName(const QString &name)
+{
+    return escapedTextOf(name, true);
+}
+
+QString shownText(const QString &text)
+{
+    return escapedTextOf(text, false);
 }
 
 QString aboutFile(const QString &name, const QString &reason)

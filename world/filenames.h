@@ -23,6 +23,12 @@ void keepFileNameBytes();
 // goes through this.
 QString shownName(const QString &name);
 
+// text with shownName's escapes but a backslash kept as it is: what every
+// line on stdout and stderr goes through as it is printed, so that a name
+// or value that reached a line unescaped cannot start a line of its own or
+// move the terminal's cursor. A line of names already shown is unchanged.
+QString shownText(const QString &text);
+
 // "NAME: reason", the one form of every message about a file: the name as
 // shownName shows it, the reason as given.
 QString aboutFile(const QString &name, const QString &reason);

@@ -15,6 +15,7 @@
 
 const char *const saveFileName = "save.dat";
 const char *const levelsBackupSuffix = ".bak";
+const char *const recoveryFileName = "save.dat.recovered";
 
 namespace {
 
@@ -84,6 +85,18 @@ Status saveLevels(const Triangle *triangles)
     } catch (const std::bad_alloc &) {
         return Status::notWritten(path, QStringLiteral("not enough memory"));
     }
+}
+
+Status keepUnsavedLevels(const Triangle *triangles, const QVector<int> &settled, bool *written)
+{
+    *written = false;
+    refreshLevelsFrom(triangles);
+    const QVector<int> shown = vertexLevels.mid(0, vertexCount);
+    if (shown == settled.mid(0, vertexCount))
+        return Status();
+    const Status kept = writeIntTable(QString::fromLatin1(recoveryFileName), shown);
+    *written = kept.ok();
+    return kept;
 }
 
 Status readLevelTable(const QString &path, int vertexCount, QVector<int> &levels)

@@ -25,6 +25,14 @@ extern const char *const saveFileName; // "save.dat"
 // worldTriangleCount elements.
 Status saveLevels(const Triangle *triangles);
 
+// The levels on screen when the window closes with edits that no save
+// holds: written to "save.dat.recovered" beside save.dat (which is left as
+// it was) through the durable writer, when the triangles' levels differ
+// from settled, the levels last loaded or saved; *written says whether they
+// did. triangles holds worldTriangleCount elements.
+extern const char *const recoveryFileName; // "save.dat.recovered"
+Status keepUnsavedLevels(const Triangle *triangles, const QVector<int> &settled, bool *written);
+
 Status loadSavedLevels();
 Status loadBaseLevels();
 
