@@ -62,10 +62,14 @@ SANITIZER_RUN := $(XRUN) env $(if $(MESA_DRIVER),LD_PRELOAD=$(MESA_DRIVER))
 BENCH_PACKAGES := saga
 
 # Every C++ source, for the formatting check (.clang-format).
-SOURCES    = $(shell find app terrain world overlays generator water gdal meshes maps relief tools tests bench fuzz \
+SOURCES    = $(shell find app terrain world sphere overlays generator water erosion gdal meshes maps relief tools tests bench fuzz \
                    -name '*.cpp' -o -name '*.h' | sort)
 
+<<<<<<< HEAD
 .PHONY: all deps build programs world run test check-fast bench bench-deps bench-import bench-map bench-water bench-web install package clean fuzz asan-build test-asan soak kill-test \
+=======
+.PHONY: all deps build programs world run test check-fast bench bench-deps bench-import bench-map bench-water bench-erosion install package clean fuzz asan-build test-asan soak kill-test \
+>>>>>>> main
         format format-check
 
 all: build
@@ -128,7 +132,11 @@ bench: build bench-deps
 	bench/import_bench.sh $(BUILD) docs
 	bench/map_bench.sh $(BUILD) docs
 	bench/water_bench.sh $(BUILD) docs
+<<<<<<< HEAD
 	bench/web_bench.sh $(BUILD) docs
+=======
+	bench/erosion_bench.sh $(BUILD) docs
+>>>>>>> main
 
 bench-import: build
 	bench/import_bench.sh $(BUILD) docs
@@ -144,6 +152,10 @@ bench-web: programs
 # The drainage beside SAGA's fill-sinks and flow accumulation (a minute).
 bench-water: build bench-deps
 	bench/water_bench.sh $(BUILD) docs
+
+# erode and the plates world beside our own drainage and the random world (a few minutes).
+bench-erosion: build
+	bench/erosion_bench.sh $(BUILD) docs
 
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"

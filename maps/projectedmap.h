@@ -2,7 +2,7 @@
 // equirectangular map of the drawn globe (worldmap.h) at a matching
 // resolution: PROJ's own projections, never one made here.
 //
-// Every projection is on a sphere of radius earthRadius metres, as the
+// Every projection is on a sphere of radius earthRadiusM metres (sphere/sphere.h), as the
 // world is a sphere: longitudes and latitudes are the map convention's
 // (export-formats.md), and the coordinates are metres of that sphere.
 // Its PROJ definition (projDefinition) is
@@ -22,6 +22,7 @@
 
 #include "maps/mapoptions.h"
 #include "meshes/drawnmesh.h"
+#include "sphere/sphere.h"
 #include "world/atomicwrite.h"
 #include "world/progress.h"
 #include "world/status.h"
@@ -31,8 +32,6 @@
 #include <QImage>
 #include <QString>
 #include <QVector>
-
-const double earthRadius = 6371000;
 
 // The name on the command line ("mollweide", "winkel-tripel", ...) of every
 // projection, the equirectangular map and the cube included.
