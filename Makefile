@@ -65,11 +65,7 @@ BENCH_PACKAGES := saga
 SOURCES    = $(shell find app terrain world sphere overlays generator water erosion gdal meshes maps relief tools tests bench fuzz \
                    -name '*.cpp' -o -name '*.h' | sort)
 
-<<<<<<< HEAD
-.PHONY: all deps build programs world run test check-fast bench bench-deps bench-import bench-map bench-water bench-web install package clean fuzz asan-build test-asan soak kill-test \
-=======
-.PHONY: all deps build programs world run test check-fast bench bench-deps bench-import bench-map bench-water bench-erosion install package clean fuzz asan-build test-asan soak kill-test \
->>>>>>> main
+.PHONY: all deps build programs world run test check-fast bench bench-deps bench-import bench-map bench-water bench-erosion bench-web install package clean fuzz asan-build test-asan soak kill-test \
         format format-check
 
 all: build
@@ -132,11 +128,8 @@ bench: build bench-deps
 	bench/import_bench.sh $(BUILD) docs
 	bench/map_bench.sh $(BUILD) docs
 	bench/water_bench.sh $(BUILD) docs
-<<<<<<< HEAD
-	bench/web_bench.sh $(BUILD) docs
-=======
 	bench/erosion_bench.sh $(BUILD) docs
->>>>>>> main
+	bench/web_bench.sh $(BUILD) docs
 
 bench-import: build
 	bench/import_bench.sh $(BUILD) docs
