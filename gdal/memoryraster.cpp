@@ -41,11 +41,11 @@ QByteArray auxiliarySrsFile(OGRSpatialReferenceH srs)
 
 Status memoryRasterBytes(GDALDatasetH dataset, const char *driver, const char *const *options,
                          const QString &path, QByteArray *bytes, const ProgressPart &progress,
-                         QByteArray *sideFile, QByteArray *pamFile)
+                         QByteArray *sideFile, const char *suffix, QByteArray *pamFile)
 {
     // A number of our own: two files made at once must not share memory.
     static std::atomic<int> serial(0);
-    const QByteArray name = "/vsimem/globe-raster-" + QByteArray::number(++serial);
+    const QByteArray name = "/vsimem/globe-raster-" + QByteArray::number(++serial) + suffix;
     // The sandbox keeps GDAL from side files; this one is in memory and ours.
     if (pamFile)
         CPLSetThreadLocalConfigOption("GDAL_PAM_ENABLED", "YES");
@@ -63,7 +63,9 @@ Status memoryRasterBytes(GDALDatasetH dataset, const char *driver, const char *c
         VSIUnlink(aux.constData());
     }
     bool placed = true;
-    if (made && GDALGetSpatialRef(dataset)) {
+    // A writer's file that the program never reads (a KMZ) places itself.
+    if (made && GDALGetSpatialRef(dataset) &&
+        allowedRasterDrivers().contains(QLatin1String(driver))) {
         GdalDataset written;
         placed =
             openRaster(QString::fromLatin1(name), written).ok() && GDALGetSpatialRef(written.get());

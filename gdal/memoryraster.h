@@ -41,13 +41,15 @@ GdalDataset memoryRasterOver(int width, int height, const std::vector<RasterBand
 // cannot hold (GDAL 3.6's GeoTIFF writer drops Equal Earth without a word:
 // it has no GeoTIFF keys), *sideFile, if given, receives GDAL's own side
 // file for it, PATH.aux.xml, which GDAL and GIS programs read beside the
-// file; without sideFile it is refused rather than written unplaced. With
-// pamFile, GDAL writes what the format itself cannot hold (a band's category
-// names) into its own PATH.aux.xml, whose bytes come back there, empty when
-// it wrote none.
+// file; without sideFile it is refused rather than written unplaced.
+// suffix ends the memory file's name, for the drivers that choose a layout
+// by it (".kmz"). With pamFile, GDAL writes what the format itself cannot
+// hold (a band's category names) into its own PATH.aux.xml, whose bytes
+// come back there, empty when it wrote none.
 Status memoryRasterBytes(GDALDatasetH dataset, const char *driver, const char *const *options,
                          const QString &path, QByteArray *bytes, const ProgressPart &progress = {},
-                         QByteArray *sideFile = nullptr, QByteArray *pamFile = nullptr);
+                         QByteArray *sideFile = nullptr, const char *suffix = "",
+                         QByteArray *pamFile = nullptr);
 
 // GDAL's auxiliary side file (PAM, NAME.aux.xml) holding srs as WKT2.
 QByteArray auxiliarySrsFile(OGRSpatialReferenceH srs);

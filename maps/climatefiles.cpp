@@ -105,7 +105,7 @@ Status geoTiffFiles(const ClimateGrid &grid, const QString &path, QVector<FileWr
     const char *options[] = {"COMPRESS=DEFLATE", "INTERLEAVE=BAND", nullptr};
     QByteArray bytes, aux;
     const Status made =
-        memoryRasterBytes(dataset.get(), "GTiff", options, path, &bytes, {}, nullptr, &aux);
+        memoryRasterBytes(dataset.get(), "GTiff", options, path, &bytes, {}, nullptr, "", &aux);
     if (!made.ok())
         return made;
     if (aux.isEmpty())
