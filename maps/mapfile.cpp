@@ -1,6 +1,7 @@
 #include "maps/mapfile.h"
 
 #include "gdal/gdalsession.h"
+#include "gdal/memoryraster.h"
 #include "maps/cubemap.h"
 #include "maps/graticule.h"
 #include "maps/pngrows.h"
@@ -22,32 +23,24 @@
 
 namespace {
 
-// Copies the image's rows into the bands of an in-memory dataset.
-bool fillBands(GDALDatasetH target, const QImage &image, bool grey)
-{
-    const int w = image.width(), h = image.height();
-    for (int band = 1; band <= (grey ? 1 : 3); ++band) {
-        GDALRasterBandH b = GDALGetRasterBand(target, band);
-        const uchar *first = image.constBits() + (grey ? 0 : band - 1);
-        if (GDALRasterIO(b, GF_Write, 0, 0, w, h, const_cast<uchar *>(first), w, h,
-                         grey ? GDT_UInt16 : GDT_Byte, grey ? 2 : 3,
-                         int(image.bytesPerLine())) != CE_None)
-            return false;
-        GDALSetRasterColorInterpretation(b, grey ? GCI_GrayIndex
-                                                 : GDALColorInterp(GCI_RedBand + band - 1));
-    }
-    return true;
-}
-
-bool geoTiffBytes(const QImage &image, double west, QByteArray *bytes, const ProgressPart &progress)
+// The map as a GeoTIFF in EPSG:4326, pixels as areas, its first column's
+// west edge at west, made by memoryraster over the image's own rows.
+Status geoTiffBytes(const QImage &image, double west, const QString &path, QByteArray *bytes,
+                    const ProgressPart &progress)
 {
     GdalSession session;
     const bool grey = image.format() == QImage::Format_Grayscale16;
     const int w = image.width(), h = image.height();
-    const GdalDataset memory(GDALCreate(GDALGetDriverByName("MEM"), "", w, h, grey ? 1 : 3,
-                                        grey ? GDT_UInt16 : GDT_Byte, nullptr));
+    std::vector<RasterBandView> bands;
+    for (int band = 0; band < (grey ? 1 : 3); ++band)
+        bands.push_back({image.constBits() + band, grey ? GDT_UInt16 : GDT_Byte, grey ? 2 : 3,
+                         int(image.bytesPerLine()),
+                         grey ? GCI_GrayIndex : GDALColorInterp(GCI_RedBand + band)});
+    const GdalDataset memory = memoryRasterOver(w, h, bands);
     if (!memory)
-        return false;
+        return Status::refused(
+            path,
+            QStringLiteral("the GeoTIFF could not be made (%1)").arg(GdalSession::lastError()));
     double transform[6] = {west, 360.0 / w, 0, 90, 0, -180.0 / h};
     GDALSetGeoTransform(memory.get(), transform);
     OGRSpatialReferenceH wgs84 = OSRNewSpatialReference(nullptr);
@@ -55,20 +48,9 @@ bool geoTiffBytes(const QImage &image, double west, QByteArray *bytes, const Pro
     GDALSetSpatialRef(memory.get(), wgs84);
     OSRDestroySpatialReference(wgs84);
     GDALSetMetadataItem(memory.get(), "AREA_OR_POINT", "Area", nullptr);
-    const char *name = "/vsimem/globe-world-map.tif";
     const char *options[] = {"COMPRESS=DEFLATE",
                              grey ? "PHOTOMETRIC=MINISBLACK" : "PHOTOMETRIC=RGB", nullptr};
-    // Closed at once: the file is complete in memory only then.
-    const bool ok = fillBands(memory.get(), image, grey) &&
-                    GdalDataset(GDALCreateCopy(GDALGetDriverByName("GTiff"), name, memory.get(),
-                                               FALSE, const_cast<char **>(options), gdalProgress,
-                                               const_cast<ProgressPart *>(&progress))) != nullptr;
-    vsi_l_offset length = 0;
-    GByte *data = ok ? VSIGetMemFileBuffer(name, &length, FALSE) : nullptr;
-    if (data)
-        *bytes = QByteArray(reinterpret_cast<const char *>(data), int(length));
-    VSIUnlink(name);
-    return data != nullptr;
+    return memoryRasterBytes(memory.get(), "GTiff", options, path, bytes, progress);
 }
 
 Status writeCubeMap(const World &world, const DrawnMesh &mesh, const MapOptions &options,
@@ -135,10 +117,7 @@ Status mapFileBytes(const QImage &image, MapFormat format, const QString &path, 
         *bytes = pngBytes(image);
         return Status();
     }
-    if (geoTiffBytes(image, west, bytes, progress))
-        return Status();
-    return Status::refused(
-        path, QStringLiteral("the GeoTIFF could not be made (%1)").arg(GdalSession::lastError()));
+    return geoTiffBytes(image, west, path, bytes, progress);
 }
 
 QString cubeFaceFile(const QString &out, int face)
