@@ -51,12 +51,14 @@ SANITIZER_RUN := $(XRUN) env $(if $(MESA_DRIVER),LD_PRELOAD=$(MESA_DRIVER))
 # The benchmarks' own references, installed by the bench targets only: SAGA
 # for the drainage, so that `make test` does not wait for it.
 BENCH_PACKAGES := saga
+# The README's pictures: the window grabbed from Xvfb, the halves rendered.
+PICTURE_PACKAGES := xvfb x11-apps x11-utils netpbm f3d
 
 # Every C++ source, for the formatting check (.clang-format).
-SOURCES    = $(shell find app terrain world overlays generator water gdal meshes maps relief tools tests bench fuzz \
+SOURCES    = $(shell find app terrain world sphere overlays generator water erosion gdal meshes maps relief tools tests bench fuzz \
                    -name '*.cpp' -o -name '*.h' | sort)
 
-.PHONY: all deps build programs world run test check-fast bench bench-deps bench-import bench-map bench-water install package clean fuzz asan-build test-asan soak kill-test \
+.PHONY: all deps build programs world run test check-fast pictures bench bench-deps bench-import bench-map bench-water bench-erosion install package clean fuzz asan-build test-asan soak kill-test \
         format format-check
 
 all: build
@@ -119,6 +121,7 @@ bench: build bench-deps
 	bench/import_bench.sh $(BUILD) docs
 	bench/map_bench.sh $(BUILD) docs
 	bench/water_bench.sh $(BUILD) docs
+	bench/erosion_bench.sh $(BUILD) docs
 
 bench-import: build
 	bench/import_bench.sh $(BUILD) docs
@@ -129,6 +132,15 @@ bench-map: programs
 # The drainage beside SAGA's fill-sinks and flow accumulation (a minute).
 bench-water: build bench-deps
 	bench/water_bench.sh $(BUILD) docs
+
+# The pictures in docs/pictures/, made by the programs themselves (a minute).
+pictures: build
+	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(PICTURE_PACKAGES)"
+	sh docs/pictures.sh $(BUILD) docs/pictures
+
+# erode and the plates world beside our own drainage and the random world (a few minutes).
+bench-erosion: build
+	bench/erosion_bench.sh $(BUILD) docs
 
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"

@@ -4,7 +4,8 @@
 # flow-accumulation (top-down, D8) on an equirectangular grid of as many
 # cells, the world's own heightmap, in the same run. Appends the section
 # "Drainage" to OUTDIR/performance.md (replacing an older one) and its rows to
-# OUTDIR/performance.csv. `make bench` runs it; `make bench-water` alone.
+# OUTDIR/performance.csv, then the section "The rivers command": the whole
+# command beside its drainage on the same worlds. `make bench` runs it; `make bench-water` alone.
 # Needs saga (saga_cmd) and /usr/bin/time.
 #
 # Ours: globe-water-bench, the median of RUNS computations (5) in one
@@ -84,3 +85,34 @@ startup=$(sagaruns "$work/tiny" | cut -d' ' -f1)
 } >"$work/section"
 
 publish "$out" "Drainage" drainage
+
+# cpu COMMAND...: prints "CPU-seconds wall-seconds KiB" of COMMAND, the median
+# of three runs by CPU time (user + system), which this shared machine's load
+# disturbs less than the wall time.
+cpu() {
+    : >"$work/cpu"
+    for run in 1 2 3; do
+        /usr/bin/time -f '%U %S %e %M' -o "$work/c" "$@" >/dev/null 2>&1
+        awk '{ print $1 + $2, $3, $4 }' "$work/c" >>"$work/cpu"
+    done
+    sort -n "$work/cpu" | sed -n 2p
+}
+
+: >"$work/csv"
+{
+    echo "## The rivers command"
+    echo
+    echo "Written by bench/water_bench.sh on $(date +%Y-%m-%dT%H:%M:%S): \`globe-world rivers DIR --out FILE.gpkg\` whole (load, drainage, segments, lakes and basins traced from the cells' edges, the GeoPackage through OGR, the durable write) beside the drainage alone (globe-water-bench: load and one computation) on the same Earth worlds, each the median of three runs by CPU time (user + system). Ratio = the command's CPU time / the drainage's (target: at most 2)."
+    echo
+    echo "| S | Drainage CPU | Drainage wall | rivers CPU | rivers wall | Ratio (CPU) | rivers peak RSS |"
+    echo "| --- | --- | --- | --- | --- | --- | --- |"
+    for s in 6 7 8; do
+        set -- $(cpu "$bench" "$work/world$s" 1) $(cpu "$globe" rivers "$work/world$s" --out "$work/rivers$s.gpkg")
+        awk -v s="$s" -v tri="$((20 * (1 << (2 * s))))" -v dc="$1" -v dw="$2" -v rc="$4" -v rw="$5" -v rm="$6" 'BEGIN {
+            printf "| %d | %.2f s | %.2f s | %.2f s | %.2f s | %.2f | %.0f MiB |\n", s, dc, dw, rc, rw, rc / dc, rm / 1024
+            printf "rivers command: CPU,drainage alone,%d,%d,%.3f,%.3f,%.4f,s\n", s, tri, rc, dc, rc / dc > "/dev/stderr"
+        }' 2>>"$work/csv"
+    done
+} >"$work/section"
+
+publish "$out" "The rivers command" "rivers command"

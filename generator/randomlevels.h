@@ -15,4 +15,10 @@
 // points are unit vectors.
 QVector<int> randomLevels(const std::vector<Vec3> &points, quint32 seed);
 
+// Levels by rank, with randomLevels' shares: the lowest 70% of the points by
+// height are sea, the rest land on levels 1..9 by elevation, the last three
+// levels holding 11% of the land. Ties go by index. height and elevation
+// hold one value per point.
+QVector<int> levelsByRank(const std::vector<double> &height, const std::vector<double> &elevation);
+
 #endif

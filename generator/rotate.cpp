@@ -1,6 +1,6 @@
 #include "generator/rotate.h"
 
-#include "terrain/vec3.h"
+#include "sphere/sphere.h"
 #include "world/atomicwrite.h"
 #include "world/filenames.h"
 #include "world/tablefile.h"
@@ -11,14 +11,6 @@
 #include <cmath>
 
 namespace {
-
-const double pi = 3.14159265358979323846;
-const double degree = pi / 180;
-
-Vec3 unitOf(double theta, double phi)
-{
-    return {std::sin(theta) * std::sin(phi), std::sin(theta) * std::cos(phi), std::cos(theta)};
-}
 
 // Rodrigues' rotation of v about the unit axis k by angle (right-handed).
 Vec3 rotated(const Vec3 &v, const Vec3 &k, double angle)
@@ -38,18 +30,18 @@ void rotateAngles(QVector<float> &coords, int vertexCount, const RotateOptions &
     // azimuth 90 degrees less: turning about it by a negative angle carries
     // the point north along its meridian.
     const double phiEast = (180 - options.poleLongitude - 90) * degree;
-    const Vec3 axis = unitOf(pi / 2, phiEast);
+    const Vec3 axis = unitDirection(pi / 2, phiEast);
     const double toPole = -(90 - options.poleLatitude) * degree;
     // A right-handed turn about +z carries longitude 0 (-y) to 90 east (+x).
     const Vec3 z{0, 0, 1};
     const double east = options.turn * degree;
     for (int v = 0; v < vertexCount; ++v) {
-        const Vec3 u =
-            rotated(rotated(unitOf(coords[2 * v], coords[2 * v + 1]), axis, toPole), z, east);
-        double phi = std::atan2(u.x, u.y);
+        const Vec3 u = rotated(
+            rotated(unitDirection(coords[2 * v], coords[2 * v + 1]), axis, toPole), z, east);
+        double phi = azimuthOf(u);
         if (phi < 0)
             phi += 2 * pi;
-        coords[2 * v] = float(std::atan2(std::hypot(u.x, u.y), u.z));
+        coords[2 * v] = float(polarAngleOf(u));
         // A float azimuth of just under 2 pi rounds to 2 pi: the same point.
         coords[2 * v + 1] = float(phi) >= float(2 * pi) ? 0.0f : float(phi);
     }

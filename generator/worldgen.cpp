@@ -1,6 +1,7 @@
 #include "generator/worldgen.h"
 
 #include "generator/randomlevels.h"
+#include "sphere/sphere.h"
 #include "world/meshrules.h"
 
 #include <algorithm>
@@ -13,8 +14,6 @@ namespace {
 
 // A triangle of the mesh being built: its three corner vertices.
 using Face = std::array<int, 3>;
-
-const double twoPi = 6.283185307179586476925286766559;
 
 struct Mesh
 {
@@ -123,8 +122,8 @@ double azimuth(const Vec3 &p)
 {
     if (p.x == 0 && p.y == 0)
         return 0;
-    const double phi = std::atan2(p.x, p.y);
-    return phi < 0 ? phi + twoPi : phi;
+    const double phi = azimuthOf(p);
+    return phi < 0 ? phi + 2 * pi : phi;
 }
 
 std::vector<int> ringsFromPole(const Mesh &mesh, const Incidence &around)
@@ -245,7 +244,7 @@ QVector<float> angleTable(const std::vector<Vec3> &points)
     QVector<float> coords;
     coords.reserve(2 * int(points.size()));
     for (const Vec3 &p : points) {
-        coords.push_back(float(std::atan2(std::hypot(p.x, p.y), p.z)));
+        coords.push_back(float(polarAngleOf(p)));
         coords.push_back(float(azimuth(p)));
     }
     return coords;

@@ -1,6 +1,7 @@
 #include "maps/graticule.h"
 
 #include "maps/cubemap.h"
+#include "sphere/sphere.h"
 
 #include <algorithm>
 #include <cmath>
@@ -123,8 +124,8 @@ RowPlaces cubeFacePlaces(int face, int size)
         for (int x = 0; x < size; ++x) {
             // The cube's frame is Y up, longitude 0 on +Z, east on +X.
             const Vec3 d = cubeFaceDirection(face, x, y, size);
-            longitude[x] = std::atan2(d.x, d.z) * 180 / M_PI;
-            latitude[x] = std::atan2(d.y, std::hypot(d.x, d.z)) * 180 / M_PI;
+            longitude[x] = std::atan2(d.x, d.z) * 180 / pi;
+            latitude[x] = std::atan2(d.y, std::hypot(d.x, d.z)) * 180 / pi;
         }
     };
 }

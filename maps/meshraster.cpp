@@ -1,11 +1,11 @@
 #include "maps/meshraster.h"
 
+#include "sphere/sphere.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
-
-const double pi = 3.14159265358979323846;
 
 // floor(value) clamped to 0..count - 1; NaN (from hand-made angles) gives 0.
 int clampedIndex(double value, int count)
@@ -13,11 +13,6 @@ int clampedIndex(double value, int count)
     if (!(value > 0))
         return 0;
     return value >= count ? count - 1 : int(value);
-}
-
-double angleBetween(const Vec3 &a, const Vec3 &b)
-{
-    return std::acos(std::clamp(dot(a, b), -1.0, 1.0));
 }
 
 // Where longitude lambda = pi - phi falls across the grid, in turns from
@@ -134,7 +129,7 @@ MeshRaster::Box MeshRaster::boxOf(const Triangle &t) const
     if (theta - radius <= 0 || theta + radius >= pi)
         return box; // the cap holds a pole: every longitude
     const double halfWidth = std::asin(std::min(1.0, std::sin(radius) / std::sin(theta)));
-    const double turn = turnOf(std::atan2(centre.x, centre.y));
+    const double turn = turnOf(azimuthOf(centre));
     const double halfTurn = halfWidth / (2 * pi);
     const int w = samples.width;
     setColumns(box, int(std::floor((turn - halfTurn) * w - samples.offset())),
@@ -267,9 +262,9 @@ int MeshRaster::locate(int x, int y, const Vec3 &d, double weights[3]) const
 // columns wrapped at the seam.
 QPoint MeshRaster::binnedSampleOf(const Vec3 &d) const
 {
-    const double theta = std::atan2(std::hypot(d.x, d.y), d.z);
+    const double theta = polarAngleOf(d);
     const int w = samples.width;
-    const int x = int(std::floor(turnOf(std::atan2(d.x, d.y)) * w - samples.offset()));
+    const int x = int(std::floor(turnOf(azimuthOf(d)) * w - samples.offset()));
     return QPoint((x % w + w) % w, rowOf(theta));
 }
 

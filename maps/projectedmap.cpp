@@ -20,7 +20,6 @@
 
 namespace {
 
-const double pi = 3.14159265358979323846;
 // Winkel's own standard parallel, acos(2 / pi), where his equirectangular
 // half is true to scale; PROJ's WKT carries 0 unless it is given.
 const double winkelParallel = std::acos(2 / pi) * 180 / pi;
@@ -70,7 +69,7 @@ Srs srsOf(const QString &definition)
 // Longitude and latitude on the same sphere, for the equirectangular source.
 QString sphereDefinition()
 {
-    return QStringLiteral("+proj=longlat +R=%1 +no_defs").arg(earthRadius, 0, 'f', 0);
+    return QStringLiteral("+proj=longlat +R=%1 +no_defs").arg(earthRadiusM, 0, 'f', 0);
 }
 
 // A MEM dataset over the image's pixels (and alpha's, when not null).
@@ -149,7 +148,7 @@ Status Outline::trace(const MapOptions &options)
 {
     disc = options.projection == MapProjection::Orthographic;
     if (disc) {
-        width = height = earthRadius;
+        width = height = earthRadiusM;
         return Status();
     }
     MapOptions centred = options;
@@ -173,7 +172,7 @@ Status Outline::trace(const MapOptions &options)
 double Outline::halfWidthAt(double y) const
 {
     if (disc)
-        return std::fabs(y) < earthRadius ? std::sqrt(earthRadius * earthRadius - y * y) : 0;
+        return std::fabs(y) < earthRadiusM ? std::sqrt(earthRadiusM * earthRadiusM - y * y) : 0;
     if (y < ys.front() || y > ys.back())
         return 0;
     const size_t i = std::max<size_t>(1, std::lower_bound(ys.begin(), ys.end(), y) - ys.begin());
@@ -391,7 +390,7 @@ QString projDefinition(const MapOptions &options)
         definition += QStringLiteral(" +lat_0=%1").arg(options.centerLatitude, 0, 'g', 17);
     if (options.projection == MapProjection::WinkelTripel)
         definition += QStringLiteral(" +lat_1=%1").arg(winkelParallel, 0, 'g', 17);
-    return definition + QStringLiteral(" +R=%1 +units=m +no_defs").arg(earthRadius, 0, 'f', 0);
+    return definition + QStringLiteral(" +R=%1 +units=m +no_defs").arg(earthRadiusM, 0, 'f', 0);
 }
 
 Status renderProjectedMap(const World &world, const DrawnMesh &mesh, const MapOptions &options,

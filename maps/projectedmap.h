@@ -1,27 +1,31 @@
 // World projections and the orthographic view, made by GDAL's warper from an
-// equirectangular map of the drawn globe (worldmap.h) at a matching
-// resolution: PROJ's own projections, never one made here.
+// equirectangular map of the drawn globe (worldmap.h) fine enough that the
+// warper never magnifies it: PROJ's own projections, never one made here.
 //
-// Every projection is on a sphere of radius earthRadius metres, as the
+// Every projection is on a sphere of radius earthRadiusM metres (sphere/sphere.h), as the
 // world is a sphere: longitudes and latitudes are the map convention's
 // (export-formats.md), and the coordinates are metres of that sphere.
 // Its PROJ definition (projDefinition) is
 //   Mollweide       +proj=moll    +lon_0=LON
 //   Robinson        +proj=robin   +lon_0=LON
-//   Winkel tripel   +proj=wintri  +lon_0=LON
+//   Winkel tripel   +proj=wintri  +lon_0=LON +lat_1=acos(2/pi) in degrees
 //   Equal Earth     +proj=eqearth +lon_0=LON
 //   orthographic    +proj=ortho   +lon_0=LON +lat_0=LAT
 // each followed by +R=6371000 +units=m +no_defs. A map is W pixels wide and
 // as high as the projection's outline at that scale (the world projections
 // from 180 degrees west to east of their central meridian and pole to pole;
 // the orthographic view square, its disc touching the four sides). Pixels
-// are areas. A pixel whose centre lies beyond the globe is transparent
-// (alpha 0; colours and heights 0 there).
+// are areas. The outline is PROJ's forward projection of the meridian
+// opposite the centre (the disc for the orthographic view); a pixel's
+// alpha is the share of it the outline covers, 0 wholly beyond it, where
+// colours and heights are 0 too (a heightmap's alpha: 65535 where the
+// pixel's centre is inside, else 0).
 #ifndef PROJECTEDMAP_H
 #define PROJECTEDMAP_H
 
 #include "maps/mapoptions.h"
 #include "meshes/drawnmesh.h"
+#include "sphere/sphere.h"
 #include "world/atomicwrite.h"
 #include "world/progress.h"
 #include "world/status.h"
@@ -31,8 +35,6 @@
 #include <QImage>
 #include <QString>
 #include <QVector>
-
-const double earthRadius = 6371000;
 
 // The name on the command line ("mollweide", "winkel-tripel", ...) of every
 // projection, the equirectangular map and the cube included.

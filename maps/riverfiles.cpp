@@ -2,6 +2,7 @@
 
 #include "gdal/gdalsession.h"
 #include "gdal/memoryvectorfile.h"
+#include "maps/lonlatline.h"
 #include "water/cells.h"
 #include "water/rivers.h"
 #include "world/atomicwrite.h"
@@ -75,25 +76,10 @@ std::unique_ptr<OGRGeometry> cellUnion(const Drainage &d, const std::vector<int>
 std::vector<std::unique_ptr<OGRLineString>> riverLines(const Drainage &d,
                                                        const RiverSegment &segment)
 {
-    std::vector<std::unique_ptr<OGRLineString>> lines;
-    lines.emplace_back(new OGRLineString);
-    LonLat previous = lonLatOf(d.units[segment.vertices.front()]);
-    lines.back()->addPoint(previous.lon, previous.lat);
-    for (size_t i = 1; i < segment.vertices.size(); ++i) {
-        const LonLat p = lonLatOf(d.units[segment.vertices[i]]);
-        if (std::fabs(p.lon - previous.lon) > 180) {
-            const double side = previous.lon > 0 ? 180 : -180;
-            const double beyond = p.lon + (side > 0 ? 360 : -360);
-            const double t = (side - previous.lon) / (beyond - previous.lon);
-            const double lat = previous.lat + t * (p.lat - previous.lat);
-            lines.back()->addPoint(side, lat);
-            lines.emplace_back(new OGRLineString);
-            lines.back()->addPoint(-side, lat);
-        }
-        lines.back()->addPoint(p.lon, p.lat);
-        previous = p;
-    }
-    return lines;
+    std::vector<LonLat> points;
+    for (int v : segment.vertices)
+        points.push_back(lonLatOf(d.units[v]));
+    return cutAtAntimeridian(points);
 }
 
 struct FieldDef

@@ -1,6 +1,7 @@
 #include "meshes/printhalves.h"
 
 #include "meshes/meshframe.h"
+#include "sphere/sphere.h"
 #include "terrain/levelrules.h"
 #include "terrain/vec3.h"
 
@@ -12,7 +13,6 @@
 
 namespace {
 
-const double pi = 3.14159265358979323846;
 // The cut face's inner circle, through which the holes' sectors meet the
 // band along the rim, and each hole's wall: enough corners that a pin
 // meets a round hole.

@@ -39,8 +39,8 @@ struct LandSample
     double area;
 };
 
-// Each vertex's share of the unit sphere, in steradians: a third of every
-// triangle it is a corner of, so that the shares sum to about 4 pi.
+// Each vertex's share of the unit sphere, in steradians: its cell
+// (sphere/spheregraph.h), so that the shares sum to 4 pi.
 std::vector<double> vertexAreas(const DrawnMesh &mesh);
 
 // The cutoffs for land, the vertices above seaLevel: cutoffs[k - 1] is the

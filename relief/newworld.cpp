@@ -1,5 +1,6 @@
 #include "relief/newworld.h"
 
+#include "maps/boundaryfiles.h"
 #include "relief/earthrelief.h"
 #include "world/filenames.h"
 #include "world/levelstore.h"
@@ -35,6 +36,25 @@ QString staleSave(const QString &dir, const World &world)
         .arg(fits.message());
 }
 
+// --plates and --boundaries, which only a plates world takes.
+Status checkPlateOptions(const OptionTexts &given, NewWorldOptions *options)
+{
+    const bool count = given.isSet(QStringLiteral("plates"));
+    const bool boundaries = given.isSet(QStringLiteral("boundaries"));
+    if (!options->plates)
+        return count || boundaries ? Status::usage(QStringLiteral("--plates and --boundaries go "
+                                                                  "with --terrain plates"))
+                                   : Status();
+    if (const Status read = readPlateCount(
+            count ? given.value(QStringLiteral("plates")) : QString(), &options->plateWorld);
+        !read.ok())
+        return read;
+    if (!boundaries)
+        return Status();
+    options->boundaries = given.value(QStringLiteral("boundaries"));
+    return checkBoundaryFileName(options->boundaries);
+}
+
 } // namespace
 
 Status checkNewWorldOptions(const OptionTexts &given, NewWorldOptions *options)
@@ -58,10 +78,15 @@ Status checkNewWorldOptions(const OptionTexts &given, NewWorldOptions *options)
         return Status::usage(
             QStringLiteral("--seed must be from 0 to 4294967295, not '%1'").arg(shownName(seed)));
     }
-    if (terrain != QLatin1String("flat") && terrain != QLatin1String("random") && !options->earth) {
-        return Status::usage(QStringLiteral("--terrain must be flat, random or earth, not '%1'")
-                                 .arg(shownName(terrain)));
+    options->plates = terrain == QLatin1String("plates");
+    if (terrain != QLatin1String("flat") && terrain != QLatin1String("random") && !options->earth &&
+        !options->plates) {
+        return Status::usage(
+            QStringLiteral("--terrain must be flat, random, plates or earth, not '%1'")
+                .arg(shownName(terrain)));
     }
+    if (const Status plates = checkPlateOptions(given, options); !plates.ok())
+        return plates;
     recipe.terrain = terrain == QLatin1String("random") ? WorldRecipe::Random : WorldRecipe::Flat;
     recipe.demo = given.isSet(QStringLiteral("demo"));
     options->overwrite = given.isSet(QStringLiteral("overwrite"));
@@ -76,12 +101,18 @@ Status makeWorld(const NewWorldOptions &options, NewWorldReport *report,
             return free;
     }
     // The steps take about a third of the time each.
-    World world = generateWorld(options.recipe);
-    progress.update(options.earth ? 0.3 : 0.5);
+    std::vector<BoundaryLine> boundaries;
+    PlateWorldOptions plateWorld = options.plateWorld;
+    plateWorld.progress = progress.part(0, 0.9);
+    World world = options.plates ? generatePlateWorld(options.recipe, plateWorld, &boundaries)
+                                 : generateWorld(options.recipe);
+    progress.update(options.earth ? 0.3 : options.plates ? 0.9 : 0.5);
     Status made = options.earth ? layEarthRelief(world) : Status();
     progress.update(options.earth ? 0.6 : 0.5);
     if (made.ok())
         made = writeWorld(options.dir, world);
+    if (made.ok() && !options.boundaries.isEmpty())
+        made = writeBoundaryFile(options.boundaries, boundaries);
     if (!made.ok())
         return made;
     report->vertices = world.vertexCount;

@@ -21,26 +21,28 @@ allowed() {
     done
 }
 
-gl_free='world/.*|terrain/(levelrules|vec3)\.h'
+gl_free='world/.*|terrain/(levelrules|vec3)\.h|sphere/.*'
 {
     allowed world 'world/.*'
     allowed terrain 'world/.*|terrain/.*'
+    allowed sphere 'world/.*|terrain/vec3\.h|sphere/.*'
     allowed overlays 'world/.*|terrain/.*|overlays/.*'
     allowed generator "$gl_free|generator/.*"
     allowed water "$gl_free|water/.*"
+    allowed erosion "$gl_free|generator/.*|water/.*|erosion/.*"
     allowed gdal "$gl_free|gdal/.*"
     allowed meshes "$gl_free|water/.*|meshes/.*"
-    allowed maps "$gl_free|water/.*|gdal/.*|meshes/.*|maps/.*"
-    allowed relief "$gl_free|generator/.*|gdal/.*|meshes/.*|maps/.*|relief/.*"
+    allowed maps "$gl_free|water/.*|erosion/.*|gdal/.*|meshes/.*|maps/.*"
+    allowed relief "$gl_free|generator/.*|erosion/.*|gdal/.*|meshes/.*|maps/.*|relief/.*"
     allowed app 'world/.*|terrain/.*|overlays/.*|app/.*'
-    allowed tools "$gl_free|generator/.*|water/.*|gdal/.*|meshes/.*|maps/.*|relief/.*"
+    allowed tools "$gl_free|generator/.*|water/.*|erosion/.*|gdal/.*|meshes/.*|maps/.*|relief/.*"
 } | grep -vx 'world/levelstore.cpp includes terrain/triangle.h' >"$scratch/wrong"
 [ -s "$scratch/wrong" ] && fail "includes across the layers: $(cat "$scratch/wrong")"
 
 # water/ is shared by every room that writes files, and the editor may draw
-# it: no GDAL, OGR or GL header of any kind.
-grep -lE '^#include <(gdal|ogr|cpl_|GL/|QOpenGL|QGL)' "$source"/water/* >"$scratch/water"
-[ -s "$scratch/water" ] && fail "GDAL or GL in water/: $(cat "$scratch/water")"
+# it; erosion/ stands on it: no GDAL, OGR or GL header of any kind.
+grep -lE '^#include <(gdal|ogr|cpl_|GL/|QOpenGL|QGL)' "$source"/water/* "$source"/erosion/* >"$scratch/water"
+[ -s "$scratch/water" ] && fail "GDAL or GL in water/ or erosion/: $(cat "$scratch/water")"
 
 # Include circles between files, in any folder: a pair "a.h b.h" per
 # include, a file's .h and .cpp counted as one unit, which tsort refuses

@@ -22,8 +22,6 @@
 
 namespace {
 
-const double pi = 3.14159265358979323846;
-
 // A flat world of subdivision 5 whose levels a rule of each vertex's unit
 // direction gives.
 World shapedWorld(const std::function<int(const Vec3 &)> &levelAt)
@@ -39,7 +37,7 @@ World shapedWorld(const std::function<int(const Vec3 &)> &levelAt)
 
 double degreesBetween(const Vec3 &a, const Vec3 &b)
 {
-    return std::acos(std::max(-1.0, std::min(1.0, dot(a, b)))) * 180 / pi;
+    return angleBetween(a, b) * 180 / pi;
 }
 
 const Vec3 centre = normalised({0.3, 0.8, 0.5});

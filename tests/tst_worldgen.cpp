@@ -294,7 +294,7 @@ void WorldGenTest::tool_data()
     QTest::newRow("subdivision 9") << QStringList{"generate", "other", "--subdivision", "9"} << 1
                                    << "globe-world: --subdivision must be from 0 to 8, not '9'";
     QTest::newRow("help on a command")
-        << QStringList{"help", "generate"} << 0 << "--terrain <flat|random|earth>";
+        << QStringList{"help", "generate"} << 0 << "--terrain <flat|random|plates|earth>";
     // A box on an accepted world would wait for a click and time the test out.
     QTest::newRow("check --gui on a generated world")
         << QStringList{"check", "--gui", "good"} << 0 << "subdivision 2, 162 vertices";

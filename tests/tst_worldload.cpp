@@ -1,6 +1,7 @@
 // Loading a world from its files: the demo flag, the counts from the header,
 // and a refusal, with the file and the rule named, for each way a world can
 // be broken. Every broken world starts as a sound generated one.
+#include "world/levelheights.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
 #include "worldfiles.h"
@@ -34,6 +35,8 @@ private slots:
     void emptyFolderGetsOneLineWithTheNextStep();
     void manyBreakagesAreSummarised();
     void sparseTablesClaimingBillionsCostNothing();
+    void heightsReadBackExactlyAndBrokenOnesNamed_data();
+    void heightsReadBackExactlyAndBrokenOnesNamed();
 
 private:
     QString world(const WorldRecipe &recipe);
@@ -323,6 +326,42 @@ void WorldLoadTest::sparseTablesClaimingBillionsCostNothing()
              qPrintable(refused.message()));
     QVERIFY2(peakMemoryKiB() - before < 256 * 1024,
              qPrintable(QString("peak memory grew by %1 KiB").arg(peakMemoryKiB() - before)));
+}
+
+void WorldLoadTest::heightsReadBackExactlyAndBrokenOnesNamed_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("refusal"); // empty: read back
+    LevelHeights earth;
+    earth.metres = {23, 124, 264, 499, 820, 1241, 2082, 3152, 4781.123456789012};
+    earth.seaKnown = true;
+    earth.seaDepthM = 3682.5;
+    QTest::newRow("as written") << levelHeightsBytes(earth) << QString();
+    QByteArray falling = levelHeightsBytes(heightsFromPeak(900));
+    falling.replace("level 5 450", "level 5 40");
+    QTest::newRow("falling") << falling
+                             << "heights.txt: the heights must rise above 0 m with "
+                                "each level, and level 5's does not";
+    QTest::newRow("nan") << QByteArray("level 1 nan\n")
+                         << "heights.txt: line 1: a height must be a finite number of metres";
+    QTest::newRow("a level twice")
+        << QByteArray("level 1 10\nlevel 1 20\n")
+        << "heights.txt: line 2: expected \"level K METRES\" for a new K of 1 to 9, or one "
+           "\"sea METRES\" of 0 or more";
+    QTest::newRow("missing") << QByteArray("level 1 10\n") << "heights.txt: no height for level 2";
+}
+
+void WorldLoadTest::heightsReadBackExactlyAndBrokenOnesNamed()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, refusal);
+    LevelHeights heights;
+    const Status status = parseLevelHeights(text, &heights);
+    QCOMPARE(status.message(), refusal);
+    if (refusal.isEmpty()) {
+        QCOMPARE(levelHeightsBytes(heights), text);
+        QCOMPARE(heights.metres[8], 4781.123456789012);
+    }
 }
 
 QTEST_GUILESS_MAIN(WorldLoadTest)

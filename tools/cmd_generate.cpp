@@ -12,8 +12,10 @@ const QCommandLineOption subdivisionOption(QStringLiteral("subdivision"),
                                            QStringLiteral("S"), QStringLiteral("4"));
 const QCommandLineOption terrainOption(QStringLiteral("terrain"),
                                        QStringLiteral("flat (all sea), random continents "
-                                                      "(default) or the real Earth."),
-                                       QStringLiteral("flat|random|earth"),
+                                                      "(default), plates (continents raised by "
+                                                      "plate tectonics and carved by rivers, as "
+                                                      "erode carves them) or the real Earth."),
+                                       QStringLiteral("flat|random|plates|earth"),
                                        QStringLiteral("random"));
 const QCommandLineOption seedOption(QStringLiteral("seed"),
                                     QStringLiteral("Seed of the random levels, 0 to 4294967295 "
@@ -22,6 +24,16 @@ const QCommandLineOption seedOption(QStringLiteral("seed"),
 const QCommandLineOption demoOption(QStringLiteral("demo"),
                                     QStringLiteral("Turn on the built-in demo terrain around the "
                                                    "pole."));
+const QCommandLineOption platesOption(QStringLiteral("plates"),
+                                      QStringLiteral("With --terrain plates: the number of "
+                                                     "plates, 2 to 100 (default 12)."),
+                                      QStringLiteral("N"));
+const QCommandLineOption boundariesOption(
+    QStringLiteral("boundaries"),
+    QStringLiteral("With --terrain plates: also write the plate boundaries to FILE, LineStrings "
+                   "in WGS 84 with a field kind (convergent, divergent or transform): .gpkg a "
+                   "GeoPackage (layer boundaries), .geojson GeoJSON."),
+    QStringLiteral("FILE"));
 const QCommandLineOption overwriteOption(QStringLiteral("overwrite"),
                                          QStringLiteral("Replace the world DIR holds. Its "
                                                         "save.dat is kept, and named when it "
@@ -34,8 +46,8 @@ public:
     {
         line.describe(QStringLiteral("Generates a world into DIR, creating it when needed: a "
                                      "geodesic sphere of 20 x 4^S triangles and its levels."));
-        line.addOptions(
-            {subdivisionOption, terrainOption, seedOption, demoOption, overwriteOption});
+        line.addOptions({subdivisionOption, terrainOption, seedOption, platesOption,
+                         boundariesOption, demoOption, overwriteOption});
     }
 
     Status read(const OptionTexts &given) override { return checkNewWorldOptions(given, &options); }

@@ -127,6 +127,7 @@ std::unique_ptr<Job> makeMap();
 std::unique_ptr<Job> makeImport();
 std::unique_ptr<Job> makeRotate();
 std::unique_ptr<Job> makeRivers();
+std::unique_ptr<Job> makeErode();
 
 // Parses arguments (the command's name, then what followed it), loads what
 // the command needs, runs it and reports; returns the exit status.

@@ -32,6 +32,8 @@ const Command commands[] = {
      makeRotate},
     {"rivers", "Write a world's rivers, lakes and drainage basins (GeoPackage, GeoJSON).",
      Needs::Levels, makeRivers},
+    {"erode", "Erode a world's land as rivers would, raised where it stands high.", Needs::World,
+     makeErode},
 };
 
 const Command *findCommand(const QString &name)

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <unordered_map>
 #include <utility>
 
 namespace {
@@ -116,31 +115,55 @@ namespace {
 
 // The cells of two neighbours compute their shared corners alike, but
 // through their own unwrapped longitudes: corners are matched to a
-// nanodegree, and each is written as it was seen first.
+// nanodegree, and each is written as it was seen first. An open-addressed
+// table, as every corner of every cell passes through it.
 class Corners
 {
 public:
+    explicit Corners(size_t expected)
+    {
+        size_t size = 16;
+        while (size < 2 * expected)
+            size *= 2;
+        slots.assign(size, Slot{});
+    }
     int idOf(const LonLat &p)
     {
-        const Key key{std::llround(p.lon * 1e9), std::llround(p.lat * 1e9)};
-        const auto found = ids.emplace(key, int(points.size()));
-        if (found.second)
-            points.push_back(p);
-        return found.first->second;
+        const long long x = std::llround(p.lon * 1e9), y = std::llround(p.lat * 1e9);
+        std::uint64_t h = std::uint64_t(x) * 0x9e3779b97f4a7c15ULL ^ std::uint64_t(y);
+        h = (h ^ (h >> 29)) * 0xbf58476d1ce4e5b9ULL;
+        for (size_t i = size_t(h ^ (h >> 32)) & (slots.size() - 1);;
+             i = (i + 1) & (slots.size() - 1)) {
+            Slot &slot = slots[i];
+            if (slot.id < 0) {
+                slot = {x, y, int(points.size())};
+                points.push_back(p);
+                if (2 * points.size() > slots.size())
+                    grow();
+                return int(points.size()) - 1;
+            }
+            if (slot.x == x && slot.y == y)
+                return slot.id;
+        }
     }
     const LonLat &at(int id) const { return points[size_t(id)]; }
     int count() const { return int(points.size()); }
 
 private:
-    using Key = std::pair<long long, long long>;
-    struct KeyHash
+    struct Slot
     {
-        size_t operator()(const Key &k) const
-        {
-            return std::hash<long long>()(k.first * 1000003LL ^ k.second);
-        }
+        long long x = 0, y = 0;
+        int id = -1;
     };
-    std::unordered_map<Key, int, KeyHash> ids;
+    void grow()
+    {
+        std::vector<LonLat> kept;
+        kept.swap(points);
+        slots.assign(2 * slots.size(), Slot{});
+        for (const LonLat &p : kept)
+            idOf(p);
+    }
+    std::vector<Slot> slots;
     std::vector<LonLat> points;
 };
 
@@ -167,30 +190,34 @@ bool ringHolds(const Ring &ring, const LonLat &p)
     return inside;
 }
 
-// The boundary's edges, each once: the cells' edges less those two cells share.
+// The boundary's edges, each once: the cells' edges less those two cells
+// share, as the corners each edge leaves from leads to. A corner is a
+// triangle's centre, a point of the antimeridian or of a pole's parallel,
+// so a handful of edges leave it; the lists stay short.
 std::vector<std::vector<int>> boundaryEdges(const Drainage &d, const std::vector<int> &vertices,
                                             Corners &corners)
 {
-    std::unordered_map<std::uint64_t, int> open; // edge a -> b, keyed a << 32 | b
-    auto keyOf = [](int a, int b) { return std::uint64_t(a) << 32 | std::uint32_t(b); };
+    std::vector<std::vector<int>> out;
     for (int v : vertices) {
         for (const Ring &ring : cellRings(d, v)) {
             for (size_t i = 0; i < ring.size(); ++i) {
                 const int a = corners.idOf(ring[i]), b = corners.idOf(ring[(i + 1) % ring.size()]);
                 if (a == b)
                     continue;
-                if (open.erase(keyOf(b, a)) == 0)
-                    ++open[keyOf(a, b)];
+                if (out.size() < size_t(corners.count()))
+                    out.resize(size_t(corners.count()));
+                std::vector<int> &back = out[size_t(b)];
+                const auto shared = std::find(back.begin(), back.end(), a);
+                if (shared != back.end())
+                    back.erase(shared);
+                else
+                    out[size_t(a)].push_back(b);
             }
         }
     }
-    std::vector<std::vector<int>> out(size_t(corners.count()));
-    for (const auto &edge : open) {
-        for (int k = 0; k < edge.second; ++k)
-            out[size_t(edge.first >> 32)].push_back(int(edge.first & 0xffffffffu));
-    }
+    out.resize(size_t(corners.count()));
     for (std::vector<int> &ends : out)
-        std::sort(ends.begin(), ends.end()); // the same rings whatever the hash's order
+        std::sort(ends.begin(), ends.end()); // the same rings whatever the cells' order
     return out;
 }
 
@@ -217,7 +244,7 @@ size_t leftmost(const Corners &corners, int from, int p, const std::vector<int> 
 
 std::vector<CellPolygon> cellRegion(const Drainage &d, const std::vector<int> &vertices)
 {
-    Corners corners;
+    Corners corners(4 * vertices.size());
     std::vector<std::vector<int>> ends = boundaryEdges(d, vertices, corners);
     std::vector<Ring> shells, holes;
     for (int start = 0; start < corners.count(); ++start) {

@@ -1,5 +1,7 @@
 #include "water/drainage.h"
 
+#include "sphere/sphere.h"
+
 #include <algorithm>
 #include <cmath>
 #include <queue>
@@ -8,79 +10,10 @@
 
 namespace {
 
-const double pi = 3.14159265358979323846;
-
 // Levels outside 1..9 lie on the sea's sphere.
 int heightOf(int level)
 {
     return level >= 1 && level <= 9 ? level : 0;
-}
-
-double angleBetween(const Vec3 &a, const Vec3 &b)
-{
-    const Vec3 c = cross(a, b);
-    return std::atan2(std::sqrt(dot(c, c)), dot(a, b));
-}
-
-// The spherical excess of a triangle of unit directions (Van Oosterom and
-// Strackee), its area on the unit sphere.
-double sphericalExcess(const Vec3 &a, const Vec3 &b, const Vec3 &c)
-{
-    const double turn = std::fabs(dot(a, cross(b, c)));
-    return 2 * std::atan2(turn, 1 + dot(a, b) + dot(b, c) + dot(c, a));
-}
-
-void buildGraph(const World &world, Drainage &d)
-{
-    const int n = d.vertexCount;
-    d.units.resize(n);
-    for (int v = 0; v < n; ++v)
-        d.units[v] = unitDirection(world.coords[2 * v], world.coords[2 * v + 1]);
-    const int triangleCount = world.triangleCount;
-    d.corners.resize(3 * triangleCount);
-    for (int t = 0; t < triangleCount; ++t) {
-        for (int k = 0; k < 3; ++k)
-            d.corners[3 * t + k] = world.corners[4 * t + k];
-    }
-    d.triangleStart.assign(n + 1, 0);
-    for (int c : d.corners)
-        ++d.triangleStart[c + 1];
-    for (int v = 0; v < n; ++v)
-        d.triangleStart[v + 1] += d.triangleStart[v];
-    d.triangles.resize(d.corners.size());
-    std::vector<int> next(d.triangleStart.begin(), d.triangleStart.end() - 1);
-    for (int t = 0; t < triangleCount; ++t) {
-        for (int k = 0; k < 3; ++k)
-            d.triangles[next[d.corners[3 * t + k]]++] = t;
-    }
-    d.neighbourStart.assign(n + 1, 0);
-    std::vector<int> around;
-    for (int v = 0; v < n; ++v) {
-        around.clear();
-        for (int i = d.triangleStart[v]; i < d.triangleStart[v + 1]; ++i) {
-            for (int k = 0; k < 3; ++k) {
-                const int c = d.corners[3 * d.triangles[i] + k];
-                if (c != v)
-                    around.push_back(c);
-            }
-        }
-        std::sort(around.begin(), around.end());
-        around.erase(std::unique(around.begin(), around.end()), around.end());
-        d.neighbours.insert(d.neighbours.end(), around.begin(), around.end());
-        d.neighbourStart[v + 1] = int(d.neighbours.size());
-    }
-}
-
-void measureCells(Drainage &d, double radiusKm)
-{
-    d.cellKm2.assign(d.vertexCount, 0.0);
-    const double third = radiusKm * radiusKm / 3;
-    for (size_t t = 0; t < d.corners.size() / 3; ++t) {
-        const int *c = &d.corners[3 * t];
-        const double area = sphericalExcess(d.units[c[0]], d.units[c[1]], d.units[c[2]]) * third;
-        for (int k = 0; k < 3; ++k)
-            d.cellKm2[c[k]] += area;
-    }
 }
 
 // Priority-flood (Barnes, Lehman and Mulla 2014) with one first-in first-out
@@ -376,8 +309,8 @@ Drainage computeDrainage(const World &world, double radiusKm)
     Drainage d;
     d.vertexCount = world.vertexCount;
     d.level.assign(world.levels.begin(), world.levels.begin() + world.vertexCount);
-    buildGraph(world, d);
-    measureCells(d, radiusKm);
+    static_cast<SphereGraph &>(d) = sphereGraph(world);
+    d.cellKm2 = cellAreas(d.units, d.corners.data(), world.triangleCount, radiusKm);
     std::vector<char> sink;
     fill(d, sink);
     descend(d, sink);
@@ -386,13 +319,4 @@ Drainage computeDrainage(const World &world, double radiusKm)
     findLakes(d, sink);
     findBasins(d);
     return d;
-}
-
-LonLat lonLatOf(const Vec3 &unit)
-{
-    const double theta = std::acos(std::max(-1.0, std::min(1.0, unit.z)));
-    const double phi = std::atan2(unit.x, unit.y);
-    double lon = 180 - phi * 180 / pi;
-    lon -= 360 * std::floor((lon + 180) / 360);
-    return {lon, 90 - theta * 180 / pi};
 }

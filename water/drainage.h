@@ -27,12 +27,11 @@
 #ifndef DRAINAGE_H
 #define DRAINAGE_H
 
-#include "terrain/vec3.h"
+#include "sphere/sphere.h"
+#include "sphere/spheregraph.h"
 #include "world/world.h"
 
 #include <vector>
-
-const double earthRadiusKm = 6371.0;
 
 struct Lake
 {
@@ -49,16 +48,9 @@ struct Basin
     double areaKm2 = 0; // the outlet's flow
 };
 
-struct Drainage
+// The graph (sphere/spheregraph.h) and where water runs on it.
+struct Drainage : SphereGraph
 {
-    int vertexCount = 0;
-    std::vector<Vec3> units;         // unit direction per vertex
-    std::vector<int> neighbourStart; // neighbours of v: neighbours[neighbourStart[v] ..
-    std::vector<int> neighbours;     //   neighbourStart[v + 1]), increasing
-    std::vector<int> triangleStart;  // triangles around v, likewise
-    std::vector<int> triangles;
-    std::vector<int> corners; // A, B, C per triangle
-
     std::vector<int> level;      // the world's level per vertex
     std::vector<int> filled;     // the filled surface; 0 on the sea
     std::vector<int> receiver;   // where v drains; -1 for sea and sinks
@@ -76,14 +68,5 @@ struct Drainage
 
 // The drainage of a sound world (world.h) on a sphere of radiusKm.
 Drainage computeDrainage(const World &world, double radiusKm = earthRadiusKm);
-
-// Longitude and latitude in degrees of a unit direction, in the maps'
-// geography: longitude 180 - azimuth wrapped to [-180, 180), latitude 90 -
-// polar angle.
-struct LonLat
-{
-    double lon, lat;
-};
-LonLat lonLatOf(const Vec3 &unit);
 
 #endif
