@@ -22,6 +22,15 @@ PACKAGES  += libtinygltf-dev lib3mf-dev
 PACKAGES  += libzip-dev
 # The manual pages are made from the programs' --help at build time.
 PACKAGES  += help2man
+# The web page's viewer, built into the program: three.js.
+PACKAGES  += libjs-three
+# Turntables: animated WebP, GIF with one palette (libimagequant), H.264 MP4
+# through ffmpeg's libraries.
+PACKAGES  += libwebp-dev libgif-dev libimagequant-dev libavcodec-dev libavformat-dev \
+             libswscale-dev libavutil-dev
+# The tests' readers of those: headless Chromium opens the web page, ffprobe
+# counts an MP4's frames.
+PACKAGES  += chromium ffmpeg
 # Where `make install` puts the programs, menu entry, icon and documentation.
 PREFIX    ?= /usr/local
 # The default world: subdivision 4, random continents with a fixed seed, demo island on.
@@ -58,7 +67,7 @@ PICTURE_PACKAGES := xvfb x11-apps x11-utils netpbm f3d
 SOURCES    = $(shell find app terrain world sphere overlays generator water erosion gdal meshes maps relief tools tests bench fuzz \
                    -name '*.cpp' -o -name '*.h' | sort)
 
-.PHONY: all deps build programs world run test check-fast pictures bench bench-deps bench-import bench-map bench-water bench-erosion install package clean fuzz asan-build test-asan soak kill-test \
+.PHONY: all deps build programs world run test check-fast pictures bench bench-deps bench-import bench-map bench-water bench-erosion bench-web install package clean fuzz asan-build test-asan soak kill-test \
         format format-check
 
 all: build
@@ -122,12 +131,18 @@ bench: build bench-deps
 	bench/map_bench.sh $(BUILD) docs
 	bench/water_bench.sh $(BUILD) docs
 	bench/erosion_bench.sh $(BUILD) docs
+	bench/web_bench.sh $(BUILD) docs
 
 bench-import: build
 	bench/import_bench.sh $(BUILD) docs
 
 bench-map: programs
 	bench/map_bench.sh $(BUILD) docs
+
+# The web pages' sizes and Chromium's times, the turntable beside single
+# orthographic maps (a few minutes).
+bench-web: programs
+	bench/web_bench.sh $(BUILD) docs
 
 # The drainage beside SAGA's fill-sinks and flow accumulation (a minute).
 bench-water: build bench-deps

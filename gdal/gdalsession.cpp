@@ -138,8 +138,8 @@ Status openRaster(const QString &path, GdalDataset &dataset, const QStringList &
     }
     options.push_back(nullptr);
     GdalDataset opened(GDALOpenEx(QFile::encodeName(name).constData(),
-                                  GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, options.data(),
-                                  nullptr));
+                                  GDAL_OF_RASTER | GDAL_OF_READONLY, allowedDriverList(),
+                                  options.data(), nullptr));
     if (!opened) {
         const QString why = GdalSession::lastError();
         return Status::refused(

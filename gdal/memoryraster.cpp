@@ -41,18 +41,20 @@ QByteArray auxiliarySrsFile(OGRSpatialReferenceH srs)
 
 Status memoryRasterBytes(GDALDatasetH dataset, const char *driver, const char *const *options,
                          const QString &path, QByteArray *bytes, const ProgressPart &progress,
-                         QByteArray *sideFile)
+                         QByteArray *sideFile, const char *suffix)
 {
     // A number of our own: two files made at once must not share memory.
     static std::atomic<int> serial(0);
-    const QByteArray name = "/vsimem/globe-raster-" + QByteArray::number(++serial);
+    const QByteArray name = "/vsimem/globe-raster-" + QByteArray::number(++serial) + suffix;
     // Closed at once: the file is complete in memory only then.
     const bool made =
         GdalDataset(GDALCreateCopy(GDALGetDriverByName(driver), name.constData(), dataset, FALSE,
                                    const_cast<char **>(options), gdalProgress,
                                    const_cast<ProgressPart *>(&progress))) != nullptr;
     bool placed = true;
-    if (made && GDALGetSpatialRef(dataset)) {
+    // A writer's file that the program never reads (a KMZ) places itself.
+    if (made && GDALGetSpatialRef(dataset) &&
+        allowedRasterDrivers().contains(QLatin1String(driver))) {
         GdalDataset written;
         placed =
             openRaster(QString::fromLatin1(name), written).ok() && GDALGetSpatialRef(written.get());

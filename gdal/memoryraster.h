@@ -42,9 +42,11 @@ GdalDataset memoryRasterOver(int width, int height, const std::vector<RasterBand
 // it has no GeoTIFF keys), *sideFile, if given, receives GDAL's own side
 // file for it, PATH.aux.xml, which GDAL and GIS programs read beside the
 // file; without sideFile it is refused rather than written unplaced.
+// suffix ends the memory file's name, for the drivers that choose a layout
+// by it (".kmz").
 Status memoryRasterBytes(GDALDatasetH dataset, const char *driver, const char *const *options,
                          const QString &path, QByteArray *bytes, const ProgressPart &progress = {},
-                         QByteArray *sideFile = nullptr);
+                         QByteArray *sideFile = nullptr, const char *suffix = "");
 
 // GDAL's auxiliary side file (PAM, NAME.aux.xml) holding srs as WKT2.
 QByteArray auxiliarySrsFile(OGRSpatialReferenceH srs);

@@ -130,24 +130,6 @@ QString pngProblem(const QByteArray &head)
         .arg(word(20));
 }
 
-const char *const *allowedDriverList()
-{
-    static const std::vector<QByteArray> names = [] {
-        std::vector<QByteArray> out;
-        for (const QString &driver : allowedRasterDrivers())
-            out.push_back(driver.toLatin1());
-        return out;
-    }();
-    static const std::vector<const char *> list = [] {
-        std::vector<const char *> out;
-        for (const QByteArray &name : names)
-            out.push_back(name.constData());
-        out.push_back(nullptr);
-        return out;
-    }();
-    return list.data();
-}
-
 QString SourceCheck::gdalNameOf(const QString &name, int depth) const
 {
     if (!door)
@@ -460,6 +442,24 @@ QuietGdal::~QuietGdal()
     CPLPopErrorHandler();
 }
 
+const char *const *allowedDriverList()
+{
+    static const std::vector<QByteArray> names = [] {
+        std::vector<QByteArray> out;
+        for (const QString &driver : allowedRasterDrivers())
+            out.push_back(driver.toLatin1());
+        return out;
+    }();
+    static const std::vector<const char *> list = [] {
+        std::vector<const char *> out;
+        for (const QByteArray &name : names)
+            out.push_back(name.constData());
+        out.push_back(nullptr);
+        return out;
+    }();
+    return list.data();
+}
+
 const QStringList &allowedRasterDrivers()
 {
     static const QStringList drivers{
@@ -477,6 +477,12 @@ const QStringList &allowedRasterDrivers()
     return drivers;
 }
 
+const QStringList &writeOnlyRasterDrivers()
+{
+    static const QStringList drivers{QStringLiteral("KMLSUPEROVERLAY")};
+    return drivers;
+}
+
 void restrictGdal()
 {
     static const bool restricted = [] {
@@ -487,7 +493,8 @@ void restrictGdal()
         const QStringList &allowed = allowedRasterDrivers();
         for (int i = GDALGetDriverCount() - 1; i >= 0; --i) {
             GDALDriverH driver = GDALGetDriver(i);
-            if (!allowed.contains(QLatin1String(GDALGetDriverShortName(driver)))) {
+            const QLatin1String name(GDALGetDriverShortName(driver));
+            if (!allowed.contains(name) && !writeOnlyRasterDrivers().contains(name)) {
                 GDALDeregisterDriver(driver);
                 GDALDestroyDriver(driver);
             }

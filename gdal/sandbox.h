@@ -47,9 +47,16 @@ public:
 // are not among them. MEM stays for the maps' own in-memory rasters; it is
 // never opened by name, since checkRasterSource refuses such names.
 const QStringList &allowedRasterDrivers();
+// The same names as GDAL's open functions take them: null-terminated.
+const char *const *allowedDriverList();
+
+// The drivers kept for writing the program's own files, never for reading
+// one (openRaster opens with allowedDriverList alone): KMLSUPEROVERLAY, the
+// maps' Google Earth archives.
+const QStringList &writeOnlyRasterDrivers();
 
 // Once per process, before any raster is opened: every driver not in
-// allowedRasterDrivers deregistered, plugins not loaded, GDAL's HTTP sent
+// allowedRasterDrivers or writeOnlyRasterDrivers deregistered, plugins not loaded, GDAL's HTTP sent
 // nowhere, Python pixel functions, raw VRT bands and side files (.aux.xml)
 // off, netCDF's run-control files (.ncrc, .dodsrc) and HDF5's plugins
 // ignored. Later calls do nothing.

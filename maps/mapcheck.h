@@ -9,7 +9,8 @@
 #include "world/status.h"
 
 // Fills *options from given: out (or its synonym png), projection, width,
-// center, graticule, heightmap, rivers and min-area. A usage error names the option
+// center, graticule, heightmap, rivers, min-area and, for a turntable,
+// frames (its width then defaults to defaultTurntableWidth). A usage error names the option
 // and echoes its value as typed (shown escaped).
 Status checkMapOptions(const OptionTexts &given, MapOptions *options);
 

@@ -1,10 +1,12 @@
 #include "maps/mapfile.h"
 
 #include "gdal/gdalsession.h"
+#include "gdal/memoryraster.h"
 #include "maps/cubemap.h"
 #include "maps/graticule.h"
 #include "maps/pngrows.h"
 #include "maps/projectedmap.h"
+#include "maps/turntable.h"
 #include "maps/watermap.h"
 #include "meshes/drawnmesh.h"
 #include "world/atomicwrite.h"
@@ -39,15 +41,15 @@ bool fillBands(GDALDatasetH target, const QImage &image, bool grey)
     return true;
 }
 
-bool geoTiffBytes(const QImage &image, double west, QByteArray *bytes, const ProgressPart &progress)
+// The map as an in-memory dataset in EPSG:4326, its pixels copied in; west
+// the longitude of its west edge.
+GdalDataset equirectangularDataset(const QImage &image, bool grey, double west)
 {
-    GdalSession session;
-    const bool grey = image.format() == QImage::Format_Grayscale16;
     const int w = image.width(), h = image.height();
-    const GdalDataset memory(GDALCreate(GDALGetDriverByName("MEM"), "", w, h, grey ? 1 : 3,
-                                        grey ? GDT_UInt16 : GDT_Byte, nullptr));
-    if (!memory)
-        return false;
+    GdalDataset memory(GDALCreate(GDALGetDriverByName("MEM"), "", w, h, grey ? 1 : 3,
+                                  grey ? GDT_UInt16 : GDT_Byte, nullptr));
+    if (!memory || !fillBands(memory.get(), image, grey))
+        return nullptr;
     double transform[6] = {west, 360.0 / w, 0, 90, 0, -180.0 / h};
     GDALSetGeoTransform(memory.get(), transform);
     OGRSpatialReferenceH wgs84 = OSRNewSpatialReference(nullptr);
@@ -55,12 +57,21 @@ bool geoTiffBytes(const QImage &image, double west, QByteArray *bytes, const Pro
     GDALSetSpatialRef(memory.get(), wgs84);
     OSRDestroySpatialReference(wgs84);
     GDALSetMetadataItem(memory.get(), "AREA_OR_POINT", "Area", nullptr);
+    return memory;
+}
+
+bool geoTiffBytes(const QImage &image, double west, QByteArray *bytes, const ProgressPart &progress)
+{
+    GdalSession session;
+    const bool grey = image.format() == QImage::Format_Grayscale16;
+    const GdalDataset memory = equirectangularDataset(image, grey, west);
+    if (!memory)
+        return false;
     const char *name = "/vsimem/globe-world-map.tif";
     const char *options[] = {"COMPRESS=DEFLATE",
                              grey ? "PHOTOMETRIC=MINISBLACK" : "PHOTOMETRIC=RGB", nullptr};
     // Closed at once: the file is complete in memory only then.
-    const bool ok = fillBands(memory.get(), image, grey) &&
-                    GdalDataset(GDALCreateCopy(GDALGetDriverByName("GTiff"), name, memory.get(),
+    const bool ok = GdalDataset(GDALCreateCopy(GDALGetDriverByName("GTiff"), name, memory.get(),
                                                FALSE, const_cast<char **>(options), gdalProgress,
                                                const_cast<ProgressPart *>(&progress))) != nullptr;
     vsi_l_offset length = 0;
@@ -69,6 +80,23 @@ bool geoTiffBytes(const QImage &image, double west, QByteArray *bytes, const Pro
         *bytes = QByteArray(reinterpret_cast<const char *>(data), int(length));
     VSIUnlink(name);
     return data != nullptr;
+}
+
+// Google Earth's archive: GDAL's super-overlay of PNG tiles, each level of
+// detail a region of its own, over the map as a GeoTIFF would place it.
+Status kmzBytes(const QImage &image, double west, const QString &title, const QString &path,
+                QByteArray *bytes, const ProgressPart &progress)
+{
+    restrictGdal();
+    GdalSession session;
+    const GdalDataset memory = equirectangularDataset(image, false, west);
+    if (!memory)
+        return Status::refused(path, QStringLiteral("GDAL could not hold the map in memory (%1)")
+                                         .arg(GdalSession::lastError()));
+    const QByteArray name = "NAME=" + title.toUtf8();
+    const char *options[] = {"FORMAT=PNG", name.constData(), nullptr};
+    return memoryRasterBytes(memory.get(), "KMLSUPEROVERLAY", options, path, bytes, progress,
+                             nullptr, ".kmz");
 }
 
 Status writeCubeMap(const World &world, const DrawnMesh &mesh, const MapOptions &options,
@@ -123,18 +151,28 @@ bool mapFormatOf(const QString &path, MapFormat *format)
         *format = MapFormat::Png;
     else if (suffix == QLatin1String("tif") || suffix == QLatin1String("tiff"))
         *format = MapFormat::GeoTiff;
+    else if (suffix == QLatin1String("kmz"))
+        *format = MapFormat::Kmz;
+    else if (suffix == QLatin1String("webp"))
+        *format = MapFormat::WebP;
+    else if (suffix == QLatin1String("gif"))
+        *format = MapFormat::Gif;
+    else if (suffix == QLatin1String("mp4"))
+        *format = MapFormat::Mp4;
     else
         return false;
     return true;
 }
 
 Status mapFileBytes(const QImage &image, MapFormat format, const QString &path, QByteArray *bytes,
-                    const ProgressPart &progress, double west)
+                    const ProgressPart &progress, double west, const QString &title)
 {
     if (format == MapFormat::Png) {
         *bytes = pngBytes(image);
         return Status();
     }
+    if (format == MapFormat::Kmz)
+        return kmzBytes(image, west, title, path, bytes, progress);
     if (geoTiffBytes(image, west, bytes, progress))
         return Status();
     return Status::refused(
@@ -155,6 +193,8 @@ Status writeMap(const World &world, const MapOptions &options, int *unrestorable
     *unrestorable = 0;
     if (options.projection == MapProjection::Cube)
         return writeCubeMap(world, mesh, options, progress);
+    if (isAnimation(options.format))
+        return writeTurntable(world, mesh, options, progress);
     QByteArray bytes;
     if (isWarped(options.projection)) {
         ProjectedMap map;
@@ -191,6 +231,6 @@ Status writeMap(const World &world, const MapOptions &options, int *unrestorable
         image = rolled(image, shift);
     const Status made =
         mapFileBytes(image, options.format, options.out, &bytes, progress.part(0.8, 0.95),
-                     -180 + 360.0 * shift / options.width);
+                     -180 + 360.0 * shift / options.width, options.title);
     return made.ok() ? writeFileAtomically(options.out, bytes) : made;
 }

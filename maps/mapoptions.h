@@ -7,7 +7,15 @@
 
 #include <QString>
 
-enum class MapFormat { Png, GeoTiff };
+// Still maps (a PNG, a GeoTIFF, a Google Earth KMZ) and turntables
+// (turntable.h: animated WebP and GIF, H.264 MP4).
+enum class MapFormat { Png, GeoTiff, Kmz, WebP, Gif, Mp4 };
+
+// Whether the format is a turntable of frames.
+inline bool isAnimation(MapFormat format)
+{
+    return format == MapFormat::WebP || format == MapFormat::Gif || format == MapFormat::Mp4;
+}
 
 // The warped ones are in projectedmap.h.
 enum class MapProjection {
@@ -38,6 +46,10 @@ struct MapOptions
     double graticule = 0;
     // Lakes and rivers over a colour map (watermap.h), in every projection.
     bool rivers = false;
+    // The world's name, which a KMZ shows in Google Earth's places.
+    QString title;
+    // A turntable's frames (turntable.h), from 2 to maxTurntableFrames.
+    int frames = 0;
     // The least flow in km² of the rivers drawn, as the rivers command's
     // --min-area; below 0: its default.
     double riverMinAreaKm2 = -1;

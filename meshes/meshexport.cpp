@@ -3,6 +3,7 @@
 #include "meshes/gltfexport.h"
 #include "meshes/plyobjexport.h"
 #include "meshes/printexport.h"
+#include "meshes/webpage.h"
 
 #include <QFileInfo>
 
@@ -13,9 +14,10 @@ struct FormatName
     const char *extension;
     MeshFormat format;
 };
-const FormatName formatNames[] = {{"glb", MeshFormat::Glb}, {"gltf", MeshFormat::Gltf},
-                                  {"stl", MeshFormat::Stl}, {"3mf", MeshFormat::ThreeMf},
-                                  {"ply", MeshFormat::Ply}, {"obj", MeshFormat::Obj}};
+const FormatName formatNames[] = {{"glb", MeshFormat::Glb},  {"gltf", MeshFormat::Gltf},
+                                  {"stl", MeshFormat::Stl},  {"3mf", MeshFormat::ThreeMf},
+                                  {"ply", MeshFormat::Ply},  {"obj", MeshFormat::Obj},
+                                  {"html", MeshFormat::Html}};
 
 } // namespace
 
@@ -50,6 +52,8 @@ UpAxis upAxisOf(MeshFormat format, const MeshExportOptions &options)
         return UpAxis::Z;
     case MeshFormat::Obj:
         return options.upGiven ? options.up : UpAxis::Y;
+    case MeshFormat::Html:
+        return UpAxis::Y;
     case MeshFormat::Stl:
     case MeshFormat::Ply:
         break;
@@ -76,6 +80,8 @@ Status encodeMesh(const DrawnMesh &mesh, MeshFormat format, const MeshExportOpti
     case MeshFormat::Obj:
         *bytes = encodeObj(mesh, up);
         break;
+    case MeshFormat::Html:
+        return encodeWebPage(mesh, options.title, path, bytes);
     }
     return Status();
 }

@@ -1,6 +1,6 @@
 // The drawn globe as 3D files for other programs: glTF (Blender, engines,
 // viewers), STL and 3MF (printing), PLY (MeshLab) and OBJ, chosen by a file's
-// extension.
+// extension; and a web page anyone can open (webpage.h).
 //
 // Every format holds the drawn mesh as it is: one vertex per world vertex,
 // the files' triangles counter-clockwise seen from outside, in the frame of
@@ -18,10 +18,10 @@
 #include <QByteArray>
 #include <QString>
 
-enum class MeshFormat { Glb, Gltf, Stl, ThreeMf, Ply, Obj };
+enum class MeshFormat { Glb, Gltf, Stl, ThreeMf, Ply, Obj, Html };
 
 // The format a file's extension names, case-insensitively: .glb, .gltf,
-// .stl, .3mf, .ply or .obj. False for any other name.
+// .stl, .3mf, .ply, .obj or .html (a web page, webpage.h). False for any other name.
 bool meshFormatOf(const QString &path, MeshFormat *format);
 
 // The extensions meshFormatOf knows, for messages: ".glb, .gltf, ... or .obj".
@@ -49,6 +49,8 @@ struct MeshExportOptions
     FilamentLevels filaments;
     // Rivers and lakes in the colour of water, where a format carries colours.
     bool rivers = false;
+    // The world's name, for a web page's title.
+    QString title;
 };
 
 // The diameters a print may have: from a micrometre (below it, float

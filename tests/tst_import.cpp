@@ -342,6 +342,22 @@ void ImportTest::refusals_data()
     row("graticule of 0 degrees", 1, "--graticule must be more than 0",
         command({"map", "W", "--out", "S/map.png", "--graticule", "0"}));
     row("export without a format", 1, "export: give --out FILE", command({"export", "W"}));
+    // A turntable's count of frames, and what a KMZ and a turntable allow.
+    for (const char *frames : {"0", "1", "3601", "1e9", "nan", "2.5"}) {
+        row(qPrintable(QString("--frames %1").arg(frames)), 1,
+            "--frames must be a whole number from 2 to 3600",
+            command({"map", "W", "--out", "S/spin.webp", "--frames", frames}));
+    }
+    row("--frames with a still map", 1, "map.png: --frames makes a turntable",
+        command({"map", "W", "--out", "S/map.png", "--frames", "10"}));
+    row("turntable of too many pixels", 1, "a turntable holds at most 1073741824 pixels",
+        command({"map", "W", "--out", "S/spin.gif", "--frames", "3600", "--width", "2048"}));
+    row("--projection with a KMZ", 1, "earth.kmz: a KMZ is placed on Google Earth's globe",
+        command({"map", "W", "--out", "S/earth.kmz", "--projection", "mollweide"}));
+    row("--center with a KMZ", 1, "earth.kmz: a KMZ is placed on Google Earth's globe",
+        command({"map", "W", "--out", "S/earth.kmz", "--center", "10"}));
+    row("turntable of a missing world", 2, "none: no such folder",
+        command({"map", "S/none", "--out", "S/spin.mp4"}));
     // Containers that read other files, and claims that cost without bound.
     row("HDF5 external storage", 2,
         "external.h5: its dataset elevation keeps its samples in another file, /etc/passwd",

@@ -1,9 +1,11 @@
 // globe-world map on generated worlds: the pixel rules, PNG and GeoTIFF
 // files as other programs read them, the cube faces as a reader looks them
-// up, the heightmap round trip through the import, and the progress line.
+// up, the heightmap round trip through the import, the turntables' frames
+// and the KMZ as their readers take them, and the progress line.
 #include "maps/cubemap.h"
 #include "maps/mapfile.h"
 #include "maps/projectedmap.h"
+#include "maps/turntable.h"
 #include "maps/watermap.h"
 #include "maps/worldmap.h"
 #include "meshes/drawnmesh.h"
@@ -21,7 +23,9 @@
 #include <QtTest>
 
 #include <gdal.h>
+#include <gif_lib.h>
 #include <ogr_srs_api.h>
+#include <webp/demux.h>
 
 #include <fcntl.h>
 #include <pty.h>
@@ -55,6 +59,8 @@ private slots:
     void cubeFacesShowTheMap_data();
     void cubeFacesShowTheMap();
     void cubeFacesAllOrNothing();
+    void turntableFramesAreOrthographicMaps();
+    void kmzPlacesTheEarth();
     void progressOnTerminalsOnly_data();
     void progressOnTerminalsOnly();
 };
@@ -124,6 +130,39 @@ Rgb rgbAt(const QImage &image, int x, int y)
 }
 
 const Rgb seaColour{130, 194, 246};
+
+// A world of subdivision 5 with the Earth's relief, made once in folder.
+void writeEarthOnce(const QString &folder)
+{
+    if (QFile::exists(path(folder, headerFileName)))
+        return;
+    World earth = generateWorld({5, WorldRecipe::Flat, 1, false});
+    QVERIFY(layEarthRelief(earth).ok());
+    QVERIFY(writeWorld(folder, earth).ok());
+}
+
+// The frames of an animated WebP as libwebp's decoder composes them.
+QVector<QImage> webpFrames(const QByteArray &file, int *loops)
+{
+    const WebPData data{reinterpret_cast<const uint8_t *>(file.constData()), size_t(file.size())};
+    WebPAnimDecoderOptions options;
+    WebPAnimDecoderOptionsInit(&options);
+    options.color_mode = MODE_RGBA;
+    WebPAnimDecoder *decoder = WebPAnimDecoderNew(&data, &options);
+    QVector<QImage> frames;
+    WebPAnimInfo info;
+    if (!decoder || !WebPAnimDecoderGetInfo(decoder, &info))
+        return frames;
+    *loops = int(info.loop_count);
+    uint8_t *pixels = nullptr;
+    int timestamp = 0;
+    while (WebPAnimDecoderGetNext(decoder, &pixels, &timestamp))
+        frames << QImage(pixels, int(info.canvas_width), int(info.canvas_height),
+                         QImage::Format_RGBA8888)
+                      .copy();
+    WebPAnimDecoderDelete(decoder);
+    return frames;
+}
 
 } // namespace
 
@@ -367,11 +406,7 @@ void MapsTest::projectedMapsPlaceTheEarth()
     QFETCH(double, latitude);
     QFETCH(Places, places);
     const QString folder = dir.filePath("projected-earth");
-    if (!QFile::exists(path(folder, headerFileName))) {
-        World earth = generateWorld({5, WorldRecipe::Flat, 1, false});
-        QVERIFY(layEarthRelief(earth).ok());
-        QVERIFY(writeWorld(folder, earth).ok());
-    }
+    writeEarthOnce(folder);
     MapOptions options = mapOptions(QString(), 400, false, MapProjection(projection));
     options.centerLongitude = longitude;
     options.centerLatitude = latitude;
@@ -632,6 +667,109 @@ void MapsTest::cubeFacesAllOrNothing()
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), before);
     for (int face = 0; face < last; ++face)
         QCOMPARE(readBytes(cubeFaceFile(cube, face)), QByteArray("old"));
+}
+
+// Frame k of N faces LON - k x 360 / N, each exactly the orthographic map
+// of its centre: WebP to the bit, the GIF in one palette with the sea one
+// index, the MP4 with every frame, as ffprobe counts them.
+void MapsTest::turntableFramesAreOrthographicMaps()
+{
+    const World world = loadTestWorld(this->world(3));
+    MapOptions options = mapOptions(QString(), 64, false, MapProjection::Orthographic);
+    options.frames = 4;
+    options.centerLongitude = 30;
+    int unrestorable = 0;
+    for (const char *name : {"spin.webp", "spin.gif", "spin.mp4"}) {
+        options.out = dir.filePath(name);
+        QVERIFY(mapFormatOf(options.out, &options.format));
+        const Status made = writeMap(world, options, &unrestorable);
+        QVERIFY2(made.ok(), qPrintable(made.message()));
+    }
+    MapOptions still =
+        mapOptions(dir.filePath("frame1.png"), 64, false, MapProjection::Orthographic);
+    still.centerLongitude = frameLongitude(30, 1, 4);
+    QCOMPARE(still.centerLongitude, -60.0);
+    QVERIFY(writeMap(world, still, &unrestorable).ok());
+    const QImage expected = QImage(still.out).convertToFormat(QImage::Format_RGBA8888);
+
+    int loops = -1;
+    const QVector<QImage> frames = webpFrames(readBytes(dir.filePath("spin.webp")), &loops);
+    QCOMPARE(frames.size(), 4);
+    QCOMPARE(loops, 0); // forever
+    QCOMPARE(frames[1], expected);
+    QVERIFY(frames[0] != frames[1]);
+
+    int error = 0;
+    GifFileType *gif = DGifOpenFileName(qPrintable(dir.filePath("spin.gif")), &error);
+    QVERIFY(gif);
+    QCOMPARE(DGifSlurp(gif), GIF_OK);
+    QCOMPARE(gif->ImageCount, 4);
+    QVERIFY(gif->SColorMap);
+    bool loopsForever = false;
+    for (int e = 0; e < gif->SavedImages[0].ExtensionBlockCount; ++e)
+        loopsForever |=
+            QByteArray(reinterpret_cast<const char *>(gif->SavedImages[0].ExtensionBlocks[e].Bytes),
+                       gif->SavedImages[0].ExtensionBlocks[e].ByteCount) == "NETSCAPE2.0";
+    QVERIFY(loopsForever);
+    const SavedImage &second = gif->SavedImages[1];
+    QVERIFY(!second.ImageDesc.ColorMap);
+    QSet<int> seaIndices;
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const QRgb pixel = expected.pixel(x, y);
+            if (qAlpha(pixel) == 255 && Rgb{qRed(pixel), qGreen(pixel), qBlue(pixel)} == seaColour)
+                seaIndices << second.RasterBits[y * 64 + x];
+        }
+    }
+    QCOMPARE(seaIndices.size(), 1);
+    const GifColorType sea = gif->SColorMap->Colors[*seaIndices.begin()];
+    QCOMPARE((Rgb{sea.Red, sea.Green, sea.Blue}), seaColour);
+    DGifCloseFile(gif, &error);
+
+    const QString ffprobe = QStandardPaths::findExecutable("ffprobe");
+    if (ffprobe.isEmpty())
+        QSKIP("ffprobe is not installed");
+    QCOMPARE(runProgram(ffprobe,
+                        {"-v", "error", "-count_frames", "-show_entries",
+                         "stream=codec_name,pix_fmt,nb_read_frames,r_frame_rate", "-of", "compact",
+                         dir.filePath("spin.mp4")},
+                        &output),
+             0);
+    QCOMPARE(output.trimmed(),
+             QString("stream|codec_name=h264|pix_fmt=yuv420p|r_frame_rate=25/1|nb_read_frames=4"));
+}
+
+// The KMZ as GDAL's own reader of super-overlays takes it: doc.kml first in
+// the archive, the map's size, and the Earth's land and sea where they are.
+void MapsTest::kmzPlacesTheEarth()
+{
+    const QString folder = dir.filePath("projected-earth");
+    writeEarthOnce(folder);
+    const QString kmz = folder + "/earth.kmz";
+    int unrestorable = 0;
+    QVERIFY(writeMap(loadTestWorld(folder), mapOptions(kmz, 1024), &unrestorable).ok());
+    const QByteArray archive = readBytes(kmz);
+    QCOMPARE(archive.mid(30, 7), QByteArray("doc.kml")); // the first local file header's name
+    const QString gdalinfo = QStandardPaths::findExecutable("gdalinfo"),
+                  locationinfo = QStandardPaths::findExecutable("gdallocationinfo");
+    if (gdalinfo.isEmpty() || locationinfo.isEmpty())
+        QSKIP("gdalinfo or gdallocationinfo is not installed");
+    QCOMPARE(runProgram(gdalinfo, {kmz}, &output), 0);
+    QVERIFY2(output.contains("Driver: KMLSUPEROVERLAY") && output.contains("Size is 1024, 512"),
+             qPrintable(output));
+    const Places places{{10, 23, 1},   {-60, -5, 1}, {88, 32, 1},
+                        {134, -25, 1}, {-150, 2, 0}, {-20, -30, 0}};
+    for (const QVector<double> &place : places) {
+        QCOMPARE(runProgram(locationinfo,
+                            {"-valonly", "-wgs84", kmz, QString::number(place[0]),
+                             QString::number(place[1])},
+                            &output),
+                 0);
+        const QStringList values = output.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(values.size(), 4);
+        const bool sea = Rgb{values[0].toInt(), values[1].toInt(), values[2].toInt()} == seaColour;
+        QVERIFY2(sea == (place[2] == 0), qPrintable(output));
+    }
 }
 
 void MapsTest::progressOnTerminalsOnly_data()

@@ -1,20 +1,24 @@
 // globe-world export's 3D files as other programs read them: PLY and OBJ
 // vertices and assimp's reading, glTF through tinygltf and the Khronos
 // validator, STL as a solid to print, the halves and the filaments' paint as
-// PrusaSlicer reads them, and the refusals and links that must leave others'
-// files as they were.
+// PrusaSlicer reads them, the web page as headless Chromium shows it, and the
+// refusals and links that must leave others' files as they were.
 #include "meshes/filamentpaint.h"
 #include "meshes/meshfiles.h"
 #include "meshes/printhalves.h"
+#include "relief/earthrelief.h"
 #include "terrain/vec3.h"
 #include "world/levelstore.h"
 #include "world/tablefile.h"
 #include "world/worldload.h"
+#include "world/worldwrite.h"
 #include "worldfiles.h"
 
 #include <QDir>
 #include <QHash>
+#include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QtEndian>
 #include <QtTest>
@@ -52,6 +56,7 @@ private slots:
     void pinHolesMeet();
     void paintCodesByLevel();
     void prusaSlicerChangesTools();
+    void webPageOpensOffline();
 };
 
 namespace {
@@ -371,7 +376,8 @@ void MeshExportTest::refusalsLeaveNothing_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("unknown extension")
         << QStringList{"globe.glb", "globe.fbx"} << QStringList() << 1
-        << "globe.fbx: not a format export writes; name it .glb, .gltf, .stl, .3mf, .ply or .obj";
+        << "globe.fbx: not a format export writes; name it .glb, .gltf, .stl, .3mf, .ply, .obj or "
+           ".html";
     QTest::newRow("missing folder") << QStringList{"globe.stl", "no/such/globe.glb"}
                                     << QStringList() << 2 << "globe.glb: not written";
     for (const char *format : {"ply", "obj", "glb"}) {
@@ -703,6 +709,81 @@ void MeshExportTest::exportReplacesLinksNotFollows()
     QCOMPARE(readBytes(victim), QByteArray("someone's file\n"));
     QVERIFY(isPlainFile(out));
     QVERIFY(readBytes(out).startsWith("ply\n"));
+}
+
+// The page of the Earth opened from disk by headless Chromium with every host
+// unresolvable: the globe in the level colours on white, in the editor's
+// start view (pole up, longitude 0 in the middle, the sea sphere 0.85 of the
+// half height), and nothing in the page that names another file or address.
+void MeshExportTest::webPageOpensOffline()
+{
+    const QString folder = dir.filePath("Earth"), page = dir.filePath("earth.html");
+    World earth = generateWorld({5, WorldRecipe::Flat, 1, false});
+    QVERIFY(layEarthRelief(earth).ok());
+    QVERIFY(writeWorld(folder, earth).ok());
+    QCOMPARE(run({"export", folder, "--out", page}, &output), 0);
+    const QByteArray html = readBytes(page);
+    QVERIFY(html.contains("<title>Earth</title>"));
+    // three.js's loaders are in the library, but there is no address to give
+    // them: the only scheme texts are the XHTML namespace three.js makes
+    // elements in and a shader comment's citation.
+    const QStringList known{"http://www.w3.org/1999/xhtml",
+                            "https://graphics.stanford.edu/papers/envmap/envmap.pdf"};
+    QRegularExpressionMatchIterator found =
+        QRegularExpression("\\b(?:https?|file|ftp|wss?):[^\"'\\s)]*")
+            .globalMatch(QString::fromUtf8(html));
+    while (found.hasNext()) {
+        const QString scheme = found.next().captured();
+        QVERIFY2(known.contains(scheme), qPrintable(scheme));
+    }
+    const int library = html.indexOf("<script>"), libraryEnd = html.indexOf("</script>");
+    const QByteArray ours = html.left(library) + html.mid(libraryEnd);
+    QVERIFY(!QRegularExpression("\\b(?:src|href)\\s*=|url\\(|@import")
+                 .match(QString::fromUtf8(ours))
+                 .hasMatch());
+
+    const QString chromium = QStandardPaths::findExecutable("chromium");
+    if (chromium.isEmpty())
+        QSKIP("chromium is not installed");
+    const QString shot = dir.filePath("earth-page.png");
+    QCOMPARE(
+        runProgram(chromium,
+                   {"--headless", "--no-sandbox", "--use-angle=swiftshader",
+                    "--enable-unsafe-swiftshader", "--host-resolver-rules=MAP * ~NOTFOUND",
+                    "--user-data-dir=" + dir.filePath("chromium-profile"), "--window-size=800,600",
+                    "--hide-scrollbars", "--virtual-time-budget=30000", "--screenshot=" + shot,
+                    QUrl::fromLocalFile(page).toString()},
+                   &output),
+        0);
+    const QImage image = QImage(shot).convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(image.size(), QSize(800, 600));
+    // Each place at its orthographic position: x = R cos(lat) sin(lon), y =
+    // R sin(lat), R = 0.85 x 300 pixels, about the middle of the view.
+    auto at = [&](double lon, double lat) {
+        const double r = 0.85 * 300, d = 3.14159265358979 / 180;
+        return image.pixel(int(400 + r * std::cos(lat * d) * std::sin(lon * d)),
+                           int(300 - r * std::sin(lat * d)));
+    };
+    const QRgb white = qRgb(255, 255, 255), sea = qRgb(130, 194, 246);
+    QCOMPARE(image.pixel(5, 5), white);
+    QCOMPARE(at(-30, 0), sea);                    // the Atlantic
+    QCOMPARE(at(0, -30), sea);                    // the South Atlantic
+    QVERIFY(at(20, 15) != sea);                   // Chad
+    QVERIFY(at(-60, -10) != sea);                 // Amazonia
+    QCOMPARE(image.pixel(400 - 262, 300), white); // beyond the sea sphere's 255 pixels
+    QVERIFY(image.pixel(400 - 250, 300) != white);
+    // The land in the level colours themselves, not only their blends.
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            ++counts[image.pixel(x, y)];
+    }
+    int levelsShown = 0;
+    for (int level = 0; level <= 9; ++level) {
+        const Rgb8 c = levelRgb8(level);
+        levelsShown += counts.value(qRgb(c.red, c.green, c.blue)) >= 50;
+    }
+    QVERIFY2(levelsShown >= 5, qPrintable(QString::number(levelsShown)));
 }
 
 QTEST_GUILESS_MAIN(MeshExportTest)

@@ -14,7 +14,10 @@ namespace {
 const QCommandLineOption outOption(QStringLiteral("out"),
                                    QStringLiteral("Write FILE, in the format its extension names: "
                                                   ".glb or .gltf (glTF 2.0), .stl, .3mf, .ply or "
-                                                  ".obj. May be given more than once."),
+                                                  ".obj, or .html: a web page of the globe that a "
+                                                  "browser opens from disk, with nothing to "
+                                                  "install and no network (drag to turn, wheel to "
+                                                  "zoom). May be given more than once."),
                                    QStringLiteral("FILE"));
 const QCommandLineOption plyOption(QStringLiteral("ply"),
                                    QStringLiteral("Write a binary PLY file, whatever its name."),
@@ -132,6 +135,7 @@ public:
 
     Status run(const Call &call, Summary &summary) override
     {
+        options.mesh.title = worldName(call.dir);
         ExportReport written;
         const Status exported = exportMesh(call.world, options, &written, call.progress);
         summary.out({QStringLiteral("%1 vertices, %2 triangles written")

@@ -4,6 +4,7 @@
 #include "maps/mapcheck.h"
 #include "maps/mapfile.h"
 #include "maps/projectedmap.h"
+#include "maps/turntable.h"
 #include "maps/worldmap.h"
 #include "world/filenames.h"
 
@@ -12,7 +13,10 @@ namespace {
 const QCommandLineOption outOption(QStringLiteral("out"),
                                    QStringLiteral("The file to write: FILE.png a PNG, FILE.tif "
                                                   "or FILE.tiff a GeoTIFF in EPSG:4326 (or in the "
-                                                  "projection)."),
+                                                  "projection), FILE.kmz the map for Google Earth "
+                                                  "(tiles in levels of detail, by GDAL's "
+                                                  "KMLSUPEROVERLAY); FILE.webp, FILE.gif or "
+                                                  "FILE.mp4 a turntable (see --frames)."),
                                    QStringLiteral("FILE"));
 const QCommandLineOption pngOption(QStringLiteral("png"), QStringLiteral("The same as --out."),
                                    QStringLiteral("FILE"));
@@ -54,6 +58,20 @@ const QCommandLineOption minAreaOption(QStringLiteral("min-area"),
                                                       "(default: the same, the area of 20 "
                                                       "average vertex cells)."),
                                        QStringLiteral("KM2"));
+const QCommandLineOption framesOption(
+    QStringLiteral("frames"),
+    QStringLiteral("A turntable of N orthographic frames (a whole number from %1 to %2, default "
+                   "%3), %4 a second, W square (default %5, at most %6): frame k faces longitude "
+                   "LON - k x 360 / N of --center, so the globe turns west to east as the Earth "
+                   "does. Animated WebP (lossless) and GIF (one palette, no dithering) loop "
+                   "forever; an MP4 is H.264 in yuv420p over white, exactly N frames.")
+        .arg(minTurntableFrames)
+        .arg(maxTurntableFrames)
+        .arg(defaultTurntableFrames)
+        .arg(turntableFramesPerSecond)
+        .arg(defaultTurntableWidth)
+        .arg(maxTurntableWidth),
+    QStringLiteral("N"));
 const QCommandLineOption heightmapOption(QStringLiteral("heightmap"),
                                          QStringLiteral("Write a 16-bit grey heightmap instead: "
                                                         "level L as round(L x 65535 / 9), from "
@@ -62,6 +80,19 @@ const QCommandLineOption heightmapOption(QStringLiteral("heightmap"),
 // What was written, for the user.
 QString writtenLine(const MapOptions &options)
 {
+    if (isAnimation(options.format))
+        return QStringLiteral("%1: a turntable of %2 frames of %3 x %3 pixels, %4 a second, "
+                              "from longitude %5")
+            .arg(shownName(options.out))
+            .arg(options.frames)
+            .arg(options.width)
+            .arg(turntableFramesPerSecond)
+            .arg(options.centerLongitude);
+    if (options.format == MapFormat::Kmz)
+        return QStringLiteral("%1: Google Earth's super-overlay of a %2 x %3 map")
+            .arg(shownName(options.out))
+            .arg(options.width)
+            .arg(options.width / 2);
     if (isWarped(options.projection))
         return QStringLiteral("%1: %2, %3 pixels wide")
             .arg(shownName(options.out), QLatin1String(projectionName(options.projection)))
@@ -91,13 +122,14 @@ public:
             "--projection cube, as six cube-map faces; or warped by GDAL into a world projection "
             "or an orthographic view. Each pixel has the colour the editor shows there."));
         line.addOptions({outOption, pngOption, widthOption, projectionOption, heightmapOption,
-                         centerOption, graticuleOption, riversOption, minAreaOption});
+                         centerOption, graticuleOption, riversOption, minAreaOption, framesOption});
     }
 
     Status read(const OptionTexts &given) override { return checkMapOptions(given, &options); }
 
     Status run(const Call &call, Summary &summary) override
     {
+        options.title = worldName(call.dir);
         int unrestorable = 0;
         const Status mapped = writeMap(call.world, options, &unrestorable, call.progress);
         if (unrestorable > 0)

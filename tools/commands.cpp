@@ -243,6 +243,13 @@ Status CommandLine::applyLevelOptions(World &world) const
     return taken;
 }
 
+QString worldName(const QString &dir)
+{
+    // "." and "world/" name the folder they stand for.
+    const QString name = QFileInfo(QDir::cleanPath(QFileInfo(dir).absoluteFilePath())).fileName();
+    return name.isEmpty() ? QStringLiteral("A globe") : shownName(name);
+}
+
 QString CommandLine::levelsLine(const World &world) const
 {
     const QString from = parser.isSet(levelsOption)

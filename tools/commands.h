@@ -67,6 +67,11 @@ private:
     bool helped = false;
 };
 
+// The world's name, for the files that show one (a web page's title, a
+// KMZ's): the folder dir's own name, "." taken for the folder it stands
+// for, escaped as every shown name is.
+QString worldName(const QString &dir);
+
 // What a command that succeeded prints, in order: lines on stdout, notes on
 // stderr ("globe-world: " before each). printed through the one printer,
 // which escapes whatever a line holds that would break it.
