@@ -21,22 +21,17 @@
 namespace {
 
 // What the files hold, computed once for all of them.
-struct Water
+struct Water : WaterNetwork
 {
-    Drainage drainage;
-    std::vector<RiverSegment> rivers;
     std::vector<int> basins;                     // the basins written
     std::vector<std::vector<int>> basinVertices; // beside them
-    double minAreaKm2 = 0;
 };
 
 Water computeWater(const World &world, const RiverOptions &options)
 {
     Water water;
-    water.drainage = computeDrainage(world, options.radiusKm);
+    static_cast<WaterNetwork &>(water) = waterNetwork(world, options.minAreaKm2, options.radiusKm);
     const Drainage &d = water.drainage;
-    water.minAreaKm2 = options.minAreaKm2 >= 0 ? options.minAreaKm2 : defaultMinAreaKm2(d);
-    water.rivers = riverSegments(d, water.minAreaKm2);
     std::vector<int> slot(d.basins.size(), -1);
     for (size_t b = 0; b < d.basins.size(); ++b) {
         if (d.basins[b].areaKm2 >= water.minAreaKm2) {

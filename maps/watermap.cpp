@@ -13,21 +13,7 @@
 
 namespace {
 
-struct Water
-{
-    Drainage drainage;
-    std::vector<RiverSegment> rivers;
-    double minAreaKm2 = 0;
-};
-
-Water waterOf(const World &world, double minAreaKm2)
-{
-    Water water;
-    water.drainage = computeDrainage(world);
-    water.minAreaKm2 = minAreaKm2 >= 0 ? minAreaKm2 : defaultMinAreaKm2(water.drainage);
-    water.rivers = riverSegments(water.drainage, water.minAreaKm2);
-    return water;
-}
+using Water = WaterNetwork;
 
 QPen riverPen(const Water &water, const RiverSegment &segment, double pixelsPerWidth)
 {
@@ -64,7 +50,7 @@ bool onFace(int face, const Vec3 &d, double *sc, double *tc)
 
 void drawWaterOnMap(const World &world, QImage &map, int widthFor, double minAreaKm2)
 {
-    const Water water = waterOf(world, minAreaKm2);
+    const Water water = waterNetwork(world, minAreaKm2);
     const Drainage &d = water.drainage;
     const int w = map.width(), h = map.height();
     const MeshRaster raster(drawnMesh(world), SampleGrid{w, h});
@@ -97,7 +83,7 @@ void drawWaterOnMap(const World &world, QImage &map, int widthFor, double minAre
 
 void drawWaterOnCube(const World &world, QVector<QImage> &faces, double minAreaKm2)
 {
-    const Water water = waterOf(world, minAreaKm2);
+    const Water water = waterNetwork(world, minAreaKm2);
     const Drainage &d = water.drainage;
     const int size = faces.value(0).width();
     const MeshRaster raster(drawnMesh(world), SampleGrid{4 * size, 2 * size});

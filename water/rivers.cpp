@@ -118,11 +118,20 @@ std::vector<char> riverVertices(const Drainage &drainage, const std::vector<Rive
     return on;
 }
 
+WaterNetwork waterNetwork(const World &world, double minAreaKm2, double radiusKm)
+{
+    WaterNetwork water;
+    water.drainage = computeDrainage(world, radiusKm);
+    water.minAreaKm2 = minAreaKm2 >= 0 ? minAreaKm2 : defaultMinAreaKm2(water.drainage);
+    water.rivers = riverSegments(water.drainage, water.minAreaKm2);
+    return water;
+}
+
 std::vector<char> waterVertices(const World &world)
 {
-    const Drainage drainage = computeDrainage(world);
-    std::vector<char> wet =
-        riverVertices(drainage, riverSegments(drainage, defaultMinAreaKm2(drainage)));
+    const WaterNetwork water = waterNetwork(world);
+    const Drainage &drainage = water.drainage;
+    std::vector<char> wet = riverVertices(drainage, water.rivers);
     for (int v = 0; v < drainage.vertexCount; ++v)
         wet[v] = wet[v] || drainage.lakeOf[v] >= 0;
     return wet;
@@ -146,9 +155,8 @@ WaterSummary summariseWater(const Drainage &drainage, const std::vector<RiverSeg
 
 QString describeWater(const World &world)
 {
-    const Drainage drainage = computeDrainage(world);
-    const WaterSummary water =
-        summariseWater(drainage, riverSegments(drainage, defaultMinAreaKm2(drainage)));
+    const WaterNetwork network = waterNetwork(world);
+    const WaterSummary water = summariseWater(network.drainage, network.rivers);
     QString line = QStringLiteral("water: %1 rivers reach the sea, %2 lakes")
                        .arg(water.riversToSea)
                        .arg(water.lakes);

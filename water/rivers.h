@@ -35,6 +35,20 @@ double defaultMinAreaKm2(const Drainage &drainage);
 // is a branch of it, as a river is.
 std::vector<RiverSegment> riverSegments(const Drainage &drainage, double minAreaKm2);
 
+// A world's water network, computed in one place for every room that draws
+// or writes it: where water runs, the rivers' least flow and the segments.
+struct WaterNetwork
+{
+    Drainage drainage;
+    std::vector<RiverSegment> rivers;
+    double minAreaKm2 = 0; // the threshold the rivers were found at
+};
+
+// The network of world on a sphere of radiusKm; minAreaKm2 negative: the
+// default threshold.
+WaterNetwork waterNetwork(const World &world, double minAreaKm2 = -1,
+                          double radiusKm = earthRadiusKm);
+
 // Whether each vertex lies on a river of the segments: 1 on a river, 0 not.
 std::vector<char> riverVertices(const Drainage &drainage,
                                 const std::vector<RiverSegment> &segments);
