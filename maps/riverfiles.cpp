@@ -218,11 +218,8 @@ Status checkOutputs(const QStringList &outs, QVector<RiverFormat> *formats)
             return Status::usage(
                 aboutFile(out, QStringLiteral("the name must end in .gpkg (a "
                                               "GeoPackage) or .geojson (GeoJSON)")));
-        const QDir folder = QFileInfo(out).absoluteDir();
-        if (!folder.exists())
-            return Status::notWritten(out,
-                                      QStringLiteral("no folder %1")
-                                          .arg(shownName(QDir::toNativeSeparators(folder.path()))));
+        if (const Status folder = checkOutputFolder(out); !folder.ok())
+            return folder;
         formats->append(format);
     }
     return Status();

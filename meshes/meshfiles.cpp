@@ -14,11 +14,8 @@ namespace {
 Status foldersExist(const QVector<MeshOutput> &outputs)
 {
     for (const MeshOutput &output : outputs) {
-        const QDir folder = QFileInfo(output.path).absoluteDir();
-        if (!folder.exists())
-            return Status::notWritten(output.path,
-                                      QStringLiteral("no folder %1")
-                                          .arg(shownName(QDir::toNativeSeparators(folder.path()))));
+        if (const Status folder = checkOutputFolder(output.path); !folder.ok())
+            return folder;
     }
     return Status();
 }

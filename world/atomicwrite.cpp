@@ -710,3 +710,13 @@ void setDeviceWrite(DeviceWrite write)
 {
     deviceWrite = write ? write : plainWrite;
 }
+
+Status checkOutputFolder(const QString &path)
+{
+    const QDir folder = QFileInfo(path).absoluteDir();
+    if (folder.exists())
+        return Status();
+    return Status::notWritten(
+        path,
+        QStringLiteral("no folder %1").arg(shownName(QDir::toNativeSeparators(folder.path()))));
+}

@@ -63,6 +63,11 @@ struct FileWrite
 // file").
 Status writeFilesAtomically(const QVector<FileWrite> &files);
 
+// Whether path's folder exists, asked before a command does the work of a
+// file it could not write: NotWritten, "PATH: not written (no folder
+// FOLDER)", when it does not.
+Status checkOutputFolder(const QString &path);
+
 // Completes the renames of a write that a kill cut short in the folder dir,
 // as its journal records them; success when there is none, or when a live
 // writer holds the folder. Refused, naming the journal, when it is not one
