@@ -247,11 +247,8 @@ Status checkOutputs(const QStringList &outs, QVector<ClimateFormat> *formats)
             return Status::usage(aboutFile(
                 out, QStringLiteral("the name must end in .tif (a GeoTIFF), .gpkg (a "
                                     "GeoPackage), .geojson (GeoJSON) or .csv (a table)")));
-        const QDir folder = QFileInfo(out).absoluteDir();
-        if (!folder.exists())
-            return Status::notWritten(out,
-                                      QStringLiteral("no folder %1")
-                                          .arg(shownName(QDir::toNativeSeparators(folder.path()))));
+        if (const Status folder = checkOutputFolder(out); !folder.ok())
+            return folder;
         formats->append(format);
     }
     return Status();
@@ -261,20 +258,19 @@ Status checkOutputs(const QStringList &outs, QVector<ClimateFormat> *formats)
 
 namespace {
 
-Status readHeights(const QString &text, double metres[9])
+Status readHeights(const QString &text, std::array<double, 9> *metres)
 {
     const QStringList parts = text.split(QLatin1Char(','));
     const Status wrong = Status::usage(
-        QStringLiteral("--heights must be nine increasing numbers of metres, not '%1'")
+        QStringLiteral("--heights must be nine numbers of metres rising from above 0, not '%1'")
             .arg(shownName(text)));
     if (parts.size() != 9)
         return wrong;
     for (int k = 0; k < 9; ++k) {
-        if (!numberInRange(parts[k].trimmed(), -1e5, 1e5, &metres[k]) ||
-            (k > 0 && !(metres[k] > metres[k - 1])))
+        if (!numberInRange(parts[k].trimmed(), 0, 1e5, &(*metres)[k]))
             return wrong;
     }
-    return Status();
+    return heightsFault(*metres).isEmpty() ? Status() : wrong;
 }
 
 } // namespace
@@ -292,7 +288,7 @@ Status checkClimateOptions(const OptionTexts &given, ClimateOptions *options)
     options->heightsGiven = heights || peak;
     if (heights) {
         if (const Status read =
-                readHeights(given.value(QStringLiteral("heights")), options->heights.metres.data());
+                readHeights(given.value(QStringLiteral("heights")), &options->heights.metres);
             !read.ok())
             return read;
         options->heights.known = true;

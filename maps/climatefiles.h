@@ -50,7 +50,7 @@ struct ClimateOptions
 Status climateHeights(const QString &dir, ClimateOptions *options);
 
 // The climate command's options as typed: --out (at least one), --heights
-// H1,...,H9 (nine increasing finite numbers of metres) or --peak M (above
+// H1,...,H9 (nine finite metres rising from above 0, heightsFault) or --peak M (above
 // 0: heightsFromPeak), --width W; a usage error naming the option otherwise.
 Status checkClimateOptions(const OptionTexts &given, ClimateOptions *options);
 

@@ -31,6 +31,17 @@ Status broken(int line, const QString &why)
 
 } // namespace
 
+QString heightsFault(const std::array<double, 9> &metres)
+{
+    for (int k = 0; k < 9; ++k) {
+        if (!(std::isfinite(metres[k]) && metres[k] > (k == 0 ? 0 : metres[k - 1])))
+            return QStringLiteral("the heights must rise above 0 m with each level, and level "
+                                  "%1's does not")
+                .arg(k + 1);
+    }
+    return QString();
+}
+
 Status parseLevelHeights(const QByteArray &text, LevelHeights *heights)
 {
     LevelHeights h;
@@ -62,12 +73,9 @@ Status parseLevelHeights(const QByteArray &text, LevelHeights *heights)
         if (!seen[k])
             return Status::refused(QString::fromLatin1(heightsFileName),
                                    QStringLiteral("no height for level %1").arg(k + 1));
-        if (!(h.metres[k] > (k == 0 ? 0 : h.metres[k - 1])))
-            return Status::refused(QString::fromLatin1(heightsFileName),
-                                   QStringLiteral("the heights must rise above 0 m with each "
-                                                  "level, and level %1's does not")
-                                       .arg(k + 1));
     }
+    if (const QString fault = heightsFault(h.metres); !fault.isEmpty())
+        return Status::refused(QString::fromLatin1(heightsFileName), fault);
     h.known = true;
     *heights = h;
     return {};

@@ -31,6 +31,11 @@ struct LevelHeights
     double metresOf(int level) const { return level >= 1 && level <= 9 ? metres[level - 1] : 0; }
 };
 
+// What is wrong with nine heights of levels 1..9, wherever they come from
+// (the file, a command's --heights): empty when each is finite, above 0 and
+// above the one below it; else "level K's height does not rise above ...".
+QString heightsFault(const std::array<double, 9> &metres);
+
 // The heights of the file's text; refused as "heights.txt: REASON" (naming
 // the first line that breaks the rules) when it breaks them.
 Status parseLevelHeights(const QByteArray &text, LevelHeights *heights);
