@@ -248,11 +248,7 @@ void TestClimate::badInputIsRefusedInOneLineWritingNothing()
     QFETCH(QStringList, arguments);
     QFETCH(QString, message);
     QTemporaryDir dir;
-    WorldRecipe recipe;
-    recipe.subdivision = 2;
-    writeTestWorld(dir.filePath(QStringLiteral("world")), recipe);
-    writeTestWorld(dir.filePath(QStringLiteral("broken")), recipe);
-    writeBytes(dir.filePath(QStringLiteral("broken/base004.dat")), "3\n1\n");
+    writeSoundAndBrokenWorlds(dir.path());
     QDir::setCurrent(dir.path());
     QString output;
     QVERIFY(runClimate(arguments, &output) != 0);

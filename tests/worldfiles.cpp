@@ -44,6 +44,15 @@ void writeBytes(const QString &path, const QByteArray &bytes)
         QFAIL(qPrintable(written.message()));
 }
 
+void writeSoundAndBrokenWorlds(const QString &dir)
+{
+    WorldRecipe recipe;
+    recipe.subdivision = 2;
+    writeTestWorld(QDir(dir).filePath(QStringLiteral("world")), recipe);
+    writeTestWorld(QDir(dir).filePath(QStringLiteral("broken")), recipe);
+    writeBytes(QDir(dir).filePath(QStringLiteral("broken/base004.dat")), "3\n1\n");
+}
+
 void editIntTable(const QString &path, const std::function<void(QVector<int> &)> &edit)
 {
     QVector<int> table;

@@ -17,6 +17,10 @@
 // Writes a generated world into dir; fails the calling test on error.
 void writeTestWorld(const QString &dir, const WorldRecipe &recipe);
 
+// A small sound world in dir/world and one whose corner table is cut short
+// in dir/broken, for the commands' refusals.
+void writeSoundAndBrokenWorlds(const QString &dir);
+
 QByteArray readBytes(const QString &path);
 void writeBytes(const QString &path, const QByteArray &bytes);
 
